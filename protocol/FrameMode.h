@@ -1,0 +1,17 @@
+#pragma once
+
+// The three framings of the command protocol.
+enum FrameMode : int {
+    FrameTcp = 0,          // 7-byte header, no check sum
+    FrameSerialStation = 1, // station byte, CRC-16 trailer
+    FrameSerialColon = 2,   // ':' lead-in and station byte; requests end in CRC-16, replies in LRC + LF
+};
+
+// Offset of the command code in a frame of the given framing.
+inline int headerLenForMode(int mode)
+{
+    return mode == FrameSerialStation ? 1 : mode == FrameSerialColon ? 2 : 7;
+}
+
+// Every frame of either side must fit this buffer.
+constexpr int kFrameBufferSize = 500;
