@@ -1,0 +1,144 @@
+#include "AsynchronousClient.h"
+
+#include "FrameMode.h"
+#include "TcpTransport.h"
+
+#include <QDebug>
+#include <QDir>
+
+#include <chrono>
+#include <exception>
+#include <thread>
+
+AsynchronousClient::AsynchronousClient(QObject* parent)
+    : QThread(parent), VProtocol_Client(nullptr, nullptr, FrameTcp)
+{
+    QDir().mkpath(QDir::currentPath() + QStringLiteral("/logs"));
+    sendBuf = new uint8_t[kFrameBufferSize]();
+    recvBuf = new uint8_t[kFrameBufferSize]();
+    transport.reset(new TcpTransport(ioThread));
+    qDebug().noquote() << " ver 20180822 17:42";
+}
+
+AsynchronousClient::~AsynchronousClient()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        threadStop = true;
+    }
+    workerWake.notify_all();
+    wait();
+    transport->shutdown();
+    transport.reset();
+    delete[] sendBuf;
+    delete[] recvBuf;
+    sendBuf = nullptr;
+    recvBuf = nullptr;
+}
+
+bool AsynchronousClient::socketConnected() const
+{
+    return transport && transport->isOpen();
+}
+
+void AsynchronousClient::logDisconnected(const char* signature)
+{
+    qDebug().noquote() << signature << " SocketDisconnected " << transport->errorText();
+}
+
+int32_t AsynchronousClient::runCommand(const char* signature, const std::function<int32_t()>& build,
+                                       const std::function<void()>& writeOutputs, int options)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!socketConnected()) {
+            if (!(options & LogDisconnectWithFlag) || (logFlags & 1))
+                logDisconnected(signature);
+            return 7;
+        }
+        const int32_t n = build();
+        if (n == kArgumentsRejected)
+            return 1;
+        const QByteArray frame = n > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), n) : QByteArray();
+        int32_t result = 4;
+        if (cmdQueue.size() <= queueLimit) {
+            cmdQueue.append(frame);
+            result = 0;
+        }
+        if (syncMode == 1) {
+            takeNextFrame();
+            if (!sendAndWait())
+                return 111;
+            if (replyErrorFlag)
+                result = (options & CollapseTo3) ? 3 : replyErrorCode;
+        } else {
+            wakeWorker();
+        }
+        if (writeOutputs)
+            writeOutputs();
+        return result;
+    } catch (const std::exception& e) {
+        qDebug().noquote() << signature << "exception" << e.what();
+    } catch (...) {
+        qDebug().noquote() << signature << "exception";
+    }
+    return 111;
+}
+
+void AsynchronousClient::takeNextFrame()
+{
+    nextFromQueue = 1;
+    if (cmdQueue.isEmpty()) {
+        preparePollFrame();
+        return;
+    }
+    const QByteArray frame = cmdQueue.takeFirst();
+    if (!frame.isEmpty()) {
+        sendState = 2;
+        sendFrame = frame;
+    }
+}
+
+bool AsynchronousClient::sendAndWait()
+{
+    if (sendFrame.isEmpty())
+        return false;
+    sendState = 2;
+    const QByteArray reply = transport->exchange(sendFrame, frameMode);
+    bool ok = false;
+    if (reply.size() >= 1 && reply.size() < kFrameBufferSize)
+        ok = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+    if (reply.size() < 110 && errFileShortReplyFlag)
+        errFileOpenFlag = false;
+    sendState = 1;
+    sendFrame.clear();
+    return ok;
+}
+
+bool AsynchronousClient::feedReply(const uint8_t* bytes, int32_t length)
+{
+    if (!bytes || length < 1 || length >= kFrameBufferSize)
+        return false;
+    std::copy(bytes, bytes + length, recvBuf);
+    const int32_t parseStatus = analysisReciveBuffer(length);
+    sendState = 1;
+    return parseStatus == 0;
+}
+
+void AsynchronousClient::onErrorOccured(int32_t errorCmd, int32_t cmdState, const char* detail)
+{
+    const char* text = detail ? detail : "";
+    if (errCallback)
+        errCallback(errorCmd, cmdState, text);
+    else if (logFlags & 1)
+        qDebug().noquote() << "onErrorOccured" << "errorCmd:" << errorCmd << "cmdState:" << cmdState << "detail:"
+                           << QString::fromUtf8(text);
+    sendState = 1;
+}
+
+// Sleeps rather than spinning: the wait is the same, the core stays free.
+void AsynchronousClient::busyWaitMs(int32_t ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

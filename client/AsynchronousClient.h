@@ -1,0 +1,243 @@
+#pragma once
+#include "ErrCallback.h"
+#include "IoThread.h"
+#include "Transport.h"
+#include "VProtocol_Client.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class VTeleFileOpreator;
+class QSerialPort;
+
+// Command client of one channel of one controller. In synchronous mode every
+// command runs its round trip on the caller's thread; in asynchronous mode the
+// client's own thread (run) sends queued commands and polls registered variables.
+class AsynchronousClient : public QThread, public VProtocol_Client
+{
+public:
+    enum BitType : int32_t { BitTypeFirst = 0, BitTypeLast = 6 };
+
+    explicit AsynchronousClient(QObject* parent = nullptr);
+    ~AsynchronousClient() override;
+
+    // ---- link ----
+    bool tcpConnect(const QByteArray& ip);
+    bool tcpDisconnect();
+    int32_t CheckTcpWdt();
+    bool getTcpConnectFlag();
+    void setSyncMode(int32_t mode);
+    void setLogFlags(int32_t flags);
+    void onErrorOccured(int32_t errorCmd, int32_t cmdState, const char* detail);
+    static void busyWaitMs(int32_t ms);
+
+    // ---- variables and bits ----
+    void registerVars(const int32_t* addresses, int count);
+    void removeVars(const int32_t* addresses, int count);
+    void clearVars();
+    int32_t readVars(const int32_t* addresses, int count, int32_t* values);
+    int32_t writeVars(const int32_t* addresses, int count, const int32_t* values);
+    int32_t registerBits(int32_t channel, BitType bitType, const int32_t* bits, int count);
+    int32_t removeBits(int32_t channel, BitType bitType, const int32_t* bits, int count);
+    int32_t readBits(int32_t channel, BitType bitType, const int32_t* bits, int count, int32_t* values);
+    int32_t fileReadVars(const int32_t* addresses, int count, int32_t* values);
+    int32_t fileWriteVars(const int32_t* addresses, int count, const int32_t* values);
+
+    // ---- machine control ----
+    int32_t jogMotionV_Run(int32_t channel, int32_t axis, int32_t feed, int32_t isNegDir, int32_t isFast);
+    int32_t jogMotionV_Stop(int32_t channel, int32_t axis);
+    int32_t jogMotionV_MfoSet(int32_t channel, int32_t mfo);
+    int32_t jogMotionV_FastOnSet(int32_t channel, int32_t isFast);
+    int32_t jogMotionV_Para(int32_t channel, int32_t axis, int32_t feed, int32_t isNegDir, int32_t isFast);
+    int32_t jogMotionV_AxesRun(int32_t channel, int32_t axisHBits, int32_t axisLBits);
+    int32_t jogMotionV_AxesStop(int32_t channel, int32_t axisHBits, int32_t axisLBits);
+    int32_t jogMotionP_Run(int32_t channel, int32_t axis, int32_t feed, int32_t len, int32_t isAbs, int32_t isMecCoord);
+    int32_t jogMotionP_Stop(int32_t channel, int32_t axis);
+    int32_t jogMotionP_MfoSet(int32_t channel, int32_t mfo);
+    int32_t jogMotionP_MotionIsStop(int32_t channel, int32_t axis, int32_t mode, int32_t* isStop);
+    int32_t jogMotionP_Para(int32_t channel, int32_t axis, int32_t feed, int32_t len, int32_t isAbs, int32_t isMecCoord);
+    int32_t jogMotionP_AxesRun(int32_t channel, int32_t axisHBits, int32_t axisLBits);
+    int32_t jogMotionP_AxesStop(int32_t channel, int32_t axisHBits, int32_t axisLBits);
+    int32_t jogMotionP_AxesIsStop(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t mode,
+                                  int32_t* stopHBits, int32_t* stopLBits);
+    int32_t homeRunAxis(int32_t channel, int32_t axis);
+    int32_t homeRunAxes(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second);
+    int32_t homeAxisIsEnd(int32_t channel, int32_t axis, int32_t* isEnd);
+    int32_t homeAxesIsEnd(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second);
+    int32_t homeAxisIsInProcess(int32_t channel, int32_t axis, int32_t* inProcess);
+    int32_t homeAxesIsInProcess(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second);
+    int32_t mpgSelection(int32_t channel, int32_t mpgId);
+    int32_t mpgAxesSet(int32_t channel, int32_t axisHBits, int32_t axisLBits);
+    int32_t mpgMfoSet(int32_t channel, int32_t mfo);
+    int32_t prgCycleStart(int32_t channel);
+    int32_t prgStop(int32_t channel);
+    int32_t prgPause(int32_t channel, int32_t arg2, int32_t arg3);
+    int32_t prgSingleBlockSet(int32_t channel, int32_t value);
+    int32_t prgOptionSkipSet(int32_t channel, int32_t value);
+    int32_t prgMpgTestSet(int32_t channel, int32_t value);
+    int32_t prgMpgTestSimuSet(int32_t channel, int32_t value);
+    int32_t emStopSet(int32_t channel, int32_t value);
+    int32_t prgReset(int32_t channel);
+    int32_t alarmRead(int32_t channel, int32_t* first, int32_t* second, int32_t* third);
+    int32_t reset(int32_t channel);
+    int32_t setCncType(int32_t type, int32_t channel);
+    int32_t getXBit(int32_t channel, int32_t bitKind, int32_t index, int32_t* value);
+    int32_t setXBit(int32_t channel, int32_t bitKind, int32_t index, int32_t value, int32_t extra);
+    int32_t getIbits(int32_t channel, const int32_t* elements, int count, int32_t* first, int32_t* second);
+    int32_t setPlcObits(int32_t channel, const int32_t* first, const int32_t* second, int count);
+    int32_t setCncObits(int32_t channel, const int32_t* first, const int32_t* second, int count, int32_t extra);
+    int32_t getAxisMotionStatus(int32_t channel, int32_t axis, int32_t* status);
+    int32_t getAxesMotionStatus(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second);
+    int32_t servoOnAxisSet(int32_t a1, int32_t a2);
+    int32_t servoOnAxesSet(int32_t a1, int32_t a2, int32_t a3, int32_t a4);
+    int32_t servoOnAxisGet(int32_t a1, int32_t* value);
+    int32_t servoOnAxesGet(int32_t a1, int32_t a2, int32_t* first, int32_t* second);
+    int32_t getAxisCoord(int32_t a1, int32_t a2, int32_t a3, int32_t* coord);
+    int32_t getAxesCoord(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int count, int32_t* coords);
+    int32_t SetCncStaticIp(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t a6);
+    QByteArray getRuningPrg(int32_t channel);
+    int32_t busParameterInit();
+    int32_t busAxisParameterWr(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5);
+    int32_t busAxisParameterRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t* value);
+    int32_t busAxisParameterWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t* value);
+    int32_t busAxisParametersWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4);
+    int32_t busAxisParameterFileLS(int32_t a1, int32_t a2, int32_t a3);
+    int32_t busAxesParameterFileLS(int32_t a1, int32_t a2);
+    int32_t busAxisMisCmdRun(int32_t a1, int32_t a2);
+    int32_t busGetSlvInfo(int32_t a1);
+    int32_t busGetSlvHardAxisList();
+    int32_t busGetSlvNum(int32_t* value);
+    int32_t busIsReady();
+    int32_t busIsTimeOut();
+
+    // ---- reply callbacks ----
+    void onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count) override;
+    void onReciveCmdGetFileTransState(int32_t status) override;
+    void onReciveCmdSetFileInf(int32_t status) override;
+    void onReciveCmdOverWriteTxt(int32_t status) override;
+    void onReciveCmdAppendTxt(int32_t status) override;
+    void onReciveCmdFileEnd(int32_t status) override;
+    void onReciveCmdTransFileState(int32_t status) override;
+    void onRecCmdWriteVars(int32_t failed) override;
+    void onReciveCmdReset(int32_t status) override;
+    void onReciveCmdCycStart(int32_t status) override;
+    void onRecCmdGetCncString(int32_t kind, const char* text) override;
+    void onRecCmdOpenReadFile(int32_t status) override;
+    void onRecCmdReadFile(const uint8_t* data, int32_t frameLength) override;
+    void onRecCmdCloseReadFile(int32_t status) override;
+    void onRecCmdBinFile(int32_t status) override;
+    void onRecCmdErrorInf(int32_t status, QByteArray bytes) override;
+    void onRecCmdErrorData(QByteArray bytes) override;
+    void onRecCmdSetOscAxis(int32_t status) override;
+    void onRecCmdSetOscTransEn(int32_t status) override;
+    void onRecCmdGetOscPoint(int32_t status, int32_t count, const int32_t* values) override;
+    void onRecCmdCheckTcpWdt(int32_t status) override;
+    void onRecCmdJogMotionV_Run(int32_t status) override;
+    void onRecCmdJogMotionV_Stop(int32_t status) override;
+    void onRecCmdJogMotionV_MfoSet(int32_t status) override;
+    void onRecCmdJogMotionP_Run(int32_t status) override;
+    void onRecCmdJogMotionP_MfoSet(int32_t status) override;
+    void onRecCmdJogMotionP_Stop(int32_t status) override;
+    void onRecCmdJogMotionP_IsStop(int32_t status, const int32_t* values) override;
+    void onRecCmdHomeRunAxis(int32_t status) override;
+    void onRecCmdHomeAxes(int32_t status, int32_t count, const int32_t* values) override;
+    void onRecCmdValues(int32_t status, int32_t count, const int32_t* values) override;
+    void onRecCmdStatusS(int32_t status) override;
+    void onRecCmdStatus(int32_t status) override;
+    void onRecCmdAlarmRead(int32_t status, int32_t count, const int32_t* values) override;
+    void onRecCmdGetAxesCoord(int32_t status, int32_t count, const int32_t* values) override;
+    void onRecCmdGetCncFileInf(int32_t status, const char* text) override;
+    void onRecCmdUnknown() override;
+
+    // ---- fields ----
+    ErrCallbackFunc errCallback = nullptr;
+    bool replyErrorFlag = false;
+    int32_t replyErrorCode = 0;
+    int32_t payloadTxtSize = 400;
+    std::atomic<int32_t> sendState{1};
+    std::map<int32_t, int32_t> valueCache;
+    QList<QByteArray> cmdQueue;
+    int32_t nextFromQueue = 0;
+    int32_t pollCursor = -1;
+    std::vector<int32_t> readBatch;
+    std::vector<int32_t> pendingReads;
+    QList<int32_t> oscPoints;
+    int32_t replyValue1 = 0;
+    int32_t replyValue2 = 0;
+    int32_t replyValue3 = 0;
+    QList<int32_t> axesCoords;
+    bool currentRdAddressFlag = false;
+    bool currentWrAddressFlag = false;
+    bool overwriteLoopFlag = true;
+    bool appendLoopFlag = true;
+    int32_t pollChunk = 62;
+    std::atomic<bool> isConnected{false};
+    std::mutex mutex;
+    QByteArray sendFrame;
+    bool dncMemoryFull = false;
+    int32_t queueLimit = 1;
+    bool isSetFileOk = false;
+    std::atomic<int32_t> syncMode{1};
+    std::atomic<bool> threadStop{false};
+    std::map<int32_t, QByteArray> cncStrings;
+    bool errFileOpenFlag = false;
+    bool errFileShortReplyFlag = false;
+    bool errFileEndFlag = false;
+    QByteArray recvFileData;
+    std::atomic<int32_t> logFlags{0};
+    VTeleFileOpreator* teleFileOpreator = nullptr;
+    QSerialPort* serialPort = nullptr;
+    QByteArray lastIp;
+
+protected:
+    void run() override;
+
+private:
+    enum CommandOption { PlainCommand = 0, CollapseTo3 = 1, LogDisconnectWithFlag = 2 };
+    // Builders return the frame length; this value means "arguments rejected here".
+    static constexpr int32_t kArgumentsRejected = -1;
+
+    // Steps shared by every command: lock, link check, build, queue, round trip.
+    int32_t runCommand(const char* signature, const std::function<int32_t()>& build,
+                       const std::function<void()>& writeOutputs = nullptr, int options = PlainCommand);
+    void logDisconnected(const char* signature);
+    bool socketConnected() const;
+
+    void takeNextFrame();
+    bool sendAndWait();
+    bool feedReply(const uint8_t* bytes, int32_t length);
+    void scheduleNext();
+    void preparePollFrame();
+    bool workerHasWork() const;
+    void wakeWorker();
+    void waitForEndingWorker();
+
+    // Shared shapes of several reply callbacks.
+    void machineReply(int32_t status);
+    void machineValuesReply(int32_t status, int32_t count, const int32_t* values);
+    void fileStepReply(const char* name, bool logs, int32_t errorCmd, const char* zeroText, int32_t status);
+    void transferStateReply(const char* name, const char* unknownPrefix, int32_t status);
+    void textBlockReply(const char* name, int32_t errorCmd, const char* storedText, const char* lostText,
+                        int32_t status);
+
+    int32_t sendReadBatch();
+    int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split);
+    int32_t writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split);
+    int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;
+    int32_t changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits, int count,
+                       bool add);
+
+    std::condition_variable workerWake;
+    IoThread ioThread; // must outlive transport
+    std::unique_ptr<Transport> transport;
+};

@@ -1,0 +1,99 @@
+#include "AsynchronousClient.h"
+
+#ifdef ACM_HAVE_COMMLOG
+#include "CommLog.h"
+#endif
+
+#include <QDebug>
+
+namespace {
+constexpr quint16 kCommandPort = 60000;
+constexpr int kConnectWaitMs = 500;
+constexpr int32_t kLinkMarkerVar = 1110037;
+constexpr int32_t kProbeVar = 1020300;
+}
+
+bool AsynchronousClient::tcpConnect(const QByteArray& ip)
+{
+    try {
+        // An asynchronous worker told to stop may still be closing the socket.
+        if (!isConnected && isRunning())
+            waitForEndingWorker();
+        if (socketConnected())
+            return true;
+        const int nul = ip.indexOf('\0');
+        const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
+        const bool ok = transport->open(host, kCommandPort, kConnectWaitMs);
+        isConnected = ok;
+        if (ok && syncMode == 0 && !isRunning())
+            start();
+        qDebug().noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
+                           << (ok ? "true" : "false");
+        if (!ok)
+            return false;
+        const int32_t one = 1;
+        writeVars(&kLinkMarkerVar, 1, &one);
+        lastIp = host;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool AsynchronousClient::tcpDisconnect()
+{
+    try {
+        if (!socketConnected())
+            return true;
+        if (syncMode == 0) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                isConnected = false;
+            }
+            wakeWorker();
+            return true;
+        }
+        if (logFlags & 2)
+            qDebug().noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
+        const int32_t zero = 0;
+        writeVars(&kLinkMarkerVar, 1, &zero);
+        if (transport->close(kConnectWaitMs))
+            isConnected = false;
+    } catch (...) {
+    }
+    return true;
+}
+
+int32_t AsynchronousClient::CheckTcpWdt()
+{
+    return runCommand("long int AsynchronousClient::CheckTcpWdt()", [&] { return CmdCheckTcpWdt(); }, nullptr,
+                      CollapseTo3);
+}
+
+bool AsynchronousClient::getTcpConnectFlag()
+{
+    int32_t value = 0;
+    const int32_t result = readVars(&kProbeVar, 1, &value);
+    return result != 7 && result != 111;
+}
+
+void AsynchronousClient::setSyncMode(int32_t mode)
+{
+    if (mode == syncMode)
+        return;
+    tcpDisconnect();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        syncMode = mode;
+        threadStop = (mode != 0);
+    }
+    wakeWorker();
+}
+
+void AsynchronousClient::setLogFlags(int32_t flags)
+{
+    logFlags = flags;
+#ifdef ACM_HAVE_COMMLOG
+    CommLog::setEnabled(flags != 0);
+#endif
+}

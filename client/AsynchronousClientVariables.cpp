@@ -1,0 +1,287 @@
+#include "AsynchronousClient.h"
+
+#include <QDebug>
+
+namespace {
+// Larger batches are refused outright instead of being walked.
+constexpr int kMaxBatch = 100000;
+const char* const kReadVarsSig = "long int AsynchronousClient::readVars(long int*, int, long int*)";
+const char* const kWriteVarsSig = "long int AsynchronousClient::writeVars(long int*, int, long int*)";
+const char* const kRegisterBitsSig =
+    "long int AsynchronousClient::registerBits(long int, AsynchronousClient::BitType, long int*, int)";
+const char* const kRemoveBitsSig =
+    "long int AsynchronousClient::removeBits(long int, AsynchronousClient::BitType, long int*, int)";
+const char* const kReadBitsSig =
+    "long int AsynchronousClient::readBits(long int, AsynchronousClient::BitType, long int*, int, long int*)";
+const int32_t kBitTableBase[7] = {32048, 32112, 32176, 32240, 32304, 32592, 32560};
+
+bool validBatch(const void* first, int count, const void* second)
+{
+    return first && second && count >= 1 && count <= kMaxBatch;
+}
+}
+
+void AsynchronousClient::registerVars(const int32_t* addresses, int count)
+{
+    if (!addresses || count < 1 || count > kMaxBatch)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (int i = 0; i < count; ++i)
+            valueCache[addresses[i]] = 0;
+    }
+    wakeWorker();
+}
+
+void AsynchronousClient::removeVars(const int32_t* addresses, int count)
+{
+    if (!addresses || count < 1 || count > kMaxBatch)
+        return;
+    std::lock_guard<std::mutex> lock(mutex);
+    for (int i = 0; i < count; ++i)
+        valueCache.erase(addresses[i]);
+}
+
+void AsynchronousClient::clearVars()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (syncMode == 0)
+        valueCache.clear();
+}
+
+// Sends readBatch as one read request and waits; 111 when nothing valid came back.
+int32_t AsynchronousClient::sendReadBatch()
+{
+    const int32_t n = CmdReadVars(readBatch.data(), int32_t(readBatch.size()));
+    sendFrame = n > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), n) : QByteArray();
+    return sendAndWait() ? 0 : 111;
+}
+
+int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split)
+{
+    if (!socketConnected()) {
+        if (logFlags & 1)
+            logDisconnected(kReadVarsSig);
+        return 7;
+    }
+    if (!validBatch(addresses, count, values)) {
+        if (logFlags & 1)
+            qDebug().noquote() << kReadVarsSig << " ParError address=" << static_cast<const void*>(addresses)
+                               << " count=" << count << " value=" << static_cast<const void*>(values);
+        return 1;
+    }
+    int32_t result = 0;
+    if (syncMode == 1) {
+        valueCache.clear();
+        readBatch.clear();
+        sendFrame.clear();
+        pendingReads.assign(addresses, addresses + count);
+        const size_t perRequest = split ? size_t(maxReadCount > 0 ? maxReadCount : 1) : pendingReads.size();
+        do {
+            readBatch.clear();
+            currentRdAddressFlag = pendingReads.size() > perRequest;
+            const size_t take = currentRdAddressFlag ? perRequest : pendingReads.size();
+            readBatch.assign(pendingReads.begin(), pendingReads.begin() + take);
+            pendingReads.erase(pendingReads.begin(), pendingReads.begin() + take);
+            if (logFlags & 2)
+                qDebug().noquote() << kReadVarsSig << "currentRdAddressFlag =" << (currentRdAddressFlag ? "true" : "false")
+                                   << "maxRdVar =" << maxReadCount;
+            if (sendReadBatch() != 0)
+                return 111;
+            if (replyErrorFlag)
+                result = 3;
+        } while (currentRdAddressFlag);
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto it = valueCache.find(addresses[i]);
+        values[i] = it != valueCache.end() ? it->second : 0;
+    }
+    return result;
+}
+
+int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split)
+{
+    if (!socketConnected()) {
+        if (logFlags & 1)
+            logDisconnected(kWriteVarsSig);
+        return 7;
+    }
+    if (!validBatch(addresses, count, values))
+        return 1;
+    const int perRequest = split ? (maxWritePairs > 0 ? maxWritePairs : 1) : count;
+    int32_t result = 0;
+    for (int done = 0; done < count;) {
+        const int remaining = count - done;
+        currentWrAddressFlag = remaining > perRequest;
+        const int take = currentWrAddressFlag ? perRequest : remaining;
+        if (split && (logFlags & 2))
+            qDebug().noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
+                               << "maxWrVar =" << maxWritePairs << "numCount = " << remaining;
+        const int32_t n = CmdWriteVars(addresses + done, values + done, take);
+        const QByteArray frame = n > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), n) : QByteArray();
+        result = 4;
+        if (cmdQueue.size() <= queueLimit) {
+            cmdQueue.append(frame);
+            result = 0;
+        }
+        if (syncMode == 1) {
+            takeNextFrame();
+            if (!sendAndWait())
+                return 111;
+            if (replyErrorFlag)
+                result = 3;
+        } else {
+            wakeWorker();
+        }
+        done += take;
+    }
+    return result;
+}
+
+int32_t AsynchronousClient::readVars(const int32_t* addresses, int count, int32_t* values)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        return readVarsLocked(addresses, count, values, true);
+    } catch (...) {
+        return 111;
+    }
+}
+
+int32_t AsynchronousClient::writeVars(const int32_t* addresses, int count, const int32_t* values)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        return writeVarsLocked(addresses, count, values, true);
+    } catch (...) {
+        return 111;
+    }
+}
+
+int32_t AsynchronousClient::fileReadVars(const int32_t* addresses, int count, int32_t* values)
+{
+    try {
+        return readVarsLocked(addresses, count, values, false);
+    } catch (...) {
+        return 111;
+    }
+}
+
+int32_t AsynchronousClient::fileWriteVars(const int32_t* addresses, int count, const int32_t* values)
+{
+    try {
+        return writeVarsLocked(addresses, count, values, false);
+    } catch (...) {
+        return 111;
+    }
+}
+
+int32_t AsynchronousClient::bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const
+{
+    return channel * 1000000 + kBitTableBase[bitType] + bit / 32;
+}
+
+int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits,
+                                       int count, bool add)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!socketConnected()) {
+            logDisconnected(signature);
+            return 7;
+        }
+        if (syncMode == 1) {
+            qDebug().noquote() << signature << " CommModeError";
+            return 6;
+        }
+        if (!bits || count < 1 || count > kMaxBatch || bitType < 0 || bitType > 6 || channel < 1 || channel > 99) {
+            qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
+                               << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
+            return 1;
+        }
+        for (int i = 0; i < count; ++i) {
+            const int32_t word = bitWordAddress(channel, bitType, bits[i]);
+            if (add)
+                valueCache[word] = 0;
+            else
+                valueCache.erase(word);
+        }
+    }
+    if (add)
+        wakeWorker();
+    return 0;
+}
+
+int32_t AsynchronousClient::registerBits(int32_t channel, BitType bitType, const int32_t* bits, int count)
+{
+    try {
+        return changeBits(kRegisterBitsSig, channel, bitType, bits, count, true);
+    } catch (...) {
+        return 111;
+    }
+}
+
+int32_t AsynchronousClient::removeBits(int32_t channel, BitType bitType, const int32_t* bits, int count)
+{
+    try {
+        return changeBits(kRemoveBitsSig, channel, bitType, bits, count, false);
+    } catch (...) {
+        return 111;
+    }
+}
+
+int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int32_t* bits, int count,
+                                     int32_t* values)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!socketConnected()) {
+            if (logFlags & 1)
+                logDisconnected(kReadBitsSig);
+            return 7;
+        }
+        if (!values || !bits || count < 1 || count > kMaxBatch || channel < 1 || channel > 99 || bitType < 0 ||
+            bitType > 6) {
+            if (logFlags & 1)
+                qDebug().noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
+                                   << " count=" << count << " value=" << static_cast<const void*>(values)
+                                   << " channel=" << channel << " type=" << int32_t(bitType);
+            return 1;
+        }
+        int32_t result = 0;
+        if (syncMode == 1) {
+            valueCache.clear();
+            readBatch.clear();
+            sendFrame.clear();
+            for (int i = 0; i < count; ++i)
+                valueCache[bitWordAddress(channel, bitType, bits[i])] = 0;
+            for (const auto& entry : valueCache)
+                readBatch.push_back(entry.first);
+            if (sendReadBatch() != 0)
+                return 111;
+            result = replyErrorFlag ? 3 : 0;
+        }
+        for (int i = 0; i < count; ++i) {
+            const auto it = valueCache.find(bitWordAddress(channel, bitType, bits[i]));
+            const uint32_t word = it != valueCache.end() ? uint32_t(it->second) : 0u;
+            values[i] = (word >> (bits[i] & 31)) & 1u;
+        }
+        return result;
+    } catch (...) {
+        return 111;
+    }
+}
+
+void AsynchronousClient::onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count)
+{
+    if (failed == 0) {
+        replyErrorFlag = false;
+        if (values && count >= 0 && size_t(count) == readBatch.size())
+            for (int32_t i = 0; i < count; ++i)
+                valueCache[readBatch[size_t(i)]] = values[i];
+    } else if (failed == 1) {
+        replyErrorFlag = true;
+        replyErrorCode = 101;
+        onErrorOccured(0, 1, "parameters error.");
+    }
+}

@@ -1,0 +1,105 @@
+#include "AsynchronousClient.h"
+
+#include <QDebug>
+
+#include <chrono>
+#include <thread>
+
+bool AsynchronousClient::workerHasWork() const
+{
+    return !cmdQueue.isEmpty() || !valueCache.empty() || !sendFrame.isEmpty();
+}
+
+void AsynchronousClient::wakeWorker()
+{
+    workerWake.notify_all();
+}
+
+void AsynchronousClient::waitForEndingWorker()
+{
+    if (QThread::currentThread() != this)
+        wait();
+}
+
+void AsynchronousClient::run()
+{
+    for (;;) {
+        if (threadStop) {
+            if (isConnected)
+                return; // the link stays open for synchronous use
+            break;
+        }
+        if (!isConnected)
+            break;
+        QByteArray frame;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            // Idle: sleep until a command, a registration, a disconnect or a stop arrives.
+            workerWake.wait(lock, [&] { return threadStop || !isConnected || workerHasWork(); });
+            if (threadStop || !isConnected)
+                continue;
+            scheduleNext();
+            frame = sendFrame;
+        }
+        if (frame.isEmpty()) {
+            // Nothing sendable this turn (a refused poll chunk); do not hog the core.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        sendState = 2;
+        const QByteArray reply = transport->exchange(frame, frameMode);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (reply.size() >= 1 && reply.size() < 500)
+                feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+            sendState = 1;
+            sendFrame.clear();
+        }
+        if (!transport->isOpen())
+            isConnected = false;
+    }
+    if (logFlags & 2)
+        qDebug().noquote() << "run" << " isConnected = " << "false";
+    transport->close(500);
+}
+
+void AsynchronousClient::scheduleNext()
+{
+    if (sendState == 2)
+        return;
+    if (nextFromQueue == 1)
+        takeNextFrame();
+    else
+        preparePollFrame();
+}
+
+void AsynchronousClient::preparePollFrame()
+{
+    nextFromQueue = 0;
+    const int32_t last = int32_t(valueCache.size()) - 1;
+    if (valueCache.empty()) {
+        if (!cmdQueue.isEmpty())
+            takeNextFrame();
+        return;
+    }
+    if (last <= pollCursor) {
+        pollCursor = -1;
+        if (!cmdQueue.isEmpty()) {
+            nextFromQueue = 1;
+            takeNextFrame();
+        }
+        return;
+    }
+    const int32_t end = (last - pollCursor <= pollChunk) ? last : pollCursor + pollChunk;
+    readBatch.clear();
+    auto it = valueCache.begin();
+    std::advance(it, pollCursor + 1);
+    for (int32_t i = pollCursor + 1; i <= end; ++i, ++it)
+        readBatch.push_back(it->first);
+    pollCursor = end;
+    const int32_t n = CmdReadVars(readBatch.data(), int32_t(readBatch.size()));
+    if (n > 0) {
+        sendState = 2;
+        sendFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
+    }
+}

@@ -1,0 +1,52 @@
+#include "ClientTestSupport.h"
+
+#include <QElapsedTimer>
+
+namespace {
+using LinkTest = ClientFixture;
+
+TEST_F(LinkTest, ConnectWritesLinkMarkerOnceAndDisconnectClearsIt)
+{
+    connectClient(1);
+    EXPECT_EQ(sim->variable(1110037), 1);
+    sim->clearReceived();
+    EXPECT_TRUE(client->tcpConnect(sim->address().toLatin1())) << "already connected";
+    EXPECT_TRUE(sim->receivedFrames().empty());
+    EXPECT_EQ(client->lastIp, sim->address().toLatin1());
+    EXPECT_TRUE(client->tcpDisconnect());
+    EXPECT_EQ(sim->variable(1110037), 0);
+    EXPECT_FALSE(client->getTcpConnectFlag());
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 7);
+}
+
+TEST_F(LinkTest, ConnectToSilentAddressFailsQuickly)
+{
+    AsynchronousClient lonely;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(lonely.tcpConnect(QByteArray("127.1.2.3")));
+    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_FALSE(lonely.getTcpConnectFlag());
+}
+
+TEST_F(LinkTest, LostConnectionGives111Then7ThenReconnects)
+{
+    connectClient(1);
+    sim->dropConnections();
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111);
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 7);
+    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+    EXPECT_EQ(sim->connectionCount(), 2);
+}
+
+TEST_F(LinkTest, WatchdogCollapsesFailuresToThree)
+{
+    connectClient(1);
+    sim->scriptReply('p', 0, scriptOf(ReplyScript::Status, 1));
+    EXPECT_EQ(client->CheckTcpWdt(), 0);
+    sim->scriptReply('p', 0, scriptOf(ReplyScript::Status, 0));
+    EXPECT_EQ(client->CheckTcpWdt(), 3);
+    EXPECT_EQ(client->replyErrorCode, 100);
+}
+}

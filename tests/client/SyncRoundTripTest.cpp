@@ -1,0 +1,183 @@
+#include "ClientTestSupport.h"
+
+#include <QElapsedTimer>
+
+#include <thread>
+
+namespace {
+constexpr uint8_t kJog = 'r';
+
+using SyncClientTest = ClientFixture;
+
+TEST_F(SyncClientTest, ReplyStatusBecomesResultCode)
+{
+    connectClient(1);
+    struct Case { int32_t status; int32_t expected; };
+    // The status byte is signed: 0xFF is state -1.
+    const Case cases[] = {{0, 0}, {3, 103}, {7, 107}, {0xFF, 99}, {100, 200}, {0, 0}};
+    for (const Case& c : cases) {
+        sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Status, c.status));
+        EXPECT_EQ(client->jogMotionV_Run(1, 2, 3, 0, 1), c.expected) << "status " << c.status;
+    }
+    EXPECT_TRUE(client->cmdQueue.isEmpty());
+}
+
+TEST_F(SyncClientTest, NotConnectedGivesSevenAndQueuesNothing)
+{
+    AsynchronousClient idle;
+    int32_t value = 123;
+    EXPECT_EQ(idle.jogMotionV_Run(1, 1, 1, 0, 0), 7);
+    EXPECT_EQ(idle.getAxisMotionStatus(1, 1, &value), 7);
+    EXPECT_EQ(idle.readVars(&value, 1, &value), 7);
+    EXPECT_EQ(idle.CheckTcpWdt(), 7);
+    EXPECT_EQ(value, 123);
+    EXPECT_TRUE(idle.cmdQueue.isEmpty());
+    EXPECT_TRUE(idle.tcpDisconnect());
+}
+
+TEST_F(SyncClientTest, SilentControllerGives111AfterThreeWaits)
+{
+    connectClient(1);
+    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Silence));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111);
+    EXPECT_GE(clock.elapsed(), 1700);
+    EXPECT_LE(clock.elapsed(), 2600);
+    EXPECT_EQ(client->sendState, 1);
+    EXPECT_TRUE(client->sendFrame.isEmpty());
+}
+
+TEST_F(SyncClientTest, BrokenRepliesGive111)
+{
+    connectClient(1);
+    const ReplyScript::Kind kinds[] = {ReplyScript::Truncate, ReplyScript::BadChecksum};
+    for (ReplyScript::Kind kind : kinds) {
+        sim->scriptReply(kJog, 3, scriptOf(kind, 0, 0, 1));
+        const int32_t result = client->jogMotionV_MfoSet(1, 50);
+        // TCP frames carry no check sum, so a "bad check sum" reply may still parse.
+        if (kind == ReplyScript::Truncate)
+            EXPECT_EQ(result, 111);
+        else
+            EXPECT_TRUE(result == 111 || result == 0);
+    }
+    // A reply with a code nobody sent is not an answer.
+    ReplyScript unknown = scriptOf(ReplyScript::Raw, 0, 0, 1);
+    unknown.raw = QByteArray("\x00\x00\x00\x00\x02\x00\x00\x5a", 8);
+    sim->scriptReply(kJog, 3, unknown);
+    EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 111);
+    sim->scriptReply(kJog, 3, scriptOf(ReplyScript::Status, 0));
+    EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 0) << "client recovers after broken replies";
+}
+
+TEST_F(SyncClientTest, SplitReplyIsReassembled)
+{
+    connectClient(1);
+    sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Split, 4, 50));
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 104);
+    int32_t value = -1;
+    sim->scriptReply('v', 1, scriptOf(ReplyScript::Split, 0, 50));
+    EXPECT_EQ(client->getAxisMotionStatus(1, 1, &value), 0);
+}
+
+TEST_F(SyncClientTest, LateReplyIsNotTakenForTheNextCommand)
+{
+    connectClient(1);
+    sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Delay, 0, 2100, 1));
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 111);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // the late reply lands now
+    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Status, 5));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105);
+}
+
+TEST_F(SyncClientTest, ArgumentChecksRejectWithoutSending)
+{
+    connectClient(1);
+    sim->clearReceived();
+    int32_t words[40] = {};
+    int32_t out = 77;
+    struct Case { const char* what; std::function<int32_t()> call; };
+    const Case cases[] = {
+        {"reset channel 0", [&] { return client->reset(0); }},
+        {"reset channel 100", [&] { return client->reset(100); }},
+        {"setCncObits 33", [&] { return client->setCncObits(1, words, words, 33, 0); }},
+        {"setPlcObits 33", [&] { return client->setPlcObits(1, words, words, 33); }},
+        {"setPlcObits negative", [&] { return client->setPlcObits(1, words, words, -1); }},
+        {"setPlcObits null", [&] { return client->setPlcObits(1, nullptr, words, 2); }},
+        {"getIbits negative", [&] { return client->getIbits(1, words, -5, &out, &out); }},
+        {"getIbits oversize", [&] { return client->getIbits(1, words, 122, &out, &out); }},
+        {"getAxesCoord negative", [&] { return client->getAxesCoord(1, 0, 0, 0, -1, &out); }},
+        {"getAxesCoord null", [&] { return client->getAxesCoord(1, 0, 0, 0, 3, nullptr); }},
+        {"readVars null", [&] { return client->readVars(nullptr, 1, &out); }},
+        {"readVars oversize", [&] { return client->readVars(words, 100001, &out); }},
+        {"writeVars zero", [&] { return client->writeVars(words, 0, words); }},
+        {"registerBits sync", [&] { return client->registerBits(1, AsynchronousClient::BitType(0), words, 1) == 6 ? 1 : 0; }},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.call(), 1) << c.what;
+    EXPECT_EQ(out, 77);
+    EXPECT_TRUE(client->getRuningPrg(0).isEmpty());
+    EXPECT_TRUE(client->getRuningPrg(99).isEmpty());
+    EXPECT_TRUE(sim->receivedFrames().empty());
+    EXPECT_EQ(client->setCncObits(1, words, words, 32, 0), 0) << "32 words still fit";
+}
+
+TEST_F(SyncClientTest, NullOutputsAreSkipped)
+{
+    connectClient(1);
+    EXPECT_EQ(client->alarmRead(1, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(client->homeAxesIsEnd(1, 0, 3, nullptr, nullptr), 0);
+    EXPECT_EQ(client->getAxesCoord(1, 0, 0, 0, 0, nullptr), 0);
+}
+
+TEST_F(SyncClientTest, ErrorCallbackGetsCommandStateAndText)
+{
+    connectClient(1);
+    client->errCallback = &recordError;
+    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 2));
+    EXPECT_EQ(client->reset(1), 102);
+    const ReportedError r = reportedError();
+    EXPECT_EQ(r.calls, 1);
+    EXPECT_EQ(r.errorCmd, 7);
+    EXPECT_EQ(r.cmdState, 2);
+    EXPECT_EQ(r.detail, "program is runing.");
+    EXPECT_EQ(client->sendState, 1);
+}
+
+TEST_F(SyncClientTest, ValuesAndVariablesRoundTrip)
+{
+    connectClient(1);
+    const int32_t addrs[] = {1000001, 1000002, 2000003};
+    const int32_t vals[] = {11, -22, 33};
+    EXPECT_EQ(client->writeVars(addrs, 3, vals), 0);
+    EXPECT_EQ(sim->variable(1000002), -22);
+    sim->setVariable(2000003, 99);
+    int32_t got[3] = {};
+    EXPECT_EQ(client->readVars(addrs, 3, got), 0);
+    EXPECT_EQ(got[0], 11);
+    EXPECT_EQ(got[1], -22);
+    EXPECT_EQ(got[2], 99);
+    const int32_t bad = 1170000; // offset beyond the table
+    EXPECT_EQ(client->readVars(&bad, 1, got), 111);
+    EXPECT_TRUE(client->getTcpConnectFlag());
+}
+
+TEST_F(SyncClientTest, TwoThreadsShareOneClient)
+{
+    connectClient(1);
+    int ok[2] = {0, 0};
+    auto worker = [&](int k) {
+        for (int i = 0; i < 50; ++i) {
+            int32_t status = -1;
+            if (client->getAxisMotionStatus(1, k + 1, &status) == 0)
+                ++ok[k];
+        }
+    };
+    std::thread a(worker, 0), b(worker, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ(ok[0], 50);
+    EXPECT_EQ(ok[1], 50);
+    EXPECT_EQ(sim->requestCount('v', 1), 100);
+}
+}
