@@ -27,7 +27,8 @@ TEST_F(AsyncClientTest, FullQueueRefusesAndQueuedFramesGoInOrder)
     EXPECT_EQ(client->jogMotionV_MfoSet(1, 10), 0);
     EXPECT_EQ(client->prgStop(1), 4) << "a third frame does not fit behind two";
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 3) == 1; }, 3000));
-    const std::vector<QByteArray> frames = sim->receivedFrames();
+    const QList<QByteArray> list = sim->receivedFrames();
+    const std::vector<QByteArray> frames(list.begin(), list.end());
     const int run = indexOfCode(frames, 'r', 1), stop = indexOfCode(frames, 'r', 2), mfo = indexOfCode(frames, 'r', 3);
     EXPECT_LT(run, stop);
     EXPECT_LT(stop, mfo);
@@ -108,6 +109,6 @@ TEST_F(AsyncClientTest, DisconnectEndsWorkerAndReconnectRestartsIt)
     EXPECT_TRUE(client->isRunning());
     EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
     EXPECT_TRUE(waitUntil([&] { return sim->requestCount('r', 2) == 1; }, 2000));
-    EXPECT_EQ(sim->connectionCount(), 2);
+    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 1; }, 2000)) << "only the new connection stays open";
 }
 }

@@ -21,6 +21,8 @@ struct QtApplication : ::testing::Environment
             app.reset(new QCoreApplication(argc, argv));
         }
     }
+    // Gone before exit handlers run: Qt's own statics are torn down there.
+    void TearDown() override { app.reset(); }
     std::unique_ptr<QCoreApplication> app;
 };
 const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtApplication);

@@ -1,0 +1,87 @@
+#include "SimulatedController.h"
+#include "SimulatorThread.h"
+
+SimulatedController::SimulatedController() = default;
+
+SimulatedController::~SimulatedController()
+{
+    stop();
+}
+
+bool SimulatedController::start(const QString& address, quint16 port)
+{
+    stop();
+    if (!address.isEmpty()) {
+        m_thread.reset(new SimulatorThread);
+        if (m_thread->startListening(address, port))
+            return true;
+        m_thread.reset();
+        return false;
+    }
+    // Several test processes run at once: take the first free loopback address.
+    for (int host = 2; host <= 254; ++host) {
+        m_thread.reset(new SimulatorThread);
+        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(host), port))
+            return true;
+    }
+    m_thread.reset();
+    return false;
+}
+
+void SimulatedController::stop()
+{
+    if (m_thread)
+        m_thread->stopListening();
+    m_thread.reset();
+}
+
+QString SimulatedController::address() const { return m_thread ? m_thread->address : QString(); }
+void SimulatedController::setVerbose(bool on) { if (m_thread) m_thread->verbose = on; }
+
+void SimulatedController::scriptReply(uint8_t code, int subCode, const ReplyScript& script)
+{
+    if (!m_thread)
+        return;
+    std::lock_guard<std::mutex> g(m_thread->lock);
+    m_thread->scripts.append({code, subCode, script});
+}
+
+void SimulatedController::clearScripts()
+{
+    if (!m_thread)
+        return;
+    std::lock_guard<std::mutex> g(m_thread->lock);
+    m_thread->scripts.clear();
+}
+
+QList<QByteArray> SimulatedController::receivedFrames() const
+{
+    if (!m_thread)
+        return {};
+    std::lock_guard<std::mutex> g(m_thread->lock);
+    return m_thread->received;
+}
+
+int SimulatedController::requestCount(uint8_t code, int subCode) const
+{
+    int count = 0;
+    for (const QByteArray& f : receivedFrames())
+        if (f.size() > 7 && uint8_t(f[7]) == code && (subCode < 0 || (f.size() > 8 && uint8_t(f[8]) == subCode)))
+            ++count;
+    return count;
+}
+
+void SimulatedController::clearReceived()
+{
+    if (!m_thread)
+        return;
+    std::lock_guard<std::mutex> g(m_thread->lock);
+    m_thread->received.clear();
+}
+
+int SimulatedController::connectionCount() const { return m_thread ? m_thread->connections.load() : 0; }
+void SimulatedController::dropConnections() { if (m_thread) m_thread->dropConnections(); }
+int32_t SimulatedController::variable(int32_t a) const { return m_thread ? m_thread->model.variable(a) : 0; }
+void SimulatedController::setVariable(int32_t a, int32_t v) { if (m_thread) m_thread->model.setVariable(a, v); }
+void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_thread) m_thread->model.raiseAlarm(a, b, c); }
+int32_t SimulatedController::axisPosition(int32_t ch, int32_t axis) const { return m_thread ? m_thread->model.axisPosition(ch, axis) : 0; }

@@ -1,0 +1,40 @@
+#pragma once
+#include "ReplyScript.h"
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class SimulatorThread;
+
+// A controller on a loopback address that answers the command protocol over
+// TCP, with scriptable replies. Runs on its own thread; every method may be
+// called from any thread.
+class SimulatedController
+{
+public:
+    SimulatedController();
+    ~SimulatedController();
+
+    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.254.
+    bool start(const QString& address = QString(), quint16 port = 60000);
+    void stop();
+    QString address() const;
+    void setVerbose(bool on);
+
+    void scriptReply(uint8_t code, int subCode, const ReplyScript& script); // subCode -1 = any
+    void clearScripts();
+    QList<QByteArray> receivedFrames() const;
+    int requestCount(uint8_t code, int subCode = -1) const;
+    void clearReceived();
+    int connectionCount() const;
+    void dropConnections();
+
+    int32_t variable(int32_t address) const;
+    void setVariable(int32_t address, int32_t value);
+    void raiseAlarm(int32_t a, int32_t b, int32_t c);
+    int32_t axisPosition(int32_t channel, int32_t axis) const;
+
+private:
+    std::unique_ptr<SimulatorThread> m_thread;
+};

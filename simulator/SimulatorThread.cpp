@@ -1,0 +1,162 @@
+#include "SimulatorThread.h"
+#include "FrameBoundary.h"
+#include "FrameMode.h"
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+
+bool SimulatorThread::startListening(const QString& addr, quint16 port)
+{
+    address = addr;
+    m_port = port;
+    m_listenState = 0;
+    start();
+    std::unique_lock<std::mutex> g(m_startLock);
+    m_started.wait_for(g, std::chrono::seconds(5), [&] { return m_listenState != 0; });
+    const bool ok = m_listenState == 1;
+    g.unlock();
+    if (!ok) {
+        quit();
+        wait(5000);
+    }
+    return ok;
+}
+
+void SimulatorThread::stopListening()
+{
+    if (!isRunning())
+        return;
+    quit();
+    wait(5000);
+}
+
+void SimulatorThread::dropConnections()
+{
+    if (!m_context)
+        return;
+    QMetaObject::invokeMethod(m_context, [this] {
+        for (QTcpSocket* s : m_context->findChildren<QTcpSocket*>())
+            s->abort();
+    }, Qt::BlockingQueuedConnection);
+}
+
+void SimulatorThread::run()
+{
+    QObject context;
+    QTcpServer server(&context);
+    const bool ok = server.listen(QHostAddress(address), m_port);
+    {
+        std::lock_guard<std::mutex> g(m_startLock);
+        m_context = ok ? &context : nullptr;
+        m_listenState = ok ? 1 : -1;
+    }
+    m_started.notify_all();
+    if (!ok)
+        return;
+    QObject::connect(&server, &QTcpServer::newConnection, &context, [&] {
+        while (QTcpSocket* s = server.nextPendingConnection()) {
+            s->setParent(&context);
+            ++connections;
+            QObject::connect(s, &QTcpSocket::readyRead, &context, [this, s] { onReadable(s); });
+            QObject::connect(s, &QTcpSocket::disconnected, &context, [this, s] {
+                --connections;
+                m_pending.remove(s);
+                s->deleteLater();
+            });
+        }
+    });
+    exec();
+    m_context = nullptr;
+    for (QTcpSocket* s : context.findChildren<QTcpSocket*>())
+        s->abort();
+}
+
+void SimulatorThread::onReadable(QTcpSocket* socket)
+{
+    QByteArray& pending = m_pending[socket];
+    pending += socket->readAll();
+    for (;;) {
+        const int n = FrameBoundary::requestLength(FrameTcp, reinterpret_cast<const uint8_t*>(pending.constData()), pending.size());
+        if (n <= 0 || n > pending.size())
+            break;
+        const QByteArray frame = pending.left(n);
+        pending.remove(0, n);
+        answer(socket, frame);
+    }
+    if (pending.size() > kFrameBufferSize) { // garbage that never forms a frame
+        pending.clear();
+        socket->abort();
+    }
+}
+
+bool SimulatorThread::takeScript(uint8_t code, int sub, ReplyScript& out)
+{
+    std::lock_guard<std::mutex> g(lock);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = scripts.size() - 1; i >= 0; --i) { // the newest script wins
+            Script& s = scripts[i];
+            if (s.code != code || (pass == 0 ? s.sub != sub : s.sub != -1))
+                continue;
+            out = s.script;
+            if (s.script.times > 0 && --s.script.times == 0)
+                scripts.removeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
+{
+    {
+        std::lock_guard<std::mutex> g(lock);
+        received.append(request);
+    }
+    const uint8_t code = request.size() > 7 ? uint8_t(request[7]) : 0;
+    const int sub = request.size() > 8 ? uint8_t(request[8]) : 0; // no sub-code byte: scripts for 0 or any match
+    ReplyScript script;
+    const bool scripted = takeScript(code, sub, script);
+    QByteArray reply;
+    if (scripted && script.kind == ReplyScript::Raw)
+        reply = script.raw;
+    else
+        reply = model.reply(request, scripted ? script.status : ControllerModel::kDefaultStatus);
+    if (verbose)
+        std::fprintf(stderr, "sim %s <- %s\nsim %s -> %s\n", qPrintable(address), request.toHex(' ').constData(),
+                     qPrintable(address), reply.toHex(' ').constData());
+    if (!scripted) {
+        socket->write(reply);
+        return;
+    }
+    switch (script.kind) {
+    case ReplyScript::Silence:
+        return;
+    case ReplyScript::Close:
+        socket->disconnectFromHost();
+        return;
+    case ReplyScript::Truncate:
+        socket->write(reply.left(reply.size() / 2));
+        return;
+    case ReplyScript::BadChecksum:
+        if (reply.size() > 5)
+            reply[4] = char(uint8_t(reply[4]) + 1); // TCP has no check sum: the length field lies instead
+        socket->write(reply);
+        return;
+    case ReplyScript::Delay:
+        QTimer::singleShot(script.delayMs, socket, [socket, reply] { socket->write(reply); });
+        return;
+    case ReplyScript::Split: {
+        const int half = reply.size() / 2;
+        socket->write(reply.left(half));
+        socket->flush();
+        QTimer::singleShot(script.delayMs, socket, [socket, rest = reply.mid(half)] { socket->write(rest); });
+        return;
+    }
+    default:
+        socket->write(reply);
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include "ControllerModel.h"
+#include "ReplyScript.h"
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+class QObject;
+class QTcpSocket;
+
+// The simulator's event loop: a TCP server and its connections.
+class SimulatorThread : public QThread
+{
+public:
+    struct Script { uint8_t code; int sub; ReplyScript script; };
+
+    // Binds and starts; returns whether listening succeeded (bounded wait).
+    bool startListening(const QString& address, quint16 port);
+    void stopListening();
+    void dropConnections();
+
+    ControllerModel model;
+    std::atomic<bool> verbose{false};
+    mutable std::mutex lock;
+    QList<Script> scripts;
+    QList<QByteArray> received;
+    std::atomic<int> connections{0};
+    QString address;
+
+protected:
+    void run() override;
+
+private:
+    void onReadable(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const QByteArray& request);
+    bool takeScript(uint8_t code, int sub, ReplyScript& out);
+
+    QHash<QTcpSocket*, QByteArray> m_pending; // bytes of a request not complete yet
+    quint16 m_port = 60000;
+    QObject* m_context = nullptr;
+    std::mutex m_startLock;
+    std::condition_variable m_started;
+    int m_listenState = 0; // 0 pending, 1 listening, -1 failed
+};
