@@ -1,3 +1,4 @@
+#include "ByteHelpers.h"
 #include "Checksum.h"
 #include "VProtocol_Client.h"
 #include <gtest/gtest.h>
@@ -6,8 +7,6 @@
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // Records every callback as "name(args)" so a table can state the expected call.
 struct Recorder : VProtocol_Client {
@@ -50,14 +49,6 @@ struct Recorder : VProtocol_Client {
     }
 };
 
-Bytes le(int32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(uint32_t(v) >> 24)}; }
-Bytes cat(std::initializer_list<Bytes> parts)
-{
-    Bytes r;
-    for (const Bytes& p : parts)
-        r.insert(r.end(), p.begin(), p.end());
-    return r;
-}
 Bytes tcp(const Bytes& pdu)
 {
     const int n = int(pdu.size()) + 7;

@@ -1,3 +1,4 @@
+#include "ByteHelpers.h"
 #include "Checksum.h"
 #include "FrameBoundary.h"
 #include "VProtocol_Client.h"
@@ -7,8 +8,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 struct Codec : VProtocol_Client {
     uint8_t out[500] = {};
     uint8_t in[500] = {};
@@ -16,14 +15,6 @@ struct Codec : VProtocol_Client {
     Bytes frame(int32_t n) const { return Bytes(out, out + n); }
 };
 
-Bytes le(int32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(uint32_t(v) >> 24)}; }
-Bytes cat(std::initializer_list<Bytes> parts)
-{
-    Bytes r;
-    for (const Bytes& p : parts)
-        r.insert(r.end(), p.begin(), p.end());
-    return r;
-}
 
 // Wraps a PDU the way each framing must.
 Bytes framed(int mode, const Bytes& pdu)
