@@ -44,7 +44,8 @@ struct Recorder : VProtocol_Client {
     int32_t parse(const Bytes& frame)
     {
         calls.clear();
-        std::memcpy(in, frame.data(), frame.size());
+        if (!frame.empty())
+            std::memcpy(in, frame.data(), frame.size());
         return analysisReciveBuffer(int32_t(frame.size()));
     }
 };
