@@ -46,6 +46,26 @@ void AsynchronousClient::logDisconnected(const char* signature)
     qDebug().noquote() << signature << " SocketDisconnected " << transport->errorText();
 }
 
+int32_t AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseTo3)
+{
+    const QByteArray frame = frameLength > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), frameLength) : QByteArray();
+    int32_t result = 4;
+    if (cmdQueue.size() <= queueLimit) {
+        cmdQueue.append(frame);
+        result = 0;
+    }
+    if (syncMode != 1) {
+        wakeWorker();
+        return result;
+    }
+    takeNextFrame();
+    if (!sendAndWait())
+        return 111;
+    if (replyErrorFlag)
+        result = collapseTo3 ? 3 : replyErrorCode;
+    return result;
+}
+
 int32_t AsynchronousClient::runCommand(const char* signature, const std::function<int32_t()>& build,
                                        const std::function<void()>& writeOutputs, int options)
 {
@@ -59,21 +79,9 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
         const int32_t n = build();
         if (n == kArgumentsRejected)
             return 1;
-        const QByteArray frame = n > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), n) : QByteArray();
-        int32_t result = 4;
-        if (cmdQueue.size() <= queueLimit) {
-            cmdQueue.append(frame);
-            result = 0;
-        }
-        if (syncMode == 1) {
-            takeNextFrame();
-            if (!sendAndWait())
-                return 111;
-            if (replyErrorFlag)
-                result = (options & CollapseTo3) ? 3 : replyErrorCode;
-        } else {
-            wakeWorker();
-        }
+        const int32_t result = queueAndExchange(n, options & CollapseTo3);
+        if (result == 111)
+            return 111;
         if (writeOutputs)
             writeOutputs();
         return result;

@@ -208,6 +208,10 @@ private:
     static constexpr int32_t kArgumentsRejected = -1;
 
     // Steps shared by every command: lock, link check, build, queue, round trip.
+    // Queues the frame built into sendBuf (an empty one when frameLength is 0) and, in synchronous
+    // mode, sends the oldest queued frame and waits: 0, 4, the reply's failure code (3 when
+    // collapsed) or 111.
+    int32_t queueAndExchange(int32_t frameLength, bool collapseTo3);
     int32_t runCommand(const char* signature, const std::function<int32_t()>& build,
                        const std::function<void()>& writeOutputs = nullptr, int options = PlainCommand);
     void logDisconnected(const char* signature);

@@ -118,21 +118,9 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
             qDebug().noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
                                << "maxWrVar =" << maxWritePairs << "numCount = " << remaining;
         const int32_t n = CmdWriteVars(addresses + done, values + done, take);
-        const QByteArray frame = n > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), n) : QByteArray();
-        result = 4;
-        if (cmdQueue.size() <= queueLimit) {
-            cmdQueue.append(frame);
-            result = 0;
-        }
-        if (syncMode == 1) {
-            takeNextFrame();
-            if (!sendAndWait())
-                return 111;
-            if (replyErrorFlag)
-                result = 3;
-        } else {
-            wakeWorker();
-        }
+        result = queueAndExchange(n, true);
+        if (result == 111)
+            return 111;
         done += take;
     }
     return result;
