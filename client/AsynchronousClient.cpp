@@ -136,8 +136,8 @@ bool AsynchronousClient::feedReply(const uint8_t* bytes, int32_t length)
 void AsynchronousClient::onErrorOccured(int32_t errorCmd, int32_t cmdState, const char* detail)
 {
     const char* text = detail ? detail : "";
-    if (errCallback)
-        errCallback(errorCmd, cmdState, text);
+    if (const ErrCallbackFunc callback = errCallback.load())
+        callback(errorCmd, cmdState, text);
     else if (logFlags & 1)
         qDebug().noquote() << "onErrorOccured" << "errorCmd:" << errorCmd << "cmdState:" << cmdState << "detail:"
                            << QString::fromUtf8(text);

@@ -35,6 +35,7 @@ public:
     bool tcpConnect(const QByteArray& ip);
     bool tcpDisconnect();
     int32_t CheckTcpWdt();
+    int32_t udpSetCncIp(const char* text);
     bool getTcpConnectFlag();
     void setSyncMode(int32_t mode);
     void setLogFlags(int32_t flags);
@@ -160,7 +161,7 @@ public:
     void onRecCmdUnknown() override;
 
     // ---- fields ----
-    ErrCallbackFunc errCallback = nullptr;
+    std::atomic<ErrCallbackFunc> errCallback{nullptr}; // set by the application while a worker may report
     bool replyErrorFlag = false;
     int32_t replyErrorCode = 0;
     int32_t payloadTxtSize = 400;

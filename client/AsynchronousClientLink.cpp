@@ -4,6 +4,9 @@
 #include "CommLog.h"
 #endif
 
+#include "AddressDatagram.h"
+#include "UdpAddressSender.h"
+
 #include <QDebug>
 
 namespace {
@@ -96,4 +99,18 @@ void AsynchronousClient::setLogFlags(int32_t flags)
 #ifdef ACM_HAVE_COMMLOG
     CommLog::setEnabled(flags != 0);
 #endif
+}
+
+// Holds the mutex for the whole exchange, so it waits for and blocks synchronous commands.
+int32_t AsynchronousClient::udpSetCncIp(const char* text)
+{
+    try {
+        const QByteArray datagram = AddressDatagram::build(text);
+        if (datagram.isEmpty())
+            return 1;
+        std::lock_guard<std::mutex> lock(mutex);
+        return UdpAddressSender::send(datagram);
+    } catch (...) {
+        return 1;
+    }
 }

@@ -137,8 +137,9 @@ TEST(ReplyParser, TruncatedFramesNeverReadPastTheirEnd)
             Recorder r;
             std::memset(r.in, 0x7F, sizeof r.in); // stale bytes that must not be used
             const int32_t st = r.parse(Bytes(full.begin(), full.begin() + k));
-            if (k <= 7)
+            if (k <= 7) {
                 EXPECT_EQ(st, 5);
+            }
             for (const std::string& c : r.calls)
                 EXPECT_EQ(c.find("2139062143"), std::string::npos) << c; // 0x7F7F7F7F read from stale bytes
         }

@@ -1,0 +1,57 @@
+#pragma once
+#include "AsyncCommModule.h"
+#include "TargetCnc.h"
+#include "TargetRegistry.h"
+
+#include <QDebug>
+
+// The common course of every target-addressed export: find the target, pick the client,
+// call it, and never let an exception reach the C caller.
+namespace ExportFrame {
+
+template <class R, class Body>
+R guarded(R failValue, Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return failValue;
+    }
+}
+
+template <class R, class Body>
+R onTarget(int cncID, R noTarget, Body&& body) noexcept
+{
+    return guarded(noTarget, [&]() -> R {
+        TargetCnc* target = TargetRegistry::find(cncID);
+        return target ? R(body(*target)) : noTarget;
+    });
+}
+
+template <class Body>
+CncLong onMain(int cncID, Body&& body) noexcept
+{
+    return onTarget<CncLong>(cncID, 1, [&](TargetCnc& t) { return body(t.mainClient); });
+}
+
+template <class Body>
+CncLong onChannel(int cncID, CncLong channel, Body&& body) noexcept
+{
+    return onTarget<CncLong>(cncID, 1, [&](TargetCnc& t) -> CncLong {
+        AsynchronousClient* client = t.channelClient(channel);
+        return client ? CncLong(body(*client)) : CncLong(1);
+    });
+}
+
+// One debug message of items joined by the stream's single spaces.
+template <class... Items>
+void logLine(const Items&... items) noexcept
+{
+    try {
+        QDebug line = qDebug();
+        (line << ... << items);
+    } catch (...) {
+    }
+}
+
+} // namespace ExportFrame

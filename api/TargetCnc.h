@@ -1,0 +1,38 @@
+#pragma once
+#include "AsynchronousClient.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <cstdint>
+
+// One controller as the application addresses it: two target-level clients and one
+// client per channel, all connecting to the same address.
+class TargetCnc
+{
+public:
+    TargetCnc();
+    ~TargetCnc();
+    TargetCnc(const TargetCnc&) = delete;
+    TargetCnc& operator=(const TargetCnc&) = delete;
+
+    void addChannels(int maxDncCh);
+    void applyCommModes(int asyncMask);
+    void setErrCallback(ErrCallbackFunc callback);
+    bool connectAll();
+    bool disconnectAll();
+
+    // The client of channel 1..channelCount, or null outside that range.
+    AsynchronousClient* channelClient(int32_t channel) const;
+
+    AsynchronousClient mainClient;
+    AsynchronousClient auxClient;
+    QList<AsynchronousClient*> channelClients;
+    int32_t channelCount = 1;
+    QByteArray ip;
+    QByteArray runningPrgBuf;
+};
+
+// Whether channel k (1-based) of a target runs asynchronously under asyncMask. One 32-bit
+// mask has a bit for channels 1..30 only (bit 31 is the sign); higher channels stay synchronous.
+bool channelIsAsync(int asyncMask, int channel);

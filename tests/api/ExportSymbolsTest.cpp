@@ -1,0 +1,68 @@
+// The shared library exports exactly the functions of its public header, each by its plain
+// C name under the library's symbol version, and nothing else.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace {
+std::set<std::string> headerNames()
+{
+    std::ifstream in(ACM_PUBLIC_HEADER);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    std::set<std::string> names;
+    const std::regex decl(R"(ACM_EXPORT\s+[A-Za-z_][\w\s\*]*?\b(\w+)\s*\()");
+    for (auto it = std::sregex_iterator(s.begin(), s.end(), decl); it != std::sregex_iterator(); ++it)
+        names.insert((*it)[1]);
+    return names;
+}
+
+std::set<std::string> dynamicSymbols()
+{
+    const std::string command = std::string("nm -D --defined-only ") + ACM_SHARED_LIBRARY;
+    std::set<std::string> out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char line[512];
+    while (fgets(line, sizeof line, pipe)) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        fields >> address >> type >> name;
+        if (!name.empty())
+            out.insert(name);
+    }
+    pclose(pipe);
+    return out;
+}
+}
+
+TEST(ExportSymbols, ExactlyTheHeaderFunctionsAreExportedWithOneVersion)
+{
+    const std::set<std::string> names = headerNames();
+    EXPECT_EQ(names.size(), 76u);
+    std::set<std::string> expected{"ACM_1.0"};
+    for (const std::string& n : names)
+        expected.insert(n + "@@ACM_1.0");
+    EXPECT_EQ(dynamicSymbols(), expected);
+}
+
+TEST(ExportSymbols, EveryExportResolvesByItsPlainName)
+{
+    void* library = dlopen(ACM_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    for (const std::string& n : headerNames())
+        EXPECT_NE(dlsym(library, n.c_str()), nullptr) << n;
+    EXPECT_NE(dlvsym(library, "connect", "ACM_1.0"), nullptr);
+    EXPECT_NE(dlsym(library, "connect"), dlsym(RTLD_DEFAULT, "connect")) << "the C library's connect is another";
+    EXPECT_EQ(dlsym(library, "_ZN14TargetRegistry9targetMapE"), nullptr) << "internals stay hidden";
+    dlclose(library);
+}

@@ -1,0 +1,104 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+
+#include <mutex>
+#include <thread>
+#include <sys/resource.h>
+
+namespace {
+std::mutex reportMutex;
+
+// Qt wants an application object before sockets are used on several threads.
+struct QtApplication : ::testing::Environment
+{
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "acm_tests";
+            static char* argv[] = {name, nullptr};
+            app.reset(new QCoreApplication(argc, argv));
+        }
+    }
+    // Gone before exit handlers run: Qt's own statics are torn down there.
+    void TearDown() override { app.reset(); }
+    std::unique_ptr<QCoreApplication> app;
+};
+const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtApplication);
+}
+
+ReplyScript scriptOf(ReplyScript::Kind kind, int32_t status, int delayMs, int times)
+{
+    ReplyScript s;
+    s.kind = kind;
+    s.status = status;
+    s.delayMs = delayMs;
+    s.times = times;
+    return s;
+}
+
+bool waitUntil(const std::function<bool()>& cond, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (cond())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return cond();
+}
+
+std::vector<QByteArray> framesWithCode(SimulatedController& sim, uint8_t code)
+{
+    std::vector<QByteArray> out;
+    for (const QByteArray& f : sim.receivedFrames())
+        if (f.size() > 7 && uint8_t(f[7]) == code)
+            out.push_back(f);
+    return out;
+}
+
+std::vector<int32_t> readRequestAddresses(const QByteArray& frame)
+{
+    std::vector<int32_t> out;
+    if (frame.size() < 9)
+        return out;
+    const int count = uint8_t(frame[8]);
+    const auto* p = reinterpret_cast<const uint8_t*>(frame.constData()) + 9;
+    for (int i = 0; i < count && 9 + 4 * (i + 1) <= frame.size(); ++i)
+        out.push_back(int32_t(uint32_t(p[4 * i]) | uint32_t(p[4 * i + 1]) << 8 | uint32_t(p[4 * i + 2]) << 16 |
+                              uint32_t(p[4 * i + 3]) << 24));
+    return out;
+}
+
+ReportedError lastReport;
+
+ReportedError reportedError()
+{
+    std::lock_guard<std::mutex> lock(reportMutex);
+    return lastReport;
+}
+
+void clearReportedError()
+{
+    std::lock_guard<std::mutex> lock(reportMutex);
+    lastReport = ReportedError{};
+}
+
+extern "C" void recordError(int32_t errorCmd, int32_t cmdState, const char* detail)
+{
+    std::lock_guard<std::mutex> lock(reportMutex);
+    ReportedError& r = lastReport;
+    ++r.calls;
+    r.errorCmd = errorCmd;
+    r.cmdState = cmdState;
+    r.detail = detail ? detail : "";
+}
+
+double processCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+#include "SimulatedController.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+ReplyScript scriptOf(ReplyScript::Kind kind, int32_t status = 0, int delayMs = 0, int times = -1);
+
+// Polls cond every 5 ms until it holds or timeoutMs passes.
+bool waitUntil(const std::function<bool()>& cond, int timeoutMs);
+
+// Request frames the simulator received with this code (TCP framing: code at offset 7).
+std::vector<QByteArray> framesWithCode(SimulatedController& sim, uint8_t code);
+
+// Addresses carried by a variable-read request frame.
+std::vector<int32_t> readRequestAddresses(const QByteArray& frame);
+
+// What the error callback saw last; the callback is a plain C function.
+struct ReportedError
+{
+    int calls = 0;
+    int32_t errorCmd = -1;
+    int32_t cmdState = -1;
+    std::string detail;
+};
+ReportedError reportedError();
+void clearReportedError();
+extern "C" void recordError(int32_t errorCmd, int32_t cmdState, const char* detail);
+
+double processCpuMs();
