@@ -1,14 +1,28 @@
 #pragma once
+#include "AxisModel.h"
+
 #include <QByteArray>
 #include <QMap>
+
 #include <cstdint>
 #include <mutex>
 
+class FrameReader;
+class FrameWriter;
+
 // The simulated controller's state and its normal replies to each request.
+//
+// Machine behaviour: a continuous jog moves its axis at `feed` units per second until
+// stopped; an incremental jog moves at once; homing takes 100 ms and ends at 0; cycle
+// start sets the run state, stop and reset clear it; emergency stop (value 1) stops every
+// axis and the program and raises alarm (1, channel, 1001), and refuses motion with
+// state 2 until released; reset clears the alarm once released. Axis bit masks: bit i of
+// the low word is axis i, bit i of the high word axis 32 + i.
 class ControllerModel
 {
 public:
     static constexpr int kDefaultStatus = 0x7FFF; // "use the request's normal success status"
+    static constexpr int32_t kEmergencyAlarm = 1001;
 
     // Reply frame (TCP framing) to one request frame; empty = the controller stays silent.
     QByteArray reply(const QByteArray& request, int status = kDefaultStatus);
@@ -17,12 +31,33 @@ public:
     void setVariable(int32_t address, int32_t value);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
+    bool isRunning() const;
 
 private:
+    using Now = AxisModel::Clock::time_point;
+    // Each returns false when the request gets no reply.
+    bool variables(const FrameReader& r, uint8_t code, FrameWriter& w);
+    void motion(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
+    void homing(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
+    void program(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
+    void axes(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
+    bool others(const FrameReader& r, uint8_t code, int sub, int st, FrameWriter& w);
+
+    AxisModel& axis(int32_t channel, int32_t index);
+    // Applies fn to each axis of channel whose bit is set in the two masks.
+    template <class Fn> void forAxes(int32_t channel, int32_t hBits, int32_t lBits, Fn fn);
+    // The masks of the axes among hBits/lBits for which test holds.
+    template <class Test> void maskOf(int32_t channel, int32_t hBits, int32_t lBits, Test test, FrameWriter& w);
+    void stopEverything(Now now);
+
+    struct JogParameters { int32_t feed = 0, len = 0, negative = 0, absolute = 0; };
+
     mutable std::mutex m_lock;
     QMap<int32_t, int32_t> m_vars;
-    QMap<int64_t, int32_t> m_axes; // (channel << 32 | axis) -> position
-    QMap<int64_t, int32_t> m_bits; // (channel, kind, index) -> value
+    QMap<int64_t, AxisModel> m_axes;          // (channel << 32 | axis)
+    QMap<int64_t, JogParameters> m_jogParams; // set by the parameter requests, used by the axes runs
+    QMap<int64_t, int32_t> m_bits;            // (channel, kind, index) -> value
     int32_t m_alarm[3] = {0, 0, 0};
     int32_t m_running = 0;
+    bool m_emergencyStop = false;
 };

@@ -1,0 +1,70 @@
+// The simulator on the wire, seen from a raw socket: reassembly of split requests, scripted
+// failures, and its defence against bytes that never form a frame.
+#include "TestSupport.h"
+
+#include <QTcpSocket>
+
+namespace {
+const QByteArray kWatchdog("\0\0\0\0\x02\0\0p", 8);
+const QByteArray kAlive("\0\0\0\0\x03\0\0p\x01", 9);
+
+class SimulatedControllerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.start());
+        socket.connectToHost(sim.address(), 60000);
+        ASSERT_TRUE(socket.waitForConnected(2000));
+    }
+    // Whatever arrives within ms.
+    QByteArray readFor(int ms)
+    {
+        QByteArray got;
+        while (socket.waitForReadyRead(ms))
+            got += socket.readAll();
+        return got;
+    }
+    SimulatedController sim;
+    QTcpSocket socket;
+};
+
+TEST_F(SimulatedControllerTest, SplitRequestIsAnsweredOnce)
+{
+    socket.write(kWatchdog.left(3));
+    socket.waitForBytesWritten(1000);
+    EXPECT_TRUE(readFor(100).isEmpty());
+    socket.write(kWatchdog.mid(3) + kWatchdog);
+    EXPECT_EQ(readFor(200), kAlive + kAlive) << "two requests, two replies";
+    EXPECT_EQ(sim.requestCount('p'), 2);
+}
+
+TEST_F(SimulatedControllerTest, ScriptedFailuresShapeTheReply)
+{
+    sim.scriptReply('p', -1, scriptOf(ReplyScript::Truncate, 1, 0, 1));
+    socket.write(kWatchdog);
+    EXPECT_EQ(readFor(200), kAlive.left(4));
+    sim.scriptReply('p', -1, scriptOf(ReplyScript::BadChecksum, 1, 0, 1));
+    socket.write(kWatchdog);
+    QByteArray lying = kAlive;
+    lying[4] = char(lying[4] + 1);
+    EXPECT_EQ(readFor(200), lying) << "TCP frames have no check sum: the length lies";
+    sim.scriptReply('p', -1, scriptOf(ReplyScript::Raw, 0, 0, 1));
+    socket.write(kWatchdog);
+    EXPECT_TRUE(readFor(200).isEmpty()) << "an empty raw reply is silence";
+    sim.scriptReply('p', -1, scriptOf(ReplyScript::Close, 0, 0, 1));
+    socket.write(kWatchdog);
+    readFor(200);
+    EXPECT_EQ(socket.state(), QAbstractSocket::UnconnectedState);
+}
+
+TEST_F(SimulatedControllerTest, BytesThatNeverFormAFrameDropTheConnection)
+{
+    QByteArray garbage(600, '\x7f');
+    garbage[4] = char(0xff);
+    garbage[5] = char(0x7f); // claims a frame longer than any buffer
+    socket.write(garbage);
+    readFor(300);
+    EXPECT_EQ(socket.state(), QAbstractSocket::UnconnectedState);
+}
+}
