@@ -28,6 +28,11 @@ AsynchronousClient::~AsynchronousClient()
     }
     workerWake.notify_all();
     wait();
+    {
+        // Pairs with the lock the worker takes last (see run): a hand-over that race
+        // detectors can see, unlike QThread::wait's own futex.
+        std::lock_guard<std::mutex> lock(mutex);
+    }
     transport->shutdown();
     transport.reset();
     delete[] sendBuf;
@@ -36,9 +41,16 @@ AsynchronousClient::~AsynchronousClient()
     recvBuf = nullptr;
 }
 
+// The synchronous path talks over the serial port while it is open, so the link check must too.
+Transport* AsynchronousClient::syncTransport() const
+{
+    return serialTransport && serialTransport->isOpen() ? serialTransport.get() : transport.get();
+}
+
 bool AsynchronousClient::socketConnected() const
 {
-    return transport && transport->isOpen();
+    const Transport* link = syncMode == 1 ? syncTransport() : transport.get();
+    return link && link->isOpen();
 }
 
 void AsynchronousClient::logDisconnected(const char* signature)
@@ -112,7 +124,7 @@ bool AsynchronousClient::sendAndWait()
     if (sendFrame.isEmpty())
         return false;
     sendState = 2;
-    const QByteArray reply = transport->exchange(sendFrame, frameMode);
+    const QByteArray reply = syncTransport()->exchange(sendFrame, frameMode);
     bool ok = false;
     if (reply.size() >= 1 && reply.size() < kFrameBufferSize)
         ok = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());

@@ -18,7 +18,6 @@
 #include <vector>
 
 class VTeleFileOpreator;
-class QSerialPort;
 
 // Command client of one channel of one controller. In synchronous mode every
 // command runs its round trip on the caller's thread; in asynchronous mode the
@@ -34,6 +33,9 @@ public:
     // ---- link ----
     bool tcpConnect(const QByteArray& ip);
     bool tcpDisconnect();
+    // While the serial port is open, synchronous commands use it instead of TCP.
+    bool connect232Com(const QByteArray& portName, int32_t asciiSel);
+    bool close232Com();
     int32_t CheckTcpWdt();
     int32_t udpSetCncIp(const char* text);
     bool getTcpConnectFlag();
@@ -197,7 +199,6 @@ public:
     QByteArray recvFileData;
     std::atomic<int32_t> logFlags{0};
     VTeleFileOpreator* teleFileOpreator = nullptr;
-    QSerialPort* serialPort = nullptr;
     QByteArray lastIp;
 
 protected:
@@ -217,6 +218,7 @@ private:
                        const std::function<void()>& writeOutputs = nullptr, int options = PlainCommand);
     void logDisconnected(const char* signature);
     bool socketConnected() const;
+    Transport* syncTransport() const;
 
     void takeNextFrame();
     bool sendAndWait();
@@ -245,4 +247,5 @@ private:
     std::condition_variable workerWake;
     IoThread ioThread; // must outlive transport
     std::unique_ptr<Transport> transport;
+    std::unique_ptr<Transport> serialTransport; // made by connect232Com
 };

@@ -25,8 +25,10 @@ void AsynchronousClient::run()
 {
     for (;;) {
         if (threadStop) {
-            if (isConnected)
+            if (isConnected) {
+                std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor
                 return; // the link stays open for synchronous use
+            }
             break;
         }
         if (!isConnected)
@@ -61,6 +63,7 @@ void AsynchronousClient::run()
     if (logFlags & 2)
         qDebug().noquote() << "run" << " isConnected = " << "false";
     transport->close(500);
+    std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor
 }
 
 void AsynchronousClient::scheduleNext()

@@ -22,6 +22,9 @@ IoThread::~IoThread()
     }
     jobsChanged.notify_all();
     wait();
+    // QThread::wait synchronises through Qt's own futex, which race detectors cannot see;
+    // the run loop last touched our members under this lock, so take it once more.
+    std::lock_guard<std::mutex> lock(jobsMutex);
 }
 
 void IoThread::call(const std::function<void()>& task)

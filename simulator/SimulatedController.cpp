@@ -1,4 +1,5 @@
 #include "SimulatedController.h"
+#include "SerialEndpoint.h"
 #include "SimulatorThread.h"
 
 SimulatedController::SimulatedController() = default;
@@ -30,6 +31,7 @@ bool SimulatedController::start(const QString& address, quint16 port)
 
 void SimulatedController::stop()
 {
+    m_serial.reset();
     if (m_thread)
         m_thread->stopListening();
     m_thread.reset();
@@ -58,8 +60,12 @@ QList<QByteArray> SimulatedController::receivedFrames() const
 {
     if (!m_thread)
         return {};
+    // Deep copies: the caller's thread never shares Qt's reference-counted data with ours.
+    QList<QByteArray> copy;
     std::lock_guard<std::mutex> g(m_thread->lock);
-    return m_thread->received;
+    for (const QByteArray& frame : m_thread->received)
+        copy.append(QByteArray(frame.constData(), frame.size()));
+    return copy;
 }
 
 int SimulatedController::requestCount(uint8_t code, int subCode) const
@@ -85,3 +91,21 @@ int32_t SimulatedController::variable(int32_t a) const { return m_thread ? m_thr
 void SimulatedController::setVariable(int32_t a, int32_t v) { if (m_thread) m_thread->model.setVariable(a, v); }
 void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_thread) m_thread->model.raiseAlarm(a, b, c); }
 int32_t SimulatedController::axisPosition(int32_t ch, int32_t axis) const { return m_thread ? m_thread->model.axisPosition(ch, axis) : 0; }
+
+bool SimulatedController::startAddressService(quint16 port) { return m_thread && m_thread->startAddressService(port); }
+QList<QByteArray> SimulatedController::receivedAddressTexts() const
+{
+    return m_thread ? m_thread->addressService.receivedTexts() : QList<QByteArray>();
+}
+
+bool SimulatedController::startSerial(const QString& devicePath, int frameMode)
+{
+    m_serial.reset();
+    if (!m_thread)
+        return false;
+    m_serial.reset(new SerialEndpoint(*m_thread));
+    if (m_serial->startOn(devicePath, frameMode))
+        return true;
+    m_serial.reset();
+    return false;
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+class SerialEndpoint;
 class SimulatorThread;
 
 // A controller on a loopback address that answers the command protocol over
@@ -30,6 +31,13 @@ public:
     int connectionCount() const;
     void dropConnections();
 
+    // The UDP address-setting service on this simulator's address.
+    bool startAddressService(quint16 port = 60007);
+    QList<QByteArray> receivedAddressTexts() const;
+
+    // Also answers on a serial device (frameMode 1 or 2), with the same state and scripts; needs start() first.
+    bool startSerial(const QString& devicePath, int frameMode);
+
     int32_t variable(int32_t address) const;
     void setVariable(int32_t address, int32_t value);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
@@ -37,4 +45,5 @@ public:
 
 private:
     std::unique_ptr<SimulatorThread> m_thread;
+    std::unique_ptr<SerialEndpoint> m_serial; // uses m_thread's state, so goes first
 };

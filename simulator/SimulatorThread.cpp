@@ -3,10 +3,14 @@
 #include "FrameMode.h"
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <chrono>
+#include <future>
+#include <memory>
+#include <vector>
 #include <cstdio>
 
 bool SimulatorThread::startListening(const QString& addr, quint16 port)
@@ -32,19 +36,63 @@ void SimulatorThread::stopListening()
         return;
     quit();
     wait(5000);
+    // QThread::wait synchronises through Qt's own futex, invisible to race detectors; the
+    // loop's last touch of our members happened under this lock (see run).
+    std::lock_guard<std::mutex> g(m_startLock);
+}
+
+// Runs task on the simulator's loop and waits for it. The hand-over uses only std
+// primitives (a locked list that the loop drains on a short timer, then a promise): Qt's
+// own cross-thread calls synchronise through futexes that race detectors cannot follow.
+bool SimulatorThread::runOnLoop(const std::function<void()>& task)
+{
+    if (!m_context)
+        return false;
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    {
+        std::lock_guard<std::mutex> g(m_tasksLock);
+        m_tasks.push_back([task, done] {
+            task();
+            done->set_value();
+        });
+    }
+    return finished.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+}
+
+void SimulatorThread::runTasks()
+{
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard<std::mutex> g(m_tasksLock);
+        tasks.swap(m_tasks);
+    }
+    for (const std::function<void()>& task : tasks)
+        task();
 }
 
 void SimulatorThread::dropConnections()
 {
-    if (!m_context)
-        return;
-    QMetaObject::invokeMethod(m_context, [this] {
-        for (QTcpSocket* s : m_context->findChildren<QTcpSocket*>())
+    runOnLoop([this] {
+        for (QTcpSocket* s : m_context.load()->findChildren<QTcpSocket*>())
             s->abort();
-    }, Qt::BlockingQueuedConnection);
+    });
+}
+
+bool SimulatorThread::startAddressService(quint16 port)
+{
+    auto ok = std::make_shared<bool>(false);
+    const QHostAddress host(address);
+    return runOnLoop([this, ok, host, port] { *ok = addressService.bind(m_context.load(), host, port); }) && *ok;
 }
 
 void SimulatorThread::run()
+{
+    serve();
+    std::lock_guard<std::mutex> g(m_startLock); // last touch: see stopListening
+}
+
+void SimulatorThread::serve()
 {
     QObject context;
     QTcpServer server(&context);
@@ -57,6 +105,9 @@ void SimulatorThread::run()
     m_started.notify_all();
     if (!ok)
         return;
+    QTimer tasks(&context);
+    QObject::connect(&tasks, &QTimer::timeout, &context, [this] { runTasks(); });
+    tasks.start(5);
     QObject::connect(&server, &QTcpServer::newConnection, &context, [&] {
         while (QTcpSocket* s = server.nextPendingConnection()) {
             s->setParent(&context);
@@ -77,8 +128,9 @@ void SimulatorThread::run()
 
 void SimulatorThread::onReadable(QTcpSocket* socket)
 {
-    QByteArray& pending = m_pending[socket];
-    pending += socket->readAll();
+    // Work on a copy: answering may close the socket, which drops its entry from m_pending.
+    QByteArray pending = m_pending.take(socket) + socket->readAll();
+    const QPointer<QTcpSocket> alive(socket);
     for (;;) {
         const int n = FrameBoundary::requestLength(FrameTcp, reinterpret_cast<const uint8_t*>(pending.constData()), pending.size());
         if (n <= 0 || n > pending.size())
@@ -86,11 +138,15 @@ void SimulatorThread::onReadable(QTcpSocket* socket)
         const QByteArray frame = pending.left(n);
         pending.remove(0, n);
         answer(socket, frame);
+        if (!alive || socket->state() != QAbstractSocket::ConnectedState)
+            return;
     }
     if (pending.size() > kFrameBufferSize) { // garbage that never forms a frame
-        pending.clear();
         socket->abort();
+        return;
     }
+    if (!pending.isEmpty())
+        m_pending.insert(socket, pending);
 }
 
 bool SimulatorThread::takeScript(uint8_t code, int sub, ReplyScript& out)

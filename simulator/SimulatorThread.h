@@ -1,4 +1,5 @@
 #pragma once
+#include "AddressService.h"
 #include "ControllerModel.h"
 #include "ReplyScript.h"
 #include <QByteArray>
@@ -8,7 +9,9 @@
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <vector>
 
 class QObject;
 class QTcpSocket;
@@ -23,8 +26,11 @@ public:
     bool startListening(const QString& address, quint16 port);
     void stopListening();
     void dropConnections();
+    // Serves the address datagram on UDP port of this simulator's address.
+    bool startAddressService(quint16 port);
 
     ControllerModel model;
+    AddressService addressService;
     std::atomic<bool> verbose{false};
     mutable std::mutex lock;
     QList<Script> scripts;
@@ -36,13 +42,18 @@ protected:
     void run() override;
 
 private:
+    void serve();
+    bool runOnLoop(const std::function<void()>& task);
+    void runTasks();
     void onReadable(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& request);
     bool takeScript(uint8_t code, int sub, ReplyScript& out);
 
     QHash<QTcpSocket*, QByteArray> m_pending; // bytes of a request not complete yet
     quint16 m_port = 60000;
-    QObject* m_context = nullptr;
+    std::atomic<QObject*> m_context{nullptr};
+    std::mutex m_tasksLock;
+    std::vector<std::function<void()>> m_tasks; // run on the loop, see runOnLoop
     std::mutex m_startLock;
     std::condition_variable m_started;
     int m_listenState = 0; // 0 pending, 1 listening, -1 failed

@@ -1,0 +1,52 @@
+#include "AsynchronousClient.h"
+
+#include "FrameMode.h"
+#include "SerialPortAdapter.h"
+#include "SerialTransport.h"
+
+#include <QDebug>
+
+namespace {
+void setUpControllerLine(SerialPortAdapter& port)
+{
+    port.setBaudRate(115200);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    port.setEventDriven(true);
+}
+}
+
+bool AsynchronousClient::connect232Com(const QByteArray& portName, int32_t asciiSel)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!serialTransport)
+            serialTransport.reset(new SerialTransport(ioThread, setUpControllerLine));
+        const int nul = portName.indexOf('\0');
+        if (!serialTransport->open(nul >= 0 ? portName.left(nul) : portName, 0, 0)) {
+            qDebug().noquote() << "connect232Com" << 210 << "serial open fail";
+            return false;
+        }
+        setFrameMode(asciiSel == 1 ? FrameSerialColon : FrameSerialStation);
+        qDebug().noquote() << "connect232Com" << 234 << "serial open success";
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool AsynchronousClient::close232Com()
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!serialTransport || !serialTransport->isOpen())
+            return false;
+        serialTransport->close(0);
+        setFrameMode(FrameTcp);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}

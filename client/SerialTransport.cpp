@@ -1,0 +1,139 @@
+#include "SerialTransport.h"
+
+#include "FrameBoundary.h"
+#include "FrameMode.h"
+#include "IoThread.h"
+#include "SerialPortAdapter.h"
+
+#include <QElapsedTimer>
+
+namespace {
+constexpr int kReplyWaitMs = 600;
+constexpr int kReplyWaits = 3;
+constexpr int kStaleReadRounds = 64;
+}
+
+SerialTransport::SerialTransport(IoThread& ioThread, LineSetup setup) : io(ioThread), lineSetup(std::move(setup)) {}
+
+SerialTransport::~SerialTransport()
+{
+    shutdown();
+}
+
+void SerialTransport::notePortState(const SerialPortAdapter* from)
+{
+    portOpen.store(port && port->isOpen());
+    if (from) {
+        std::lock_guard<std::mutex> lock(errorMutex);
+        lastError = from->errorText();
+    }
+}
+
+bool SerialTransport::open(const QByteArray& host, quint16, int)
+{
+    bool ok = false;
+    io.call([&] {
+        const QString name = QString::fromLocal8Bit(host);
+        if (port && port->isOpen() && openedName == name) {
+            ok = true;
+            return;
+        }
+        // The new port replaces the open one only once it is open itself.
+        std::unique_ptr<SerialPortAdapter> fresh(new SerialPortAdapter);
+        fresh->setPortName(name);
+        if (lineSetup)
+            lineSetup(*fresh);
+        ok = fresh->open();
+        if (!ok) {
+            notePortState(fresh.get());
+            return;
+        }
+        if (port)
+            port->close();
+        port = std::move(fresh);
+        openedName = name;
+        notePortState(port.get());
+    });
+    return ok;
+}
+
+bool SerialTransport::close(int)
+{
+    io.call([&] {
+        if (!port)
+            return;
+        port->close();
+        notePortState(port.get());
+    });
+    return true;
+}
+
+bool SerialTransport::isOpen() const
+{
+    return portOpen.load();
+}
+
+QString SerialTransport::errorText() const
+{
+    std::lock_guard<std::mutex> lock(errorMutex);
+    return lastError;
+}
+
+// A late reply of an earlier request must not be taken for this one.
+void SerialTransport::discardStaleBytes()
+{
+    for (int round = 0; round < kStaleReadRounds; ++round)
+        if (port->read(0).isEmpty())
+            return;
+}
+
+// Collects bytes until they form one complete reply with a valid check sum, within three waits.
+QByteArray SerialTransport::collectReply(int frameMode)
+{
+    QByteArray reply;
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 budget = qint64(kReplyWaitMs) * kReplyWaits;
+    int emptyWaits = 0;
+    while (emptyWaits < kReplyWaits && reply.size() < kFrameBufferSize) {
+        const int complete = FrameBoundary::replyLength(
+            frameMode, reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+        if (complete > 0)
+            return reply.left(complete);
+        const qint64 left = budget - clock.elapsed();
+        if (left <= 0 || !port->isOpen())
+            break;
+        const QByteArray more = port->read(int(qMin<qint64>(left, kReplyWaitMs)));
+        if (more.isEmpty())
+            ++emptyWaits;
+        reply += more;
+    }
+    return reply;
+}
+
+QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)
+{
+    QByteArray reply;
+    io.call([&] {
+        if (!port || !port->isOpen()) {
+            notePortState(nullptr);
+            return;
+        }
+        discardStaleBytes();
+        if (port->write(frame, kReplyWaitMs))
+            reply = collectReply(frameMode);
+        notePortState(port.get());
+    });
+    return reply;
+}
+
+void SerialTransport::shutdown()
+{
+    io.call([&] {
+        if (!port)
+            return;
+        port->close();
+        port.reset();
+        notePortState(nullptr);
+    });
+}

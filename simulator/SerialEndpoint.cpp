@@ -1,0 +1,197 @@
+#include "SerialEndpoint.h"
+
+#include "FrameBoundary.h"
+#include "FrameMode.h"
+#include "FrameReader.h"
+#include "FrameWriter.h"
+#include "SimulatorThread.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+QByteArray framed(const uint8_t* buf, int n)
+{
+    return n > 0 ? QByteArray(reinterpret_cast<const char*>(buf), n) : QByteArray();
+}
+
+// Moves the command code and its fields from one framing into another.
+QByteArray reframe(const QByteArray& frame, int fromMode, int toMode, bool asReply)
+{
+    const FrameReader r(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size(), fromMode);
+    if (!r.has(r.headerLen(), 1))
+        return QByteArray();
+    const QByteArray fields = r.tail(r.headerLen() + 1);
+    uint8_t buf[kFrameBufferSize];
+    FrameWriter w(buf, sizeof buf, toMode);
+    w.code(r.byteAt(r.headerLen())).bytes(reinterpret_cast<const uint8_t*>(fields.constData()), fields.size());
+    return framed(buf, asReply ? w.finishReply() : w.finishRequest());
+}
+
+// The check byte that a corrupted reply gets wrong: CRC high byte, or the LRC before the line feed.
+int checkByteIndex(const QByteArray& reply, int mode)
+{
+    return mode == FrameSerialColon ? reply.size() - 2 : reply.size() - 1;
+}
+}
+
+SerialEndpoint::SerialEndpoint(SimulatorThread& controller) : m_controller(controller) {}
+
+SerialEndpoint::~SerialEndpoint()
+{
+    stopServing();
+}
+
+bool SerialEndpoint::startOn(const QString& devicePath, int frameMode)
+{
+    if (frameMode != FrameSerialStation && frameMode != FrameSerialColon)
+        return false;
+    m_path = devicePath;
+    m_mode = frameMode;
+    m_openState = 0;
+    start();
+    std::unique_lock<std::mutex> g(m_startLock);
+    m_started.wait_for(g, std::chrono::seconds(5), [&] { return m_openState != 0; });
+    const bool ok = m_openState == 1;
+    g.unlock();
+    if (!ok)
+        stopServing();
+    return ok;
+}
+
+void SerialEndpoint::stopServing()
+{
+    if (!isRunning())
+        return;
+    quit();
+    wait(5000);
+}
+
+void SerialEndpoint::reportStarted(int state)
+{
+    {
+        std::lock_guard<std::mutex> g(m_startLock);
+        m_openState = state;
+    }
+    m_started.notify_all();
+}
+
+void SerialEndpoint::run()
+{
+    QSerialPort port;
+    port.setPortName(m_path);
+    port.setBaudRate(115200);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool ok = port.open(QIODevice::ReadWrite);
+    reportStarted(ok ? 1 : -1);
+    if (!ok)
+        return;
+    QObject::connect(&port, &QSerialPort::readyRead, &port, [this, &port] { onReadable(port); });
+    // The other end went away: stop polling a dead device.
+    QObject::connect(&port, &QSerialPort::errorOccurred, &port, [&port](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ResourceError)
+            port.close();
+    });
+    exec();
+    port.close();
+}
+
+void SerialEndpoint::onReadable(QSerialPort& port)
+{
+    m_pending += port.readAll();
+    const char leadIn = m_mode == FrameSerialColon ? ':' : char(0x01);
+    for (;;) {
+        const int at = m_pending.indexOf(leadIn); // skip noise before a frame
+        m_pending.remove(0, at < 0 ? m_pending.size() : at);
+        const int n = FrameBoundary::requestLength(m_mode, reinterpret_cast<const uint8_t*>(m_pending.constData()),
+                                                   m_pending.size());
+        if (n <= 0 || n > m_pending.size())
+            break;
+        const QByteArray frame = m_pending.left(n);
+        m_pending.remove(0, n);
+        answer(port, frame);
+    }
+    if (m_pending.size() > kFrameBufferSize) // garbage that never forms a frame
+        m_pending.clear();
+}
+
+bool SerialEndpoint::takeScript(uint8_t code, int sub, ReplyScript& out)
+{
+    std::lock_guard<std::mutex> g(m_controller.lock);
+    QList<SimulatorThread::Script>& scripts = m_controller.scripts;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = scripts.size() - 1; i >= 0; --i) { // the newest script wins, as over TCP
+            SimulatorThread::Script& s = scripts[i];
+            if (s.code != code || (pass == 0 ? s.sub != sub : s.sub != -1))
+                continue;
+            out = s.script;
+            if (s.script.times > 0 && --s.script.times == 0)
+                scripts.removeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
+{
+    const QByteArray tcpRequest = reframe(request, m_mode, FrameTcp, false);
+    if (tcpRequest.isEmpty())
+        return;
+    {
+        std::lock_guard<std::mutex> g(m_controller.lock);
+        m_controller.received.append(tcpRequest);
+    }
+    const uint8_t code = uint8_t(tcpRequest[7]);
+    const int sub = tcpRequest.size() > 8 ? uint8_t(tcpRequest[8]) : 0;
+    ReplyScript script;
+    const bool scripted = takeScript(code, sub, script);
+    QByteArray reply;
+    if (scripted && script.kind == ReplyScript::Raw)
+        reply = script.raw; // already in the serial framing
+    else
+        reply = reframe(m_controller.model.reply(tcpRequest, scripted ? script.status : ControllerModel::kDefaultStatus),
+                        FrameTcp, m_mode, true);
+    if (m_controller.verbose)
+        std::fprintf(stderr, "sim %s <- %s\nsim %s -> %s\n", qPrintable(m_path), request.toHex(' ').constData(),
+                     qPrintable(m_path), reply.toHex(' ').constData());
+    send(port, reply, scripted, script);
+}
+
+void SerialEndpoint::send(QSerialPort& port, const QByteArray& reply, bool scripted, const ReplyScript& script)
+{
+    if (reply.isEmpty())
+        return;
+    switch (scripted ? script.kind : ReplyScript::Status) {
+    case ReplyScript::Silence:
+    case ReplyScript::Close: // a serial line has nothing to hang up
+        return;
+    case ReplyScript::Truncate:
+        port.write(reply.left(reply.size() / 2));
+        return;
+    case ReplyScript::BadChecksum: {
+        QByteArray bad = reply;
+        bad[checkByteIndex(bad, m_mode)] = char(uint8_t(bad[checkByteIndex(bad, m_mode)]) ^ 0x5A);
+        port.write(bad);
+        return;
+    }
+    case ReplyScript::Delay:
+        QTimer::singleShot(script.delayMs, &port, [&port, reply] { port.write(reply); });
+        return;
+    case ReplyScript::Split: {
+        const int half = reply.size() / 2;
+        port.write(reply.left(half));
+        port.flush();
+        QTimer::singleShot(script.delayMs, &port, [&port, rest = reply.mid(half)] { port.write(rest); });
+        return;
+    }
+    default:
+        port.write(reply);
+    }
+}

@@ -1,0 +1,188 @@
+#include "AsynchronousClient.h"
+#include "SocatPair.h"
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+#include <thread>
+
+namespace {
+constexpr uint8_t kJog = 'r';
+
+struct Framing
+{
+    int32_t asciiSel;
+    int32_t frameMode;
+    int32_t headerLen;
+    const char* name;
+};
+
+void PrintTo(const Framing& framing, std::ostream* os)
+{
+    *os << framing.name;
+}
+
+int32_t fieldAt(const QByteArray& frame, int offset)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(frame.constData()) + offset;
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+// A client on one end of a pty pair, the simulator on the other, in the framing of the parameter.
+// The client has no TCP link unless a test makes one.
+class SerialLinkTest : public ::testing::TestWithParam<Framing>
+{
+protected:
+    void SetUp() override
+    {
+        if (!SocatPair::available())
+            GTEST_SKIP() << "socat is not on PATH; the serial link tests need it to make a pty pair";
+        ASSERT_TRUE(socat.start()) << "socat did not name two ptys";
+        sim.reset(new SimulatedController);
+        ASSERT_TRUE(sim->start());
+        ASSERT_TRUE(sim->startSerial(socat.end(1), GetParam().frameMode));
+        client.reset(new AsynchronousClient);
+        ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel));
+    }
+
+    void TearDown() override
+    {
+        client.reset();
+        sim.reset();
+        socat.stop();
+    }
+
+    SocatPair socat;
+    std::unique_ptr<SimulatedController> sim;
+    std::unique_ptr<AsynchronousClient> client;
+};
+
+TEST_P(SerialLinkTest, FramingFollowsSelectionAndCloseRestoresTcp)
+{
+    EXPECT_EQ(client->frameMode, GetParam().frameMode);
+    EXPECT_EQ(client->headerLen, GetParam().headerLen);
+    EXPECT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel)) << "already open";
+    EXPECT_TRUE(client->close232Com());
+    EXPECT_EQ(client->frameMode, 0);
+    EXPECT_EQ(client->headerLen, 7);
+    EXPECT_FALSE(client->close232Com()) << "nothing left to close";
+    EXPECT_EQ(client->frameMode, 0);
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 7) << "no link once the port is closed";
+    ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel)) << "reopens";
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+}
+
+TEST_P(SerialLinkTest, CommandsRunOverTheSerialLinkAlone)
+{
+    struct Case { int32_t status; int32_t expected; };
+    const Case cases[] = {{0, 0}, {3, 103}, {0xFF, 99}, {0, 0}};
+    for (const Case& c : cases) {
+        sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Status, c.status, 0, 1));
+        EXPECT_EQ(client->jogMotionV_Run(1, 2, 3000, 0, 1), c.expected) << "status " << c.status;
+    }
+    EXPECT_EQ(sim->connectionCount(), 0) << "nothing went over TCP";
+    const std::vector<QByteArray> jogs = framesWithCode(*sim, kJog);
+    ASSERT_EQ(jogs.size(), 4u);
+    ASSERT_GE(jogs.back().size(), 9 + 5 * 4);
+    EXPECT_EQ(fieldAt(jogs.back(), 9), 1);
+    EXPECT_EQ(fieldAt(jogs.back(), 13), 2);
+    EXPECT_EQ(fieldAt(jogs.back(), 17), 3000);
+    EXPECT_TRUE(client->cmdQueue.isEmpty());
+}
+
+TEST_P(SerialLinkTest, VariablesRoundTrip)
+{
+    // Values with line feeds, ':' and station bytes inside must not end or restart a frame.
+    const int32_t addresses[] = {1000001, 1000002, 1000003, 1000004};
+    const int32_t written[] = {123456789, -5, 0x0A0A0A0A, 0x3A0A013A};
+    ASSERT_EQ(client->writeVars(addresses, 4, written), 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(sim->variable(addresses[i]), written[i]) << addresses[i];
+    sim->setVariable(1000002, 0x0A3A0A01);
+    int32_t read[4] = {};
+    ASSERT_EQ(client->readVars(addresses, 4, read), 0);
+    EXPECT_EQ(read[0], written[0]);
+    EXPECT_EQ(read[1], 0x0A3A0A01);
+    EXPECT_EQ(read[2], written[2]);
+    EXPECT_EQ(read[3], written[3]);
+}
+
+TEST_P(SerialLinkTest, SilenceGives111WithinThreeWaitsAndTheLinkRecovers)
+{
+    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111);
+    EXPECT_GE(clock.elapsed(), 1700);
+    EXPECT_LE(clock.elapsed(), 2600);
+    EXPECT_EQ(client->sendState, 1);
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+}
+
+TEST_P(SerialLinkTest, LateReplyOfAnEarlierRequestIsDiscarded)
+{
+    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Delay, 0, 1950, 1));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400)); // the late reply lands meanwhile
+    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Status, 5, 0, 1));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105) << "the stale success must not answer this request";
+}
+
+TEST_P(SerialLinkTest, BrokenRepliesGive111)
+{
+    const ReplyScript::Kind kinds[] = {ReplyScript::BadChecksum, ReplyScript::Truncate};
+    for (ReplyScript::Kind kind : kinds) {
+        sim->scriptReply(kJog, 3, scriptOf(kind, 0, 0, 1));
+        EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 111) << "reply kind " << kind;
+    }
+    EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 0) << "recovers after broken replies";
+}
+
+TEST_P(SerialLinkTest, SplitReplyIsCollectedUntilItsEnd)
+{
+    sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Split, 4, 150, 1));
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 104);
+    // The first half of this reply holds line feeds of the values, not the one that ends it.
+    const int32_t addresses[] = {1000010, 1000011};
+    sim->setVariable(addresses[0], 0x0A0A0A0A);
+    sim->setVariable(addresses[1], 0x0A0A0A0A);
+    sim->scriptReply('B', -1, scriptOf(ReplyScript::Split, 0, 150, 1));
+    int32_t read[2] = {};
+    ASSERT_EQ(client->readVars(addresses, 2, read), 0);
+    EXPECT_EQ(read[0], 0x0A0A0A0A);
+    EXPECT_EQ(read[1], 0x0A0A0A0A);
+}
+
+TEST_P(SerialLinkTest, FailedOpenKeepsTheOpenPortAndItsFraming)
+{
+    EXPECT_FALSE(client->connect232Com(QByteArray("/dev/acm-no-such-port"), GetParam().asciiSel == 1 ? 0 : 1));
+    EXPECT_EQ(client->frameMode, GetParam().frameMode);
+    EXPECT_EQ(client->headerLen, GetParam().headerLen);
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+}
+
+TEST_P(SerialLinkTest, SerialPortTakesOverTheSynchronousPathWhileOpen)
+{
+    SimulatedController tcpSim;
+    ASSERT_TRUE(tcpSim.start());
+    ASSERT_TRUE(client->close232Com());
+    ASSERT_TRUE(client->tcpConnect(tcpSim.address().toLatin1()));
+    ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel));
+    tcpSim.clearReceived();
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(sim->requestCount(kJog, 1), 1);
+    EXPECT_EQ(tcpSim.requestCount(kJog, 1), 0);
+    ASSERT_TRUE(client->close232Com());
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(sim->requestCount(kJog, 1), 1);
+    EXPECT_EQ(tcpSim.requestCount(kJog, 1), 1) << "back on TCP in its own framing";
+}
+
+const Framing kFramings[] = {
+    {0, 1, 1, "StationCrc"},
+    {1, 2, 2, "ColonLrc"},
+};
+INSTANTIATE_TEST_SUITE_P(Framings, SerialLinkTest, ::testing::ValuesIn(kFramings),
+                         [](const ::testing::TestParamInfo<Framing>& info) { return std::string(info.param.name); });
+}
