@@ -1,0 +1,35 @@
+// getErrorDeb switches file logging for the whole process; the exports' lines land there.
+#include "ApiTestSupport.h"
+#include "CommLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+TEST(DebugFlags, NonZeroFlagsSendEveryLineToTheHourlyFile)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(tmp.path());
+    CommLog::setClockForTesting([] { return QDateTime(QDate(2021, 5, 6), QTime(7, 8, 9)); });
+    char ip[] = "127.1.2.3";
+    ASSERT_TRUE(addTargetCnc(41, 1, ip, 0)) << "the clients make the logs folder";
+    ASSERT_TRUE(addTargetCnc(42, 1, ip, 0));
+    EXPECT_EQ(getErrorDeb(1, 41), 0);
+    EXPECT_EQ(reset(1, 42), 7) << "another target's line goes to the same file";
+    EXPECT_EQ(getErrorDeb(0, 42), 0) << "and any target switches it off";
+    EXPECT_EQ(reset(2, 42), 7);
+    removeTargetCnc(41);
+    removeTargetCnc(42);
+    CommLog::setClockForTesting({});
+    QFile file("logs/CommLog_2021-05-06-07.txt");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("2021-05-06 07:08:09.000 Thu: long int reset(long int, int)  channel= 1  cncID= 42  out= 7\r\n"))
+        << text.constData();
+    EXPECT_FALSE(text.contains("channel= 2"));
+    QDir::setCurrent(old);
+}
+}

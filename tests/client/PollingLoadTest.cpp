@@ -1,0 +1,106 @@
+// The asynchronous client under load: a large registration polled while commands run,
+// a link lost in the middle of polling, and application threads using the client while
+// its worker polls (run under ThreadSanitizer as well).
+#include "ClientTestSupport.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+class PollingLoadTest : public ClientFixture
+{
+protected:
+    // Registers count variables of channel 1 whose simulator values are 7 * index.
+    std::vector<int32_t> registerMany(int count)
+    {
+        std::vector<int32_t> addresses;
+        for (int i = 0; i < count; ++i) {
+            addresses.push_back(1000000 + i);
+            sim->setVariable(1000000 + i, 7 * i);
+        }
+        client->registerVars(addresses.data(), count);
+        return addresses;
+    }
+
+    bool cacheHolds(const std::vector<int32_t>& addresses)
+    {
+        std::vector<int32_t> values(addresses.size());
+        if (client->readVars(addresses.data(), int(addresses.size()), values.data()) != 0)
+            return false;
+        for (size_t i = 0; i < values.size(); ++i)
+            if (values[i] != 7 * int32_t(i))
+                return false;
+        return true;
+    }
+};
+
+TEST_F(PollingLoadTest, ThousandVariablesArePolledWhileCommandsRun)
+{
+    connectClient(0);
+    const std::vector<int32_t> addresses = registerMany(1000);
+    int queued = 0;
+    for (int i = 0; i < 200; ++i) {
+        const int32_t r = client->jogMotionV_MfoSet(1, i);
+        EXPECT_TRUE(r == 0 || r == 4) << r;
+        queued += r == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(waitUntil([&] { return cacheHolds(addresses); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('r', 3) == queued; }, 5000))
+        << "every queued command was sent between the poll chunks";
+    EXPECT_GT(queued, 0);
+    EXPECT_GE(framesWithCode(*sim, 'B').size(), 17u) << "1000 addresses take 17 chunks of at most 62";
+}
+
+TEST_F(PollingLoadTest, LinkLostMidPollGivesSevenAndReconnectResumes)
+{
+    connectClient(0);
+    const std::vector<int32_t> addresses = registerMany(300);
+    ASSERT_TRUE(waitUntil([&] { return cacheHolds(addresses); }, 5000));
+    sim->dropConnections();
+    EXPECT_TRUE(waitUntil([&] { return client->jogMotionV_Stop(1, 1) == 7; }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000)) << "the worker ends with the link";
+    sim->setVariable(1000005, 35); // unchanged values prove nothing; change one
+    sim->setVariable(1000006, -1);
+    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
+    int32_t value = 0;
+    const int32_t changed = 1000006;
+    EXPECT_TRUE(waitUntil([&] { return client->readVars(&changed, 1, &value) == 0 && value == -1; }, 5000));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+}
+
+TEST_F(PollingLoadTest, ApplicationThreadsShareTheClientWithItsWorker)
+{
+    connectClient(0);
+    const std::vector<int32_t> addresses = registerMany(150);
+    std::atomic<bool> stop{false};
+    std::atomic<int> commandResults{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([&, t] {
+            while (!stop) {
+                int32_t values[3] = {};
+                const int32_t r = t == 0 ? client->readVars(addresses.data(), 3, values)
+                                         : client->jogMotionV_MfoSet(1, t);
+                if (r == 0 || r == 4 || r == 7)
+                    ++commandResults;
+                client->getTcpConnectFlag();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    }
+    const QByteArray ip = sim->address().toLatin1();
+    for (int round = 0; round < 5; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        client->tcpDisconnect();
+        waitUntil([&] { return !client->isRunning(); }, 2000);
+        EXPECT_TRUE(client->tcpConnect(ip)) << "round " << round;
+    }
+    stop = true;
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_GT(commandResults.load(), 10);
+    EXPECT_TRUE(waitUntil([&] { return cacheHolds(addresses); }, 5000));
+}
+}

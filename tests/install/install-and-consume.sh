@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs the built library into a scratch prefix and builds a program against that copy
+# twice: through the CMake package and through pkg-config.
+set -eu
+build=$1
+source_dir=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
+test -f "$scratch/prefix/include/AsyncCommModule.h"
+cmake -S "$source_dir/consumer" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$scratch/prefix" > /dev/null
+cmake --build "$scratch/cmake-build" > /dev/null
+"$scratch/cmake-build/consumer"
+libdir=$(dirname "$(find "$scratch/prefix" -name 'AsyncCommModule.pc')")
+flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --cflags --libs AsyncCommModule)
+cc -o "$scratch/pc-consumer" "$source_dir/consumer/consumer.c" $flags
+LD_LIBRARY_PATH="$(dirname "$libdir")" "$scratch/pc-consumer"
