@@ -22,7 +22,8 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         // An asynchronous worker told to stop may still be closing the socket.
         if (!isConnected && isRunning())
             waitForEndingWorker();
-        if (socketConnected())
+        // The TCP link itself: an open serial port must not count as connected here.
+        if (transport->isOpen())
             return true;
         const int nul = ip.indexOf('\0');
         const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
@@ -46,7 +47,7 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
 bool AsynchronousClient::tcpDisconnect()
 {
     try {
-        if (!socketConnected())
+        if (!transport->isOpen())
             return true;
         if (syncMode == 0) {
             {

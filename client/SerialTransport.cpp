@@ -1,15 +1,12 @@
 #include "SerialTransport.h"
 
-#include "FrameBoundary.h"
 #include "FrameMode.h"
 #include "IoThread.h"
+#include "ReplyCollector.h"
 #include "SerialPortAdapter.h"
 
-#include <QElapsedTimer>
-
 namespace {
-constexpr int kReplyWaitMs = 600;
-constexpr int kReplyWaits = 3;
+using ReplyCollector::kReplyWaitMs;
 constexpr int kStaleReadRounds = 64;
 }
 
@@ -87,28 +84,11 @@ void SerialTransport::discardStaleBytes()
             return;
 }
 
-// Collects bytes until they form one complete reply with a valid check sum, within three waits.
+// The framing's boundary includes the check sum, so a reply is complete only once it checks.
 QByteArray SerialTransport::collectReply(int frameMode)
 {
-    QByteArray reply;
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 budget = qint64(kReplyWaitMs) * kReplyWaits;
-    int emptyWaits = 0;
-    while (emptyWaits < kReplyWaits && reply.size() < kFrameBufferSize) {
-        const int complete = FrameBoundary::replyLength(
-            frameMode, reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
-        if (complete > 0)
-            return reply.left(complete);
-        const qint64 left = budget - clock.elapsed();
-        if (left <= 0 || !port->isOpen())
-            break;
-        const QByteArray more = port->read(int(qMin<qint64>(left, kReplyWaitMs)));
-        if (more.isEmpty())
-            ++emptyWaits;
-        reply += more;
-    }
-    return reply;
+    return ReplyCollector::collect(
+        frameMode, QByteArray(), [&](int waitMs) { return port->read(waitMs); }, [&] { return port->isOpen(); });
 }
 
 QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)

@@ -1,16 +1,14 @@
 #include "TcpTransport.h"
 
-#include "FrameBoundary.h"
 #include "FrameMode.h"
 #include "IoThread.h"
+#include "ReplyCollector.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QTcpSocket>
 
 namespace {
-constexpr int kReplyWaitMs = 600;
-constexpr int kReplyWaits = 3;
+using ReplyCollector::kReplyWaitMs;
 const char* const kReadySig = "bool AsynchronousClient::myReadyRead()";
 }
 
@@ -85,30 +83,16 @@ QString TcpTransport::errorText() const
     return lastError;
 }
 
-// Collects bytes until they form one complete reply, within three waits.
 QByteArray TcpTransport::collectReply(int frameMode)
 {
-    QByteArray reply;
+    QByteArray early;
     if (socket->bytesAvailable() > 0)
         qDebug().noquote() << kReadySig << "1 Error." << socket->bytesAvailable();
-    reply += socket->readAll();
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 budget = qint64(kReplyWaitMs) * kReplyWaits;
-    int emptyWaits = 0;
-    while (emptyWaits < kReplyWaits && reply.size() < kFrameBufferSize) {
-        const int complete = FrameBoundary::replyLength(
-            frameMode, reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
-        if (complete > 0)
-            return reply.left(complete);
-        const qint64 left = budget - clock.elapsed();
-        if (left <= 0 || socket->state() != QAbstractSocket::ConnectedState)
-            break;
-        if (socket->waitForReadyRead(int(qMin<qint64>(left, kReplyWaitMs))))
-            reply += socket->readAll();
-        else
-            ++emptyWaits;
-    }
+    early += socket->readAll();
+    const QByteArray reply = ReplyCollector::collect(
+        frameMode, early,
+        [&](int waitMs) { return socket->waitForReadyRead(waitMs) ? socket->readAll() : QByteArray(); },
+        [&] { return socket->state() == QAbstractSocket::ConnectedState; });
     if (reply.isEmpty())
         qDebug().noquote() << kReadySig << "2 Error." << 0;
     return reply;

@@ -121,24 +121,6 @@ void SerialEndpoint::onReadable(QSerialPort& port)
         m_pending.clear();
 }
 
-bool SerialEndpoint::takeScript(uint8_t code, int sub, ReplyScript& out)
-{
-    std::lock_guard<std::mutex> g(m_controller.lock);
-    QList<SimulatorThread::Script>& scripts = m_controller.scripts;
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int i = scripts.size() - 1; i >= 0; --i) { // the newest script wins, as over TCP
-            SimulatorThread::Script& s = scripts[i];
-            if (s.code != code || (pass == 0 ? s.sub != sub : s.sub != -1))
-                continue;
-            out = s.script;
-            if (s.script.times > 0 && --s.script.times == 0)
-                scripts.removeAt(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
 {
     const QByteArray tcpRequest = reframe(request, m_mode, FrameTcp, false);
@@ -151,7 +133,7 @@ void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
     const uint8_t code = uint8_t(tcpRequest[7]);
     const int sub = tcpRequest.size() > 8 ? uint8_t(tcpRequest[8]) : 0;
     ReplyScript script;
-    const bool scripted = takeScript(code, sub, script);
+    const bool scripted = m_controller.takeScript(code, sub, script);
     QByteArray reply;
     if (scripted && script.kind == ReplyScript::Raw)
         reply = script.raw; // already in the serial framing

@@ -33,7 +33,6 @@ private:
     void onReadable(QSerialPort& port);
     void answer(QSerialPort& port, const QByteArray& request);
     void send(QSerialPort& port, const QByteArray& reply, bool scripted, const ReplyScript& script);
-    bool takeScript(uint8_t code, int sub, ReplyScript& out);
 
     SimulatorThread& m_controller;
     QString m_path;

@@ -26,6 +26,8 @@ public:
     bool startListening(const QString& address, quint16 port);
     void stopListening();
     void dropConnections();
+    // The newest script for this request, if any; counts the use down. Any thread.
+    bool takeScript(uint8_t code, int sub, ReplyScript& out);
     // Serves the address datagram on UDP port of this simulator's address.
     bool startAddressService(quint16 port);
 
@@ -47,7 +49,6 @@ private:
     void runTasks();
     void onReadable(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& request);
-    bool takeScript(uint8_t code, int sub, ReplyScript& out);
 
     QHash<QTcpSocket*, QByteArray> m_pending; // bytes of a request not complete yet
     quint16 m_port = 60000;

@@ -1,4 +1,5 @@
-// Stand-alone controller simulator: cnc-simulator [--listen ADDR] [--port N] [--udp-port N] [--verbose]
+// Stand-alone controller simulator:
+//   cnc-simulator [--listen ADDR] [--port N] [--udp-port N] [--serial PATH --serial-mode 1|2] [--verbose]
 #include "SimulatedController.h"
 #include <QCoreApplication>
 #include <QStringList>
