@@ -50,8 +50,9 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
 #endif
 
 /* ---- targets and connection ---- */
-/* Channels 1..31 become asynchronous when bit k of asyncMask is set, the target-level
- * client when bit 0 is set; bit 31 and channels above 31 always stay synchronous. */
+/* maxDncCh channels (at least 1, at most 99; more gives false). Channels 1..30 become
+ * asynchronous when bit k of asyncMask is set, the target-level client when bit 0 is set;
+ * bit 31 (the sign) and channels above 30 always stay synchronous. */
 ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask);
 /* Stops and joins the target's worker threads before destroying it. */
 ACM_EXPORT bool removeTargetCnc(int cncID);

@@ -60,10 +60,7 @@ CncLong reset(CncLong channel, int cncID)
 
 char* getRuningPrg(CncLong channel, int cncID)
 {
-    return onTarget<char*>(cncID, nullptr, [&](TargetCnc& t) {
-        t.runningPrgBuf = t.auxClient.getRuningPrg(channel);
-        return t.runningPrgBuf.data();
-    });
+    return onTarget<char*>(cncID, nullptr, [&](TargetCnc& t) { return t.queryRunningProgram(channel); });
 }
 
 CncLong setCncType(CncLong type, CncLong channel, int cncID)

@@ -10,7 +10,7 @@ bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask)
     logLine("@@@@####1111", "bool addTargetCnc(int, int, char*, int)", " cncID=", cncID, " maxDncCh=", maxDncCh,
             " ip=", ip ? static_cast<const char*>(ip) : "");
     return guarded(false, [&] {
-        if (TargetRegistry::find(cncID) || TargetRegistry::targetMap.count(cncID))
+        if (TargetRegistry::targetMap.count(cncID) || maxDncCh > TargetCnc::kMaxChannels)
             return false;
         auto* target = new TargetCnc();
         target->ip = ip ? QByteArray(ip) : QByteArray();

@@ -73,3 +73,11 @@ AsynchronousClient* TargetCnc::channelClient(int32_t channel) const
         return nullptr;
     return channelClients.at(channel - 1);
 }
+
+char* TargetCnc::queryRunningProgram(int32_t channel)
+{
+    const QByteArray answer = auxClient.getRuningPrg(channel);
+    std::lock_guard<std::mutex> lock(runningPrgMutex);
+    runningPrgBuf = answer;
+    return runningPrgBuf.data();
+}

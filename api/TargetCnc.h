@@ -5,12 +5,17 @@
 #include <QList>
 
 #include <cstdint>
+#include <mutex>
 
 // One controller as the application addresses it: two target-level clients and one
 // client per channel, all connecting to the same address.
 class TargetCnc
 {
 public:
+    // Channel numbers stop at 99 on the controller (bit tables, remote buffers); more
+    // channels than that are refused rather than built as idle clients and threads.
+    static constexpr int kMaxChannels = 99;
+
     TargetCnc();
     ~TargetCnc();
     TargetCnc(const TargetCnc&) = delete;
@@ -31,6 +36,10 @@ public:
     int32_t channelCount = 1;
     QByteArray ip;
     QByteArray runningPrgBuf;
+    std::mutex runningPrgMutex; // two threads may ask for the running program at once
+
+    // Runs the running-program query and keeps its answer; returns the kept text.
+    char* queryRunningProgram(int32_t channel);
 };
 
 // Whether channel k (1-based) of a target runs asynchronously under asyncMask. One 32-bit

@@ -33,6 +33,10 @@ void IoThread::call(const std::function<void()>& task)
         task();
         return;
     }
+    // A thread the system refused to start would never take the job: skip it, as when
+    // stopping, so callers see an unopened link instead of waiting for ever.
+    if (!isRunning())
+        return;
     Job job;
     job.task = &task;
     std::unique_lock<std::mutex> lock(jobsMutex);

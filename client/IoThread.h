@@ -14,6 +14,7 @@ public:
     ~IoThread() override;
 
     // Runs task on this thread and returns when it has finished; rethrows what it threw.
+    // Returns without running it when the thread is stopping or never started.
     void call(const std::function<void()>& task);
 
 protected:

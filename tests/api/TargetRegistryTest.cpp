@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 using TargetRegistryTest = ApiFixture;
 
@@ -153,5 +156,34 @@ TEST_F(TargetRegistryTest, DebugFlagsGoToTheMainClientOnly)
     EXPECT_EQ(target().mainClient.logFlags, 3);
     EXPECT_EQ(target().channelClients[0]->logFlags, 0);
     EXPECT_EQ(getErrorDeb(0, kCnc), 0);
+}
+}
+
+namespace {
+using TargetLimitsTest = ApiFixture;
+
+TEST_F(TargetLimitsTest, MoreChannelsThanTheControllerHasAreRefused)
+{
+    char ip[] = "127.0.0.1";
+    EXPECT_FALSE(addTargetCnc(kCnc, 100, ip, 0));
+    EXPECT_FALSE(addTargetCnc(kCnc, 1 << 30, ip, 0)) << "no attempt to build a client per channel";
+    EXPECT_EQ(TargetRegistry::find(kCnc), nullptr);
+    ASSERT_TRUE(addTargetCnc(kCnc, TargetCnc::kMaxChannels, ip, 0));
+    EXPECT_EQ(target().channelCount, TargetCnc::kMaxChannels);
+}
+
+TEST_F(TargetLimitsTest, RunningProgramMayBeAskedFromTwoThreads)
+{
+    addAndConnect();
+    std::atomic<int> answers{0};
+    auto ask = [&] {
+        for (int i = 0; i < 40; ++i)
+            if (getRuningPrg(1, kCnc))
+                ++answers;
+    };
+    std::thread a(ask), b(ask);
+    a.join();
+    b.join();
+    EXPECT_EQ(answers.load(), 80);
 }
 }
