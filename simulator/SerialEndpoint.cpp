@@ -9,7 +9,6 @@
 #include <QSerialPort>
 #include <QTimer>
 
-#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -51,35 +50,10 @@ bool SerialEndpoint::startOn(const QString& devicePath, int frameMode)
         return false;
     m_path = devicePath;
     m_mode = frameMode;
-    m_openState = 0;
-    start();
-    std::unique_lock<std::mutex> g(m_startLock);
-    m_started.wait_for(g, std::chrono::seconds(5), [&] { return m_openState != 0; });
-    const bool ok = m_openState == 1;
-    g.unlock();
-    if (!ok)
-        stopServing();
-    return ok;
+    return startServing();
 }
 
-void SerialEndpoint::stopServing()
-{
-    if (!isRunning())
-        return;
-    quit();
-    wait(5000);
-}
-
-void SerialEndpoint::reportStarted(int state)
-{
-    {
-        std::lock_guard<std::mutex> g(m_startLock);
-        m_openState = state;
-    }
-    m_started.notify_all();
-}
-
-void SerialEndpoint::run()
+void SerialEndpoint::serve()
 {
     QSerialPort port;
     port.setPortName(m_path);
@@ -89,7 +63,7 @@ void SerialEndpoint::run()
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
     const bool ok = port.open(QIODevice::ReadWrite);
-    reportStarted(ok ? 1 : -1);
+    reportReady(ok);
     if (!ok)
         return;
     QObject::connect(&port, &QSerialPort::readyRead, &port, [this, &port] { onReadable(port); });

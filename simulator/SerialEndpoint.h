@@ -1,12 +1,9 @@
 #pragma once
 #include "ReplyScript.h"
+#include "ServingThread.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QThread>
-
-#include <condition_variable>
-#include <mutex>
 
 class QSerialPort;
 class SimulatorThread;
@@ -15,7 +12,7 @@ class SimulatorThread;
 // framings. Each request is turned into its TCP form, so the simulator's model,
 // scripts and request log treat it like any other; the reply is turned back.
 // The port lives on this thread's event loop.
-class SerialEndpoint : public QThread
+class SerialEndpoint : public ServingThread
 {
 public:
     explicit SerialEndpoint(SimulatorThread& controller);
@@ -23,13 +20,11 @@ public:
 
     // Opens devicePath and starts serving (bounded wait); false for a bad path or mode.
     bool startOn(const QString& devicePath, int frameMode);
-    void stopServing();
 
 protected:
-    void run() override;
+    void serve() override;
 
 private:
-    void reportStarted(int state);
     void onReadable(QSerialPort& port);
     void answer(QSerialPort& port, const QByteArray& request);
     void send(QSerialPort& port, const QByteArray& reply, bool scripted, const ReplyScript& script);
@@ -38,7 +33,4 @@ private:
     QString m_path;
     int m_mode = 1;
     QByteArray m_pending; // bytes of a request not complete yet
-    std::mutex m_startLock;
-    std::condition_variable m_started;
-    int m_openState = 0; // 0 pending, 1 open, -1 failed
 };

@@ -7,7 +7,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <chrono>
 #include <future>
 #include <memory>
 #include <vector>
@@ -17,28 +16,12 @@ bool SimulatorThread::startListening(const QString& addr, quint16 port)
 {
     address = addr;
     m_port = port;
-    m_listenState = 0;
-    start();
-    std::unique_lock<std::mutex> g(m_startLock);
-    m_started.wait_for(g, std::chrono::seconds(5), [&] { return m_listenState != 0; });
-    const bool ok = m_listenState == 1;
-    g.unlock();
-    if (!ok) {
-        quit();
-        wait(5000);
-    }
-    return ok;
+    return startServing();
 }
 
 void SimulatorThread::stopListening()
 {
-    if (!isRunning())
-        return;
-    quit();
-    wait(5000);
-    // QThread::wait synchronises through Qt's own futex, invisible to race detectors; the
-    // loop's last touch of our members happened under this lock (see run).
-    std::lock_guard<std::mutex> g(m_startLock);
+    stopServing();
 }
 
 // Runs task on the simulator's loop and waits for it. The hand-over uses only std
@@ -86,23 +69,13 @@ bool SimulatorThread::startAddressService(quint16 port)
     return runOnLoop([this, ok, host, port] { *ok = addressService.bind(m_context.load(), host, port); }) && *ok;
 }
 
-void SimulatorThread::run()
-{
-    serve();
-    std::lock_guard<std::mutex> g(m_startLock); // last touch: see stopListening
-}
-
 void SimulatorThread::serve()
 {
     QObject context;
     QTcpServer server(&context);
     const bool ok = server.listen(QHostAddress(address), m_port);
-    {
-        std::lock_guard<std::mutex> g(m_startLock);
-        m_context = ok ? &context : nullptr;
-        m_listenState = ok ? 1 : -1;
-    }
-    m_started.notify_all();
+    m_context = ok ? &context : nullptr;
+    reportReady(ok);
     if (!ok)
         return;
     QTimer tasks(&context);

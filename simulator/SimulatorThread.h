@@ -2,13 +2,12 @@
 #include "AddressService.h"
 #include "ControllerModel.h"
 #include "ReplyScript.h"
+#include "ServingThread.h"
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <QThread>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -17,7 +16,7 @@ class QObject;
 class QTcpSocket;
 
 // The simulator's event loop: a TCP server and its connections.
-class SimulatorThread : public QThread
+class SimulatorThread : public ServingThread
 {
 public:
     struct Script { uint8_t code; int sub; ReplyScript script; };
@@ -41,10 +40,9 @@ public:
     QString address;
 
 protected:
-    void run() override;
+    void serve() override;
 
 private:
-    void serve();
     bool runOnLoop(const std::function<void()>& task);
     void runTasks();
     void onReadable(QTcpSocket* socket);
@@ -55,7 +53,4 @@ private:
     std::atomic<QObject*> m_context{nullptr};
     std::mutex m_tasksLock;
     std::vector<std::function<void()>> m_tasks; // run on the loop, see runOnLoop
-    std::mutex m_startLock;
-    std::condition_variable m_started;
-    int m_listenState = 0; // 0 pending, 1 listening, -1 failed
 };
