@@ -20,21 +20,21 @@ bool ServingThread::startServing()
 
 void ServingThread::stopServing()
 {
-    if (!isRunning())
-        return;
-    quit();
-    wait(5000);
+    if (isRunning()) {
+        quit();
+        wait(5000);
+    }
     // QThread::wait synchronises through Qt's own futex, invisible to race detectors; the
-    // thread's last touch of our members happened under this lock (see run).
+    // thread's last touch of our members happened under this lock (see run). Taken also when
+    // the thread has already finished by itself, as after a failed start.
     std::lock_guard<std::mutex> g(m_readyLock);
 }
 
 void ServingThread::reportReady(bool ok)
 {
-    {
-        std::lock_guard<std::mutex> g(m_readyLock);
-        m_state = ok ? 1 : -1;
-    }
+    // Notified under the lock: the starter may destroy us as soon as it sees the state.
+    std::lock_guard<std::mutex> g(m_readyLock);
+    m_state = ok ? 1 : -1;
     m_ready.notify_all();
 }
 

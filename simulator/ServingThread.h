@@ -11,7 +11,7 @@ class ServingThread : public QThread
 public:
     // Starts the thread and waits up to 5 s for serve() to call reportReady.
     bool startServing();
-    // Ends the loop and joins the thread; nothing when it does not run.
+    // Ends the loop and joins the thread.
     void stopServing();
 
 protected:
