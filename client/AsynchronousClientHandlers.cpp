@@ -199,43 +199,35 @@ StateOutcome resetLikeOutcome(int32_t status)
 }
 }
 
-void AsynchronousClient::onRecCmdWriteVars(int32_t failed)
+// State 0 succeeds; any other state fails and is reported. Only the cycle start knows state 3.
+void AsynchronousClient::stateReply(int32_t errorCmd, int32_t status, bool fileMissingIs103)
 {
-    if (failed == 0) {
-        replyErrorFlag = false;
-        return;
-    }
-    const StateOutcome outcome = resetLikeOutcome(failed);
-    replyErrorFlag = true;
-    replyErrorCode = outcome.code;
-    onErrorOccured(6, failed, outcome.text);
-}
-
-void AsynchronousClient::onReciveCmdReset(int32_t status)
-{
-    if (status == 0) {
-        replyErrorFlag = false;
-        return;
-    }
-    const StateOutcome outcome = resetLikeOutcome(status);
-    replyErrorFlag = true;
-    replyErrorCode = outcome.code;
-    onErrorOccured(7, status, outcome.text);
-}
-
-void AsynchronousClient::onReciveCmdCycStart(int32_t status)
-{
-    qDebug().noquote() << "onReciveCmdCycStart" << 4886 << "state===" << status;
     if (status == 0) {
         replyErrorFlag = false;
         return;
     }
     StateOutcome outcome = resetLikeOutcome(status);
-    if (status == 3)
+    if (fileMissingIs103 && status == 3)
         outcome = {103, "file is not exist."};
     replyErrorFlag = true;
     replyErrorCode = outcome.code;
-    onErrorOccured(8, status, outcome.text);
+    onErrorOccured(errorCmd, status, outcome.text);
+}
+
+void AsynchronousClient::onRecCmdWriteVars(int32_t failed)
+{
+    stateReply(6, failed, false);
+}
+
+void AsynchronousClient::onReciveCmdReset(int32_t status)
+{
+    stateReply(7, status, false);
+}
+
+void AsynchronousClient::onReciveCmdCycStart(int32_t status)
+{
+    qDebug().noquote() << "onReciveCmdCycStart" << 4886 << "state===" << status;
+    stateReply(8, status, true);
 }
 
 void AsynchronousClient::onRecCmdGetCncString(int32_t kind, const char* text)

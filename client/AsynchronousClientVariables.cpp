@@ -19,6 +19,12 @@ bool validBatch(const void* first, int count, const void* second)
 {
     return first && second && count >= 1 && count <= kMaxBatch;
 }
+
+// Bits of channels 1..99 in one of the seven bit tables.
+bool validBitRequest(const int32_t* bits, int count, int32_t channel, int32_t bitType)
+{
+    return bits && count >= 1 && count <= kMaxBatch && bitType >= 0 && bitType <= 6 && channel >= 1 && channel <= 99;
+}
 }
 
 void AsynchronousClient::registerVars(const int32_t* addresses, int count)
@@ -182,7 +188,7 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
             qDebug().noquote() << signature << " CommModeError";
             return 6;
         }
-        if (!bits || count < 1 || count > kMaxBatch || bitType < 0 || bitType > 6 || channel < 1 || channel > 99) {
+        if (!validBitRequest(bits, count, channel, bitType)) {
             qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
                                << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
             return 1;
@@ -228,8 +234,7 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
                 logDisconnected(kReadBitsSig);
             return 7;
         }
-        if (!values || !bits || count < 1 || count > kMaxBatch || channel < 1 || channel > 99 || bitType < 0 ||
-            bitType > 6) {
+        if (!values || !validBitRequest(bits, count, channel, bitType)) {
             if (logFlags & 1)
                 qDebug().noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
                                    << " count=" << count << " value=" << static_cast<const void*>(values)
