@@ -232,6 +232,7 @@ private:
     // Shared shapes of several reply callbacks.
     void machineReply(int32_t status);
     void stateReply(int32_t errorCmd, int32_t status, bool fileMissingIs103);
+    void executionAlarmReply(const char* name);
     void machineValuesReply(int32_t status, int32_t count, const int32_t* values);
     void fileStepReply(const char* name, bool logs, int32_t errorCmd, const char* zeroText, int32_t status);
     void transferStateReply(const char* name, const char* unknownPrefix, int32_t status);

@@ -82,6 +82,15 @@ void AsynchronousClient::onRecCmdGetAxesCoord(int32_t status, int32_t count, con
 
 // ---- program text transfer ----
 
+// State 100 of the transfer replies: the controller raised an execution alarm.
+void AsynchronousClient::executionAlarmReply(const char* name)
+{
+    replyErrorFlag = true;
+    replyErrorCode = 200;
+    onErrorOccured(1, 100, kExecutionAlarm);
+    qDebug().noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << 100;
+}
+
 void AsynchronousClient::transferStateReply(const char* name, const char* unknownPrefix, int32_t status)
 {
     if (status == 0) {
@@ -95,10 +104,7 @@ void AsynchronousClient::transferStateReply(const char* name, const char* unknow
         replyErrorCode = 102;
         onErrorOccured(1, status, kFileExecuting);
     } else if (status == 100) {
-        replyErrorFlag = true;
-        replyErrorCode = 200;
-        onErrorOccured(1, status, kExecutionAlarm);
-        qDebug().noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << 100;
+        executionAlarmReply(name);
     } else {
         replyErrorFlag = true;
         replyErrorCode = status + 100;
@@ -137,10 +143,7 @@ void AsynchronousClient::textBlockReply(const char* name, int32_t errorCmd, cons
         replyErrorCode = 103;
         onErrorOccured(errorCmd, status, lostText);
     } else if (status == 100) {
-        replyErrorFlag = true;
-        replyErrorCode = 200;
-        onErrorOccured(1, status, kExecutionAlarm);
-        qDebug().noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << 100;
+        executionAlarmReply(name);
     } else {
         replyErrorFlag = true;
         replyErrorCode = status + 100;
