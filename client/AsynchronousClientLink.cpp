@@ -1,10 +1,7 @@
 #include "AsynchronousClient.h"
 
-#ifdef ACM_HAVE_COMMLOG
-#include "CommLog.h"
-#endif
-
 #include "AddressDatagram.h"
+#include "CommLog.h"
 #include "UdpAddressSender.h"
 
 #include <QDebug>
@@ -97,9 +94,7 @@ void AsynchronousClient::setSyncMode(int32_t mode)
 void AsynchronousClient::setLogFlags(int32_t flags)
 {
     logFlags = flags;
-#ifdef ACM_HAVE_COMMLOG
     CommLog::setEnabled(flags != 0);
-#endif
 }
 
 // Holds the mutex for the whole exchange, so it waits for and blocks synchronous commands.
