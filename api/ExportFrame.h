@@ -1,5 +1,6 @@
 #pragma once
 #include "AsyncCommModule.h"
+#include "CommCodes.h"
 #include "TargetCnc.h"
 #include "TargetRegistry.h"
 
@@ -31,15 +32,15 @@ R onTarget(int cncID, R noTarget, Body&& body) noexcept
 template <class Body>
 CncLong onMain(int cncID, Body&& body) noexcept
 {
-    return onTarget<CncLong>(cncID, 1, [&](TargetCnc& t) { return body(t.mainClient); });
+    return onTarget<CncLong>(cncID, ResultCode::ArgumentOutOfRange, [&](TargetCnc& t) { return body(t.mainClient); });
 }
 
 template <class Body>
 CncLong onChannel(int cncID, CncLong channel, Body&& body) noexcept
 {
-    return onTarget<CncLong>(cncID, 1, [&](TargetCnc& t) -> CncLong {
+    return onTarget<CncLong>(cncID, ResultCode::ArgumentOutOfRange, [&](TargetCnc& t) -> CncLong {
         AsynchronousClient* client = t.channelClient(channel);
-        return client ? CncLong(body(*client)) : CncLong(1);
+        return client ? CncLong(body(*client)) : CncLong(ResultCode::ArgumentOutOfRange);
     });
 }
 

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommCodes.h"
 
 #include "FrameMode.h"
 #include "TcpTransport.h"
@@ -61,10 +62,10 @@ void AsynchronousClient::logDisconnected(const char* signature)
 int32_t AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseTo3)
 {
     const QByteArray frame = frameLength > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), frameLength) : QByteArray();
-    int32_t result = 4;
+    int32_t result = ResultCode::QueueFull;
     if (cmdQueue.size() <= queueLimit) {
         cmdQueue.append(frame);
-        result = 0;
+        result = ResultCode::Success;
     }
     if (syncMode != 1) {
         wakeWorker();
@@ -72,9 +73,9 @@ int32_t AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseT
     }
     takeNextFrame();
     if (!sendAndWait())
-        return 111;
+        return ResultCode::NoValidReply;
     if (replyErrorFlag)
-        result = collapseTo3 ? 3 : replyErrorCode;
+        result = collapseTo3 ? ResultCode::ReplyFailed : replyErrorCode;
     return result;
 }
 
@@ -84,16 +85,16 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
     try {
         std::lock_guard<std::mutex> lock(mutex);
         if (!socketConnected()) {
-            if (!(options & LogDisconnectWithFlag) || (logFlags & 1))
+            if (!(options & LogDisconnectWithFlag) || (logFlags & LogFlag::Errors))
                 logDisconnected(signature);
-            return 7;
+            return ResultCode::NotConnected;
         }
         const int32_t n = build();
         if (n == kArgumentsRejected)
-            return 1;
+            return ResultCode::ArgumentOutOfRange;
         const int32_t result = queueAndExchange(n, options & CollapseTo3);
-        if (result == 111)
-            return 111;
+        if (result == ResultCode::NoValidReply)
+            return ResultCode::NoValidReply;
         if (writeOutputs)
             writeOutputs();
         return result;
@@ -102,7 +103,7 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
     } catch (...) {
         qDebug().noquote() << signature << "exception";
     }
-    return 111;
+    return ResultCode::NoValidReply;
 }
 
 void AsynchronousClient::takeNextFrame()
@@ -150,7 +151,7 @@ void AsynchronousClient::onErrorOccured(int32_t errorCmd, int32_t cmdState, cons
     const char* text = detail ? detail : "";
     if (const ErrCallbackFunc callback = errCallback.load())
         callback(errorCmd, cmdState, text);
-    else if (logFlags & 1)
+    else if (logFlags & LogFlag::Errors)
         qDebug().noquote() << "onErrorOccured" << "errorCmd:" << errorCmd << "cmdState:" << cmdState << "detail:"
                            << QString::fromUtf8(text);
     sendState = 1;

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommCodes.h"
 
 #include <QDebug>
 #include <QString>
@@ -8,6 +9,8 @@ const char* const kParametersError = "parameters error.";
 const char* const kProgramRunning = "program is runing.";
 const char* const kExecutionAlarm = "CNC系统执行错误报警";
 const char* const kFileExecuting = "target file is been executing.file transmission denied.";
+// The state with which the transfer replies announce an execution alarm.
+constexpr int32_t kExecutionAlarmState = 100;
 }
 
 // ---- machine-control replies: state 0 is success, state s fails with 100 + s ----
@@ -18,7 +21,7 @@ void AsynchronousClient::machineReply(int32_t status)
         replyErrorFlag = false;
     } else {
         replyErrorFlag = true;
-        replyErrorCode = status + 100;
+        replyErrorCode = ResultCode::fromState(status);
     }
 }
 
@@ -86,9 +89,9 @@ void AsynchronousClient::onRecCmdGetAxesCoord(int32_t status, int32_t count, con
 void AsynchronousClient::executionAlarmReply(const char* name)
 {
     replyErrorFlag = true;
-    replyErrorCode = 200;
-    onErrorOccured(1, 100, kExecutionAlarm);
-    qDebug().noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << 100;
+    replyErrorCode = ResultCode::ExecutionAlarm;
+    onErrorOccured(ErrorCmd::FileDeclaration, kExecutionAlarmState, kExecutionAlarm);
+    qDebug().noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << kExecutionAlarmState;
 }
 
 void AsynchronousClient::transferStateReply(const char* name, const char* unknownPrefix, int32_t status)
@@ -97,19 +100,19 @@ void AsynchronousClient::transferStateReply(const char* name, const char* unknow
         replyErrorFlag = false;
     } else if (status == 1) {
         replyErrorFlag = true;
-        replyErrorCode = 101;
-        onErrorOccured(1, status, kParametersError);
+        replyErrorCode = ResultCode::ParametersRejected;
+        onErrorOccured(ErrorCmd::FileDeclaration, status, kParametersError);
     } else if (status == 2) {
         replyErrorFlag = true;
-        replyErrorCode = 102;
-        onErrorOccured(1, status, kFileExecuting);
-    } else if (status == 100) {
+        replyErrorCode = ResultCode::RefusedWhileRunning;
+        onErrorOccured(ErrorCmd::FileDeclaration, status, kFileExecuting);
+    } else if (status == kExecutionAlarmState) {
         executionAlarmReply(name);
     } else {
         replyErrorFlag = true;
-        replyErrorCode = status + 100;
+        replyErrorCode = ResultCode::fromState(status);
         const QByteArray text = QByteArray(unknownPrefix) + QByteArray::number(status);
-        onErrorOccured(1, status, text.constData());
+        onErrorOccured(ErrorCmd::FileDeclaration, status, text.constData());
         qDebug().noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
     }
     isSetFileOk = !replyErrorFlag;
@@ -134,32 +137,32 @@ void AsynchronousClient::textBlockReply(const char* name, int32_t errorCmd, cons
         replyErrorFlag = false;
     } else if (status == 1) {
         replyErrorFlag = true;
-        replyErrorCode = 101;
+        replyErrorCode = ResultCode::ParametersRejected;
         onErrorOccured(errorCmd, status, kParametersError);
     } else if (status == 2) {
         onErrorOccured(errorCmd, status, storedText);
     } else if (status == 3) {
         dncMemoryFull = true;
-        replyErrorCode = 103;
+        replyErrorCode = ResultCode::MemoryFullOrNoFile;
         onErrorOccured(errorCmd, status, lostText);
-    } else if (status == 100) {
+    } else if (status == kExecutionAlarmState) {
         executionAlarmReply(name);
     } else {
         replyErrorFlag = true;
-        replyErrorCode = status + 100;
+        replyErrorCode = ResultCode::fromState(status);
         qDebug().noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
     }
 }
 
 void AsynchronousClient::onReciveCmdOverWriteTxt(int32_t status)
 {
-    textBlockReply("onReciveCmdOverWriteTxt", 2, "DNC 内存已满，此笔数据复写成功", "DNC 内存已满，此笔数据复写失败",
+    textBlockReply("onReciveCmdOverWriteTxt", ErrorCmd::Overwrite, "DNC 内存已满，此笔数据复写成功", "DNC 内存已满，此笔数据复写失败",
                    status);
 }
 
 void AsynchronousClient::onReciveCmdAppendTxt(int32_t status)
 {
-    textBlockReply("onReciveCmdAppendTxt", 3, "DNC内存已满，此笔数据追加成功", "DNC内存已满，此笔数据追加失败", status);
+    textBlockReply("onReciveCmdAppendTxt", ErrorCmd::Append, "DNC内存已满，此笔数据追加成功", "DNC内存已满，此笔数据追加失败", status);
 }
 
 void AsynchronousClient::onReciveCmdFileEnd(int32_t status)
@@ -169,8 +172,8 @@ void AsynchronousClient::onReciveCmdFileEnd(int32_t status)
         replyErrorFlag = false;
     } else if (status == 1) {
         replyErrorFlag = true;
-        replyErrorCode = 101;
-        onErrorOccured(4, status, kParametersError);
+        replyErrorCode = ResultCode::ParametersRejected;
+        onErrorOccured(ErrorCmd::FileEnd, status, kParametersError);
     }
 }
 
@@ -195,10 +198,10 @@ struct StateOutcome
 StateOutcome resetLikeOutcome(int32_t status)
 {
     if (status == 1)
-        return {101, kParametersError};
+        return {ResultCode::ParametersRejected, kParametersError};
     if (status == 2)
-        return {102, kProgramRunning};
-    return {status + 100, ""};
+        return {ResultCode::RefusedWhileRunning, kProgramRunning};
+    return {ResultCode::fromState(status), ""};
 }
 }
 
@@ -211,7 +214,7 @@ void AsynchronousClient::stateReply(int32_t errorCmd, int32_t status, bool fileM
     }
     StateOutcome outcome = resetLikeOutcome(status);
     if (fileMissingIs103 && status == 3)
-        outcome = {103, "file is not exist."};
+        outcome = {ResultCode::MemoryFullOrNoFile, "file is not exist."};
     replyErrorFlag = true;
     replyErrorCode = outcome.code;
     onErrorOccured(errorCmd, status, outcome.text);
@@ -219,18 +222,18 @@ void AsynchronousClient::stateReply(int32_t errorCmd, int32_t status, bool fileM
 
 void AsynchronousClient::onRecCmdWriteVars(int32_t failed)
 {
-    stateReply(6, failed, false);
+    stateReply(ErrorCmd::VariableWrite, failed, false);
 }
 
 void AsynchronousClient::onReciveCmdReset(int32_t status)
 {
-    stateReply(7, status, false);
+    stateReply(ErrorCmd::Reset, status, false);
 }
 
 void AsynchronousClient::onReciveCmdCycStart(int32_t status)
 {
     qDebug().noquote() << "onReciveCmdCycStart" << 4886 << "state===" << status;
-    stateReply(8, status, true);
+    stateReply(ErrorCmd::CycleStart, status, true);
 }
 
 void AsynchronousClient::onRecCmdGetCncString(int32_t kind, const char* text)
@@ -243,56 +246,56 @@ void AsynchronousClient::onRecCmdGetCncString(int32_t kind, const char* text)
 void AsynchronousClient::fileStepReply(const char* name, bool logs, int32_t errorCmd, const char* zeroText,
                                        int32_t status)
 {
-    if (logs && (logFlags & 2))
+    if (logs && (logFlags & LogFlag::Progress))
         qDebug().noquote() << name << "state =" << status;
     replyErrorFlag = true;
     if (status == 1) {
         replyErrorFlag = false;
         replyStatus = 0;
     } else if (status == 0) {
-        replyErrorCode = 100;
+        replyErrorCode = ResultCode::ControllerFailure;
         onErrorOccured(errorCmd, 0, zeroText);
     } else {
-        replyErrorCode = status + 100;
+        replyErrorCode = ResultCode::fromState(status);
         onErrorOccured(errorCmd, status, "");
     }
 }
 
 void AsynchronousClient::onRecCmdOpenReadFile(int32_t status)
 {
-    fileStepReply("onRecCmdOpenReadFile", true, 11, "opening file error.", status);
+    fileStepReply("onRecCmdOpenReadFile", true, ErrorCmd::OpenReadFile, "opening file error.", status);
 }
 
 void AsynchronousClient::onRecCmdCloseReadFile(int32_t status)
 {
-    fileStepReply("onRecCmdCloseReadFile", true, 13, "closing file error.", status);
+    fileStepReply("onRecCmdCloseReadFile", true, ErrorCmd::FileStep, "closing file error.", status);
 }
 
 void AsynchronousClient::onRecCmdBinFile(int32_t status)
 {
-    fileStepReply("onRecCmdBinFile", false, 13, "onRecCmdBinFile error.", status);
+    fileStepReply("onRecCmdBinFile", false, ErrorCmd::FileStep, "onRecCmdBinFile error.", status);
 }
 
 void AsynchronousClient::onRecCmdSetOscAxis(int32_t status)
 {
-    fileStepReply("onRecCmdSetOscAxis", false, 13, "SetOscAxis error.", status);
+    fileStepReply("onRecCmdSetOscAxis", false, ErrorCmd::FileStep, "SetOscAxis error.", status);
 }
 
 void AsynchronousClient::onRecCmdSetOscTransEn(int32_t status)
 {
-    fileStepReply("onRecCmdSetOscTransEn", false, 13, "SetOscTransEn error.", status);
+    fileStepReply("onRecCmdSetOscTransEn", false, ErrorCmd::FileStep, "SetOscTransEn error.", status);
 }
 
 void AsynchronousClient::onRecCmdReadFile(const uint8_t* data, int32_t frameLength)
 {
-    if (logFlags & 2)
+    if (logFlags & LogFlag::Progress)
         qDebug().noquote() << "onRecCmdReadFile" << "state = " << int32_t(sendState);
     replyErrorFlag = true;
     const int32_t count = data ? int32_t(int8_t(data[0])) : -1;
-    if (logFlags & 2)
+    if (logFlags & LogFlag::Progress)
         qDebug().noquote() << "onRecCmdReadFile" << "recsize = " << count << "size =" << frameLength;
     if (frameLength - 10 != count) {
-        onErrorOccured(12, sendState, "read file error.(Accept the wrong size)");
+        onErrorOccured(ErrorCmd::ReadFile, sendState, "read file error.(Accept the wrong size)");
         return;
     }
     if (frameLength >= 11 && count > 0)
@@ -309,11 +312,11 @@ void AsynchronousClient::onRecCmdErrorInf(int32_t status, QByteArray bytes)
         replyStatus = 0;
         recvFileData.append(bytes);
     } else if (status == 1) {
-        replyErrorCode = 101;
-        onErrorOccured(13, status, "onRecCmdBinFile error.");
+        replyErrorCode = ResultCode::ParametersRejected;
+        onErrorOccured(ErrorCmd::FileStep, status, "onRecCmdBinFile error.");
     } else {
-        replyErrorCode = status + 100;
-        onErrorOccured(13, status, "");
+        replyErrorCode = ResultCode::fromState(status);
+        onErrorOccured(ErrorCmd::FileStep, status, "");
     }
 }
 
@@ -333,8 +336,8 @@ void AsynchronousClient::onRecCmdGetOscPoint(int32_t status, int32_t count, cons
                 oscPoints.append(values[i]);
     } else if (status == 0) {
         replyErrorFlag = true;
-        replyErrorCode = 100;
-        onErrorOccured(0, 0, "onRecCmdGetOscPoint error.");
+        replyErrorCode = ResultCode::ControllerFailure;
+        onErrorOccured(ErrorCmd::VariableRead, 0, "onRecCmdGetOscPoint error.");
     }
 }
 
@@ -345,7 +348,7 @@ void AsynchronousClient::onRecCmdCheckTcpWdt(int32_t status)
         replyStatus = 0;
     } else {
         replyErrorFlag = true;
-        replyErrorCode = status == 0 ? 100 : status + 100;
+        replyErrorCode = ResultCode::fromState(status);
     }
 }
 
@@ -353,19 +356,19 @@ void AsynchronousClient::onRecCmdGetCncFileInf(int32_t status, const char* text)
 {
     replyErrorFlag = true;
     if (status == 0) {
-        replyErrorCode = 100;
+        replyErrorCode = ResultCode::ControllerFailure;
     } else if (status == 1) {
         replyErrorFlag = false;
         replyStatus = 0;
         if (text)
             recvFileData.append(QString::fromLatin1(text).toUtf8());
     } else {
-        replyErrorCode = status + 100;
+        replyErrorCode = ResultCode::fromState(status);
     }
 }
 
 void AsynchronousClient::onRecCmdUnknown()
 {
     replyErrorFlag = true;
-    onErrorOccured(9, 0, "unknown command.");
+    onErrorOccured(ErrorCmd::UnknownCommand, 0, "unknown command.");
 }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommCodes.h"
 
 #include "AddressDatagram.h"
 #include "CommLog.h"
@@ -54,7 +55,7 @@ bool AsynchronousClient::tcpDisconnect()
             wakeWorker();
             return true;
         }
-        if (logFlags & 2)
+        if (logFlags & LogFlag::Progress)
             qDebug().noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
         const int32_t zero = 0;
         writeVars(&kLinkMarkerVar, 1, &zero);
@@ -75,7 +76,7 @@ bool AsynchronousClient::getTcpConnectFlag()
 {
     int32_t value = 0;
     const int32_t result = readVars(&kProbeVar, 1, &value);
-    return result != 7 && result != 111;
+    return result != ResultCode::NotConnected && result != ResultCode::NoValidReply;
 }
 
 void AsynchronousClient::setSyncMode(int32_t mode)
@@ -103,10 +104,10 @@ int32_t AsynchronousClient::udpSetCncIp(const char* text)
     try {
         const QByteArray datagram = AddressDatagram::build(text);
         if (datagram.isEmpty())
-            return 1;
+            return ResultCode::ArgumentOutOfRange;
         std::lock_guard<std::mutex> lock(mutex);
         return UdpAddressSender::send(datagram);
     } catch (...) {
-        return 1;
+        return ResultCode::ArgumentOutOfRange;
     }
 }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommCodes.h"
 
 #include <QDebug>
 
@@ -389,7 +390,7 @@ int32_t AsynchronousClient::homeRunAxes(int32_t channel, int32_t axisHBits, int3
             if (first) *first = replyValue2;
             if (second) *second = replyValue3;
         });
-    if (result != 111 && result != 7)
+    if (result != ResultCode::NoValidReply && result != ResultCode::NotConnected)
         qDebug().noquote() << "homeRunAxes" << 3061 << "@@@@ out===" << result;
     return result;
 }
@@ -400,7 +401,7 @@ int32_t AsynchronousClient::reset(int32_t channel)
         "long int AsynchronousClient::reset(long int)",
         [&] {
             if (channel < 1 || channel > 99) {
-                if (logFlags & 1)
+                if (logFlags & LogFlag::Errors)
                     qDebug().noquote() << "long int AsynchronousClient::reset(long int)" << " ParError channel="
                                        << channel;
                 return kArgumentsRejected;
@@ -486,7 +487,7 @@ QByteArray AsynchronousClient::getRuningPrg(int32_t channel)
         if (syncMode == 1) {
             takeNextFrame();
             if (!sendAndWait())
-                return QByteArray(1, char(111));
+                return QByteArray(1, char(ResultCode::NoValidReply));
             if (replyErrorFlag)
                 return QByteArray();
         } else {
@@ -501,6 +502,6 @@ QByteArray AsynchronousClient::getRuningPrg(int32_t channel)
         const auto it = cncStrings.find(4);
         return it != cncStrings.end() ? it->second : QByteArray("Unknown");
     } catch (...) {
-        return QByteArray(1, char(111));
+        return QByteArray(1, char(ResultCode::NoValidReply));
     }
 }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommCodes.h"
 
 #include <QDebug>
 
@@ -60,23 +61,23 @@ int32_t AsynchronousClient::sendReadBatch()
 {
     const int32_t n = CmdReadVars(readBatch.data(), int32_t(readBatch.size()));
     sendFrame = n > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), n) : QByteArray();
-    return sendAndWait() ? 0 : 111;
+    return sendAndWait() ? ResultCode::Success : ResultCode::NoValidReply;
 }
 
 int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split)
 {
     if (!socketConnected()) {
-        if (logFlags & 1)
+        if (logFlags & LogFlag::Errors)
             logDisconnected(kReadVarsSig);
-        return 7;
+        return ResultCode::NotConnected;
     }
     if (!validBatch(addresses, count, values)) {
-        if (logFlags & 1)
+        if (logFlags & LogFlag::Errors)
             qDebug().noquote() << kReadVarsSig << " ParError address=" << static_cast<const void*>(addresses)
                                << " count=" << count << " value=" << static_cast<const void*>(values);
-        return 1;
+        return ResultCode::ArgumentOutOfRange;
     }
-    int32_t result = 0;
+    int32_t result = ResultCode::Success;
     if (syncMode == 1) {
         valueCache.clear();
         readBatch.clear();
@@ -89,13 +90,13 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
             const size_t take = currentRdAddressFlag ? perRequest : pendingReads.size();
             readBatch.assign(pendingReads.begin(), pendingReads.begin() + take);
             pendingReads.erase(pendingReads.begin(), pendingReads.begin() + take);
-            if (logFlags & 2)
+            if (logFlags & LogFlag::Progress)
                 qDebug().noquote() << kReadVarsSig << "currentRdAddressFlag =" << (currentRdAddressFlag ? "true" : "false")
                                    << "maxRdVar =" << maxReadCount;
             if (sendReadBatch() != 0)
-                return 111;
+                return ResultCode::NoValidReply;
             if (replyErrorFlag)
-                result = 3;
+                result = ResultCode::ReplyFailed;
         } while (currentRdAddressFlag);
     }
     for (int i = 0; i < count; ++i) {
@@ -108,25 +109,25 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
 int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split)
 {
     if (!socketConnected()) {
-        if (logFlags & 1)
+        if (logFlags & LogFlag::Errors)
             logDisconnected(kWriteVarsSig);
-        return 7;
+        return ResultCode::NotConnected;
     }
     if (!validBatch(addresses, count, values))
-        return 1;
+        return ResultCode::ArgumentOutOfRange;
     const int perRequest = split ? (maxWritePairs > 0 ? maxWritePairs : 1) : count;
-    int32_t result = 0;
+    int32_t result = ResultCode::Success;
     for (int done = 0; done < count;) {
         const int remaining = count - done;
         currentWrAddressFlag = remaining > perRequest;
         const int take = currentWrAddressFlag ? perRequest : remaining;
-        if (split && (logFlags & 2))
+        if (split && (logFlags & LogFlag::Progress))
             qDebug().noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
                                << "maxWrVar =" << maxWritePairs << "numCount = " << remaining;
         const int32_t n = CmdWriteVars(addresses + done, values + done, take);
         result = queueAndExchange(n, true);
-        if (result == 111)
-            return 111;
+        if (result == ResultCode::NoValidReply)
+            return ResultCode::NoValidReply;
         done += take;
     }
     return result;
@@ -138,7 +139,7 @@ int32_t AsynchronousClient::readVars(const int32_t* addresses, int count, int32_
         std::lock_guard<std::mutex> lock(mutex);
         return readVarsLocked(addresses, count, values, true);
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -148,7 +149,7 @@ int32_t AsynchronousClient::writeVars(const int32_t* addresses, int count, const
         std::lock_guard<std::mutex> lock(mutex);
         return writeVarsLocked(addresses, count, values, true);
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -157,7 +158,7 @@ int32_t AsynchronousClient::fileReadVars(const int32_t* addresses, int count, in
     try {
         return readVarsLocked(addresses, count, values, false);
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -166,7 +167,7 @@ int32_t AsynchronousClient::fileWriteVars(const int32_t* addresses, int count, c
     try {
         return writeVarsLocked(addresses, count, values, false);
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -182,16 +183,16 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
         std::lock_guard<std::mutex> lock(mutex);
         if (!socketConnected()) {
             logDisconnected(signature);
-            return 7;
+            return ResultCode::NotConnected;
         }
         if (syncMode == 1) {
             qDebug().noquote() << signature << " CommModeError";
-            return 6;
+            return ResultCode::NeedsAsyncMode;
         }
         if (!validBitRequest(bits, count, channel, bitType)) {
             qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
                                << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
-            return 1;
+            return ResultCode::ArgumentOutOfRange;
         }
         for (int i = 0; i < count; ++i) {
             const int32_t word = bitWordAddress(channel, bitType, bits[i]);
@@ -211,7 +212,7 @@ int32_t AsynchronousClient::registerBits(int32_t channel, BitType bitType, const
     try {
         return changeBits(kRegisterBitsSig, channel, bitType, bits, count, true);
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -220,7 +221,7 @@ int32_t AsynchronousClient::removeBits(int32_t channel, BitType bitType, const i
     try {
         return changeBits(kRemoveBitsSig, channel, bitType, bits, count, false);
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -230,18 +231,18 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
     try {
         std::lock_guard<std::mutex> lock(mutex);
         if (!socketConnected()) {
-            if (logFlags & 1)
+            if (logFlags & LogFlag::Errors)
                 logDisconnected(kReadBitsSig);
-            return 7;
+            return ResultCode::NotConnected;
         }
         if (!values || !validBitRequest(bits, count, channel, bitType)) {
-            if (logFlags & 1)
+            if (logFlags & LogFlag::Errors)
                 qDebug().noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
                                    << " count=" << count << " value=" << static_cast<const void*>(values)
                                    << " channel=" << channel << " type=" << int32_t(bitType);
-            return 1;
+            return ResultCode::ArgumentOutOfRange;
         }
-        int32_t result = 0;
+        int32_t result = ResultCode::Success;
         if (syncMode == 1) {
             valueCache.clear();
             readBatch.clear();
@@ -251,8 +252,8 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
             for (const auto& entry : valueCache)
                 readBatch.push_back(entry.first);
             if (sendReadBatch() != 0)
-                return 111;
-            result = replyErrorFlag ? 3 : 0;
+                return ResultCode::NoValidReply;
+            result = replyErrorFlag ? ResultCode::ReplyFailed : ResultCode::Success;
         }
         for (int i = 0; i < count; ++i) {
             const auto it = valueCache.find(bitWordAddress(channel, bitType, bits[i]));
@@ -261,7 +262,7 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
         }
         return result;
     } catch (...) {
-        return 111;
+        return ResultCode::NoValidReply;
     }
 }
 
@@ -274,7 +275,7 @@ void AsynchronousClient::onRecCmdReadVars(int32_t failed, const int32_t* values,
                 valueCache[readBatch[size_t(i)]] = values[i];
     } else if (failed == 1) {
         replyErrorFlag = true;
-        replyErrorCode = 101;
-        onErrorOccured(0, 1, "parameters error.");
+        replyErrorCode = ResultCode::ParametersRejected;
+        onErrorOccured(ErrorCmd::VariableRead, 1, "parameters error.");
     }
 }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommCodes.h"
 
 #include <QDebug>
 
@@ -60,7 +61,7 @@ void AsynchronousClient::run()
         if (!transport->isOpen())
             isConnected = false;
     }
-    if (logFlags & 2)
+    if (logFlags & LogFlag::Progress)
         qDebug().noquote() << "run" << " isConnected = " << "false";
     transport->close(500);
     std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor

@@ -1,6 +1,7 @@
 #include "UdpAddressSender.h"
 
 #include "AddressDatagram.h"
+#include "CommCodes.h"
 
 #include <QUdpSocket>
 
@@ -33,13 +34,13 @@ int32_t UdpAddressSender::send(const QByteArray& datagram)
     }
     QUdpSocket socket;
     if (!socket.bind(QHostAddress::AnyIPv4, port, QUdpSocket::ShareAddress))
-        return 10;
+        return ResultCode::UdpPortNotBound;
     socket.writeDatagram(datagram, destination, port);
     drain(socket);
     if (!socket.hasPendingDatagrams())
         socket.waitForReadyRead(kAnswerWaitMs);
     drain(socket);
-    return 0;
+    return ResultCode::Success;
 }
 
 void UdpAddressSender::redirectForTesting(const QHostAddress& destination, quint16 port)

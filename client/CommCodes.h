@@ -1,0 +1,46 @@
+#pragma once
+#include <cstdint>
+
+// The numbers the library hands to the application: result codes, the errorCmd values
+// of error reports, and the bits of the debug flags.
+
+namespace ResultCode {
+constexpr int32_t Success = 0;              // answered without failure, or queued
+constexpr int32_t ArgumentOutOfRange = 1;   // unknown target, bad channel, a method's own check
+constexpr int32_t ReplyFailed = 3;          // a reply failed, for the calls that collapse failures
+constexpr int32_t QueueFull = 4;            // the command queue holds two frames already
+constexpr int32_t NeedsAsyncMode = 6;       // bit registration on a synchronous client
+constexpr int32_t NotConnected = 7;         // the link is not up
+constexpr int32_t UdpPortNotBound = 10;     // the address-setting port could not be bound
+constexpr int32_t ControllerFailure = 100;  // state 0 of the file, watchdog and sampling replies
+constexpr int32_t ParametersRejected = 101; // state 1: "parameters error."
+constexpr int32_t RefusedWhileRunning = 102;
+constexpr int32_t MemoryFullOrNoFile = 103;
+constexpr int32_t NoValidReply = 111;       // nothing, or nothing that answered the request, in time
+constexpr int32_t ExecutionAlarm = 200;     // state 100 of the transfer replies
+
+// A failing reply's state s becomes 100 + s.
+constexpr int32_t fromState(int32_t state) { return ControllerFailure + state; }
+} // namespace ResultCode
+
+// Which reply an error report comes from.
+namespace ErrorCmd {
+constexpr int32_t VariableRead = 0; // also the oscilloscope points
+constexpr int32_t FileDeclaration = 1; // also the execution alarm of overwrite and append
+constexpr int32_t Overwrite = 2;
+constexpr int32_t Append = 3;
+constexpr int32_t FileEnd = 4; // also the controller type
+constexpr int32_t VariableWrite = 6;
+constexpr int32_t Reset = 7;
+constexpr int32_t CycleStart = 8;
+constexpr int32_t UnknownCommand = 9;
+constexpr int32_t OpenReadFile = 11;
+constexpr int32_t ReadFile = 12;
+constexpr int32_t FileStep = 13; // close, binary file, error information, oscilloscope set-up
+} // namespace ErrorCmd
+
+// Bits of a client's logFlags.
+namespace LogFlag {
+constexpr int32_t Errors = 1;   // command, parameter and reply error lines
+constexpr int32_t Progress = 2; // connection changes and per-transfer lines
+} // namespace LogFlag
