@@ -1,34 +1,58 @@
 #include "ReplyCollector.h"
 
 #include "FrameBoundary.h"
-#include "FrameMode.h"
+#include "ReplyMatch.h"
 
 #include <QElapsedTimer>
 #include <QtGlobal>
 
 namespace ReplyCollector {
 
-QByteArray collect(int frameMode, QByteArray reply, const std::function<QByteArray(int)>& readSome,
-                   const std::function<bool()>& linkUp)
+namespace {
+
+const uint8_t* bytesOf(const QByteArray& b) { return reinterpret_cast<const uint8_t*>(b.constData()); }
+
+bool answersRequest(int frameMode, const QByteArray& request, const QByteArray& frame)
+{
+    return ReplyMatch::answers(frameMode, bytesOf(request), request.size(), bytesOf(frame), frame.size());
+}
+
+} // namespace
+
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome)
 {
     QElapsedTimer clock;
     clock.start();
     const qint64 budget = qint64(kReplyWaitMs) * kReplyWaits;
-    int emptyWaits = 0;
-    while (emptyWaits < kReplyWaits && reply.size() < kFrameBufferSize) {
-        const int complete = FrameBoundary::replyLength(
-            frameMode, reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
-        if (complete > 0)
-            return reply.left(complete);
+    QByteArray buffer;
+    bool anyByte = false;
+    for (;;) {
+        const FrameBoundary::Cut cut = FrameBoundary::reply(frameMode, bytesOf(buffer), buffer.size());
+        if (cut.verdict == FrameBoundary::Verdict::Broken)
+            return {Outcome::Incomplete, QByteArray()};
         const qint64 left = budget - clock.elapsed();
-        if (left <= 0 || !linkUp())
-            break;
-        const QByteArray more = readSome(int(qMin<qint64>(left, kReplyWaitMs)));
-        if (more.isEmpty())
-            ++emptyWaits;
-        reply += more;
+        bool complete = cut.verdict == FrameBoundary::Verdict::Complete;
+        if (cut.verdict == FrameBoundary::Verdict::CompleteWhenQuiet) {
+            const int before = buffer.size();
+            const bool up = readSome(buffer, int(qBound<qint64>(0, left, kQuietGapMs)));
+            if (up && buffer.size() > before)
+                continue; // the line did not fall quiet: the frame goes on
+            complete = true; // quiet, or gone for good: either way nothing more follows
+        }
+        if (complete) {
+            const QByteArray frame = buffer.left(cut.length);
+            buffer.remove(0, cut.length);
+            if (answersRequest(frameMode, request, frame))
+                return {Outcome::Answered, frame};
+            continue; // another request's reply: not this one's, keep waiting
+        }
+        if (left <= 0)
+            return {anyByte ? Outcome::Incomplete : Outcome::NothingCame, QByteArray()};
+        const int before = buffer.size();
+        if (!readSome(buffer, int(qMin<qint64>(left, kReplyWaitMs))))
+            return {Outcome::LinkLost, QByteArray()};
+        anyByte = anyByte || buffer.size() > before;
     }
-    return reply;
 }
 
 } // namespace ReplyCollector

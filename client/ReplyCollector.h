@@ -3,17 +3,35 @@
 
 #include <functional>
 
-// Gathers the bytes of one reply from a link until the framing says the frame is complete,
-// within three waits of 600 ms in all: a reply split across reads is never cut.
+// Gathers the one reply to a request from a link: bytes are collected until the framing says
+// a frame is complete, frames that answer some other request are dropped, and all of it within
+// three waits of 600 ms in all. A reply split across reads is never cut; a frame that is not
+// complete when the budget ends is no reply.
 namespace ReplyCollector {
 
 constexpr int kReplyWaitMs = 600;
 constexpr int kReplyWaits = 3;
+// A serial reply whose layout leaves its length open (text, data) ends once its check sum
+// passes and the line then stays quiet this long.
+constexpr int kQuietGapMs = 100;
 
-// readSome(waitMs) returns what arrived within waitMs (empty when nothing did);
-// linkUp() tells whether waiting is still worth it. Returns the complete frame, or
-// whatever arrived when the budget ran out.
-QByteArray collect(int frameMode, QByteArray alreadyRead, const std::function<QByteArray(int)>& readSome,
-                   const std::function<bool()>& linkUp);
+enum class Outcome {
+    Answered,    // frame holds the reply (the parser still judges it)
+    NothingCame, // not one byte within the budget
+    Incomplete,  // bytes came, but no complete answer within the budget, or a frame too long
+    LinkLost,    // the peer closed the link or it failed
+};
+
+struct Result
+{
+    Outcome outcome;
+    QByteArray frame;
+};
+
+// readSome(buffer, waitMs) appends what arrives within waitMs (nothing when nothing does) and
+// returns false once the link is gone.
+using ReadSome = std::function<bool(QByteArray& buffer, int waitMs)>;
+
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome);
 
 } // namespace ReplyCollector

@@ -84,11 +84,15 @@ void SerialTransport::discardStaleBytes()
             return;
 }
 
-// The framing's boundary includes the check sum, so a reply is complete only once it checks.
-QByteArray SerialTransport::collectReply(int frameMode)
+QByteArray SerialTransport::collectReply(const QByteArray& request, int frameMode)
 {
-    return ReplyCollector::collect(
-        frameMode, QByteArray(), [&](int waitMs) { return port->read(waitMs); }, [&] { return port->isOpen(); });
+    const ReplyCollector::Result result = ReplyCollector::collect(frameMode, request, [&](QByteArray& buffer, int waitMs) {
+        if (!port->isOpen())
+            return false;
+        buffer += port->read(waitMs);
+        return true;
+    });
+    return result.outcome == ReplyCollector::Outcome::Answered ? result.frame : QByteArray();
 }
 
 QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)
@@ -101,7 +105,7 @@ QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)
         }
         discardStaleBytes();
         if (port->write(frame, kReplyWaitMs))
-            reply = collectReply(frameMode);
+            reply = collectReply(frame, frameMode);
         notePortState(port.get());
     });
     return reply;

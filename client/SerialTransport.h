@@ -32,7 +32,7 @@ public:
 private:
     void notePortState(const SerialPortAdapter* from);
     void discardStaleBytes();
-    QByteArray collectReply(int frameMode);
+    QByteArray collectReply(const QByteArray& request, int frameMode);
 
     IoThread& io;
     LineSetup lineSetup;

@@ -83,19 +83,19 @@ QString TcpTransport::errorText() const
     return lastError;
 }
 
-QByteArray TcpTransport::collectReply(int frameMode)
+QByteArray TcpTransport::collectReply(const QByteArray& request, int frameMode)
 {
-    QByteArray early;
     if (socket->bytesAvailable() > 0)
         qDebug().noquote() << kReadySig << "1 Error." << socket->bytesAvailable();
-    early += socket->readAll();
-    const QByteArray reply = ReplyCollector::collect(
-        frameMode, early,
-        [&](int waitMs) { return socket->waitForReadyRead(waitMs) ? socket->readAll() : QByteArray(); },
-        [&] { return socket->state() == QAbstractSocket::ConnectedState; });
-    if (reply.isEmpty())
+    const ReplyCollector::Result result = ReplyCollector::collect(frameMode, request, [&](QByteArray& buffer, int waitMs) {
+        if (socket->bytesAvailable() == 0 && socket->state() == QAbstractSocket::ConnectedState)
+            socket->waitForReadyRead(waitMs);
+        buffer += socket->readAll();
+        return socket->state() == QAbstractSocket::ConnectedState;
+    });
+    if (result.outcome == ReplyCollector::Outcome::NothingCame)
         qDebug().noquote() << kReadySig << "2 Error." << 0;
-    return reply;
+    return result.outcome == ReplyCollector::Outcome::Answered ? result.frame : QByteArray();
 }
 
 QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode)
@@ -115,7 +115,7 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode)
         }
         if (socket->write(frame) == frame.size())
             socket->waitForBytesWritten(kReplyWaitMs);
-        reply = collectReply(frameMode);
+        reply = collectReply(frame, frameMode);
         noteSocketState();
     });
     return reply;

@@ -25,7 +25,7 @@ public:
 private:
     void ensureSocket();
     void noteSocketState();
-    QByteArray collectReply(int frameMode);
+    QByteArray collectReply(const QByteArray& request, int frameMode);
 
     IoThread& io;
     QTcpSocket* socket = nullptr; // touched only inside io tasks

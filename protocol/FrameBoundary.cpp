@@ -1,71 +1,89 @@
 #include "FrameBoundary.h"
+
 #include "Checksum.h"
 #include "FrameMode.h"
+#include "PduLength.h"
 #include "WireFields.h"
-
-namespace {
-
-int tcpLength(const uint8_t* data, int length)
-{
-    if (length < 6)
-        return 0;
-    const int total = WireFields::getUInt16(data + 4) + 6;
-    return length >= total ? total : 0;
-}
-
-// Smallest prefix of at least minimum bytes whose last two bytes are the CRC-16 of the rest.
-int crcLength(const uint8_t* data, int length, int minimum)
-{
-    for (int k = minimum; k <= length; ++k) {
-        const uint16_t crc = Checksum::crc16(data, static_cast<uint16_t>(k - 2));
-        if (WireFields::getUInt16(data + k - 2) == crc)
-            return k;
-    }
-    return 0;
-}
-
-// A ':' reply ends in its LRC and a line feed; an LF inside the payload does not end it.
-int lrcLength(const uint8_t* data, int length)
-{
-    for (int k = 4; k <= length; ++k) {
-        if (data[k - 1] != 0x0A)
-            continue;
-        if (Checksum::lrc(data + 1, static_cast<uint16_t>(k - 3)) == data[k - 2])
-            return k;
-    }
-    return 0;
-}
-
-}
 
 namespace FrameBoundary {
 
-int requestLength(int frameMode, const uint8_t* data, int length)
+namespace {
+
+constexpr int kTcpHeader = 7;
+
+Cut needMore() { return {Verdict::NeedMore, 0}; }
+
+// The TCP header's length field decides; a frame too long for the buffer is refused at once
+// instead of being waited for.
+Cut tcp(const uint8_t* data, int length)
+{
+    if (length < 6)
+        return needMore();
+    const int total = WireFields::getUInt16(data + 4) + 6;
+    if (total >= kFrameBufferSize || total <= kTcpHeader)
+        return {Verdict::Broken, 0};
+    return length >= total ? Cut{Verdict::Complete, total} : needMore();
+}
+
+bool crcPasses(const uint8_t* data, int length)
+{
+    if (length < 4)
+        return false;
+    return WireFields::getUInt16(data + length - 2) == Checksum::crc16(data, uint16_t(length - 2));
+}
+
+// ':' replies end in the LRC over station byte and PDU, then a line feed.
+bool lrcPasses(const uint8_t* data, int length)
+{
+    if (length < 4 || data[length - 1] != 0x0A)
+        return false;
+    return Checksum::lrc(data + 1, uint16_t(length - 3)) == data[length - 2];
+}
+
+// prefix: bytes before the PDU; trailer: bytes after it.
+Cut serial(const uint8_t* data, int length, int prefix, int trailer, int pduLength, bool (*passes)(const uint8_t*, int))
+{
+    if (pduLength == PduLength::kNeedMore)
+        return needMore();
+    if (pduLength == PduLength::kVariable) {
+        if (length >= kFrameBufferSize)
+            return {Verdict::Broken, 0};
+        return passes(data, length) ? Cut{Verdict::CompleteWhenQuiet, length} : needMore();
+    }
+    const int total = prefix + pduLength + trailer;
+    if (total >= kFrameBufferSize)
+        return {Verdict::Broken, 0};
+    return length >= total ? Cut{Verdict::Complete, total} : needMore();
+}
+
+} // namespace
+
+Cut reply(int frameMode, const uint8_t* data, int length)
 {
     switch (frameMode) {
     case FrameTcp:
-        return tcpLength(data, length);
+        return tcp(data, length);
     case FrameSerialStation:
-        return crcLength(data, length, 4);
+        return serial(data, length, 1, 2, PduLength::reply(data + 1, length - 1), crcPasses);
     case FrameSerialColon:
-        return crcLength(data, length, 5);
+        return serial(data, length, 2, 2, PduLength::reply(data + 2, length - 2), lrcPasses);
     default:
-        return 0;
+        return {Verdict::Broken, 0};
     }
 }
 
-int replyLength(int frameMode, const uint8_t* data, int length)
+Cut request(int frameMode, const uint8_t* data, int length)
 {
     switch (frameMode) {
     case FrameTcp:
-        return tcpLength(data, length);
+        return tcp(data, length);
     case FrameSerialStation:
-        return crcLength(data, length, 4);
+        return serial(data, length, 1, 2, PduLength::request(data + 1, length - 1), crcPasses);
     case FrameSerialColon:
-        return lrcLength(data, length);
+        return serial(data, length, 2, 2, PduLength::request(data + 2, length - 2), crcPasses);
     default:
-        return 0;
+        return {Verdict::Broken, 0};
     }
 }
 
-}
+} // namespace FrameBoundary

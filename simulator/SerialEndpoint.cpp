@@ -1,10 +1,12 @@
 #include "SerialEndpoint.h"
 
+#include "Checksum.h"
 #include "FrameBoundary.h"
 #include "FrameMode.h"
 #include "FrameReader.h"
 #include "FrameWriter.h"
 #include "SimulatorThread.h"
+#include "WireFields.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -66,7 +68,10 @@ void SerialEndpoint::serve()
     reportReady(ok);
     if (!ok)
         return;
-    QObject::connect(&port, &QSerialPort::readyRead, &port, [this, &port] { onReadable(port); });
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    QObject::connect(&quiet, &QTimer::timeout, &port, [this, &port, &quiet] { takeFrames(port, quiet, true); });
+    QObject::connect(&port, &QSerialPort::readyRead, &port, [this, &port, &quiet] { onReadable(port, quiet); });
     // The other end went away: stop polling a dead device.
     QObject::connect(&port, &QSerialPort::errorOccurred, &port, [&port](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::ResourceError)
@@ -76,23 +81,50 @@ void SerialEndpoint::serve()
     port.close();
 }
 
-void SerialEndpoint::onReadable(QSerialPort& port)
+void SerialEndpoint::onReadable(QSerialPort& port, QTimer& quiet)
 {
     m_pending += port.readAll();
+    takeFrames(port, quiet, false);
+}
+
+// Serves every complete request held. A request whose layout leaves its length open waits for
+// the line to fall quiet (quietNow: the quiet timer fired with no byte since).
+void SerialEndpoint::takeFrames(QSerialPort& port, QTimer& quiet, bool quietNow)
+{
+    using FrameBoundary::Verdict;
     const char leadIn = m_mode == FrameSerialColon ? ':' : char(0x01);
+    quiet.stop();
     for (;;) {
         const int at = m_pending.indexOf(leadIn); // skip noise before a frame
         m_pending.remove(0, at < 0 ? m_pending.size() : at);
-        const int n = FrameBoundary::requestLength(m_mode, reinterpret_cast<const uint8_t*>(m_pending.constData()),
-                                                   m_pending.size());
-        if (n <= 0 || n > m_pending.size())
+        if (m_pending.isEmpty())
+            return;
+        const auto* data = reinterpret_cast<const uint8_t*>(m_pending.constData());
+        const FrameBoundary::Cut cut = FrameBoundary::request(m_mode, data, m_pending.size());
+        if (cut.verdict == Verdict::NeedMore)
             break;
-        const QByteArray frame = m_pending.left(n);
-        m_pending.remove(0, n);
+        if (cut.verdict == Verdict::CompleteWhenQuiet && !quietNow) {
+            quiet.start(kQuietGapMs);
+            return;
+        }
+        const QByteArray frame = m_pending.left(cut.length);
+        if (cut.verdict == Verdict::Broken || !checksumPasses(frame)) {
+            m_pending.remove(0, 1); // not a frame at this lead-in: look for the next one
+            continue;
+        }
+        m_pending.remove(0, cut.length);
         answer(port, frame);
+        quietNow = false;
     }
     if (m_pending.size() > kFrameBufferSize) // garbage that never forms a frame
         m_pending.clear();
+}
+
+bool SerialEndpoint::checksumPasses(const QByteArray& frame) const
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(frame.constData());
+    const int n = frame.size();
+    return n >= 4 && WireFields::getUInt16(data + n - 2) == Checksum::crc16(data, uint16_t(n - 2));
 }
 
 void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)

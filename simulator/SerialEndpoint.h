@@ -6,6 +6,7 @@
 #include <QString>
 
 class QSerialPort;
+class QTimer;
 class SimulatorThread;
 
 // Serves the command protocol on a serial device in one of the two serial
@@ -25,7 +26,12 @@ protected:
     void serve() override;
 
 private:
-    void onReadable(QSerialPort& port);
+    // A request whose length its layout leaves open ends once the line is quiet this long.
+    static constexpr int kQuietGapMs = 50;
+
+    void onReadable(QSerialPort& port, QTimer& quiet);
+    void takeFrames(QSerialPort& port, QTimer& quiet, bool quietNow);
+    bool checksumPasses(const QByteArray& frame) const;
     void answer(QSerialPort& port, const QByteArray& request);
     void send(QSerialPort& port, const QByteArray& reply, bool scripted, const ReplyScript& script);
 

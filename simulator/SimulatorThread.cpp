@@ -105,11 +105,16 @@ void SimulatorThread::onReadable(QTcpSocket* socket)
     QByteArray pending = m_pending.take(socket) + socket->readAll();
     const QPointer<QTcpSocket> alive(socket);
     for (;;) {
-        const int n = FrameBoundary::requestLength(FrameTcp, reinterpret_cast<const uint8_t*>(pending.constData()), pending.size());
-        if (n <= 0 || n > pending.size())
+        const FrameBoundary::Cut cut =
+            FrameBoundary::request(FrameTcp, reinterpret_cast<const uint8_t*>(pending.constData()), pending.size());
+        if (cut.verdict == FrameBoundary::Verdict::Broken) { // a length no frame can have
+            socket->abort();
+            return;
+        }
+        if (cut.verdict != FrameBoundary::Verdict::Complete)
             break;
-        const QByteArray frame = pending.left(n);
-        pending.remove(0, n);
+        const QByteArray frame = pending.left(cut.length);
+        pending.remove(0, cut.length);
         answer(socket, frame);
         if (!alive || socket->state() != QAbstractSocket::ConnectedState)
             return;

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     t.setFrameMode(mode);
     std::memcpy(t.in, data + 1, n);
     t.analysisReciveBuffer(n);
-    FrameBoundary::replyLength(mode, data + 1, n);
-    FrameBoundary::requestLength(mode, data + 1, n);
+    FrameBoundary::reply(mode, data + 1, n);
+    FrameBoundary::request(mode, data + 1, n);
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "ByteHelpers.h"
+#include "CodecFixture.h"
 #include "Checksum.h"
-#include "FrameBoundary.h"
 #include "VProtocol_Client.h"
 #include <gtest/gtest.h>
 #include <functional>
@@ -8,12 +8,6 @@
 
 namespace {
 
-struct Codec : VProtocol_Client {
-    uint8_t out[500] = {};
-    uint8_t in[500] = {};
-    explicit Codec(int mode = 0) { sendBuf = out; recvBuf = in; setFrameMode(mode); }
-    Bytes frame(int32_t n) const { return Bytes(out, out + n); }
-};
 
 
 // Wraps a PDU the way each framing must.
@@ -137,19 +131,5 @@ TEST(RequestFrame, RejectedArgumentsGiveZero)
     EXPECT_EQ(unbuffered.CmdPrgStop(1), 0);
 }
 
-TEST(FrameBoundaryTest, TcpFrameCompleteOnlyWhenItsLengthArrived)
-{
-    Codec c;
-    const int32_t n = c.CmdJogMotionV_Run(1, 2, 3, 4, 5);
-    for (int k = 0; k < n; ++k)
-        EXPECT_EQ(FrameBoundary::replyLength(0, c.out, k), 0) << k;
-    EXPECT_EQ(FrameBoundary::replyLength(0, c.out, n), n);
-    Codec serial(1);
-    const int32_t m = serial.CmdJogMotionV_Run(1, 2, 3, 4, 5);
-    EXPECT_EQ(FrameBoundary::requestLength(1, serial.out, m), m);
-    const uint8_t colonReply[] = {0x3A, 0x01, 0x74, 0x01, 0x00, 0x8A, 0x0A};
-    EXPECT_EQ(FrameBoundary::replyLength(2, colonReply, 6), 0);
-    EXPECT_EQ(FrameBoundary::replyLength(2, colonReply, 7), 7);
-}
 
 }

@@ -154,6 +154,40 @@ TEST_P(SerialLinkTest, SplitReplyIsCollectedUntilItsEnd)
     EXPECT_EQ(read[1], 0x0A0A0A0A);
 }
 
+// Frames whose shorter prefix happens to pass the check sum (a CRC whose low byte equals the
+// last payload byte, or a line feed inside the payload preceded by a byte equal to the LRC)
+// are still taken whole, on both sides of the line.
+TEST_P(SerialLinkTest, FramesWithCheckingPrefixesAreTakenWhole)
+{
+    EXPECT_EQ(client->CheckTcpWdt(), 0) << "reply 01 70 01 C4 00";
+    struct StatusCase { int sub; int status; int32_t expected; };
+    const StatusCase statuses[] = {{3, 68, 168}, {4, 5, 105}, {2, 0x85, -23}};
+    for (const StatusCase& c : statuses) {
+        sim->scriptReply(kJog, c.sub, scriptOf(ReplyScript::Status, c.status, 0, 1));
+        const int32_t result = c.sub == 3   ? client->jogMotionV_MfoSet(1, 10)
+                               : c.sub == 4 ? client->jogMotionV_FastOnSet(1, 1)
+                                            : client->jogMotionV_Stop(1, 1);
+        EXPECT_EQ(result, c.expected) << "'r' " << c.sub << " state " << c.status;
+    }
+    const int32_t values[] = {2013265920, 2748, 68284};
+    const int32_t address = 1000020;
+    for (int32_t value : values) {
+        sim->setVariable(address, value);
+        int32_t read = 0;
+        EXPECT_EQ(client->readVars(&address, 1, &read), 0) << value;
+        EXPECT_EQ(read, value);
+    }
+    // Requests: the simulator must not cut these either.
+    for (int32_t axis : {4124, 4014}) {
+        sim->clearReceived();
+        EXPECT_EQ(client->jogMotionV_Stop(1, axis), 0) << axis;
+        const std::vector<QByteArray> stops = framesWithCode(*sim, kJog);
+        ASSERT_EQ(stops.size(), 1u) << axis;
+        ASSERT_EQ(stops[0].size(), 17) << axis;
+        EXPECT_EQ(fieldAt(stops[0], 13), axis);
+    }
+}
+
 TEST_P(SerialLinkTest, FailedOpenKeepsTheOpenPortAndItsFraming)
 {
     EXPECT_FALSE(client->connect232Com(QByteArray("/dev/acm-no-such-port"), GetParam().asciiSel == 1 ? 0 : 1));

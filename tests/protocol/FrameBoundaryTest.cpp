@@ -1,0 +1,223 @@
+// Where frames end, in all three framings, and which replies answer which requests.
+#include "ByteHelpers.h"
+#include "CodecFixture.h"
+#include "FrameBoundary.h"
+#include "FrameMode.h"
+#include "FrameWriter.h"
+#include "ReplyMatch.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using FrameBoundary::Verdict;
+
+struct Request
+{
+    const char* name;
+    bool layoutFixesLength; // false: text or data of open length
+    std::function<int32_t(Codec&)> build;
+};
+
+const std::vector<Request>& requests()
+{
+    static const int32_t addresses[3] = {1000001, 1000002, 1000003};
+    static const int32_t values[3] = {0x0A0A0A0A, 0x3A013A01, -1};
+    static const std::vector<Request> rows = {
+        {"jogMotionV_Run", true, [](Codec& c) { return c.CmdJogMotionV_Run(1, 2, 3, 4, 5); }},
+        {"jogMotionV_Stop axis 4124", true, [](Codec& c) { return c.CmdJogMotionV_Stop(1, 4124); }},
+        {"jogMotionV_Stop axis 4014", true, [](Codec& c) { return c.CmdJogMotionV_Stop(1, 4014); }},
+        {"jogMotionP_AxesIsStop", true, [](Codec& c) { return c.CmdJogMotionP_AxesIsStop(1, 2, 3, 4); }},
+        {"homeAxesIsEnd", true, [](Codec& c) { return c.CmdHomeAxesIsEnd(1, 0, 3); }},
+        {"mpgAxesSet", true, [](Codec& c) { return c.CmdMpgAxesSet(1, 0, 3); }},
+        {"prgPause", true, [](Codec& c) { return c.CmdPrgPause(1, 2, 3); }},
+        {"alarmRead", true, [](Codec& c) { return c.CmdAlarmRead(1); }},
+        {"setXBit", true, [](Codec& c) { return c.CmdSetXBit(1, 2, 3, 4, 5); }},
+        {"getAxesCoord", true, [](Codec& c) { return c.CmdGetAxesCoord(1, 2, 3, 4); }},
+        {"SetCncStaticIp", true, [](Codec& c) { return c.CmdSetCncStaticIp(192, 168, 1, 10, 255, 0); }},
+        {"busAxisParameterWrRd", true, [](Codec& c) { return c.CmdBusAxisParameterWrRd(1, 2, 3, 4, 5); }},
+        {"busIsReady", true, [](Codec& c) { return c.CmdBusIsReady(); }},
+        {"getOscPoint", true, [](Codec& c) { return c.CmdGetOscPoint(1, 10); }},
+        {"CheckTcpWdt", true, [](Codec& c) { return c.CmdCheckTcpWdt(); }},
+        {"readCountVars", true, [](Codec& c) { return c.CmdReadCountVars(1000000, 3); }},
+        {"readVars", true, [](Codec& c) { return c.CmdReadVars(addresses, 3); }},
+        {"writeVars", true, [](Codec& c) { return c.CmdWriteVars(addresses, values, 3); }},
+        {"getIbits", true, [](Codec& c) { return c.CmdGetIbits(1, values, 3); }},
+        {"setPlcObits", true, [](Codec& c) { return c.CmdSetPlcObits(1, values, addresses, 3); }},
+        {"setCncObits", true, [](Codec& c) { return c.CmdSetCncObits(1, values, addresses, 3, 7); }},
+        {"fileEnd", true, [](Codec& c) { return c.CmdFileEnd(); }},
+        {"setCncType", true, [](Codec& c) { return c.CmdSetCncType(1, 2); }},
+        {"reset", true, [](Codec& c) { return c.CmdReset(1); }},
+        {"binFileWrite", true, [](Codec& c) { return c.CmdBinFileWrite(QStringLiteral("N10 G00\n")); }},
+        {"getCurErrString", true, [](Codec& c) { return c.CmdGetCurErrString(1, 2); }},
+        {"setTransFileType", false, [](Codec& c) { return c.CmdSetTransFileType(1, 1, "O1234", false); }},
+        {"overwrite", false, [](Codec& c) { return c.CmdOverwrite("G01 X10\n"); }},
+        {"cycStart", false, [](Codec& c) { return c.CmdCycStart(1, "O1234"); }},
+        {"running program", false, [](Codec& c) { return c.CmdGetRuningPrg(4, "\x01"); }},
+        {"getCncFileInf", false, [](Codec& c) { return c.CmdGetCncFileInf(QStringLiteral("/home/root/x")); }},
+    };
+    return rows;
+}
+
+TEST(FrameBoundaryTest, EveryRequestEndsExactlyWhereItWasBuilt)
+{
+    for (int mode : {FrameTcp, FrameSerialStation, FrameSerialColon}) {
+        for (const Request& r : requests()) {
+            Codec c(mode);
+            const int32_t n = r.build(c);
+            ASSERT_GT(n, 0) << r.name;
+            const bool fixed = mode == FrameTcp || r.layoutFixesLength;
+            for (int k = 0; k < n; ++k) {
+                const FrameBoundary::Cut cut = FrameBoundary::request(mode, c.out, k);
+                if (fixed)
+                    EXPECT_EQ(cut.verdict, Verdict::NeedMore) << r.name << " mode " << mode << " at " << k;
+                else
+                    EXPECT_NE(cut.verdict, Verdict::Complete) << r.name << " mode " << mode << " at " << k;
+            }
+            const FrameBoundary::Cut whole = FrameBoundary::request(mode, c.out, n);
+            EXPECT_EQ(whole.verdict, fixed ? Verdict::Complete : Verdict::CompleteWhenQuiet) << r.name << " " << mode;
+            EXPECT_EQ(whole.length, n) << r.name << " mode " << mode;
+        }
+    }
+}
+
+Bytes replyFrame(int mode, const Bytes& pdu)
+{
+    uint8_t buf[500];
+    FrameWriter w(buf, sizeof buf, mode);
+    w.code(pdu[0]).bytes(pdu.data() + 1, int(pdu.size()) - 1);
+    const int n = w.finishReply();
+    return Bytes(buf, buf + n);
+}
+
+// Replies of fixed layout, among them those whose shorter prefix passes the check sum: a CRC
+// whose low byte equals the last PDU byte, or a line feed after a byte equal to the LRC.
+TEST(FrameBoundaryTest, SerialRepliesEndWhereTheirLayoutEnds)
+{
+    const std::vector<Bytes> pdus = {
+        {'p', 0x01},
+        {'r', 3, 68},
+        {'r', 1, 197},
+        {0x83, 3, 1},
+        cat({{'B', 1}, le(2013265920)}),
+        cat({{'B', 1}, le(2748)}),
+        cat({{'B', 1}, le(68284)}),
+        cat({{'B', 2}, le(0x0A0A0A0A), le(0x3A010A3A)}),
+        {'D'},
+        {0xC2},
+        cat({{'t', 10, 0}, le(1), le(0x0A), le(1001)}),
+        cat({{'v', 8, 0, 2}, le(100), le(-100)}),
+        cat({{'i', 3, 1, 1}, le(0x0A0A)}),
+        cat({{'x', 0}, le(1), le(2)}),
+        cat({{0x82, 11}, le(7)}),
+        {'d', 1, 0, 0, 0},
+        {'f', 4, 0, 3},
+        {'c', 2, 2, 'a', 'b'},
+    };
+    for (int mode : {FrameSerialStation, FrameSerialColon}) {
+        for (const Bytes& pdu : pdus) {
+            const Bytes f = replyFrame(mode, pdu);
+            const int n = int(f.size());
+            for (int k = 0; k < n; ++k)
+                EXPECT_EQ(FrameBoundary::reply(mode, f.data(), k).verdict, Verdict::NeedMore)
+                    << "mode " << mode << " code " << int(pdu[0]) << " at " << k << " of " << n;
+            const FrameBoundary::Cut whole = FrameBoundary::reply(mode, f.data(), n);
+            EXPECT_EQ(whole.verdict, Verdict::Complete) << "mode " << mode << " code " << int(pdu[0]);
+            EXPECT_EQ(whole.length, n);
+            // Bytes of a following frame do not lengthen this one.
+            Bytes two = f;
+            two.insert(two.end(), f.begin(), f.end());
+            EXPECT_EQ(FrameBoundary::reply(mode, two.data(), int(two.size())).length, n);
+        }
+    }
+}
+
+TEST(FrameBoundaryTest, TextRepliesEndWhenTheirCheckPassesAndTheLineIsQuiet)
+{
+    const Bytes pdu = {'g', 5, 'O', '1', '2', '3', 0};
+    for (int mode : {FrameSerialStation, FrameSerialColon}) {
+        const Bytes f = replyFrame(mode, pdu);
+        const FrameBoundary::Cut cut = FrameBoundary::reply(mode, f.data(), int(f.size()));
+        EXPECT_EQ(cut.verdict, Verdict::CompleteWhenQuiet) << mode;
+        EXPECT_EQ(cut.length, int(f.size()));
+        Bytes bad = f;
+        bad[bad.size() - (mode == FrameSerialColon ? 2 : 1)] ^= 0x5A;
+        EXPECT_EQ(FrameBoundary::reply(mode, bad.data(), int(bad.size())).verdict, Verdict::NeedMore) << mode;
+    }
+}
+
+TEST(FrameBoundaryTest, FramesTooLongForTheBufferAreBrokenAtOnce)
+{
+    // TCP: the length field is read as soon as it arrives.
+    const uint8_t header494[6] = {0, 0, 0, 0, 0xEE, 0x01}; // 494 + 6 = 500 bytes
+    EXPECT_EQ(FrameBoundary::reply(FrameTcp, header494, 6).verdict, Verdict::Broken);
+    const uint8_t header493[6] = {0, 0, 0, 0, 0xED, 0x01};
+    EXPECT_EQ(FrameBoundary::reply(FrameTcp, header493, 6).verdict, Verdict::NeedMore);
+    const uint8_t headerFFFF[6] = {0, 0, 0, 0, 0xFF, 0xFF};
+    EXPECT_EQ(FrameBoundary::reply(FrameTcp, headerFFFF, 6).verdict, Verdict::Broken);
+    const uint8_t noCode[7] = {0, 0, 0, 0, 1, 0, 0};
+    EXPECT_EQ(FrameBoundary::reply(FrameTcp, noCode, 7).verdict, Verdict::Broken);
+    // Serial: a count byte that promises more values than the buffer holds.
+    const uint8_t manyValues[3] = {0x01, 'B', 127};
+    EXPECT_EQ(FrameBoundary::reply(FrameSerialStation, manyValues, 3).verdict, Verdict::Broken);
+    const uint8_t manyInputs[] = {0x01, 'x', 1, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+    EXPECT_EQ(FrameBoundary::request(FrameSerialStation, manyInputs, sizeof manyInputs).verdict, Verdict::Broken);
+}
+
+struct MatchCase
+{
+    Bytes request;
+    Bytes reply;
+    bool answers;
+    const char* why;
+};
+
+TEST(ReplyMatchTest, OnlyTheRequestsOwnKindOrItsErrorReplyAnswersIt)
+{
+    const std::vector<MatchCase> cases = {
+        {cat({{'r', 2}, le(1), le(1)}), {'r', 2, 0}, true, "same code and sub-code"},
+        {cat({{'r', 2}, le(1), le(1)}), {'r', 1, 0}, false, "another jog"},
+        {cat({{'r', 2}, le(1), le(1)}), {'D'}, false, "a write acknowledgement"},
+        {cat({{'r', 2}, le(1), le(1)}), {0xF2}, true, "the error reply of 'r'"},
+        {cat({{'r', 2}, le(1), le(1)}), {0x5A, 1, 2}, true, "garbage no request has: the parser rejects it"},
+        {{'p'}, {'p', 1}, true, "watchdog"},
+        {{'p'}, {'r', 2, 0}, false, "a jog reply is no watchdog reply"},
+        {cat({{'B', 1}, le(1000001)}), cat({{'B', 1}, le(5)}), true, "read"},
+        {cat({{'B', 1}, le(1000001)}), {0xC2}, true, "read error"},
+        {cat({{'B', 1}, le(1000001)}), {0xC4}, false, "write error"},
+        {cat({{'D', 1}, le(1000001), le(5)}), {'D'}, true, "write"},
+        {cat({{'D', 1}, le(1000001), le(5)}), cat({{'B', 1}, le(5)}), false, "a read reply"},
+        {{'g', 0x90, 1}, {'g', 0xF0, 'x', 0}, true, "the running-program kind 5 comes back as 0xF0"},
+        {{'g', 0x05, 1}, {'g', 0xF0, 'x', 0}, false, "kind 4 is not kind 5"},
+        {{'e', 2}, {'e', 4, 1}, true, "the last piece of a binary read"},
+        {{0x85, 2}, {0x85, 3, 'a'}, true, "the last piece of an error text"},
+        {{0x85, 1, 1, 2}, {0x85, 2, 'a'}, false, "data is not the head"},
+        {{'d', 1, 1, 1, 'O'}, {0xE4}, true, "file-transfer error reply"},
+        {{'f', 4, 1, 'O'}, {0xE6}, true, "program-start error reply"},
+        {{'f', 4, 1, 'O'}, {'f', 3, 0, 0}, false, "a reset reply"},
+        {{0x84, '/'}, {0x84, 1, 'x', 0}, true, "file information"},
+        {{'x', 1, 0, 0, 0, 0, 0, 0, 0}, {'y', 0}, false, "'y' answers a write of bits"},
+    };
+    for (int mode : {FrameTcp, FrameSerialStation, FrameSerialColon}) {
+        for (const MatchCase& c : cases) {
+            Codec codec(mode);
+            FrameWriter w(codec.out, 500, mode);
+            w.code(c.request[0]).bytes(c.request.data() + 1, int(c.request.size()) - 1);
+            const int n = w.finishRequest();
+            const Bytes reply = replyFrame(mode, c.reply);
+            EXPECT_EQ(ReplyMatch::answers(mode, codec.out, n, reply.data(), int(reply.size())), c.answers)
+                << c.why << ", mode " << mode;
+        }
+        // A frame too short to show its kind is handed on for the parser to reject.
+        Codec codec(mode);
+        const int n = codec.CmdCheckTcpWdt();
+        const uint8_t headerOnly[7] = {};
+        EXPECT_TRUE(ReplyMatch::answers(mode, codec.out, n, headerOnly, headerLenForMode(mode)));
+    }
+}
+
+} // namespace
