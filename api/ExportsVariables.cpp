@@ -14,10 +14,7 @@ extern "C" {
 
 CncLong registerVars(CncLong* addresses, int count, int cncID)
 {
-    return onMain(cncID, [&](AsynchronousClient& c) {
-        c.registerVars(addresses, count);
-        return 0;
-    });
+    return onMain(cncID, [&](AsynchronousClient& c) { return c.registerVars(addresses, count); });
 }
 
 CncLong removeVars(CncLong* addresses, int count, int cncID)

@@ -1,5 +1,7 @@
 #include "TargetCnc.h"
 
+#include <QThread>
+
 TargetCnc::TargetCnc()
 {
     channelClients.append(new AsynchronousClient());
@@ -78,6 +80,7 @@ char* TargetCnc::queryRunningProgram(int32_t channel)
 {
     const QByteArray answer = auxClient.getRuningPrg(channel);
     std::lock_guard<std::mutex> lock(runningPrgMutex);
-    runningPrgBuf = answer;
-    return runningPrgBuf.data();
+    QByteArray& mine = runningPrgBuf[QThread::currentThreadId()];
+    mine = answer;
+    return mine.data();
 }

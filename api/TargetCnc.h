@@ -2,6 +2,7 @@
 #include "AsynchronousClient.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <cstdint>
@@ -35,8 +36,10 @@ public:
     QList<AsynchronousClient*> channelClients;
     int32_t channelCount = 1;
     QByteArray ip;
-    QByteArray runningPrgBuf;
-    std::mutex runningPrgMutex; // two threads may ask for the running program at once
+    // The last running-program answer per calling thread: the text one thread was handed stays
+    // valid until that thread's own next query on this target, whatever other threads ask.
+    QHash<Qt::HANDLE, QByteArray> runningPrgBuf;
+    std::mutex runningPrgMutex;
 
     // Runs the running-program query and keeps its answer; returns the kept text.
     char* queryRunningProgram(int32_t channel);

@@ -2,6 +2,7 @@
 #include "CommCodes.h"
 
 #include "FrameMode.h"
+#include "IoThread.h"
 #include "TcpTransport.h"
 
 #include <QDebug>
@@ -17,7 +18,7 @@ AsynchronousClient::AsynchronousClient(QObject* parent)
     QDir().mkpath(QDir::currentPath() + QStringLiteral("/logs"));
     sendBuf = new uint8_t[kFrameBufferSize]();
     recvBuf = new uint8_t[kFrameBufferSize]();
-    transport.reset(new TcpTransport(ioThread));
+    transport.reset(new TcpTransport);
     qDebug().noquote() << " ver 20180822 17:42";
 }
 
@@ -36,6 +37,8 @@ AsynchronousClient::~AsynchronousClient()
     }
     transport->shutdown();
     transport.reset();
+    serialTransport.reset();
+    serialIo.reset();
     delete[] sendBuf;
     delete[] recvBuf;
     sendBuf = nullptr;
@@ -48,10 +51,18 @@ Transport* AsynchronousClient::syncTransport() const
     return serialTransport && serialTransport->isOpen() ? serialTransport.get() : transport.get();
 }
 
-bool AsynchronousClient::socketConnected() const
+// The synchronous path looks at its link now, so a link the peer closed is down at once; an
+// asynchronous client's link belongs to its worker, which notices a loss on its next exchange.
+bool AsynchronousClient::socketConnected()
 {
-    const Transport* link = syncMode == 1 ? syncTransport() : transport.get();
-    return link && link->isOpen();
+    if (syncMode == 0)
+        return isConnected && transport->isOpen();
+    Transport* link = syncTransport();
+    if (link->checkLink())
+        return true;
+    if (link == transport.get())
+        isConnected = false;
+    return false;
 }
 
 void AsynchronousClient::logDisconnected(const char* signature)
@@ -59,7 +70,7 @@ void AsynchronousClient::logDisconnected(const char* signature)
     qDebug().noquote() << signature << " SocketDisconnected " << transport->errorText();
 }
 
-int32_t AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseTo3)
+AsynchronousClient::Exchange AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseTo3)
 {
     const QByteArray frame = frameLength > 0 ? QByteArray(reinterpret_cast<const char*>(sendBuf), frameLength) : QByteArray();
     int32_t result = ResultCode::QueueFull;
@@ -69,18 +80,18 @@ int32_t AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseT
     }
     if (syncMode != 1) {
         wakeWorker();
-        return result;
+        return {true, result};
     }
     takeNextFrame();
     if (!sendAndWait())
-        return ResultCode::NoValidReply;
+        return {false, ResultCode::NoValidReply};
     if (replyErrorFlag)
         result = collapseTo3 ? ResultCode::ReplyFailed : replyErrorCode;
-    return result;
+    return {true, result};
 }
 
 int32_t AsynchronousClient::runCommand(const char* signature, const std::function<int32_t()>& build,
-                                       const std::function<void()>& writeOutputs, int options)
+                                       const std::function<void(int32_t)>& writeOutputs, int options)
 {
     try {
         std::lock_guard<std::mutex> lock(mutex);
@@ -92,12 +103,10 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
         const int32_t n = build();
         if (n == kArgumentsRejected)
             return ResultCode::ArgumentOutOfRange;
-        const int32_t result = queueAndExchange(n, options & CollapseTo3);
-        if (result == ResultCode::NoValidReply)
-            return ResultCode::NoValidReply;
-        if (writeOutputs)
-            writeOutputs();
-        return result;
+        const Exchange done = queueAndExchange(n, options & CollapseTo3);
+        if (done.replied && writeOutputs)
+            writeOutputs(done.result);
+        return done.result;
     } catch (const std::exception& e) {
         qDebug().noquote() << signature << "exception" << e.what();
     } catch (...) {

@@ -1,6 +1,5 @@
 #pragma once
 #include "ErrCallback.h"
-#include "IoThread.h"
 #include "Transport.h"
 #include "VProtocol_Client.h"
 
@@ -17,11 +16,13 @@
 #include <mutex>
 #include <vector>
 
+class IoThread;
 class VTeleFileOpreator;
 
 // Command client of one channel of one controller. In synchronous mode every
 // command runs its round trip on the caller's thread; in asynchronous mode the
 // client's own thread (run) sends queued commands and polls registered variables.
+// A synchronous client has no thread of its own.
 class AsynchronousClient : public QThread, public VProtocol_Client
 {
 public:
@@ -45,7 +46,8 @@ public:
     static void busyWaitMs(int32_t ms);
 
     // ---- variables and bits ----
-    void registerVars(const int32_t* addresses, int count);
+    // Registers all or none: 1 when an address is invalid (it could never be polled).
+    int32_t registerVars(const int32_t* addresses, int count);
     void removeVars(const int32_t* addresses, int count);
     void clearVars();
     int32_t readVars(const int32_t* addresses, int count, int32_t* values);
@@ -209,15 +211,24 @@ private:
     // Builders return the frame length; this value means "arguments rejected here".
     static constexpr int32_t kArgumentsRejected = -1;
 
+    // What one queued command came to. replied is false only when a synchronous wait found no
+    // valid reply (result 111); a reply whose failure state gives 111 (state 11) is a reply.
+    struct Exchange
+    {
+        bool replied;
+        int32_t result;
+    };
+
     // Steps shared by every command: lock, link check, build, queue, round trip.
     // Queues the frame built into sendBuf (an empty one when frameLength is 0) and, in synchronous
     // mode, sends the oldest queued frame and waits: 0, 4, the reply's failure code (3 when
-    // collapsed) or 111.
-    int32_t queueAndExchange(int32_t frameLength, bool collapseTo3);
+    // collapsed) or no reply.
+    Exchange queueAndExchange(int32_t frameLength, bool collapseTo3);
+    // writeOutputs runs, with the result, whenever the command was answered or queued.
     int32_t runCommand(const char* signature, const std::function<int32_t()>& build,
-                       const std::function<void()>& writeOutputs = nullptr, int options = PlainCommand);
+                       const std::function<void(int32_t)>& writeOutputs = nullptr, int options = PlainCommand);
     void logDisconnected(const char* signature);
-    bool socketConnected() const;
+    bool socketConnected();
     Transport* syncTransport() const;
 
     void takeNextFrame();
@@ -247,7 +258,7 @@ private:
                        bool add);
 
     std::condition_variable workerWake;
-    IoThread ioThread; // must outlive transport
     std::unique_ptr<Transport> transport;
-    std::unique_ptr<Transport> serialTransport; // made by connect232Com
+    std::unique_ptr<IoThread> serialIo;         // the serial port's own thread, made with the port
+    std::unique_ptr<Transport> serialTransport; // made by connect232Com; goes before serialIo
 };

@@ -236,9 +236,12 @@ void AsynchronousClient::onReciveCmdCycStart(int32_t status)
     stateReply(ErrorCmd::CycleStart, status, true);
 }
 
+// A good text reply clears the failure flag: otherwise one failing reply before it would make
+// every later running-program query answer "" while the controller sends a name.
 void AsynchronousClient::onRecCmdGetCncString(int32_t kind, const char* text)
 {
     cncStrings[kind] = QByteArray(text ? text : "");
+    replyErrorFlag = false;
 }
 
 // ---- file reading, binary files, oscilloscope set-up: state 1 is success ----

@@ -20,9 +20,18 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         // An asynchronous worker told to stop may still be closing the socket.
         if (!isConnected && isRunning())
             waitForEndingWorker();
-        // The TCP link itself: an open serial port must not count as connected here.
-        if (transport->isOpen())
+        // A live TCP link is left alone (an open serial port does not count); one that the peer
+        // closed or reset, for instance across a controller restart, is opened again.
+        if (transport->isOpen() && transport->checkLink() && (syncMode == 1 || isRunning()))
             return true;
+        if (isRunning()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                isConnected = false;
+            }
+            wakeWorker();
+            waitForEndingWorker();
+        }
         const int nul = ip.indexOf('\0');
         const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
         const bool ok = transport->open(host, kCommandPort, kConnectWaitMs);
@@ -49,8 +58,11 @@ bool AsynchronousClient::tcpDisconnect()
             return true;
         if (syncMode == 0) {
             {
+                // Commands queued before the disconnect must not reach the controller on a later
+                // connection: they are dropped here, and commands from now on find no link.
                 std::lock_guard<std::mutex> lock(mutex);
                 isConnected = false;
+                cmdQueue.clear();
             }
             wakeWorker();
             return true;

@@ -258,7 +258,7 @@ int32_t AsynchronousClient::jogMotionP_MotionIsStop(int32_t channel, int32_t axi
     return runCommand(
         "long int AsynchronousClient::jogMotionP_MotionIsStop(long int, long int, long int, long int*)",
         [&] { replyValue3 = 0; return CmdJogMotionP_MotionIsStop(channel, axis, mode); },
-        [&] { if (isStop) *isStop = replyValue3; });
+        [&](int32_t) { if (isStop) *isStop = replyValue3; });
 }
 
 int32_t AsynchronousClient::jogMotionP_AxesIsStop(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t mode, int32_t* stopHBits, int32_t* stopLBits)
@@ -266,7 +266,7 @@ int32_t AsynchronousClient::jogMotionP_AxesIsStop(int32_t channel, int32_t axisH
     return runCommand(
         "long int AsynchronousClient::jogMotionP_AxesIsStop(long int, long int, long int, long int, long int*, long int*)",
         [&] { replyValue3 = 0; replyValue2 = 0; return CmdJogMotionP_AxesIsStop(channel, axisHBits, axisLBits, mode); },
-        [&] { if (stopHBits) *stopHBits = replyValue2; if (stopLBits) *stopLBits = replyValue3; });
+        [&](int32_t) { if (stopHBits) *stopHBits = replyValue2; if (stopLBits) *stopLBits = replyValue3; });
 }
 
 int32_t AsynchronousClient::homeAxisIsEnd(int32_t channel, int32_t axis, int32_t* isEnd)
@@ -274,7 +274,7 @@ int32_t AsynchronousClient::homeAxisIsEnd(int32_t channel, int32_t axis, int32_t
     return runCommand(
         "long int AsynchronousClient::homeAxisIsEnd(long int, long int, long int*)",
         [&] { return CmdHomeAxisIsEnd(channel, axis); },
-        [&] { if (isEnd) *isEnd = replyValue3; });
+        [&](int32_t) { if (isEnd) *isEnd = replyValue3; });
 }
 
 int32_t AsynchronousClient::homeAxesIsEnd(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second)
@@ -282,7 +282,7 @@ int32_t AsynchronousClient::homeAxesIsEnd(int32_t channel, int32_t axisHBits, in
     return runCommand(
         "long int AsynchronousClient::homeAxesIsEnd(long int, long int, long int, long int*, long int*)",
         [&] { return CmdHomeAxesIsEnd(channel, axisHBits, axisLBits); },
-        [&] { if (first) *first = replyValue3; if (second) *second = replyValue2; });
+        [&](int32_t) { if (first) *first = replyValue3; if (second) *second = replyValue2; });
 }
 
 int32_t AsynchronousClient::homeAxisIsInProcess(int32_t channel, int32_t axis, int32_t* inProcess)
@@ -290,7 +290,7 @@ int32_t AsynchronousClient::homeAxisIsInProcess(int32_t channel, int32_t axis, i
     return runCommand(
         "long int AsynchronousClient::homeAxisIsInProcess(long int, long int, long int*)",
         [&] { return CmdHomeAxisIsInProcess(channel, axis); },
-        [&] { if (inProcess) *inProcess = replyValue3; });
+        [&](int32_t) { if (inProcess) *inProcess = replyValue3; });
 }
 
 int32_t AsynchronousClient::homeAxesIsInProcess(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second)
@@ -298,7 +298,7 @@ int32_t AsynchronousClient::homeAxesIsInProcess(int32_t channel, int32_t axisHBi
     return runCommand(
         "long int AsynchronousClient::homeAxesIsInProcess(long int, long int, long int, long int*, long int*)",
         [&] { return CmdHomeAxesIsInProcess(channel, axisHBits, axisLBits); },
-        [&] { if (first) *first = replyValue3; if (second) *second = replyValue2; });
+        [&](int32_t) { if (first) *first = replyValue3; if (second) *second = replyValue2; });
 }
 
 int32_t AsynchronousClient::alarmRead(int32_t channel, int32_t* first, int32_t* second, int32_t* third)
@@ -306,7 +306,7 @@ int32_t AsynchronousClient::alarmRead(int32_t channel, int32_t* first, int32_t* 
     return runCommand(
         "long int AsynchronousClient::alarmRead(long int, long int*, long int*, long int*)",
         [&] { return CmdAlarmRead(channel); },
-        [&] { if (first) *first = replyValue1; if (second) *second = replyValue2; if (third) *third = replyValue3; });
+        [&](int32_t) { if (first) *first = replyValue1; if (second) *second = replyValue2; if (third) *third = replyValue3; });
 }
 
 int32_t AsynchronousClient::getXBit(int32_t channel, int32_t bitKind, int32_t index, int32_t* value)
@@ -314,7 +314,7 @@ int32_t AsynchronousClient::getXBit(int32_t channel, int32_t bitKind, int32_t in
     return runCommand(
         "long int AsynchronousClient::getXBit(long int, long int, long int, long int*)",
         [&] { return CmdGetXBit(channel, bitKind, index); },
-        [&] { if (value) *value = replyValue3; });
+        [&](int32_t) { if (value) *value = replyValue3; });
 }
 
 int32_t AsynchronousClient::getAxisMotionStatus(int32_t channel, int32_t axis, int32_t* status)
@@ -322,7 +322,7 @@ int32_t AsynchronousClient::getAxisMotionStatus(int32_t channel, int32_t axis, i
     return runCommand(
         "long int AsynchronousClient::getAxisMotionStatus(long int, long int, long int*)",
         [&] { return CmdGetAxisMotionStatus(channel, axis); },
-        [&] { if (status) *status = replyValue3; });
+        [&](int32_t) { if (status) *status = replyValue3; });
 }
 
 int32_t AsynchronousClient::getAxesMotionStatus(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first, int32_t* second)
@@ -330,7 +330,7 @@ int32_t AsynchronousClient::getAxesMotionStatus(int32_t channel, int32_t axisHBi
     return runCommand(
         "long int AsynchronousClient::getAxesMotionStatus(long int, long int, long int, long int*, long int*)",
         [&] { return CmdGetAxesMotionStatus(channel, axisHBits, axisLBits); },
-        [&] { if (first) *first = replyValue2; if (second) *second = replyValue3; });
+        [&](int32_t) { if (first) *first = replyValue2; if (second) *second = replyValue3; });
 }
 
 int32_t AsynchronousClient::servoOnAxisGet(int32_t a1, int32_t* value)
@@ -338,7 +338,7 @@ int32_t AsynchronousClient::servoOnAxisGet(int32_t a1, int32_t* value)
     return runCommand(
         "long int AsynchronousClient::servoOnAxisGet(long int, long int*)",
         [&] { return CmdServoOnAxisGet(a1); },
-        [&] { if (value) *value = replyValue3; });
+        [&](int32_t) { if (value) *value = replyValue3; });
 }
 
 int32_t AsynchronousClient::servoOnAxesGet(int32_t a1, int32_t a2, int32_t* first, int32_t* second)
@@ -346,7 +346,7 @@ int32_t AsynchronousClient::servoOnAxesGet(int32_t a1, int32_t a2, int32_t* firs
     return runCommand(
         "long int AsynchronousClient::servoOnAxesGet(long int, long int, long int*, long int*)",
         [&] { return CmdServoOnAxesGet(a1, a2); },
-        [&] { if (first) *first = replyValue2; if (second) *second = replyValue3; });
+        [&](int32_t) { if (first) *first = replyValue2; if (second) *second = replyValue3; });
 }
 
 int32_t AsynchronousClient::getAxisCoord(int32_t a1, int32_t a2, int32_t a3, int32_t* coord)
@@ -354,7 +354,7 @@ int32_t AsynchronousClient::getAxisCoord(int32_t a1, int32_t a2, int32_t a3, int
     return runCommand(
         "long int AsynchronousClient::getAxisCoord(long int, long int, long int, long int*)",
         [&] { return CmdGetAxisCoord(a1, a2, a3); },
-        [&] { if (coord) *coord = replyValue3; });
+        [&](int32_t) { if (coord) *coord = replyValue3; });
 }
 
 int32_t AsynchronousClient::busAxisParameterRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t* value)
@@ -362,7 +362,7 @@ int32_t AsynchronousClient::busAxisParameterRd(int32_t a1, int32_t a2, int32_t a
     return runCommand(
         "long int AsynchronousClient::busAxisParameterRd(long int, long int, long int, long int, long int*)",
         [&] { return CmdBusAxisParameterRd(a1, a2, a3, a4); },
-        [&] { if (value) *value = replyValue3; });
+        [&](int32_t) { if (value) *value = replyValue3; });
 }
 
 int32_t AsynchronousClient::busAxisParameterWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t* value)
@@ -370,7 +370,7 @@ int32_t AsynchronousClient::busAxisParameterWrRd(int32_t a1, int32_t a2, int32_t
     return runCommand(
         "long int AsynchronousClient::busAxisParameterWrRd(long int, long int, long int, long int, long int, long int*)",
         [&] { return CmdBusAxisParameterWrRd(a1, a2, a3, a4, a5); },
-        [&] { if (value) *value = replyValue3; });
+        [&](int32_t) { if (value) *value = replyValue3; });
 }
 
 int32_t AsynchronousClient::busGetSlvNum(int32_t* value)
@@ -378,21 +378,19 @@ int32_t AsynchronousClient::busGetSlvNum(int32_t* value)
     return runCommand(
         "long int AsynchronousClient::busGetSlvNum(long int*)",
         [&] { return CmdBusGetSlvNum(); },
-        [&] { if (value) *value = replyValue3; });
+        [&](int32_t) { if (value) *value = replyValue3; });
 }
 int32_t AsynchronousClient::homeRunAxes(int32_t channel, int32_t axisHBits, int32_t axisLBits, int32_t* first,
                                         int32_t* second)
 {
-    const int32_t result = runCommand(
+    return runCommand(
         "long int AsynchronousClient::homeRunAxes(long int, long int, long int, long int*, long int*)",
         [&] { return CmdHomeRunAxes(channel, axisHBits, axisLBits); },
-        [&] {
+        [&](int32_t result) {
             if (first) *first = replyValue2;
             if (second) *second = replyValue3;
+            qDebug().noquote() << "homeRunAxes" << 3061 << "@@@@ out===" << result;
         });
-    if (result != ResultCode::NoValidReply && result != ResultCode::NotConnected)
-        qDebug().noquote() << "homeRunAxes" << 3061 << "@@@@ out===" << result;
-    return result;
 }
 
 int32_t AsynchronousClient::reset(int32_t channel)
@@ -428,7 +426,7 @@ int32_t AsynchronousClient::getIbits(int32_t channel, const int32_t* elements, i
             const std::vector<int32_t> request(elements, elements + count);
             return CmdGetIbits(channel, request.data(), count);
         },
-        [&] {
+        [&](int32_t) {
             if (first) *first = replyValue2;
             if (second) *second = replyValue3;
         });
@@ -466,7 +464,7 @@ int32_t AsynchronousClient::getAxesCoord(int32_t a1, int32_t a2, int32_t a3, int
             axesCoords.clear();
             return n;
         },
-        [&] {
+        [&](int32_t) {
             for (int i = 0; i < count && i < axesCoords.size(); ++i)
                 coords[i] = axesCoords.at(i);
         });

@@ -1,6 +1,7 @@
 #include "AsynchronousClient.h"
 
 #include "FrameMode.h"
+#include "IoThread.h"
 #include "SerialPortAdapter.h"
 #include "SerialTransport.h"
 
@@ -22,8 +23,10 @@ bool AsynchronousClient::connect232Com(const QByteArray& portName, int32_t ascii
 {
     try {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!serialTransport)
-            serialTransport.reset(new SerialTransport(ioThread, setUpControllerLine));
+        if (!serialTransport) {
+            serialIo.reset(new IoThread);
+            serialTransport.reset(new SerialTransport(*serialIo, setUpControllerLine));
+        }
         const int nul = portName.indexOf('\0');
         if (!serialTransport->open(nul >= 0 ? portName.left(nul) : portName, 0, 0)) {
             qDebug().noquote() << "connect232Com" << 210 << "serial open fail";

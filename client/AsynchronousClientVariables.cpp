@@ -28,16 +28,21 @@ bool validBitRequest(const int32_t* bits, int count, int32_t channel, int32_t bi
 }
 }
 
-void AsynchronousClient::registerVars(const int32_t* addresses, int count)
+int32_t AsynchronousClient::registerVars(const int32_t* addresses, int count)
 {
     if (!addresses || count < 1 || count > kMaxBatch)
-        return;
+        return ResultCode::ArgumentOutOfRange;
+    // An address no read request may carry would stop the poll of every address sharing its chunk.
+    for (int i = 0; i < count; ++i)
+        if (!isValidVarAddress(addresses[i]))
+            return ResultCode::ArgumentOutOfRange;
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (int i = 0; i < count; ++i)
             valueCache[addresses[i]] = 0;
     }
     wakeWorker();
+    return ResultCode::Success;
 }
 
 void AsynchronousClient::removeVars(const int32_t* addresses, int count)
@@ -116,6 +121,11 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
     if (!validBatch(addresses, count, values))
         return ResultCode::ArgumentOutOfRange;
     const int perRequest = split ? (maxWritePairs > 0 ? maxWritePairs : 1) : count;
+    // An asynchronous batch is queued whole or not at all: a half-written batch reported as
+    // "queue full" would leave the controller with some of the values and the caller unaware.
+    const int slices = (count + perRequest - 1) / perRequest;
+    if (syncMode == 0 && cmdQueue.size() + slices > queueLimit + 1)
+        return ResultCode::QueueFull;
     int32_t result = ResultCode::Success;
     for (int done = 0; done < count;) {
         const int remaining = count - done;
@@ -125,9 +135,10 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
             qDebug().noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
                                << "maxWrVar =" << maxWritePairs << "numCount = " << remaining;
         const int32_t n = CmdWriteVars(addresses + done, values + done, take);
-        result = queueAndExchange(n, true);
-        if (result == ResultCode::NoValidReply)
+        const Exchange slice = queueAndExchange(n, true);
+        if (!slice.replied)
             return ResultCode::NoValidReply;
+        result = slice.result;
         done += take;
     }
     return result;
@@ -193,6 +204,15 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
             qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
                                << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
             return ResultCode::ArgumentOutOfRange;
+        }
+        // A word no read request may carry (channels above 16, bit numbers far out) would stop
+        // the poll of its neighbours: refuse the registration instead.
+        for (int i = 0; add && i < count; ++i) {
+            if (!isValidVarAddress(bitWordAddress(channel, bitType, bits[i]))) {
+                qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
+                                   << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
+                return ResultCode::ArgumentOutOfRange;
+            }
         }
         for (int i = 0; i < count; ++i) {
             const int32_t word = bitWordAddress(channel, bitType, bits[i]);
@@ -269,10 +289,16 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
 void AsynchronousClient::onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count)
 {
     if (failed == 0) {
-        replyErrorFlag = false;
-        if (values && count >= 0 && size_t(count) == readBatch.size())
-            for (int32_t i = 0; i < count; ++i)
-                valueCache[readBatch[size_t(i)]] = values[i];
+        // A reply with another number of values than were asked for cannot be paired with the
+        // addresses: nothing is stored and the read failed.
+        const bool paired = values && count >= 0 && size_t(count) == readBatch.size();
+        replyErrorFlag = !paired;
+        if (!paired) {
+            replyErrorCode = ResultCode::ReplyFailed;
+            return;
+        }
+        for (int32_t i = 0; i < count; ++i)
+            valueCache[readBatch[size_t(i)]] = values[i];
     } else if (failed == 1) {
         replyErrorFlag = true;
         replyErrorCode = ResultCode::ParametersRejected;

@@ -5,6 +5,8 @@
 #include "ReplyCollector.h"
 #include "SerialPortAdapter.h"
 
+#include <QElapsedTimer>
+
 namespace {
 using ReplyCollector::kReplyWaitMs;
 constexpr int kStaleReadRounds = 64;
@@ -70,6 +72,11 @@ bool SerialTransport::isOpen() const
     return portOpen.load();
 }
 
+bool SerialTransport::checkLink()
+{
+    return portOpen.load();
+}
+
 QString SerialTransport::errorText() const
 {
     std::lock_guard<std::mutex> lock(errorMutex);
@@ -82,6 +89,18 @@ void SerialTransport::discardStaleBytes()
     for (int round = 0; round < kStaleReadRounds; ++round)
         if (port->read(0).isEmpty())
             return;
+}
+
+// A serial line cannot be reopened to shed a late reply; the controller answers within its
+// reply time, so once the line has stayed quiet that long nothing of an earlier request follows.
+void SerialTransport::waitForQuietLine()
+{
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 bound = qint64(ReplyCollector::kReplyWaitMs) * ReplyCollector::kReplyWaits;
+    while (!port->read(ReplyCollector::kQuietGapMs).isEmpty() && clock.elapsed() < bound) {
+    }
+    quietBeforeUse = false;
 }
 
 QByteArray SerialTransport::collectReply(const QByteArray& request, int frameMode)
@@ -103,9 +122,12 @@ QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)
             notePortState(nullptr);
             return;
         }
+        if (quietBeforeUse)
+            waitForQuietLine();
         discardStaleBytes();
         if (port->write(frame, kReplyWaitMs))
             reply = collectReply(frame, frameMode);
+        quietBeforeUse = reply.isEmpty();
         notePortState(port.get());
     });
     return reply;

@@ -25,6 +25,7 @@ public:
     bool open(const QByteArray& host, quint16 port, int timeoutMs) override;
     bool close(int timeoutMs) override;
     bool isOpen() const override;
+    bool checkLink() override;
     QByteArray exchange(const QByteArray& frame, int frameMode) override;
     QString errorText() const override;
     void shutdown() override;
@@ -32,6 +33,7 @@ public:
 private:
     void notePortState(const SerialPortAdapter* from);
     void discardStaleBytes();
+    void waitForQuietLine();
     QByteArray collectReply(const QByteArray& request, int frameMode);
 
     IoThread& io;
@@ -39,6 +41,7 @@ private:
     std::unique_ptr<SerialPortAdapter> port; // touched only inside io tasks
     QString openedName;                      // as given to open(); Qt shortens the port's own name
     std::atomic<bool> portOpen{false};
+    bool quietBeforeUse = false; // a reply wait failed: its reply may still be on its way
     mutable std::mutex errorMutex;
     QString lastError;
 };

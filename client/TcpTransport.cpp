@@ -1,80 +1,23 @@
 #include "TcpTransport.h"
 
-#include "FrameMode.h"
-#include "IoThread.h"
 #include "ReplyCollector.h"
+#include "SocketOps.h"
 
 #include <QDebug>
-#include <QTcpSocket>
 
 namespace {
-using ReplyCollector::kReplyWaitMs;
 const char* const kReadySig = "bool AsynchronousClient::myReadyRead()";
 }
-
-TcpTransport::TcpTransport(IoThread& ioThread) : io(ioThread) {}
 
 TcpTransport::~TcpTransport()
 {
     shutdown();
 }
 
-void TcpTransport::ensureSocket()
+void TcpTransport::setError(const QString& text)
 {
-    if (socket)
-        return;
-    socket = new QTcpSocket();
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-}
-
-void TcpTransport::noteSocketState()
-{
-    const bool up = socket && socket->state() == QAbstractSocket::ConnectedState;
-    connected.store(up);
-    if (socket) {
-        std::lock_guard<std::mutex> lock(errorMutex);
-        lastError = socket->errorString();
-    }
-}
-
-bool TcpTransport::open(const QByteArray& host, quint16 port, int timeoutMs)
-{
-    bool ok = false;
-    io.call([&] {
-        ensureSocket();
-        if (socket->state() == QAbstractSocket::ConnectedState) {
-            ok = true;
-        } else {
-            if (socket->state() != QAbstractSocket::UnconnectedState)
-                socket->abort();
-            socket->connectToHost(QString::fromLatin1(host), port, QIODevice::ReadWrite,
-                                  QAbstractSocket::AnyIPProtocol);
-            ok = socket->waitForConnected(timeoutMs);
-            if (!ok)
-                socket->abort();
-        }
-        noteSocketState();
-    });
-    return ok;
-}
-
-bool TcpTransport::close(int timeoutMs)
-{
-    bool closed = true;
-    io.call([&] {
-        if (!socket)
-            return;
-        socket->disconnectFromHost();
-        if (socket->state() != QAbstractSocket::UnconnectedState)
-            closed = socket->waitForDisconnected(timeoutMs);
-        noteSocketState();
-    });
-    return closed;
-}
-
-bool TcpTransport::isOpen() const
-{
-    return connected.load();
+    std::lock_guard<std::mutex> lock(errorMutex);
+    lastError = text;
 }
 
 QString TcpTransport::errorText() const
@@ -83,52 +26,109 @@ QString TcpTransport::errorText() const
     return lastError;
 }
 
-QByteArray TcpTransport::collectReply(const QByteArray& request, int frameMode)
+bool TcpTransport::isOpen() const
 {
-    if (socket->bytesAvailable() > 0)
-        qDebug().noquote() << kReadySig << "1 Error." << socket->bytesAvailable();
-    const ReplyCollector::Result result = ReplyCollector::collect(frameMode, request, [&](QByteArray& buffer, int waitMs) {
-        if (socket->bytesAvailable() == 0 && socket->state() == QAbstractSocket::ConnectedState)
-            socket->waitForReadyRead(waitMs);
-        buffer += socket->readAll();
-        return socket->state() == QAbstractSocket::ConnectedState;
-    });
-    if (result.outcome == ReplyCollector::Outcome::NothingCame)
-        qDebug().noquote() << kReadySig << "2 Error." << 0;
-    return result.outcome == ReplyCollector::Outcome::Answered ? result.frame : QByteArray();
+    return up.load();
+}
+
+bool TcpTransport::openLocked(int timeoutMs)
+{
+    closeLocked();
+    QString why;
+    fd = SocketOps::connectTo(host, port, timeoutMs, &why);
+    renewBeforeUse = false;
+    up = fd >= 0;
+    if (fd < 0)
+        setError(why);
+    return fd >= 0;
+}
+
+void TcpTransport::closeLocked()
+{
+    SocketOps::closeSocket(fd);
+    fd = -1;
+    up = false;
+}
+
+void TcpTransport::markClosed(const QString& why)
+{
+    closeLocked();
+    setError(why);
+}
+
+bool TcpTransport::open(const QByteArray& newHost, quint16 newPort, int timeoutMs)
+{
+    std::lock_guard<std::mutex> lock(ioLock);
+    host = newHost;
+    port = newPort;
+    connectTimeoutMs = timeoutMs;
+    return openLocked(timeoutMs);
+}
+
+bool TcpTransport::close(int)
+{
+    std::lock_guard<std::mutex> lock(ioLock);
+    closeLocked();
+    return true;
+}
+
+bool TcpTransport::renewAfterFailedWait()
+{
+    if (!renewBeforeUse)
+        return true;
+    return openLocked(connectTimeoutMs);
+}
+
+bool TcpTransport::checkLinkLocked()
+{
+    if (fd < 0 || !renewAfterFailedWait())
+        return false;
+    if (SocketOps::drain(fd) == SocketOps::ReadResult::Closed) {
+        markClosed(QStringLiteral("The remote host closed the connection"));
+        return false;
+    }
+    return true;
+}
+
+bool TcpTransport::checkLink()
+{
+    std::unique_lock<std::mutex> lock(ioLock, std::try_to_lock);
+    if (!lock.owns_lock())
+        return up.load(); // an exchange is running on the link: it is in use, so up as far as we know
+    return checkLinkLocked();
 }
 
 QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode)
 {
-    QByteArray reply;
-    io.call([&] {
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
-            noteSocketState();
-            return;
-        }
-        // A late reply of an earlier request must not be taken for this one.
-        for (int round = 0; round < 64; ++round) {
-            if (!socket->waitForReadyRead(0) && socket->bytesAvailable() == 0)
-                break;
-            if (socket->readAll().isEmpty())
-                break;
-        }
-        if (socket->write(frame) == frame.size())
-            socket->waitForBytesWritten(kReplyWaitMs);
-        reply = collectReply(frame, frameMode);
-        noteSocketState();
+    std::lock_guard<std::mutex> lock(ioLock);
+    // A late reply of an earlier request must not be taken for this one.
+    if (!checkLinkLocked())
+        return QByteArray();
+    if (!SocketOps::sendAll(fd, frame.constData(), frame.size())) {
+        markClosed(QStringLiteral("The remote host closed the connection"));
+        return QByteArray();
+    }
+    const ReplyCollector::Result result = ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
+        return SocketOps::readSome(fd, buffer, waitMs) != SocketOps::ReadResult::Closed;
     });
-    return reply;
+    switch (result.outcome) {
+    case ReplyCollector::Outcome::Answered:
+        return result.frame;
+    case ReplyCollector::Outcome::LinkLost:
+        markClosed(QStringLiteral("The remote host closed the connection"));
+        return QByteArray();
+    case ReplyCollector::Outcome::NothingCame:
+        qDebug().noquote() << kReadySig << "2 Error." << 0;
+        break;
+    case ReplyCollector::Outcome::Incomplete:
+        break;
+    }
+    renewBeforeUse = true;
+    return QByteArray();
 }
 
 void TcpTransport::shutdown()
 {
-    io.call([&] {
-        if (!socket)
-            return;
-        socket->abort();
-        delete socket;
-        socket = nullptr;
-        noteSocketState();
-    });
+    std::lock_guard<std::mutex> lock(ioLock);
+    closeLocked();
 }

@@ -4,32 +4,43 @@
 #include <atomic>
 #include <mutex>
 
-class IoThread;
-class QTcpSocket;
-
-// TCP link to the controller's command port. The socket lives on the given
-// IoThread only and is driven with blocking calls, so callers need no event loop.
+// TCP link to the controller's command port over the operating system's socket, driven on
+// whichever thread calls (the command's caller, or an asynchronous client's worker); calls
+// are serialised by the transport's own lock, so no thread and no event loop is needed.
+//
+// After a reply wait that failed, the next use opens a fresh connection first: the late reply
+// of the failed request then arrives on a closed socket and can never be taken for the answer
+// to a later request.
 class TcpTransport : public Transport
 {
 public:
-    explicit TcpTransport(IoThread& ioThread);
+    TcpTransport() = default;
     ~TcpTransport() override;
 
     bool open(const QByteArray& host, quint16 port, int timeoutMs) override;
     bool close(int timeoutMs) override;
     bool isOpen() const override;
+    bool checkLink() override;
     QByteArray exchange(const QByteArray& frame, int frameMode) override;
     QString errorText() const override;
     void shutdown() override;
 
 private:
-    void ensureSocket();
-    void noteSocketState();
-    QByteArray collectReply(const QByteArray& request, int frameMode);
+    // All of these run with ioLock held.
+    bool openLocked(int timeoutMs);
+    void closeLocked();
+    void markClosed(const QString& why);
+    bool checkLinkLocked();
+    bool renewAfterFailedWait();
+    void setError(const QString& text);
 
-    IoThread& io;
-    QTcpSocket* socket = nullptr; // touched only inside io tasks
-    std::atomic<bool> connected{false};
+    std::mutex ioLock;
+    int fd = -1;
+    bool renewBeforeUse = false;
+    QByteArray host;
+    quint16 port = 0;
+    int connectTimeoutMs = 500;
+    std::atomic<bool> up{false};
     mutable std::mutex errorMutex;
-    QString lastError;
+    QString lastError = QStringLiteral("Unknown error");
 };

@@ -152,7 +152,13 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
         }
         w.code('f').byte(sub).byte(0).byte(st);
         break;
-    case 'g': w.code('g').byte(sub).text(m_running ? "O1234" : "O0001", 100).byte(0); break;
+    case 'g': {
+        // The running program's name; an idle channel c names its last program "O000c".
+        const int channel = r.byteAt(9);
+        const QByteArray idle = QByteArray("O") + QByteArray::number(channel).rightJustified(4, '0');
+        w.code('g').byte(sub).text(m_running ? "O1234" : idle.constData(), 100).byte(0);
+        break;
+    }
     case 'i':
         w.code('i').byte(sub).byte(st);
         if (sub == 3)

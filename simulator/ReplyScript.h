@@ -5,11 +5,12 @@
 
 // How the simulator answers the next matching requests instead of its normal reply.
 struct ReplyScript {
-    enum Kind { Status, Silence, Delay, Truncate, BadChecksum, Close, Split, Raw };
+    enum Kind { Status, Silence, Delay, Truncate, BadChecksum, Close, Split, Raw, Dribble };
     Kind kind = Status;
     int status = 0;          // status byte of the reply (Status, Delay, Split, Truncate)
-    int delayMs = 0;         // Delay: answer after this; Split: pause between the two halves
-    QByteArray raw;          // Raw: these bytes are the whole reply
+    int delayMs = 0;         // Delay: answer after this; Split: pause between the two halves;
+                             // Dribble: pause before each byte
+    QByteArray raw;          // Raw: these bytes are the whole reply (also with Delay and Dribble)
     QList<int32_t> values;   // reserved: replacement values of a value-carrying reply
     int times = 1;           // matching requests served; -1 = forever
 };

@@ -127,6 +127,16 @@ void SimulatorThread::onReadable(QTcpSocket* socket)
         m_pending.insert(socket, pending);
 }
 
+// One byte now, the rest after pauses, for as long as the connection lasts.
+void SimulatorThread::dribble(QTcpSocket* socket, const QByteArray& bytes, int pauseMs)
+{
+    if (bytes.isEmpty())
+        return;
+    socket->write(bytes.left(1));
+    socket->flush();
+    QTimer::singleShot(pauseMs, socket, [this, socket, rest = bytes.mid(1), pauseMs] { dribble(socket, rest, pauseMs); });
+}
+
 bool SimulatorThread::takeScript(uint8_t code, int sub, ReplyScript& out)
 {
     std::lock_guard<std::mutex> g(lock);
@@ -155,7 +165,7 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
     ReplyScript script;
     const bool scripted = takeScript(code, sub, script);
     QByteArray reply;
-    if (scripted && script.kind == ReplyScript::Raw)
+    if (scripted && (script.kind == ReplyScript::Raw || !script.raw.isEmpty()))
         reply = script.raw;
     else
         reply = model.reply(request, scripted ? script.status : ControllerModel::kDefaultStatus);
@@ -190,6 +200,9 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
         QTimer::singleShot(script.delayMs, socket, [socket, rest = reply.mid(half)] { socket->write(rest); });
         return;
     }
+    case ReplyScript::Dribble:
+        dribble(socket, reply, script.delayMs);
+        return;
     default:
         socket->write(reply);
     }

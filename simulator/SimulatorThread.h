@@ -47,6 +47,7 @@ private:
     void runTasks();
     void onReadable(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& request);
+    void dribble(QTcpSocket* socket, const QByteArray& bytes, int pauseMs);
 
     QHash<QTcpSocket*, QByteArray> m_pending; // bytes of a request not complete yet
     quint16 m_port = 60000;

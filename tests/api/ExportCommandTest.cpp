@@ -191,6 +191,14 @@ TEST_F(ExportCommandTest, VariablesRoundTripThroughTheExports)
     EXPECT_EQ(back[2], 7);
     EXPECT_EQ(readVars(nullptr, 3, back, kCnc), 1);
     EXPECT_EQ(readVars(addresses, 0, back, kCnc), 1);
-    EXPECT_EQ(registerVars(nullptr, -1, kCnc), 0) << "registration reports nothing";
+    // Registration is all or none: an address no read request may carry is refused.
+    EXPECT_EQ(registerVars(nullptr, -1, kCnc), 1);
+    CncLong withInvalid[2] = {1000010, 1170000};
+    const std::map<int32_t, int32_t>& cache = target().mainClient.valueCache;
+    EXPECT_EQ(registerVars(withInvalid, 2, kCnc), 1);
+    EXPECT_EQ(cache.count(1170000), 0u);
+    EXPECT_EQ(cache.at(1000010), 5) << "the refused call registered nothing, not even its valid address";
+    EXPECT_EQ(registerVars(addresses, 3, kCnc), 0);
+    EXPECT_EQ(cache.at(1000010), 0) << "registration starts the value at 0";
 }
 }

@@ -95,6 +95,46 @@ extern "C" void recordError(int32_t errorCmd, int32_t cmdState, const char* deta
     r.detail = detail ? detail : "";
 }
 
+namespace {
+std::mutex captureMutex;
+std::vector<std::string> capturedLines;
+QtMessageHandler previousHandler = nullptr;
+
+void captureLine(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    std::lock_guard<std::mutex> lock(captureMutex);
+    capturedLines.push_back(text.toStdString());
+}
+}
+
+LogCapture::LogCapture()
+{
+    {
+        std::lock_guard<std::mutex> lock(captureMutex);
+        capturedLines.clear();
+    }
+    previousHandler = qInstallMessageHandler(captureLine);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previousHandler);
+}
+
+std::vector<std::string> LogCapture::lines() const
+{
+    std::lock_guard<std::mutex> lock(captureMutex);
+    return capturedLines;
+}
+
+int LogCapture::count(const std::string& text) const
+{
+    int n = 0;
+    for (const std::string& line : lines())
+        n += line.find(text) != std::string::npos;
+    return n;
+}
+
 double processCpuMs()
 {
     rusage usage{};

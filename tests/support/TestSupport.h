@@ -35,3 +35,16 @@ void clearReportedError();
 extern "C" void recordError(int32_t errorCmd, int32_t cmdState, const char* detail);
 
 double processCpuMs();
+
+// Collects the process's debug lines while it lives (one at a time per process).
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+    std::vector<std::string> lines() const;
+    // Lines that contain text.
+    int count(const std::string& text) const;
+};
