@@ -27,8 +27,9 @@ SimulatorCommandLine::SimulatorCommandLine(const QStringList& arguments)
 void SimulatorCommandLine::parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Controller simulator: answers the command protocol on TCP, "
-                                                    "the address-setting service on UDP and, if asked, a serial device."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Controller simulator: answers the command protocol on TCP, the address-setting service on UDP "
+        "and, if asked, a serial device."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Print the version and exit."));
