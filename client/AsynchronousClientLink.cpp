@@ -32,6 +32,12 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
             wakeWorker();
             waitForEndingWorker();
         }
+        {
+            // Commands queued for a link that is gone are not sent on the new one: a jog asked for
+            // before a controller restart must not move an axis after it.
+            std::lock_guard<std::mutex> lock(mutex);
+            cmdQueue.clear();
+        }
         const int nul = ip.indexOf('\0');
         const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
         const bool ok = transport->open(host, kCommandPort, kConnectWaitMs);

@@ -1,8 +1,8 @@
-// Stand-alone controller simulator:
-//   cnc-simulator [--listen ADDR] [--port N] [--udp-port N] [--serial PATH --serial-mode 1|2] [--verbose]
+// Stand-alone controller simulator; `cnc-simulator --help` lists its options.
 #include "SimulatedController.h"
+#include "SimulatorCommandLine.h"
+
 #include <QCoreApplication>
-#include <QStringList>
 #include <csignal>
 #include <cstdio>
 
@@ -13,40 +13,27 @@ void quitOnSignal(int) { QCoreApplication::quit(); }
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QString address = QStringLiteral("127.0.0.1");
-    quint16 port = 60000;
-    quint16 udpPort = 60007;
-    bool verbose = false;
-    QString serialPath;
-    int serialMode = 1;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--listen" && i + 1 < args.size())
-            address = args[++i];
-        else if (args[i] == "--port" && i + 1 < args.size())
-            port = quint16(args[++i].toUInt());
-        else if (args[i] == "--udp-port" && i + 1 < args.size())
-            udpPort = quint16(args[++i].toUInt());
-        else if (args[i] == "--serial" && i + 1 < args.size())
-            serialPath = args[++i];
-        else if (args[i] == "--serial-mode" && i + 1 < args.size())
-            serialMode = args[++i].toInt();
-        else if (args[i] == "--verbose")
-            verbose = true;
+    const SimulatorCommandLine commandLine(app.arguments());
+    if (commandLine.outcome() != SimulatorCommandLine::Outcome::Serve) {
+        std::fputs(qPrintable(commandLine.message()),
+                   commandLine.outcome() == SimulatorCommandLine::Outcome::Refuse ? stderr : stdout);
+        return commandLine.exitCode();
     }
+    const SimulatorCommandLine::Settings& s = commandLine.settings();
     SimulatedController sim;
-    if (!sim.start(address, port)) {
-        std::fprintf(stderr, "cnc-simulator: cannot listen on %s:%u\n", qPrintable(address), port);
+    if (!sim.start(s.address, s.port)) {
+        std::fprintf(stderr, "cnc-simulator: cannot listen on %s:%u\n", qPrintable(s.address), s.port);
         return 1;
     }
-    sim.setVerbose(verbose);
-    if (!sim.startAddressService(udpPort))
-        std::fprintf(stderr, "cnc-simulator: address service not available on UDP %u\n", udpPort);
-    if (!serialPath.isEmpty() && !sim.startSerial(serialPath, serialMode)) {
-        std::fprintf(stderr, "cnc-simulator: cannot serve serial mode %d on %s\n", serialMode, qPrintable(serialPath));
+    sim.setVerbose(s.verbose);
+    if (!sim.startAddressService(s.udpPort))
+        std::fprintf(stderr, "cnc-simulator: address service not available on UDP %u\n", s.udpPort);
+    if (!s.serialPath.isEmpty() && !sim.startSerial(s.serialPath, s.serialMode)) {
+        std::fprintf(stderr, "cnc-simulator: cannot serve serial mode %d on %s\n", s.serialMode,
+                     qPrintable(s.serialPath));
         return 1;
     }
-    std::printf("cnc-simulator listening on %s:%u\n", qPrintable(address), port);
+    std::printf("cnc-simulator listening on %s:%u\n", qPrintable(s.address), s.port);
     std::fflush(stdout);
     std::signal(SIGINT, quitOnSignal);
     std::signal(SIGTERM, quitOnSignal);

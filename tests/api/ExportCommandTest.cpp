@@ -3,6 +3,7 @@
 #include "ApiTestSupport.h"
 
 #include <functional>
+#include <vector>
 
 namespace {
 constexpr int kCnc = ApiFixture::kCnc;
@@ -150,19 +151,56 @@ TEST_F(ExportCommandTest, ControllerFailureStatesReachTheCaller)
     EXPECT_EQ(CheckTcpWdt(kCnc), 3);
 }
 
-TEST_F(ExportCommandTest, BitReadsDifferOnlyInTheTableNumber)
+// The whole request of one bit export: TCP header, 'u', the sub-code, then the int32 fields.
+QByteArray bitRequest(uint8_t subCode, const std::vector<int32_t>& fields)
 {
-    sim->clearReceived();
-    ASSERT_EQ(getIBit(1, 9, &o1, kCnc), 0);
-    ASSERT_EQ(getCBit(1, 9, &o1, kCnc), 0);
-    const QList<QByteArray> frames = sim->receivedFrames();
-    ASSERT_EQ(frames.size(), 2);
-    QByteArray i = frames[0], c = frames[1];
-    ASSERT_EQ(i.size(), c.size());
-    int differing = 0;
-    for (int k = 0; k < i.size(); ++k)
-        differing += i[k] != c[k];
-    EXPECT_LE(differing, 2) << "the kind byte (and the sequence number, if any)";
+    QByteArray pdu;
+    pdu.append(char('u'));
+    pdu.append(char(subCode));
+    for (int32_t f : fields)
+        for (int shift = 0; shift < 32; shift += 8)
+            pdu.append(char(uint32_t(f) >> shift & 0xFF));
+    QByteArray frame("\0\0\0\0", 4);
+    frame.append(char((pdu.size() + 1) & 0xFF));
+    frame.append(char((pdu.size() + 1) >> 8));
+    frame.append('\0');
+    return frame + pdu;
+}
+
+TEST_F(ExportCommandTest, EachBitExportSendsItsTableNumber)
+{
+    constexpr CncLong kChannel = 2, kIndex = 0x0109, kValue = 1, kFurther = 0x0203;
+    struct BitRow
+    {
+        const char* name;
+        std::function<CncLong()> call;
+        QByteArray request;
+    };
+    const BitRow rows[] = {
+        {"getIBit", [] { return getIBit(kChannel, kIndex, &o1, kCnc); }, bitRequest(1, {kChannel, 0, kIndex})},
+        {"getOBit", [] { return getOBit(kChannel, kIndex, &o1, kCnc); }, bitRequest(1, {kChannel, 1, kIndex})},
+        {"getCBit", [] { return getCBit(kChannel, kIndex, &o1, kCnc); }, bitRequest(1, {kChannel, 2, kIndex})},
+        {"getSBit", [] { return getSBit(kChannel, kIndex, &o1, kCnc); }, bitRequest(1, {kChannel, 3, kIndex})},
+        {"getABit", [] { return getABit(kChannel, kIndex, &o1, kCnc); }, bitRequest(1, {kChannel, 4, kIndex})},
+        {"setPlcOBit", [] { return setPlcOBit(kChannel, kIndex, kValue, kCnc); },
+         bitRequest(2, {kChannel, 0, kIndex, kValue, 0})},
+        {"setCncOBit", [] { return setCncOBit(kChannel, kIndex, kValue, kFurther, kCnc); },
+         bitRequest(2, {kChannel, 1, kIndex, kValue, kFurther})},
+        {"setCBit", [] { return setCBit(kChannel, kIndex, kValue, kCnc); },
+         bitRequest(2, {kChannel, 2, kIndex, kValue, 0})},
+        {"setSBit", [] { return setSBit(kChannel, kIndex, kValue, kCnc); },
+         bitRequest(2, {kChannel, 3, kIndex, kValue, 0})},
+        {"setABit", [] { return setABit(kChannel, kIndex, kValue, kCnc); },
+         bitRequest(2, {kChannel, 4, kIndex, kValue, 0})},
+    };
+    for (const BitRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim->clearReceived();
+        EXPECT_EQ(row.call(), 0);
+        const QList<QByteArray> frames = sim->receivedFrames();
+        ASSERT_EQ(frames.size(), 1);
+        EXPECT_EQ(frames[0].toHex(' ').toStdString(), row.request.toHex(' ').toStdString());
+    }
 }
 
 TEST_F(ExportCommandTest, MachineEffectsAreObservable)

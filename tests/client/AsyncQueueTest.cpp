@@ -37,6 +37,22 @@ TEST_F(AsyncQueueTest, DisconnectDropsWhatIsQueuedAndLaterCommandsFindNoLink)
     EXPECT_EQ(sim->requestCount('r', 1), 1) << "only the jog that was on the wire before the disconnect";
 }
 
+TEST_F(AsyncQueueTest, CommandsQueuedForALostLinkAreNotSentOnTheNextOne)
+{
+    sim->scriptReply('r', 1, scriptOf(ReplyScript::Silence, 0, 0, 1));
+    connectClient(0);
+    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
+    ASSERT_EQ(client->jogMotionV_Run(1, 1, 1000, 0, 0), 0);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "the first jog is in flight";
+    ASSERT_EQ(client->jogMotionV_Run(1, 2, 1000, 0, 0), 0) << "queued behind it";
+    sim->dropConnections(); // the controller goes away with the second jog still queued
+    ASSERT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000)) << "the worker saw the link go";
+    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') >= 2; }, 2000)) << "the new link marker";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(sim->requestCount('r', 1), 1) << "the queued jog died with its link";
+}
+
 TEST_F(AsyncQueueTest, WriteBatchIsQueuedWholeOrNotAtAll)
 {
     connectClient(0);

@@ -1,13 +1,17 @@
 #!/bin/sh
 # Installs the built library into a scratch prefix and builds a program against that copy
-# twice: through the CMake package and through pkg-config.
+# twice: through the CMake package and through pkg-config; the installed simulator program
+# must answer --version.
 set -eu
 build=$1
 source_dir=$2
+version=$3
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
 test -f "$scratch/prefix/include/AsyncCommModule.h"
+test -x "$scratch/prefix/bin/cnc-simulator"
+test "$("$scratch/prefix/bin/cnc-simulator" --version)" = "cnc-simulator $version"
 cmake -S "$source_dir/consumer" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$scratch/prefix" > /dev/null
 cmake --build "$scratch/cmake-build" > /dev/null
 "$scratch/cmake-build/consumer"

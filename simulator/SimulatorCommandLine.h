@@ -1,0 +1,39 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// The command line of the stand-alone simulator: what to serve, or the text to print
+// instead of serving (help, version, or why the line was refused).
+class SimulatorCommandLine
+{
+public:
+    enum class Outcome { Serve, PrintAndExit, Refuse };
+
+    struct Settings
+    {
+        QString address = QStringLiteral("127.0.0.1");
+        quint16 port = 60000;
+        quint16 udpPort = 60007;
+        QString serialPath; // empty: no serial side
+        int serialMode = 1;
+        bool verbose = false;
+    };
+
+    // arguments as QCoreApplication::arguments() gives them, the program name first.
+    explicit SimulatorCommandLine(const QStringList& arguments);
+
+    Outcome outcome() const { return m_outcome; }
+    // The process's exit status when it does not serve: 0 after help or version, 2 when refused.
+    int exitCode() const;
+    // Help or version text for stdout, or the reason for the refusal for stderr.
+    const QString& message() const { return m_message; }
+    const Settings& settings() const { return m_settings; }
+
+private:
+    void parse(const QStringList& arguments);
+    void refuse(const QString& reason);
+
+    Outcome m_outcome = Outcome::Serve;
+    QString m_message;
+    Settings m_settings;
+};

@@ -1,0 +1,72 @@
+#!/bin/sh
+# tools/install-dependencies.sh against stand-ins for id, sudo and apt-get that record their
+# calls: apt-get runs directly for root, through sudo for anyone else, refuses without sudo,
+# installs the full package list after an update, and stops when the update fails. The README's
+# set-up command and the CI script use it.
+set -eu
+source_dir=$1
+script="$source_dir/tools/install-dependencies.sh"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# Stand-ins. with-sudo has sudo; without-sudo has only what the script needs besides it.
+for dir in with-sudo without-sudo; do
+  mkdir -p "$scratch/$dir"
+  cat > "$scratch/$dir/id" <<'STUB'
+#!/bin/sh
+echo "$FAKE_UID"
+STUB
+  cat > "$scratch/$dir/apt-get" <<'STUB'
+#!/bin/sh
+echo "apt-get $* [DEBIAN_FRONTEND=${DEBIAN_FRONTEND:-}]" >> "$CALLS"
+[ "$1" != update ] || [ -z "${FAKE_UPDATE_FAILS:-}" ]
+STUB
+  ln -s "$(command -v env)" "$scratch/$dir/env"
+done
+cat > "$scratch/with-sudo/sudo" <<'STUB'
+#!/bin/sh
+echo "sudo" >> "$CALLS"
+exec "$@"
+STUB
+chmod +x "$scratch"/*/id "$scratch"/*/apt-get "$scratch/with-sudo/sudo"
+
+# Runs the script as user $1 with the stand-ins of $2; leaves its calls in $scratch/calls.
+run() {
+  : > "$scratch/calls"
+  CALLS="$scratch/calls" FAKE_UID=$1 PATH="$scratch/$2" /bin/sh "$script" > "$scratch/out" 2>&1
+}
+
+packages="cmake g++ make clang pkg-config qtbase5-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
+  libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils"
+install_line="apt-get install -y --no-install-recommends $(echo $packages) [DEBIAN_FRONTEND=noninteractive]"
+update_line="apt-get update [DEBIAN_FRONTEND=noninteractive]"
+
+run 0 with-sudo || fail "as root: exit status $?: $(cat "$scratch/out")"
+expected=$(printf '%s\n%s' "$update_line" "$install_line")
+[ "$(cat "$scratch/calls")" = "$expected" ] || fail "as root, without sudo: got
+$(cat "$scratch/calls")"
+
+run 1000 with-sudo || fail "as a user: exit status $?: $(cat "$scratch/out")"
+expected=$(printf 'sudo\n%s\nsudo\n%s' "$update_line" "$install_line")
+[ "$(cat "$scratch/calls")" = "$expected" ] || fail "as a user, through sudo: got
+$(cat "$scratch/calls")"
+
+if run 1000 without-sudo; then fail "a user without sudo: exit status 0"; fi
+[ ! -s "$scratch/calls" ] || fail "a user without sudo: apt-get ran: $(cat "$scratch/calls")"
+grep -q "sudo" "$scratch/out" || fail "a user without sudo: no message naming sudo: $(cat "$scratch/out")"
+
+if FAKE_UPDATE_FAILS=1 run 0 with-sudo; then fail "a failed update: exit status 0"; fi
+[ "$(cat "$scratch/calls")" = "$update_line" ] || fail "a failed update: install still ran: $(cat "$scratch/calls")"
+
+# The README opens with the set-up command and the test command; neither needs sudo.
+readme_setup=$(sed -n 4p "$source_dir/README.md")
+[ "$readme_setup" = "tools/install-dependencies.sh && cmake -S . -B build && cmake --build build -j2 && tools/run-demo.sh build" ] ||
+  fail "README set-up command: $readme_setup"
+sed -n 5p "$source_dir/README.md" | grep -q "ctest" || fail "README test command: $(sed -n 5p "$source_dir/README.md")"
+! sed -n 4,5p "$source_dir/README.md" | grep -n "sudo" || fail "a README command uses sudo"
+grep -qx "tools/install-dependencies.sh" "$source_dir/.ci/run" || fail "the CI script does not use tools/install-dependencies.sh"
+! grep -n "apt-get" "$source_dir/.ci/run" || fail "the CI script keeps a package list of its own"
+
+[ "$failures" -eq 0 ]

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs what the build, the tests, the demo and the benchmarks need (Debian, Ubuntu).
+# As root apt-get runs directly, since a fresh container has no sudo; any other user goes
+# through sudo.
+set -eu
+packages="cmake g++ make clang pkg-config qtbase5-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
+  libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils"
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=
+elif command -v sudo > /dev/null 2>&1; then
+  as_root=sudo
+else
+  echo "install-dependencies.sh: needs root, or sudo for this user" >&2
+  exit 1
+fi
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get update
+# shellcheck disable=SC2086 # one word per package
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $packages
