@@ -19,11 +19,11 @@ bool answersRequest(int frameMode, const QByteArray& request, const QByteArray& 
 
 } // namespace
 
-Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome)
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome, int budgetMs)
 {
     QElapsedTimer clock;
     clock.start();
-    const qint64 budget = qint64(kReplyWaitMs) * kReplyWaits;
+    const qint64 budget = budgetMs;
     QByteArray buffer;
     bool anyByte = false;
     for (;;) {

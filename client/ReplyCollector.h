@@ -32,6 +32,8 @@ struct Result
 // returns false once the link is gone.
 using ReadSome = std::function<bool(QByteArray& buffer, int waitMs)>;
 
-Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome);
+// budgetMs: the whole wait; the command clients wait three times 600 ms.
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome,
+               int budgetMs = kReplyWaitMs * kReplyWaits);
 
 } // namespace ReplyCollector

@@ -103,18 +103,18 @@ void SerialTransport::waitForQuietLine()
     quietBeforeUse = false;
 }
 
-QByteArray SerialTransport::collectReply(const QByteArray& request, int frameMode)
+QByteArray SerialTransport::collectReply(const QByteArray& request, int frameMode, int budgetMs)
 {
     const ReplyCollector::Result result = ReplyCollector::collect(frameMode, request, [&](QByteArray& buffer, int waitMs) {
         if (!port->isOpen())
             return false;
         buffer += port->read(waitMs);
         return true;
-    });
+    }, budgetMs);
     return result.outcome == ReplyCollector::Outcome::Answered ? result.frame : QByteArray();
 }
 
-QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)
+QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode, int replyBudgetMs)
 {
     QByteArray reply;
     io.call([&] {
@@ -126,7 +126,7 @@ QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode)
             waitForQuietLine();
         discardStaleBytes();
         if (port->write(frame, kReplyWaitMs))
-            reply = collectReply(frame, frameMode);
+            reply = collectReply(frame, frameMode, replyBudgetMs);
         quietBeforeUse = reply.isEmpty();
         notePortState(port.get());
     });

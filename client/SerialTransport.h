@@ -26,7 +26,8 @@ public:
     bool close(int timeoutMs) override;
     bool isOpen() const override;
     bool checkLink() override;
-    QByteArray exchange(const QByteArray& frame, int frameMode) override;
+    using Transport::exchange;
+    QByteArray exchange(const QByteArray& frame, int frameMode, int replyBudgetMs) override;
     QString errorText() const override;
     void shutdown() override;
 
@@ -34,7 +35,7 @@ private:
     void notePortState(const SerialPortAdapter* from);
     void discardStaleBytes();
     void waitForQuietLine();
-    QByteArray collectReply(const QByteArray& request, int frameMode);
+    QByteArray collectReply(const QByteArray& request, int frameMode, int budgetMs);
 
     IoThread& io;
     LineSetup lineSetup;

@@ -98,7 +98,7 @@ bool TcpTransport::checkLink()
     return checkLinkLocked();
 }
 
-QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode)
+QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int replyBudgetMs)
 {
     std::lock_guard<std::mutex> lock(ioLock);
     // A late reply of an earlier request must not be taken for this one.
@@ -110,7 +110,7 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode)
     }
     const ReplyCollector::Result result = ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
         return SocketOps::readSome(fd, buffer, waitMs) != SocketOps::ReadResult::Closed;
-    });
+    }, replyBudgetMs);
     switch (result.outcome) {
     case ReplyCollector::Outcome::Answered:
         return result.frame;

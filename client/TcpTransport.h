@@ -21,7 +21,8 @@ public:
     bool close(int timeoutMs) override;
     bool isOpen() const override;
     bool checkLink() override;
-    QByteArray exchange(const QByteArray& frame, int frameMode) override;
+    using Transport::exchange;
+    QByteArray exchange(const QByteArray& frame, int frameMode, int replyBudgetMs) override;
     QString errorText() const override;
     void shutdown() override;
 

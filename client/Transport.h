@@ -16,7 +16,11 @@ public:
     // Looks at the link now: drops bytes nobody asked for and notices a peer that closed it.
     // Returns whether it is still up. Never blocks behind a running exchange.
     virtual bool checkLink() = 0;
-    virtual QByteArray exchange(const QByteArray& frame, int frameMode) = 0;
+    // replyBudgetMs: how long the reply may take in all (three waits of 600 ms unless given).
+    virtual QByteArray exchange(const QByteArray& frame, int frameMode, int replyBudgetMs) = 0;
+    QByteArray exchange(const QByteArray& frame, int frameMode) { return exchange(frame, frameMode, kCommandReplyBudgetMs); }
+
+    static constexpr int kCommandReplyBudgetMs = 1800;
     virtual QString errorText() const = 0;
     // Releases the underlying device; the transport is unusable afterwards.
     virtual void shutdown() = 0;
