@@ -1,6 +1,7 @@
 #pragma once
 #include "AsyncCommModule.h"
 #include "CommCodes.h"
+#include "LogCategory.h"
 #include "TargetCnc.h"
 #include "TargetRegistry.h"
 
@@ -44,12 +45,15 @@ CncLong onChannel(int cncID, CncLong channel, Body&& body) noexcept
     });
 }
 
-// One debug message of items joined by the stream's single spaces.
+// One debug message of items joined by the stream's single spaces; nothing is formatted while
+// the library's log category is off.
 template <class... Items>
 void logLine(const Items&... items) noexcept
 {
     try {
-        QDebug line = qDebug();
+        if (!acmLog().isDebugEnabled())
+            return;
+        QDebug line = QMessageLogger(nullptr, 0, nullptr, acmLog().categoryName()).debug();
         (line << ... << items);
     } catch (...) {
     }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "LogCategory.h"
 #include "CommCodes.h"
 
 #include "FrameMode.h"
@@ -19,7 +20,7 @@ AsynchronousClient::AsynchronousClient(QObject* parent)
     sendBuf = new uint8_t[kFrameBufferSize]();
     recvBuf = new uint8_t[kFrameBufferSize]();
     transport.reset(new TcpTransport);
-    qDebug().noquote() << " ver 20180822 17:42";
+    qCDebug(acmLog).noquote() << " ver 20180822 17:42";
 }
 
 AsynchronousClient::~AsynchronousClient()
@@ -67,7 +68,7 @@ bool AsynchronousClient::socketConnected()
 
 void AsynchronousClient::logDisconnected(const char* signature)
 {
-    qDebug().noquote() << signature << " SocketDisconnected " << transport->errorText();
+    qCDebug(acmLog).noquote() << signature << " SocketDisconnected " << transport->errorText();
 }
 
 AsynchronousClient::Exchange AsynchronousClient::queueAndExchange(int32_t frameLength, bool collapseTo3)
@@ -108,9 +109,9 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
             writeOutputs(done.result);
         return done.result;
     } catch (const std::exception& e) {
-        qDebug().noquote() << signature << "exception" << e.what();
+        qCDebug(acmLog).noquote() << signature << "exception" << e.what();
     } catch (...) {
-        qDebug().noquote() << signature << "exception";
+        qCDebug(acmLog).noquote() << signature << "exception";
     }
     return ResultCode::NoValidReply;
 }
@@ -161,7 +162,7 @@ void AsynchronousClient::onErrorOccured(int32_t errorCmd, int32_t cmdState, cons
     if (const ErrCallbackFunc callback = errCallback.load())
         callback(errorCmd, cmdState, text);
     else if (logFlags & LogFlag::Errors)
-        qDebug().noquote() << "onErrorOccured" << "errorCmd:" << errorCmd << "cmdState:" << cmdState << "detail:"
+        qCDebug(acmLog).noquote() << "onErrorOccured" << "errorCmd:" << errorCmd << "cmdState:" << cmdState << "detail:"
                            << QString::fromUtf8(text);
     sendState = 1;
 }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "LogCategory.h"
 #include "CommCodes.h"
 
 #include <QDebug>
@@ -91,7 +92,7 @@ void AsynchronousClient::executionAlarmReply(const char* name)
     replyErrorFlag = true;
     replyErrorCode = ResultCode::ExecutionAlarm;
     onErrorOccured(ErrorCmd::FileDeclaration, kExecutionAlarmState, kExecutionAlarm);
-    qDebug().noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << kExecutionAlarmState;
+    qCDebug(acmLog).noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << kExecutionAlarmState;
 }
 
 void AsynchronousClient::transferStateReply(const char* name, const char* unknownPrefix, int32_t status)
@@ -113,7 +114,7 @@ void AsynchronousClient::transferStateReply(const char* name, const char* unknow
         replyErrorCode = ResultCode::fromState(status);
         const QByteArray text = QByteArray(unknownPrefix) + QByteArray::number(status);
         onErrorOccured(ErrorCmd::FileDeclaration, status, text.constData());
-        qDebug().noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
+        qCDebug(acmLog).noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
     }
     isSetFileOk = !replyErrorFlag;
 }
@@ -125,7 +126,7 @@ void AsynchronousClient::onReciveCmdGetFileTransState(int32_t status)
 
 void AsynchronousClient::onReciveCmdSetFileInf(int32_t status)
 {
-    qDebug().noquote() << "onReciveCmdSetFileInf" << "state=" << status;
+    qCDebug(acmLog).noquote() << "onReciveCmdSetFileInf" << "state=" << status;
     transferStateReply("onReciveCmdSetFileInf", "CmdSetFileInf:unknow state. state=", status);
 }
 
@@ -150,7 +151,7 @@ void AsynchronousClient::textBlockReply(const char* name, int32_t errorCmd, cons
     } else {
         replyErrorFlag = true;
         replyErrorCode = ResultCode::fromState(status);
-        qDebug().noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
+        qCDebug(acmLog).noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
     }
 }
 
@@ -167,7 +168,7 @@ void AsynchronousClient::onReciveCmdAppendTxt(int32_t status)
 
 void AsynchronousClient::onReciveCmdFileEnd(int32_t status)
 {
-    qDebug().noquote() << "#########==" << status;
+    qCDebug(acmLog).noquote() << "#########==" << status;
     if (status == 0) {
         replyErrorFlag = false;
     } else if (status == 1) {
@@ -232,7 +233,7 @@ void AsynchronousClient::onReciveCmdReset(int32_t status)
 
 void AsynchronousClient::onReciveCmdCycStart(int32_t status)
 {
-    qDebug().noquote() << "onReciveCmdCycStart" << 4886 << "state===" << status;
+    qCDebug(acmLog).noquote() << "onReciveCmdCycStart" << 4886 << "state===" << status;
     stateReply(ErrorCmd::CycleStart, status, true);
 }
 
@@ -250,7 +251,7 @@ void AsynchronousClient::fileStepReply(const char* name, bool logs, int32_t erro
                                        int32_t status)
 {
     if (logs && (logFlags & LogFlag::Progress))
-        qDebug().noquote() << name << "state =" << status;
+        qCDebug(acmLog).noquote() << name << "state =" << status;
     replyErrorFlag = true;
     if (status == 1) {
         replyErrorFlag = false;
@@ -292,11 +293,11 @@ void AsynchronousClient::onRecCmdSetOscTransEn(int32_t status)
 void AsynchronousClient::onRecCmdReadFile(const uint8_t* data, int32_t frameLength)
 {
     if (logFlags & LogFlag::Progress)
-        qDebug().noquote() << "onRecCmdReadFile" << "state = " << int32_t(sendState);
+        qCDebug(acmLog).noquote() << "onRecCmdReadFile" << "state = " << int32_t(sendState);
     replyErrorFlag = true;
     const int32_t count = data ? int32_t(int8_t(data[0])) : -1;
     if (logFlags & LogFlag::Progress)
-        qDebug().noquote() << "onRecCmdReadFile" << "recsize = " << count << "size =" << frameLength;
+        qCDebug(acmLog).noquote() << "onRecCmdReadFile" << "recsize = " << count << "size =" << frameLength;
     if (frameLength - 10 != count) {
         onErrorOccured(ErrorCmd::ReadFile, sendState, "read file error.(Accept the wrong size)");
         return;

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "LogCategory.h"
 #include "CommCodes.h"
 
 #include "AddressDatagram.h"
@@ -44,7 +45,7 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         isConnected = ok;
         if (ok && syncMode == 0 && !isRunning())
             start();
-        qDebug().noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
+        qCDebug(acmLog).noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
                            << (ok ? "true" : "false");
         if (!ok)
             return false;
@@ -74,7 +75,7 @@ bool AsynchronousClient::tcpDisconnect()
             return true;
         }
         if (logFlags & LogFlag::Progress)
-            qDebug().noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
+            qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
         const int32_t zero = 0;
         writeVars(&kLinkMarkerVar, 1, &zero);
         if (transport->close(kConnectWaitMs))

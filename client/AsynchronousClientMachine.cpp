@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "LogCategory.h"
 #include "CommCodes.h"
 
 #include <QDebug>
@@ -389,7 +390,7 @@ int32_t AsynchronousClient::homeRunAxes(int32_t channel, int32_t axisHBits, int3
         [&](int32_t result) {
             if (first) *first = replyValue2;
             if (second) *second = replyValue3;
-            qDebug().noquote() << "homeRunAxes" << 3061 << "@@@@ out===" << result;
+            qCDebug(acmLog).noquote() << "homeRunAxes" << 3061 << "@@@@ out===" << result;
         });
 }
 
@@ -400,7 +401,7 @@ int32_t AsynchronousClient::reset(int32_t channel)
         [&] {
             if (channel < 1 || channel > 99) {
                 if (logFlags & LogFlag::Errors)
-                    qDebug().noquote() << "long int AsynchronousClient::reset(long int)" << " ParError channel="
+                    qCDebug(acmLog).noquote() << "long int AsynchronousClient::reset(long int)" << " ParError channel="
                                        << channel;
                 return kArgumentsRejected;
             }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "LogCategory.h"
 #include "CommCodes.h"
 
 #include <QDebug>
@@ -78,7 +79,7 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
     }
     if (!validBatch(addresses, count, values)) {
         if (logFlags & LogFlag::Errors)
-            qDebug().noquote() << kReadVarsSig << " ParError address=" << static_cast<const void*>(addresses)
+            qCDebug(acmLog).noquote() << kReadVarsSig << " ParError address=" << static_cast<const void*>(addresses)
                                << " count=" << count << " value=" << static_cast<const void*>(values);
         return ResultCode::ArgumentOutOfRange;
     }
@@ -96,7 +97,7 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
             readBatch.assign(pendingReads.begin(), pendingReads.begin() + take);
             pendingReads.erase(pendingReads.begin(), pendingReads.begin() + take);
             if (logFlags & LogFlag::Progress)
-                qDebug().noquote() << kReadVarsSig << "currentRdAddressFlag =" << (currentRdAddressFlag ? "true" : "false")
+                qCDebug(acmLog).noquote() << kReadVarsSig << "currentRdAddressFlag =" << (currentRdAddressFlag ? "true" : "false")
                                    << "maxRdVar =" << maxReadCount;
             if (sendReadBatch() != 0)
                 return ResultCode::NoValidReply;
@@ -132,7 +133,7 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
         currentWrAddressFlag = remaining > perRequest;
         const int take = currentWrAddressFlag ? perRequest : remaining;
         if (split && (logFlags & LogFlag::Progress))
-            qDebug().noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
+            qCDebug(acmLog).noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
                                << "maxWrVar =" << maxWritePairs << "numCount = " << remaining;
         const int32_t n = CmdWriteVars(addresses + done, values + done, take);
         const Exchange slice = queueAndExchange(n, true);
@@ -197,11 +198,11 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
             return ResultCode::NotConnected;
         }
         if (syncMode == 1) {
-            qDebug().noquote() << signature << " CommModeError";
+            qCDebug(acmLog).noquote() << signature << " CommModeError";
             return ResultCode::NeedsAsyncMode;
         }
         if (!validBitRequest(bits, count, channel, bitType)) {
-            qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
+            qCDebug(acmLog).noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
                                << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
             return ResultCode::ArgumentOutOfRange;
         }
@@ -209,7 +210,7 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
         // the poll of its neighbours: refuse the registration instead.
         for (int i = 0; add && i < count; ++i) {
             if (!isValidVarAddress(bitWordAddress(channel, bitType, bits[i]))) {
-                qDebug().noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
+                qCDebug(acmLog).noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
                                    << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
                 return ResultCode::ArgumentOutOfRange;
             }
@@ -257,7 +258,7 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
         }
         if (!values || !validBitRequest(bits, count, channel, bitType)) {
             if (logFlags & LogFlag::Errors)
-                qDebug().noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
+                qCDebug(acmLog).noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
                                    << " count=" << count << " value=" << static_cast<const void*>(values)
                                    << " channel=" << channel << " type=" << int32_t(bitType);
             return ResultCode::ArgumentOutOfRange;

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "LogCategory.h"
 #include "CommCodes.h"
 
 #include <QDebug>
@@ -62,7 +63,7 @@ void AsynchronousClient::run()
             isConnected = false;
     }
     if (logFlags & LogFlag::Progress)
-        qDebug().noquote() << "run" << " isConnected = " << "false";
+        qCDebug(acmLog).noquote() << "run" << " isConnected = " << "false";
     transport->close(500);
     std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor
 }

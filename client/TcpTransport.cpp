@@ -1,4 +1,5 @@
 #include "TcpTransport.h"
+#include "LogCategory.h"
 
 #include "ReplyCollector.h"
 #include "SocketOps.h"
@@ -118,7 +119,7 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int re
         markClosed(QStringLiteral("The remote host closed the connection"));
         return QByteArray();
     case ReplyCollector::Outcome::NothingCame:
-        qDebug().noquote() << kReadySig << "2 Error." << 0;
+        qCDebug(acmLog).noquote() << kReadySig << "2 Error." << 0;
         break;
     case ReplyCollector::Outcome::Incomplete:
         break;

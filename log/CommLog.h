@@ -6,7 +6,8 @@
 
 #include <functional>
 
-// Process-wide file log for every diagnostic line sent through qDebug().
+// Process-wide file log for every diagnostic line of the process (the library's own go through
+// its "acm" category).
 // Switched on and off for the whole process; one file per local hour under
 // <cwd>/logs, opened and closed per message so nothing stays open.
 namespace CommLog {

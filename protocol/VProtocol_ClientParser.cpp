@@ -1,4 +1,5 @@
 #include "VProtocol_Client.h"
+#include "LogCategory.h"
 #include "Checksum.h"
 #include "FrameMode.h"
 #include "FrameReader.h"
@@ -52,7 +53,7 @@ int32_t VProtocol_Client::analysisReciveBuffer(int32_t n)
             return TooShort;
         const uint8_t lrc = Checksum::lrc(b + 1, static_cast<uint16_t>(n - 3));
         if (lrc != b[n - 2]) {
-            qDebug() << "analysisReciveBuffer" << 3161 << "calLrc==" << unsigned(lrc) << "recLrc==" << unsigned(b[n - 2])
+            qCDebug(acmLog) << "analysisReciveBuffer" << 3161 << "calLrc==" << unsigned(lrc) << "recLrc==" << unsigned(b[n - 2])
                      << "recDataSize==" << n << "recDataSize==" << n;
             return BadChecksum;
         }
@@ -185,7 +186,7 @@ int32_t VProtocol_Client::analysisReciveBuffer(int32_t n)
     case 'e': {
         static const char* const labels[] = {"readbinOpen==", "redbinRead111==", "redbinReRead222==", "redbinLaseRead333=="};
         if (sub >= 1 && sub <= 4)
-            qDebug().noquote() << labels[sub - 1] << ('"' + QString::fromLatin1(r.tail(h + 2).toHex()) + '"');
+            qCDebug(acmLog).noquote() << labels[sub - 1] << ('"' + QString::fromLatin1(r.tail(h + 2).toHex()) + '"');
         return Handled;
     }
     case 'f':

@@ -1,4 +1,5 @@
 #include "VProtocol_Client.h"
+#include "LogCategory.h"
 #include "FrameMode.h"
 #include "FrameWriter.h"
 #include <QDebug>
@@ -317,7 +318,7 @@ int32_t VProtocol_Client::CmdBinFileReadOpen(int32_t first, int32_t second, cons
 {
     for (int32_t value : {first, second}) {
         const uint32_t u = static_cast<uint32_t>(value);
-        qDebug().noquote() << "a[0]==" << QString(QChar(char(u & 0xFF))) << "a[1]==" << QString(QChar(char((u >> 8) & 0xFF)))
+        qCDebug(acmLog).noquote() << "a[0]==" << QString(QChar(char(u & 0xFF))) << "a[1]==" << QString(QChar(char((u >> 8) & 0xFF)))
                            << "a[2]==" << QString(QChar(char((u >> 16) & 0xFF))) << "a[3]==" << QString(QChar(char(u >> 24)));
     }
     const QByteArray name = charCountBytes(fileName);

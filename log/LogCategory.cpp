@@ -1,0 +1,3 @@
+#include "LogCategory.h"
+
+Q_LOGGING_CATEGORY(acmLog, "acm")
