@@ -25,6 +25,7 @@ void AsynchronousClient::waitForEndingWorker()
 
 void AsynchronousClient::run()
 {
+    int emptyTurns = 0;
     for (;;) {
         if (threadStop) {
             if (isConnected) {
@@ -46,10 +47,13 @@ void AsynchronousClient::run()
             frame = sendFrame;
         }
         if (frame.isEmpty()) {
-            // Nothing sendable this turn (a refused poll chunk); do not hog the core.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            // The turn that closes a poll cycle sends nothing and the next one goes straight on;
+            // only a second empty turn in a row (nothing sendable at all) pauses, not to hog a core.
+            if (++emptyTurns > 1)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
+        emptyTurns = 0;
         sendState = 2;
         const QByteArray reply = transport->exchange(frame, frameMode);
         {

@@ -51,10 +51,26 @@ int finishConnect(int fd, int timeoutMs)
     return error;
 }
 
-void configure(int fd)
+void configure(int fd, int readWaitMs)
 {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    timeval wait{};
+    wait.tv_sec = readWaitMs / 1000;
+    wait.tv_usec = (readWaitMs % 1000) * 1000;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+}
+
+ReadResult received(ssize_t n, const char* chunk, QByteArray& buffer)
+{
+    if (n > 0) {
+        buffer.append(chunk, int(n));
+        return ReadResult::Data;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return ReadResult::Nothing;
+    return ReadResult::Closed;
 }
 
 } // namespace
@@ -73,7 +89,7 @@ QString describe(int errorNumber)
     }
 }
 
-int connectTo(const QByteArray& host, quint16 port, int timeoutMs, QString* errorText)
+int connectTo(const QByteArray& host, quint16 port, int timeoutMs, int readWaitMs, QString* errorText)
 {
     QElapsedTimer clock;
     clock.start();
@@ -110,7 +126,7 @@ int connectTo(const QByteArray& host, quint16 port, int timeoutMs, QString* erro
     }
     ::freeaddrinfo(found);
     if (fd >= 0)
-        configure(fd);
+        configure(fd, readWaitMs);
     else if (errorText)
         *errorText = describe(lastError);
     return fd;
@@ -136,10 +152,13 @@ bool sendAll(int fd, const char* data, int length)
     return true;
 }
 
-ReadResult readSome(int fd, QByteArray& buffer, int waitMs)
+ReadResult readSome(int fd, QByteArray& buffer, int waitMs, int readWaitMs)
 {
     char chunk[kChunk];
-    // Wait in poll, then take what is there: a blocking read could outlast waitMs.
+    // The usual case, a whole wait: one blocking read, which the socket's read wait bounds.
+    if (waitMs == readWaitMs)
+        return received(::recv(fd, chunk, sizeof chunk, 0), chunk, buffer);
+    // A shorter wait: poll first, then take what is there.
     pollfd p{fd, POLLIN, 0};
     int ready;
     do {
@@ -149,14 +168,7 @@ ReadResult readSome(int fd, QByteArray& buffer, int waitMs)
         return ReadResult::Nothing;
     if (ready < 0)
         return ReadResult::Closed;
-    const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
-    if (n > 0) {
-        buffer.append(chunk, int(n));
-        return ReadResult::Data;
-    }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-        return ReadResult::Nothing;
-    return ReadResult::Closed;
+    return received(::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT), chunk, buffer);
 }
 
 ReadResult drain(int fd)

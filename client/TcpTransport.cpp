@@ -36,7 +36,7 @@ bool TcpTransport::openLocked(int timeoutMs)
 {
     closeLocked();
     QString why;
-    fd = SocketOps::connectTo(host, port, timeoutMs, &why);
+    fd = SocketOps::connectTo(host, port, timeoutMs, ReplyCollector::kReplyWaitMs, &why);
     renewBeforeUse = false;
     up = fd >= 0;
     if (fd < 0)
@@ -110,7 +110,7 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int re
         return QByteArray();
     }
     const ReplyCollector::Result result = ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
-        return SocketOps::readSome(fd, buffer, waitMs) != SocketOps::ReadResult::Closed;
+        return SocketOps::readSome(fd, buffer, waitMs, ReplyCollector::kReplyWaitMs) != SocketOps::ReadResult::Closed;
     }, replyBudgetMs);
     switch (result.outcome) {
     case ReplyCollector::Outcome::Answered:
