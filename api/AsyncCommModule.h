@@ -63,11 +63,18 @@ ACM_EXPORT CncLong CheckTcpWdt(int cncID);
 ACM_EXPORT bool setErrCallbackFunc(ErrCallbackFunc callback, int cncID);
 ACM_EXPORT CncLong getErrorDeb(CncLong debugFlags, int cncID);
 
-/* ---- controller variables and bits ---- */
+/* ---- controller variables and bits ----
+ * Variable address: area * 1000000 + index, area 0..16, index 0..169999. */
+/* Registers all addresses for the asynchronous poll, or none: 1 when an address is invalid (it could
+ * never be polled), when addresses is null or count < 1. */
 ACM_EXPORT CncLong registerVars(CncLong* addresses, int count, int cncID);
 ACM_EXPORT CncLong removeVars(CncLong* addresses, int count, int cncID);
 ACM_EXPORT CncLong clearVars(int cncID);
 ACM_EXPORT CncLong readVars(CncLong* addresses, int count, CncLong* values, int cncID);
+/* Writes in requests of 31 pairs. Synchronous: each request waits for its reply; 3 when one reported a
+ * failure, 111 when one got no reply (the pairs before it were written). Asynchronous: the whole batch
+ * is queued or nothing is: 4 and nothing sent when the command queue cannot take all its requests
+ * (62 pairs at most when the queue is empty). */
 ACM_EXPORT CncLong writeVars(CncLong* addresses, int count, CncLong* values, int cncID);
 ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID);
 ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID);
@@ -118,7 +125,8 @@ ACM_EXPORT CncLong prgMpgTestSimuSet(CncLong channel, CncLong value, int cncID);
 ACM_EXPORT CncLong emStopSet(CncLong channel, CncLong value, int cncID);
 ACM_EXPORT CncLong prgReset(CncLong channel, int cncID);
 ACM_EXPORT CncLong reset(CncLong channel, int cncID);
-/* Points into the target's storage; valid until the next getRuningPrg on the same target. */
+/* Points into storage of the target kept for the calling thread: valid until the same thread's next
+ * getRuningPrg on the same target (calls from other threads do not touch it) or the target's removal. */
 ACM_EXPORT char* getRuningPrg(CncLong channel, int cncID);
 
 /* ---- bits of the controller's I/O tables ---- */
