@@ -23,6 +23,7 @@ FtpClient::FtpClient(QObject* parent)
     : QObject(parent), m_control(new QTcpSocket(this)), m_stepTimer(new QTimer(this)), m_startTimer(new QTimer(this))
 {
     m_stepTimer->setSingleShot(true);
+    m_stepTimer->setTimerType(Qt::PreciseTimer); // a coarse one may end the wait 5 % early
     m_startTimer->setSingleShot(true);
     m_startTimer->setInterval(0);
     QObject::connect(m_stepTimer, &QTimer::timeout, this, &FtpClient::onStepTimeout);
