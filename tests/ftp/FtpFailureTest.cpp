@@ -55,6 +55,22 @@ TEST_F(Failure, ServerKilledDuringTheUploadIsNeverSuccess)
     EXPECT_LT(op.progress(), 100.0);
 }
 
+TEST_F(Failure, DataConnectionDroppedByTheServerIsNeverSuccess)
+{
+    FtpServerProcess::Options dropping;
+    dropping.dropDataAfter = 1 << 20;
+    ASSERT_NO_FATAL_FAILURE(startHost(dropping));
+    VTeleFileOpreator op;
+    OperatorRecorder rec(&op);
+    runList(op, rec, loginList() << FtpCmd::transfer(Put, localFile("big.bin", patternBytes(32 << 20, 10)),
+                                                     QStringLiteral("big.bin")));
+    ASSERT_FALSE(rec.states.isEmpty());
+    EXPECT_TRUE(rec.states.last().startsWith(QStringLiteral("上传出现错误：Upload failed: the data connection ended"))) << qPrintable(rec.states.last());
+    EXPECT_EQ(rec.stateCount(QStringLiteral("已经完成上传")), 0);
+    EXPECT_TRUE(rec.finished.isEmpty());
+    EXPECT_LT(op.progress(), 100.0);
+}
+
 TEST_F(Failure, NoFtpServerAtAll)
 {
     ASSERT_NO_FATAL_FAILURE(startHost());

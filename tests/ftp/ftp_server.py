@@ -12,7 +12,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 PASSWORD = "470913"
@@ -27,6 +27,8 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--stall", default="", help="a command taken in without any answer")
     parser.add_argument("--read-limit", type=int, default=0, help="upload bytes taken per second")
+    parser.add_argument("--drop-data-after", type=int, default=0,
+                        help="end an upload's data connection after this many bytes, without a reply")
     parser.add_argument("--long-banner", action="store_true", help="greet with a multi-line reply")
     parser.add_argument("--lifetime", type=float, default=120.0)
     args = parser.parse_args()
@@ -50,9 +52,17 @@ def main():
 
     Handler.authorizer = authorizer
     if args.long_banner:
-        # Longer than 75 characters: sent as "220-..." lines closed by "220 ". The inner lines
-        # look like replies of their own and must not end it.
-        Handler.banner = "x" * 80 + "\r\n220-still the greeting\r\n221 also still the greeting"
+        # First a preliminary "120" reply, then the greeting; both multi-line, with inner lines
+        # that look like replies of their own and must not end them. A banner longer than 75
+        # characters goes out as "220-..." lines closed by "220 ".
+        def handle(self):
+            self.push("120-the service is ready in a moment\r\n"
+                      "530 not the end: inner lines are text\r\n"
+                      "120 ready now\r\n")
+            FTPHandler.handle(self)
+
+        Handler.handle = handle
+        Handler.banner = "x" * 80 + "\r\n220-still the greeting\r\n421 also still the greeting"
     if args.read_limit:
         class SlowDtp(ThrottledDTPHandler):
             """Takes uploads in at an even read_limit bytes per second from the first byte on
@@ -76,6 +86,17 @@ def main():
                 self._throttler = self.ioloop.call_later(pause, resume, _errback=self.handle_error)
 
         Handler.dtp_handler = SlowDtp
+
+    if args.drop_data_after:
+        class DroppingDtp(DTPHandler):
+            def recv(self, buffer_size):
+                chunk = super().recv(buffer_size)
+                if self.get_transmitted_bytes() + len(chunk) >= args.drop_data_after and not self._closed:
+                    self._resp = None  # as a server that loses its transfer would: no word on it
+                    self.close()
+                return chunk
+
+        Handler.dtp_handler = DroppingDtp
 
     server = None
     for host in range(args.first_host, 255):
