@@ -33,6 +33,8 @@ FtpReplyParser::Status FtpReplyParser::takeLine(QByteArray* line)
     const int end = m_pending.indexOf('\n');
     if (end < 0)
         return m_pending.size() > kMaxReplyBytes ? Malformed : NeedMore;
+    if (end > kMaxReplyBytes)
+        return Malformed; // the same line, had it come in pieces
     *line = m_pending.left(end > 0 && m_pending[end - 1] == '\r' ? end - 1 : end);
     m_pending.remove(0, end + 1);
     return ReplyReady;
@@ -60,6 +62,8 @@ FtpReplyParser::Status FtpReplyParser::next(FtpReply* reply)
             reply->text = line.mid(4);
             return ReplyReady;
         }
+        if (m_openText.size() + line.size() >= kMaxReplyBytes)
+            break;
         // Inside a multi-line reply only "xyz " (or a bare "xyz") with the opening code ends it;
         // other lines, even ones that start with digits, are text.
         if (code == m_openCode && (line.size() == 3 || line[3] == ' ')) {
@@ -69,8 +73,6 @@ FtpReplyParser::Status FtpReplyParser::next(FtpReply* reply)
             m_openText.clear();
             return ReplyReady;
         }
-        if (m_openText.size() + line.size() > kMaxReplyBytes)
-            break;
         m_openText += '\n' + line;
     }
     m_malformed = true;

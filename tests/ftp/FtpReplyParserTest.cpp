@@ -103,6 +103,10 @@ TEST(FtpReplyParser, EndlessLinesAndRepliesAreCutOff)
     parser.feed("a");
     EXPECT_EQ(parser.next(&reply), FtpReplyParser::Malformed);
 
+    FtpReplyParser whole; // the same over-long line in one piece
+    whole.feed("220 " + QByteArray(FtpReplyParser::kMaxReplyBytes, 'a') + "\r\n");
+    EXPECT_EQ(whole.next(&reply), FtpReplyParser::Malformed);
+
     FtpReplyParser multi;
     multi.feed("220-start\r\n");
     const QByteArray line = QByteArray(1000, 'b') + "\r\n";
