@@ -111,6 +111,16 @@ TEST_F(Uploads, SingleFileUpdateAndDirectory)
     EXPECT_EQ(client->getFtpUploadFileProgress(), 100.0);
 }
 
+TEST_F(Uploads, LocalPathsOutsideAsciiAreOpenedAsGiven)
+{
+    // The caller's bytes name the local file; the remote name goes out byte for byte.
+    const QByteArray local = localFile(QStringLiteral("程序.nc"), "chinese").toUtf8();
+    EXPECT_EQ(client->ftpUploadFileDes(local.constData(), "/veko/usr/sys0001/", address().constData()), 0);
+    ASSERT_TRUE(runNewest());
+    EXPECT_EQ(rootFile(QStringLiteral("veko/usr/sys0001/程序.nc")), QByteArray("chinese"));
+    EXPECT_EQ(client->getFtpUploadFileProgress(), 100.0);
+}
+
 TEST_F(Uploads, BadArgumentsStopTheListWithAReason)
 {
     struct Case
