@@ -57,17 +57,6 @@ TEST(FtpReplyParser, SingleAndMultiLineRepliesInAnyPieces)
     }
 }
 
-TEST(FtpReplyParser, ReplyClassesFollowTheFirstDigit)
-{
-    const Parsed p = parse("125 a\r\n331 b\r\n257 c\r\n421 d\r\n550 e\r\n", 1000);
-    ASSERT_EQ(p.replies.size(), 5);
-    EXPECT_TRUE(p.replies[0].isPreliminary());
-    EXPECT_TRUE(p.replies[1].isIntermediate());
-    EXPECT_TRUE(p.replies[2].isCompletion());
-    for (const FtpReply& r : p.replies.mid(3))
-        EXPECT_FALSE(r.isPreliminary() || r.isIntermediate() || r.isCompletion()) << r.code;
-}
-
 TEST(FtpReplyParser, AnIncompleteReplyWaits)
 {
     const Parsed p = parse("220-first\r\n220 last", 1000); // no line end yet
