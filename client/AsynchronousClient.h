@@ -1,5 +1,6 @@
 #pragma once
 #include "ErrCallback.h"
+#include "FtpOperatorSet.h"
 #include "Transport.h"
 #include "VProtocol_Client.h"
 
@@ -125,6 +126,14 @@ public:
     int32_t busIsReady();
     int32_t busIsTimeOut();
 
+    // ---- FTP uploads: each starts a command list on a new operator in the calling thread,
+    // which advances only while that thread runs a Qt event loop ----
+    int32_t ftpUploadFile(int32_t type, int32_t channel, const char* sPath, const char* hostIp);
+    int32_t ftpUploadFileDes(const char* source, const char* destination, const char* hostIp);
+    int32_t ftpUpdateSystem(const char* source, const char* hostIp);
+    int32_t ftpMkdir(const char* desPath, const char* hostIp);
+    double getFtpUploadFileProgress();
+
     // ---- reply callbacks ----
     void onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count) override;
     void onReciveCmdGetFileTransState(int32_t status) override;
@@ -202,6 +211,7 @@ public:
     std::atomic<int32_t> logFlags{0};
     VTeleFileOpreator* teleFileOpreator = nullptr;
     QByteArray lastIp;
+    FtpOperatorSet ftpOperators{teleFileOpreator}; // after teleFileOpreator: frees what it points to
 
 protected:
     void run() override;

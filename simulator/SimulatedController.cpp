@@ -98,6 +98,9 @@ QList<QByteArray> SimulatedController::receivedAddressTexts() const
     return m_thread ? m_thread->addressService.receivedTexts() : QList<QByteArray>();
 }
 
+bool SimulatedController::startSyncService(quint16 port) { return m_thread && m_thread->startSyncService(port); }
+int SimulatedController::syncCount() const { return m_thread ? m_thread->syncService.syncCount() : 0; }
+
 bool SimulatedController::startSerial(const QString& devicePath, int frameMode)
 {
     m_serial.reset();

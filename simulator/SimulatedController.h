@@ -35,6 +35,10 @@ public:
     bool startAddressService(quint16 port = 60007);
     QList<QByteArray> receivedAddressTexts() const;
 
+    // The sync service that FTP uploads notify, on this simulator's address; counts each "sync".
+    bool startSyncService(quint16 port = 60006);
+    int syncCount() const;
+
     // Also answers on a serial device (frameMode 1 or 2), with the same state and scripts; needs start() first.
     bool startSerial(const QString& devicePath, int frameMode);
 

@@ -43,13 +43,17 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
         QStringLiteral("udp-port"),
         QStringLiteral("UDP port of the address-setting service (default %1).").arg(m_settings.udpPort),
         QStringLiteral("N"));
+    const QCommandLineOption syncPort(
+        QStringLiteral("sync-port"),
+        QStringLiteral("TCP port of the service told of finished uploads (default %1).").arg(m_settings.syncPort),
+        QStringLiteral("N"));
     const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Also answer on this serial device."),
                                     QStringLiteral("PATH"));
     const QCommandLineOption serialMode(QStringLiteral("serial-mode"),
                                         QStringLiteral("Serial framing: 1 station byte, 2 ':' lead-in (default 1)."),
                                         QStringLiteral("1|2"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every request and reply."));
-    parser.addOptions({help, version, listen, port, udpPort, serial, serialMode, verbose});
+    parser.addOptions({help, version, listen, port, udpPort, syncPort, serial, serialMode, verbose});
 
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
@@ -75,6 +79,9 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
     if (parser.isSet(udpPort) && !parsePort(parser.value(udpPort), &m_settings.udpPort))
         return refuse(
             QStringLiteral("--udp-port: '%1' is not a port number (1 to 65535).").arg(parser.value(udpPort)));
+    if (parser.isSet(syncPort) && !parsePort(parser.value(syncPort), &m_settings.syncPort))
+        return refuse(
+            QStringLiteral("--sync-port: '%1' is not a port number (1 to 65535).").arg(parser.value(syncPort)));
     if (parser.isSet(serialMode)) {
         const QString mode = parser.value(serialMode);
         if (mode != QLatin1String("1") && mode != QLatin1String("2"))

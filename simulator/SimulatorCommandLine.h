@@ -14,6 +14,7 @@ public:
         QString address = QStringLiteral("127.0.0.1");
         quint16 port = 60000;
         quint16 udpPort = 60007;
+        quint16 syncPort = 60006;
         QString serialPath; // empty: no serial side
         int serialMode = 1;
         bool verbose = false;

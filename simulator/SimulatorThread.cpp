@@ -69,6 +69,13 @@ bool SimulatorThread::startAddressService(quint16 port)
     return runOnLoop([this, ok, host, port] { *ok = addressService.bind(m_context.load(), host, port); }) && *ok;
 }
 
+bool SimulatorThread::startSyncService(quint16 port)
+{
+    auto ok = std::make_shared<bool>(false);
+    const QHostAddress host(address);
+    return runOnLoop([this, ok, host, port] { *ok = syncService.listen(m_context.load(), host, port); }) && *ok;
+}
+
 void SimulatorThread::serve()
 {
     QObject context;

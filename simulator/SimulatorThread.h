@@ -3,6 +3,7 @@
 #include "ControllerModel.h"
 #include "ReplyScript.h"
 #include "ServingThread.h"
+#include "SyncService.h"
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -29,9 +30,12 @@ public:
     bool takeScript(uint8_t code, int sub, ReplyScript& out);
     // Serves the address datagram on UDP port of this simulator's address.
     bool startAddressService(quint16 port);
+    // Serves the FTP sync notification on TCP port of this simulator's address.
+    bool startSyncService(quint16 port);
 
     ControllerModel model;
     AddressService addressService;
+    SyncService syncService;
     std::atomic<bool> verbose{false};
     mutable std::mutex lock;
     QList<Script> scripts;

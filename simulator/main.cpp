@@ -28,6 +28,8 @@ int main(int argc, char** argv)
     sim.setVerbose(s.verbose);
     if (!sim.startAddressService(s.udpPort))
         std::fprintf(stderr, "cnc-simulator: address service not available on UDP %u\n", s.udpPort);
+    if (!sim.startSyncService(s.syncPort))
+        std::fprintf(stderr, "cnc-simulator: sync service not available on TCP %u\n", s.syncPort);
     if (!s.serialPath.isEmpty() && !sim.startSerial(s.serialPath, s.serialMode)) {
         std::fprintf(stderr, "cnc-simulator: cannot serve serial mode %d on %s\n", s.serialMode,
                      qPrintable(s.serialPath));

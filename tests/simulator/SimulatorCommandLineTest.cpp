@@ -30,12 +30,15 @@ TEST(SimulatorCommandLineTest, NoOptionsServesTheDefaults)
 
 TEST(SimulatorCommandLineTest, EveryOptionReachesTheSettings)
 {
-    const SimulatorCommandLine line = parse({"--listen", "127.0.0.9", "--port=1", "--udp-port", "65535", "--serial",
-                                             "/dev/pts/7", "--serial-mode", "2", "--verbose"});
+    const SimulatorCommandLine line = parse({"--listen", "127.0.0.9", "--port=1", "--udp-port", "65535", "--sync-port",
+                                             "6006", "--serial", "/dev/pts/7", "--serial-mode", "2", "--verbose"});
     ASSERT_EQ(line.outcome(), Outcome::Serve) << line.message().toStdString();
     EXPECT_EQ(line.settings().address, "127.0.0.9");
     EXPECT_EQ(line.settings().port, 1);
     EXPECT_EQ(line.settings().udpPort, 65535);
+    EXPECT_EQ(line.settings().syncPort, 6006);
+    EXPECT_EQ(parse({}).settings().syncPort, 60006);
+    EXPECT_EQ(parse({"--sync-port", "0"}).outcome(), Outcome::Refuse);
     EXPECT_EQ(line.settings().serialPath, "/dev/pts/7");
     EXPECT_EQ(line.settings().serialMode, 2);
     EXPECT_TRUE(line.settings().verbose);

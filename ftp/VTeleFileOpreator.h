@@ -1,0 +1,73 @@
+#pragma once
+#include "FtpCmd.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+
+class FtpClient;
+class QFile;
+class QTcpSocket;
+
+// Runs a list of FTP commands (connect, log in, upload, download, make a directory) one
+// after another, each when the previous one has succeeded, and tells the controller's sync
+// service after every upload that files have arrived. Lives in the thread that made it and
+// advances only in that thread's event loop; progress() may be read from any thread.
+class VTeleFileOpreator : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 kFtpPort = 21;
+    static constexpr quint16 kSyncPort = 60006;
+    static constexpr int kSyncConnectWaitMs = 2000;
+
+    explicit VTeleFileOpreator(QObject* parent = nullptr);
+    ~VTeleFileOpreator() override;
+
+    int startCmdList(const QList<FtpCmd>& list); // always 1
+    double progress() const;
+
+    void initFtp();
+    void runNextCmd();
+    void connectHost(FtpCmd cmd);
+    void loginHost(FtpCmd cmd);
+    void putFile(FtpCmd cmd);
+    void getFile(FtpCmd cmd);
+    void makeDir(FtpCmd cmd);
+
+    // The longest wait for the FTP server in one step, for the connections of later lists.
+    void setStepTimeout(int ms);
+    // From start until the list has ended or stopped; any thread.
+    bool isListRunning() const;
+
+signals:
+    void opreatProgrss(int percent);
+    void stateInf(QString inf);
+    void cmdListFinished(int cmd);
+
+private slots:
+    void ftpCommandStarted(int);
+    void ftpCommandFinished(int, bool error);
+    void syncPutFiles();
+    void recSyncServerData();
+    void updateDataTransferProgress(qint64 readBytes, qint64 totalBytes);
+
+private:
+    // Ends the list where it is, with the reason as state text.
+    void stopList(const QString& reason);
+    void closeCurFile();
+
+    FtpClient* ftp = nullptr;
+    QTcpSocket* syncSocket = nullptr;
+    QFile* curFile = nullptr;
+    QString hostName;
+    int32_t cmdIndex = -1;
+    QList<FtpCmd> cmdList;
+    std::atomic<double> progressValue{0.0}; // written by the operator's thread, polled by others
+
+    int stepTimeoutMs;
+    std::atomic<bool> listRunning{false};
+};

@@ -1,0 +1,131 @@
+#include "FtpTestSupport.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+bool runLoopUntil(const std::function<bool()>& cond, int timeoutMs)
+{
+    if (cond())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (cond())
+            loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return cond();
+}
+
+QByteArray patternBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = seed * 2654435761u + 1;
+    for (int i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = char(x);
+    }
+    return bytes;
+}
+
+QByteArray readWholeFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+OperatorRecorder::OperatorRecorder(VTeleFileOpreator* op) : m_op(op)
+{
+    QObject::connect(op, &VTeleFileOpreator::stateInf, this, [this](const QString& s) {
+        poll();
+        states << s;
+    });
+    QObject::connect(op, &VTeleFileOpreator::opreatProgrss, this, [this](int p) {
+        poll();
+        percents << p;
+    });
+    QObject::connect(op, &VTeleFileOpreator::cmdListFinished, this, [this](int c) {
+        poll();
+        finished << c;
+    });
+    // A zero timer runs on every turn of the loop: what an application polling in between sees.
+    auto* sampler = new QTimer(this);
+    QObject::connect(sampler, &QTimer::timeout, this, [this] { poll(); });
+    sampler->start(0);
+}
+
+void OperatorRecorder::poll()
+{
+    if (!m_op)
+        return;
+    const double p = m_op->progress();
+    if (polled.isEmpty() || polled.last() != p)
+        polled << p;
+}
+
+bool OperatorRecorder::stopped() const
+{
+    return !m_op || !m_op->isListRunning();
+}
+
+int OperatorRecorder::stateCount(const QString& text) const
+{
+    return states.count(text);
+}
+
+int OperatorRecorder::stateIndex(const QString& prefix, int from) const
+{
+    for (int i = qMax(0, from); i < states.size(); ++i)
+        if (states[i].startsWith(prefix))
+            return i;
+    return -1;
+}
+
+void FtpTest::startHost(const FtpServerProcess::Options& options)
+{
+    ASSERT_TRUE(local.isValid());
+    // The controller's services answer on the FTP server's address; another test process may
+    // hold the command port there, so move on to the next address until both fit.
+    for (int first = 100; first < 250;) {
+        ASSERT_TRUE(server.start(options, first)) << "pyftpdlib did not start (" ACM_FTP_PYTHON ")";
+        if (sim.start(server.address()))
+            return;
+        first = server.hostNumber() + 1;
+    }
+    FAIL() << "no loopback address with port 21 and 60000 free";
+}
+
+QString FtpTest::localPath(const QString& name) const
+{
+    return local.path() + QLatin1Char('/') + name;
+}
+
+QString FtpTest::localFile(const QString& name, const QByteArray& content)
+{
+    QFile f(localPath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        ADD_FAILURE() << "cannot write " << qPrintable(f.fileName());
+    return f.fileName();
+}
+
+QByteArray FtpTest::rootFile(const QString& path) const
+{
+    return readWholeFile(server.rootHome() + QLatin1Char('/') + path);
+}
+
+QList<FtpCmd> FtpTest::loginList(const QByteArray& user, const QByteArray& password) const
+{
+    return {FtpCmd::connectHost(server.address().toLatin1()), FtpCmd::login(user, password)};
+}
+
+void FtpTest::runList(VTeleFileOpreator& op, OperatorRecorder& rec, const QList<FtpCmd>& list, int timeoutMs)
+{
+    EXPECT_EQ(op.startCmdList(list), 1);
+    EXPECT_TRUE(runLoopUntil([&] { return rec.stopped(); }, timeoutMs)) << "the list neither ended nor stopped";
+}

@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""The FTP server of the tests: pyftpdlib with the controller's users "root" and "ftp"
+(password 470913), each in a home folder of the test's choosing, on port 21 of the first
+loopback address from 127.0.0.<first-host> whose port is free. Prints "READY <address>"
+once it listens. Appends every command line it receives to the log file before it answers.
+Ends when its standard input closes (the test process has gone) or after --lifetime s."""
+import argparse
+import logging
+import os
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+PASSWORD = "470913"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--first-host", type=int, default=100)
+    parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--root-home", required=True)
+    parser.add_argument("--ftp-home", required=True)
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--stall", default="", help="a command taken in without any answer")
+    parser.add_argument("--read-limit", type=int, default=0, help="upload bytes taken per second")
+    parser.add_argument("--drop-data-after", type=int, default=0,
+                        help="end an upload's data connection after this many bytes, without a reply")
+    parser.add_argument("--long-banner", action="store_true", help="greet with a multi-line reply")
+    parser.add_argument("--lifetime", type=float, default=120.0)
+    args = parser.parse_args()
+
+    logging.basicConfig(level=logging.WARNING)
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("root", PASSWORD, args.root_home, perm="elradfmwMT")
+    authorizer.add_user("ftp", PASSWORD, args.ftp_home, perm="elradfmwMT")
+    log = open(args.log, "a", encoding="utf-8", errors="surrogateescape")
+    stall = args.stall.upper()
+
+    class Handler(FTPHandler):
+        auth_failed_timeout = 0  # a wrong password is answered at once
+
+        def pre_process_command(self, line, cmd, arg):
+            log.write(line + "\n")
+            log.flush()
+            if cmd == stall:
+                return
+            return super().pre_process_command(line, cmd, arg)
+
+    Handler.authorizer = authorizer
+    if args.long_banner:
+        # First a preliminary "120" reply, then the greeting; both multi-line, with inner lines
+        # that look like replies of their own and must not end them. A banner longer than 75
+        # characters goes out as "220-..." lines closed by "220 ".
+        def handle(self):
+            self.push("120-the service is ready in a moment\r\n"
+                      "530 not the end: inner lines are text\r\n"
+                      "120 ready now\r\n")
+            FTPHandler.handle(self)
+
+        Handler.handle = handle
+        Handler.banner = "x" * 80 + "\r\n220-still the greeting\r\n421 also still the greeting"
+    if args.read_limit:
+        class SlowDtp(ThrottledDTPHandler):
+            """Takes uploads in at an even read_limit bytes per second from the first byte on
+            (the stock throttle lets the first second's worth through at full speed)."""
+            read_limit = args.read_limit
+
+            def _throttle_bandwidth(self, len_chunk, max_speed):
+                now = time.monotonic()
+                if not self._datacount:
+                    self._timenext = now  # here: when the transfer began
+                self._datacount += len_chunk
+                pause = self._timenext + self._datacount / max_speed - now
+                if pause <= 0.001:
+                    return
+
+                def resume():
+                    self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+
+                self.del_channel()
+                self._cancel_throttler()
+                self._throttler = self.ioloop.call_later(pause, resume, _errback=self.handle_error)
+
+        Handler.dtp_handler = SlowDtp
+
+    if args.drop_data_after:
+        class DroppingDtp(DTPHandler):
+            def recv(self, buffer_size):
+                chunk = super().recv(buffer_size)
+                if self.get_transmitted_bytes() + len(chunk) >= args.drop_data_after and not self._closed:
+                    self._resp = None  # as a server that loses its transfer would: no word on it
+                    self.close()
+                return chunk
+
+        Handler.dtp_handler = DroppingDtp
+
+    server = None
+    for host in range(args.first_host, 255):
+        address = "127.0.0.%d" % host
+        try:
+            server = FTPServer((address, args.port), Handler)
+            break
+        except OSError:
+            continue
+    if server is None:
+        print("NO FREE ADDRESS", flush=True)
+        return 1
+
+    def end_with_parent():
+        sys.stdin.read()
+        os._exit(0)
+
+    threading.Thread(target=end_with_parent, daemon=True).start()
+    print("READY " + address, flush=True)
+    deadline = time.monotonic() + args.lifetime
+    while time.monotonic() < deadline:
+        server.serve_forever(timeout=0.2, blocking=False, handle_exit=False)
+    os._exit(0)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
