@@ -188,6 +188,7 @@ const char* AsynchronousClient::getCncCurrentError(int32_t channel)
         if (r != ResultCode::Success)
             return finish(r);
         busyWaitMs(kReadyPauseMs);
+        // A read-back that brought no value proves nothing: not ready, like a value other than 0.
         int32_t pending = -1;
         r = fileReadVars(&kErrorFileRequestVar, 1, &pending);
         if (r == ResultCode::NoValidReply)

@@ -17,6 +17,11 @@ struct Framing
     const char* name;
 };
 
+void PrintTo(const Framing& framing, std::ostream* os)
+{
+    *os << framing.name;
+}
+
 class SerialFilesTest : public ::testing::TestWithParam<Framing>
 {
 protected:
