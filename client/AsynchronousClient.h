@@ -136,7 +136,8 @@ public:
     // bytes or a message; null when a reply wait failed. The text stays valid until the next
     // getCncCurrentError on this client.
     const char* getCncCurrentError(int32_t channel);
-    // text and info receive at most CallerBuffer::TextBytes bytes, always 0-terminated.
+    // text and info receive at most CallerBuffer::TextBytes bytes, always 0-terminated, empty
+    // when the call fails; a null buffer, like a file name that is not Latin-1, gives 1.
     int32_t getCurErrString(int32_t channel, int32_t value, char* text);
     int32_t getCncFileInf(int32_t type, int32_t channel, const QString& fileName, char* info);
     int32_t binFileReadOpen(int32_t first, int32_t second, const QString& fileName);
@@ -148,7 +149,7 @@ public:
     int32_t getOscPoint(int32_t first, int32_t* points, int32_t count);
     // Bounds on a controller that never stops answering.
     static constexpr int kErrorFileReadAttempts = 3;           // a failing piece, sent again twice
-    static constexpr int kMostErrorFileBytes = 1024 * 1024;    // longer error files are refused
+    static constexpr int kMostErrorFileBytes = 1024 * 1024;    // a longer error file gives status 3
     static constexpr int kErrorTextEmptyReplies = 3;           // text requests that brought nothing
     QByteArray errorFileText; // what getCncCurrentError returned last
 
