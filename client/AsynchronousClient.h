@@ -134,6 +134,34 @@ public:
     int32_t ftpMkdir(const char* desPath, const char* hostIp);
     double getFtpUploadFileProgress();
 
+    // ---- controller files, error files, error texts, oscilloscope ----
+    // Binary file names and data go as their UTF-8 bytes; a write's count field counts bytes.
+    int32_t binFileOpen(int32_t type, const QString& fileName);
+    int32_t binFileWrite(const QString& text);
+    int32_t binFileClose();
+    // Open, pieces of at most 200 bytes, close: 0, or 100/101/102 for the step that failed.
+    int32_t writeCncFile(int32_t type, const QString& fileName, const QString& content);
+    // Selector channel * 10 (+ 1 for the history). A status character, then the error file's
+    // bytes or a message; null when a reply wait failed. The text stays valid until the next
+    // getCncCurrentError on this client.
+    const char* getCncCurrentError(int32_t channel);
+    // text and info receive at most CallerBuffer::TextBytes bytes, always 0-terminated, empty
+    // when the call fails; a null buffer, like a file name that is not Latin-1, gives 1.
+    int32_t getCurErrString(int32_t channel, int32_t value, char* text);
+    int32_t getCncFileInf(int32_t type, int32_t channel, const QString& fileName, char* info);
+    int32_t binFileReadOpen(int32_t first, int32_t second, const QString& fileName);
+    int32_t binFileRead();
+    int32_t binFileReRead();
+    int32_t setOscAxis(int32_t tmpChn, int32_t tmpAxis, int32_t tmpType);
+    int32_t setOscTransEn(int32_t enable);
+    // Writes the received points, at most count of them, to points[0...]; 112 when none came.
+    int32_t getOscPoint(int32_t first, int32_t* points, int32_t count);
+    // Bounds on a controller that never stops answering.
+    static constexpr int kErrorFileReadAttempts = 3;           // a failing piece, sent again twice
+    static constexpr int kMostErrorFileBytes = 1024 * 1024;    // a longer error file gives status 3
+    static constexpr int kErrorTextEmptyReplies = 3;           // text requests that brought nothing
+    QByteArray errorFileText; // what getCncCurrentError returned last
+
     // ---- reply callbacks ----
     void onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count) override;
     void onReciveCmdGetFileTransState(int32_t status) override;

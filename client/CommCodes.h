@@ -23,6 +23,27 @@ constexpr int32_t ExecutionAlarm = 200;     // state 100 of the transfer replies
 constexpr int32_t fromState(int32_t state) { return ControllerFailure + state; }
 } // namespace ResultCode
 
+// Results of single operations on controller files, error texts and samples.
+namespace ResultCode {
+constexpr int32_t FileOpenFailed = 100;      // writeCncFile: the open failed; nothing else was sent
+constexpr int32_t FileWriteFailed = 101;     // writeCncFile: a piece failed; no close was sent
+constexpr int32_t FileCloseFailed = 102;     // writeCncFile: the close failed
+constexpr int32_t ErrorTextHeadFailed = 112; // getCurErrString: the length request failed
+constexpr int32_t ErrorTextDataFailed = 113; // getCurErrString: a text request failed or brought nothing
+constexpr int32_t NoOscPoint = 112;          // getOscPoint: no point came
+// Status characters of getCncCurrentError besides the result codes above.
+constexpr int32_t ErrorFileNotReady = 8;     // the controller did not prepare the file in time
+constexpr int32_t ErrorFileBadSelector = 9;  // the selector names no channel 0..8
+} // namespace ResultCode
+
+// Caller buffers that the exports fill without being told their size (the error text of
+// getCurErrString, the file information of getCncFileInf): the call writes at most this many
+// bytes, the text's bytes and then a terminating 0, so a caller's buffer of this size is
+// always enough. A longer text is cut to the first TextBytes - 1 bytes.
+namespace CallerBuffer {
+constexpr int32_t TextBytes = 1024;
+} // namespace CallerBuffer
+
 // Which reply an error report comes from.
 namespace ErrorCmd {
 constexpr int32_t VariableRead = 0; // also the oscilloscope points

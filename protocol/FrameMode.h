@@ -13,5 +13,13 @@ inline int headerLenForMode(int mode)
     return mode == FrameSerialStation ? 1 : mode == FrameSerialColon ? 2 : 7;
 }
 
+// Length of the same frame in the TCP framing: the rules that judge a reply by its length
+// (a read piece's count, the end of an error file) count it this way in every framing.
+inline int tcpFrameLength(int mode, int length)
+{
+    const int trailer = mode == FrameSerialStation || mode == FrameSerialColon ? 2 : 0;
+    return length - headerLenForMode(mode) - trailer + headerLenForMode(FrameTcp);
+}
+
 // Every frame of either side must fit this buffer.
 constexpr int kFrameBufferSize = 500;

@@ -154,7 +154,8 @@ int32_t VProtocol_Client::analysisReciveBuffer(int32_t n)
         } else if (sub == 2) {
             if (!r.has(h + 2, 1))
                 return TooShort;
-            onRecCmdReadFile(b + h + 2, n);
+            // The handler checks the count against the frame's length in TCP terms.
+            onRecCmdReadFile(b + h + 2, tcpFrameLength(frameMode, n));
         }
         return Handled;
     case 'd': {

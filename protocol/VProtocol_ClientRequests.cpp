@@ -31,10 +31,11 @@ int32_t intRequest(VProtocol_Client* c, uint8_t code, int sub, std::initializer_
     return w.finishRequest();
 }
 
-// As many bytes as the text has characters, from its UTF-8 form.
-QByteArray charCountBytes(const QString& text)
+// Names and data of the binary file requests go as their whole UTF-8 form: cutting it at the
+// number of characters would drop the end of any text that is not plain ASCII.
+QByteArray utf8Bytes(const QString& text)
 {
-    return text.toUtf8().left(text.size());
+    return text.toUtf8();
 }
 
 const uint8_t* asBytes(const QByteArray& b) { return reinterpret_cast<const uint8_t*>(b.constData()); }
@@ -298,7 +299,7 @@ int32_t VProtocol_Client::CmdGetRuningPrg(int32_t kind, const char* name)
 // ---- binary files, file information, error files ----
 int32_t VProtocol_Client::CmdBinFileOpen(int32_t number, const QString& fileName)
 {
-    const QByteArray name = charCountBytes(fileName);
+    const QByteArray name = utf8Bytes(fileName);
     FrameWriter w = writerFor(this, 0x83, 0x01);
     w.int32(number).bytes(asBytes(name), name.size());
     return w.finishRequest();
@@ -306,9 +307,9 @@ int32_t VProtocol_Client::CmdBinFileOpen(int32_t number, const QString& fileName
 
 int32_t VProtocol_Client::CmdBinFileWrite(const QString& data)
 {
-    const QByteArray bytes = charCountBytes(data);
+    const QByteArray bytes = utf8Bytes(data);
     FrameWriter w = writerFor(this, 0x83, 0x02);
-    w.int32(data.size()).bytes(asBytes(bytes), bytes.size());
+    w.int32(bytes.size()).bytes(asBytes(bytes), bytes.size());
     return w.finishRequest();
 }
 
@@ -321,7 +322,7 @@ int32_t VProtocol_Client::CmdBinFileReadOpen(int32_t first, int32_t second, cons
         qCDebug(acmLog).noquote() << "a[0]==" << QString(QChar(char(u & 0xFF))) << "a[1]==" << QString(QChar(char((u >> 8) & 0xFF)))
                            << "a[2]==" << QString(QChar(char((u >> 16) & 0xFF))) << "a[3]==" << QString(QChar(char(u >> 24)));
     }
-    const QByteArray name = charCountBytes(fileName);
+    const QByteArray name = utf8Bytes(fileName);
     FrameWriter w = writerFor(this, 'e', 0x01);
     w.byte(first).byte(second).bytes(asBytes(name), name.size());
     return w.finishRequest();

@@ -85,6 +85,7 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status)
     case 't': program(r, sub, state, w, now); break;
     case 'v': axes(r, sub, state, w, now); break;
     case 'A': case 'B': case 'D': answered = variables(r, code, w); break;
+    case 'c': case 'e': case 'i': case 0x83: case 0x84: case 0x85: m_files.reply(r, code, sub, state, w); break;
     default: answered = others(r, code, sub, state, w); break;
     }
     if (!answered)
@@ -119,6 +120,7 @@ bool ControllerModel::variables(const FrameReader& r, uint8_t code, FrameWriter&
     if (code == 'D') {
         for (int i = 0; i < count; ++i)
             m_vars[r.int32At(9 + 8 * i)] = r.int32At(13 + 8 * i);
+        m_files.variablesWritten(m_vars);
         w.code('D');
         return true;
     }
@@ -134,8 +136,6 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
     case 'p': w.code('p').byte(st); break;
     case 'x': w.code('x').byte(st).int32(0).int32(0); break;
     case 'y': case 0x80: case 0x81: w.code(code).byte(st); break;
-    case 0x84: w.code(code).byte(st).byte(0); break;
-    case 'c': w.code('c').byte(sub).byte(sub == 2 ? 0 : st); break;
     case 'd':
         w.code('d').byte(sub);
         if (sub == 1 || sub == 6)
@@ -143,7 +143,6 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
         else if (sub != 4)
             w.byte(st);
         break;
-    case 'e': w.code('e').byte(sub); break;
     case 'f':
         if (st == 0 && sub == 3) {
             m_running = 0;
@@ -159,11 +158,6 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
         w.code('g').byte(sub).text(m_running ? "O1234" : idle.constData(), 100).byte(0);
         break;
     }
-    case 'i':
-        w.code('i').byte(sub).byte(st);
-        if (sub == 3)
-            w.byte(0);
-        break;
     case 'u':
         if (sub == 2 && st == 0)
             m_bits[bitKey(arg(r, 0), arg(r, 1), arg(r, 2))] = arg(r, 3);
@@ -177,12 +171,6 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
         if (sub == 3 || sub == 4 || sub == 11)
             w.int32(st);
         else
-            w.byte(st);
-        break;
-    case 0x83: w.code(0x83).byte(sub).byte(st); break;
-    case 0x85:
-        w.code(0x85).byte(sub);
-        if (sub == 1)
             w.byte(st);
         break;
     default:

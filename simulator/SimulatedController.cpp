@@ -91,6 +91,7 @@ int32_t SimulatedController::variable(int32_t a) const { return m_thread ? m_thr
 void SimulatedController::setVariable(int32_t a, int32_t v) { if (m_thread) m_thread->model.setVariable(a, v); }
 void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_thread) m_thread->model.raiseAlarm(a, b, c); }
 int32_t SimulatedController::axisPosition(int32_t ch, int32_t axis) const { return m_thread ? m_thread->model.axisPosition(ch, axis) : 0; }
+ControllerFiles* SimulatedController::files() { return m_thread ? &m_thread->model.files() : nullptr; }
 
 bool SimulatedController::startAddressService(quint16 port) { return m_thread && m_thread->startAddressService(port); }
 QList<QByteArray> SimulatedController::receivedAddressTexts() const

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+class ControllerFiles;
 class SerialEndpoint;
 class SimulatorThread;
 
@@ -46,6 +47,8 @@ public:
     void setVariable(int32_t address, int32_t value);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
+    // The controller's files, error files, error texts and samples; null before start().
+    ControllerFiles* files();
 
 private:
     std::unique_ptr<SimulatorThread> m_thread;

@@ -1,0 +1,325 @@
+// Controller files over the command connection: binary files written in pieces, the error
+// files of channels 0..8, the current error text, file information, and the binary reads.
+#include "AsynchronousClient.h"
+#include "LogCategory.h"
+#include "CommCodes.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+const char* const kBinFileOpenSig = "long int AsynchronousClient::binFileOpen(long int, QString)";
+const char* const kBinFileWriteSig = "long int AsynchronousClient::binFileWrite(QString)";
+const char* const kBinFileCloseSig = "long int AsynchronousClient::binFileClose()";
+const char* const kErrorFileSig = "char* AsynchronousClient::getCncCurrentError(long int)";
+const char* const kErrorTextSig = "long int AsynchronousClient::getCurErrString(long int, long int, char*)";
+const char* const kFileInfSig = "long int AsynchronousClient::getCncFileInf(long int, long int, QString, char*)";
+const char* const kReadOpenSig = "long int AsynchronousClient::binFileReadOpen(long int, long int, QString)";
+const char* const kReadSig = "long int AsynchronousClient::binFileRead()";
+const char* const kReReadSig = "long int AsynchronousClient::binFileReRead()";
+
+constexpr int kFilePieceBytes = 200;
+constexpr int32_t kErrorFileChannelVar = 120139;
+constexpr int32_t kErrorFileRequestVar = 120138;
+constexpr int32_t kCurrentErrors = 1;
+constexpr int32_t kErrorHistory = 2;
+constexpr int kReadyPauseMs = 500;
+// A reply state with which the controller announces an execution alarm.
+constexpr int32_t kExecutionAlarmState = 100;
+
+// The end of content's next piece from `from`: as many characters as fit in kFilePieceBytes of
+// UTF-8, never splitting one. For ASCII text that is 200 characters.
+int pieceEnd(const QString& content, int from, int* pieceBytes)
+{
+    int end = from, bytes = 0;
+    while (end < content.size()) {
+        const int units = content.at(end).isHighSurrogate() && end + 1 < content.size() ? 2 : 1;
+        const int size = content.mid(end, units).toUtf8().size();
+        if (bytes + size > kFilePieceBytes)
+            break;
+        bytes += size;
+        end += units;
+    }
+    *pieceBytes = bytes;
+    return end;
+}
+
+// Selector s: channel s / 10 (0..8), the history when s ends in 1, the current errors in 0.
+bool errorFileSelector(int32_t selector, int32_t* channel, bool* history)
+{
+    if (selector < 0 || selector > 81 || selector % 10 > 1)
+        return false;
+    *channel = selector / 10;
+    *history = selector % 10 == 1;
+    return true;
+}
+
+QByteArray errorFilePath(int32_t channel, bool history)
+{
+    return "sys000" + QByteArray::number(channel) + (history ? "/error/hisError.error" : "/error/curError.error");
+}
+
+// The caller's buffer has no size: at most CallerBuffer::TextBytes bytes go into it, the text
+// (cut if longer) and a terminating 0.
+bool copyTerminated(const QByteArray& bytes, char* out)
+{
+    const int n = std::min(bytes.size(), CallerBuffer::TextBytes - 1);
+    std::memcpy(out, bytes.constData(), size_t(n));
+    out[n] = '\0';
+    return n == bytes.size();
+}
+
+// The announced length of an error text: its head carries it in decimal.
+int64_t announcedLength(const QByteArray& head)
+{
+    const int nul = head.indexOf('\0');
+    bool ok = false;
+    const qlonglong n = QString::fromUtf8(nul >= 0 ? head.left(nul) : head).trimmed().toLongLong(&ok);
+    return ok && n > 0 ? n : 0;
+}
+
+bool isLatin1(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+}
+
+int32_t AsynchronousClient::binFileOpen(int32_t type, const QString& fileName)
+{
+    return runCommand(kBinFileOpenSig, [&] { return CmdBinFileOpen(type, fileName); });
+}
+
+int32_t AsynchronousClient::binFileWrite(const QString& text)
+{
+    return runCommand(kBinFileWriteSig, [&] { return CmdBinFileWrite(text); });
+}
+
+int32_t AsynchronousClient::binFileClose()
+{
+    return runCommand(kBinFileCloseSig, [&] { return CmdBinFileClose(); });
+}
+
+// Each step takes the lock on its own. The pieces are cut by UTF-8 bytes, not characters, so a
+// piece of non-ASCII text still fits its frame and the file gets every byte; a piece that filled
+// all 200 bytes is followed by another, empty at the content's end.
+int32_t AsynchronousClient::writeCncFile(int32_t type, const QString& fileName, const QString& content)
+{
+    if (binFileOpen(type, fileName) != ResultCode::Success)
+        return ResultCode::FileOpenFailed;
+    for (int from = 0;;) {
+        int bytes = 0;
+        const int end = pieceEnd(content, from, &bytes);
+        if (binFileWrite(content.mid(from, end - from)) != ResultCode::Success)
+            return ResultCode::FileWriteFailed;
+        if (end >= content.size() && bytes < kFilePieceBytes)
+            break;
+        from = end;
+    }
+    return binFileClose() == ResultCode::Success ? ResultCode::Success : ResultCode::FileCloseFailed;
+}
+
+// Holds the lock throughout, the 500 ms pause included. The three flags are cleared when the
+// exchange starts and however it ends: flags left by an exchange whose wait failed would
+// otherwise make a later refused open send a close and report success. Two bounds keep a
+// controller that never stops from holding the caller: a piece that keeps failing is sent at
+// most kErrorFileReadAttempts times, and a file past kMostErrorFileBytes is refused (status 3).
+// A piece that failed is not hidden by a good close: the status is the failure's.
+const char* AsynchronousClient::getCncCurrentError(int32_t channel)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto clearFlags = [this] { errFileOpenFlag = errFileShortReplyFlag = errFileEndFlag = false; };
+        clearFlags();
+        recvFileData = QByteArray(1, '0');
+        const auto finish = [&](int32_t status) {
+            recvFileData[0] = QByteArray::number(status).at(0);
+            if (logFlags & LogFlag::Progress)
+                qCDebug(acmLog).noquote() << "getCncCurrentError" << "datez_size" << recvFileData.size();
+            clearFlags();
+            errorFileText = QByteArray(recvFileData.constData(), recvFileData.size());
+            return errorFileText.constData();
+        };
+        const auto refuse = [&](int32_t status, const char* message) {
+            if (logFlags & LogFlag::Errors)
+                qCDebug(acmLog).noquote() << "getCncCurrentError" << message;
+            recvFileData.append(message);
+            return finish(status);
+        };
+        const auto failedWait = [&]() -> const char* {
+            clearFlags();
+            return nullptr;
+        };
+        // One request of the exchange; false when its wait failed.
+        const auto step = [&](int32_t frameLength, int32_t& r) {
+            const Exchange done = queueAndExchange(frameLength, false);
+            if (!done.replied)
+                return false;
+            if (syncMode == 1 && replyErrorFlag)
+                r = replyStatus == kExecutionAlarmState ? ResultCode::ControllerFailure : ResultCode::ReplyFailed;
+            else if (syncMode == 1 && replyStatus == kExecutionAlarmState)
+                r = ResultCode::ControllerFailure;
+            else
+                r = done.result;
+            return true;
+        };
+
+        if (!socketConnected()) {
+            if (logFlags & LogFlag::Errors)
+                logDisconnected(kErrorFileSig);
+            recvFileData.append("SocketDisconnected");
+            const char* text = finish(ResultCode::NotConnected);
+            qCDebug(acmLog).noquote() << "fileReadDate == " << text;
+            return text;
+        }
+        int32_t fileChannel = 0;
+        bool history = false;
+        if (!errorFileSelector(channel, &fileChannel, &history))
+            return refuse(ResultCode::ErrorFileBadSelector, "Channel selection error");
+
+        // Ask the controller to prepare the file. A request it did not take is a failure of
+        // its own; it must not go on to open whatever file was there before.
+        const int32_t request = history ? kErrorHistory : kCurrentErrors;
+        int32_t r = fileWriteVars(&kErrorFileChannelVar, 1, &fileChannel);
+        if (r == ResultCode::Success)
+            r = fileWriteVars(&kErrorFileRequestVar, 1, &request);
+        if (r == ResultCode::NoValidReply)
+            return failedWait();
+        if (r != ResultCode::Success)
+            return finish(r);
+        busyWaitMs(kReadyPauseMs);
+        // A read-back that brought no value proves nothing: not ready, like a value other than 0.
+        int32_t pending = -1;
+        r = fileReadVars(&kErrorFileRequestVar, 1, &pending);
+        if (r == ResultCode::NoValidReply)
+            return failedWait();
+        if (r != ResultCode::Success || pending != 0)
+            return refuse(ResultCode::ErrorFileNotReady, "timeout get curErrorerror file");
+
+        const QByteArray path = errorFilePath(fileChannel, history);
+        if (logFlags & LogFlag::Progress)
+            qCDebug(acmLog).noquote() << "getCncCurrentError" << "channelName1=" << QString::fromLatin1(path);
+        if (!step(CmdGetCncCurrentErrorOpen(path.constData()), r))
+            return failedWait();
+        if (r == ResultCode::Success)
+            errFileOpenFlag = errFileShortReplyFlag = true;
+        if (!errFileOpenFlag && (logFlags & LogFlag::Errors))
+            qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile open false";
+
+        // A reply shorter than a full piece's frame clears errFileOpenFlag (sendAndWait).
+        int32_t pieceFailure = ResultCode::Success;
+        int failuresInRow = 0;
+        while (errFileOpenFlag && errFileShortReplyFlag) {
+            if (!step(CmdGetCncCurrentErrorRead(), r))
+                return failedWait();
+            if (r == ResultCode::Success) {
+                errFileEndFlag = true;
+                pieceFailure = ResultCode::Success;
+                failuresInRow = 0;
+                if (recvFileData.size() - 1 > kMostErrorFileBytes) {
+                    qCDebug(acmLog).noquote() << "getCncCurrentError" << "error file longer than" << kMostErrorFileBytes;
+                    pieceFailure = ResultCode::ReplyFailed;
+                    break;
+                }
+            } else if (!errFileEndFlag) {
+                if (logFlags & LogFlag::Errors)
+                    qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile read false";
+                errFileShortReplyFlag = false;
+            } else {
+                pieceFailure = r;
+                if (++failuresInRow >= kErrorFileReadAttempts)
+                    break;
+            }
+        }
+        if (errFileEndFlag && !step(CmdGetCncCurrentErrorClose(), r))
+            return failedWait();
+        return finish(pieceFailure != ResultCode::Success ? pieceFailure : r);
+    } catch (...) {
+        qCDebug(acmLog).noquote() << kErrorFileSig << "exception";
+        return nullptr;
+    }
+}
+
+// The head announces the text's length; text requests follow until that much has come. The
+// caller's buffer gets at most CallerBuffer::TextBytes bytes, terminated, and is emptied when
+// the call fails. A controller that announces more than it sends is asked at most
+// kErrorTextEmptyReplies times in a row in vain (113), and no more than the buffer holds is
+// asked for.
+int32_t AsynchronousClient::getCurErrString(int32_t channel, int32_t value, char* text)
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!socketConnected()) {
+            logDisconnected(kErrorTextSig);
+            if (text)
+                text[0] = '\0';
+            return ResultCode::NotConnected;
+        }
+        if (!text)
+            return ResultCode::ArgumentOutOfRange;
+        text[0] = '\0';
+        recvFileData.clear();
+        const Exchange head = queueAndExchange(CmdGetCurErrString(channel, value), false);
+        if (!head.replied || head.result != ResultCode::Success)
+            return ResultCode::ErrorTextHeadFailed;
+        const int64_t announced = announcedLength(recvFileData);
+        const int wanted = int(std::min<int64_t>(announced, CallerBuffer::TextBytes - 1));
+        QByteArray collected;
+        for (int emptyReplies = 0; collected.size() < wanted;) {
+            recvFileData.clear();
+            const Exchange part = queueAndExchange(CmdGetCurErrStringData(), false);
+            if (!part.replied || part.result != ResultCode::Success)
+                return ResultCode::ErrorTextDataFailed;
+            emptyReplies = recvFileData.isEmpty() ? emptyReplies + 1 : 0;
+            if (emptyReplies >= kErrorTextEmptyReplies)
+                return ResultCode::ErrorTextDataFailed;
+            collected += recvFileData;
+        }
+        if ((!copyTerminated(collected, text) || announced > wanted) && (logFlags & LogFlag::Errors))
+            qCDebug(acmLog).noquote() << kErrorTextSig << "text cut to" << (CallerBuffer::TextBytes - 1) << "of" << announced;
+        return ResultCode::Success;
+    } catch (...) {
+        qCDebug(acmLog).noquote() << kErrorTextSig << "exception";
+        return ResultCode::ErrorTextDataFailed;
+    }
+}
+
+// The path goes as Latin-1, one byte a character: a name with other characters would name
+// another file, so it is refused (1). info gets the answer as UTF-8, at most
+// CallerBuffer::TextBytes bytes with the terminating 0 (a reply frame holds less than that),
+// and is emptied when the call fails.
+int32_t AsynchronousClient::getCncFileInf(int32_t type, int32_t channel, const QString& fileName, char* info)
+{
+    if (info)
+        info[0] = '\0';
+    if ((type != 0 && type != 1) || !info || !isLatin1(fileName))
+        return ResultCode::ArgumentOutOfRange;
+    const QString path = QStringLiteral("/home/root/veko/usr/") + (channel <= 9 ? QStringLiteral("sys000") : QStringLiteral("sys00")) +
+                         QString::number(channel) + (type == 0 ? QStringLiteral("/plc/") : QStringLiteral("/program/")) + fileName;
+    return runCommand(kFileInfSig,
+                      [&] {
+                          recvFileData.clear();
+                          isSetFileOk = false;
+                          return CmdGetCncFileInf(path);
+                      },
+                      [&](int32_t) { copyTerminated(recvFileData, info); }, CollapseTo3);
+}
+
+int32_t AsynchronousClient::binFileReadOpen(int32_t first, int32_t second, const QString& fileName)
+{
+    return runCommand(kReadOpenSig, [&] {
+        qCDebug(acmLog).noquote() << "type==" << first << second << "fileName==" << fileName;
+        return CmdBinFileReadOpen(first, second, fileName);
+    });
+}
+
+int32_t AsynchronousClient::binFileRead()
+{
+    return runCommand(kReadSig, [&] { return CmdBinFileRead(); });
+}
+
+int32_t AsynchronousClient::binFileReRead()
+{
+    return runCommand(kReReadSig, [&] { return CmdBinFileReRead(); });
+}
