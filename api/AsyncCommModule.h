@@ -165,6 +165,19 @@ ACM_EXPORT CncLong SetCncStaticIp(CncLong arg1, CncLong arg2, CncLong arg3, CncL
 /* ---- controller type ---- */
 ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
 
+/* ---- controller files and error files ---- */
+ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
+ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID);
+ACM_EXPORT char* getCncCurrentError(CncLong channel, int cncID);
+ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, int cncID);
+
+/* ---- FTP uploads ---- */
+ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUploadFileDes(char* source, char* destination, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUpdateSystem(char* source, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpMkdir(char* desPath, char* hostIp, int cncID);
+ACM_EXPORT double getFtpUploadFileProgress(int cncID);
+
 #ifdef __cplusplus
 }
 #endif

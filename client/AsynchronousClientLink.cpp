@@ -51,6 +51,7 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
             return false;
         const int32_t one = 1;
         writeVars(&kLinkMarkerVar, 1, &one);
+        std::lock_guard<std::mutex> lock(mutex); // the FTP operations read it under the lock
         lastIp = host;
         return true;
     } catch (...) {

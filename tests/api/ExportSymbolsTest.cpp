@@ -25,6 +25,24 @@ std::set<std::string> headerNames()
     return names;
 }
 
+// The names under "global:" in the version script, the list the library promises.
+std::set<std::string> versionScriptNames()
+{
+    std::ifstream in(ACM_VERSION_SCRIPT);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string s = text.str();
+    s = std::regex_replace(s, std::regex(R"(/\*[\s\S]*?\*/)"), "");
+    const size_t from = s.find("global:");
+    const size_t to = s.find("local:");
+    std::set<std::string> names;
+    const std::string body = s.substr(from + 7, to - from - 7);
+    const std::regex entry(R"((\w+)\s*;)");
+    for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it)
+        names.insert((*it)[1]);
+    return names;
+}
+
 std::set<std::string> dynamicSymbols()
 {
     const std::string command = std::string("nm -D --defined-only ") + ACM_SHARED_LIBRARY;
@@ -47,8 +65,8 @@ std::set<std::string> dynamicSymbols()
 
 TEST(ExportSymbols, ExactlyTheHeaderFunctionsAreExportedWithOneVersion)
 {
-    const std::set<std::string> names = headerNames();
-    EXPECT_EQ(names.size(), 76u);
+    const std::set<std::string> names = versionScriptNames();
+    EXPECT_EQ(headerNames(), names) << "the header declares what the version script exports";
     std::set<std::string> expected{"ACM_1.0"};
     for (const std::string& n : names)
         expected.insert(n + "@@ACM_1.0");
@@ -59,7 +77,7 @@ TEST(ExportSymbols, EveryExportResolvesByItsPlainName)
 {
     void* library = dlopen(ACM_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
-    for (const std::string& n : headerNames())
+    for (const std::string& n : versionScriptNames())
         EXPECT_NE(dlsym(library, n.c_str()), nullptr) << n;
     EXPECT_NE(dlvsym(library, "connect", "ACM_1.0"), nullptr);
     EXPECT_NE(dlsym(library, "connect"), dlsym(RTLD_DEFAULT, "connect")) << "the C library's connect is another";

@@ -1,0 +1,37 @@
+// Exports of controller files and error files; all but the error text run on the target-level client.
+#include "ExportFrame.h"
+
+using namespace ExportFrame;
+
+extern "C" {
+
+CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID)
+{
+    return onMain(cncID, [&](AsynchronousClient& c) {
+        if (!fileName)
+            return ResultCode::ArgumentOutOfRange;
+        return c.getCncFileInf(type, channel, QString::fromUtf8(fileName), info);
+    });
+}
+
+CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID)
+{
+    return onMain(cncID, [&](AsynchronousClient& c) {
+        if (!fileName || !content)
+            return ResultCode::ArgumentOutOfRange;
+        return c.writeCncFile(type, QString::fromUtf8(fileName), QString::fromUtf8(content));
+    });
+}
+
+char* getCncCurrentError(CncLong channel, int cncID)
+{
+    return onTarget<char*>(cncID, nullptr,
+                           [&](TargetCnc& t) { return const_cast<char*>(t.mainClient.getCncCurrentError(channel)); });
+}
+
+CncLong getCurErrString(CncLong channel, CncLong value, char* text, int cncID)
+{
+    return onChannel(cncID, channel, [&](AsynchronousClient& c) { return c.getCurErrString(channel, value, text); });
+}
+
+} // extern "C"
