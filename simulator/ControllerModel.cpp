@@ -85,6 +85,11 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status)
     case 't': program(r, sub, state, w, now); break;
     case 'v': axes(r, sub, state, w, now); break;
     case 'A': case 'B': case 'D': answered = variables(r, code, w); break;
+    case 'd': case 'f':
+        answered = ProgramStore::handles(code, sub)
+                       ? m_programs.reply(r, code, sub, status != kDefaultStatus ? std::optional<int>(status) : std::nullopt, w)
+                       : others(r, code, sub, state, w);
+        break;
     default: answered = others(r, code, sub, state, w); break;
     }
     if (!answered)

@@ -1,5 +1,6 @@
 #pragma once
 #include "AxisModel.h"
+#include "ProgramStore.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -32,6 +33,7 @@ public:
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
     bool isRunning() const;
+    ProgramStore& programs() { return m_programs; }
 
 private:
     using Now = AxisModel::Clock::time_point;
@@ -60,4 +62,5 @@ private:
     int32_t m_alarm[3] = {0, 0, 0};
     int32_t m_running = 0;
     bool m_emergencyStop = false;
+    ProgramStore m_programs; // the text transfer and the start by name
 };
