@@ -95,7 +95,9 @@ TEST_F(TransferResendTest, AsynchronousTransferWaitsForRoomInTheQueue)
     const QByteArray text = programOf(5000);
     // Two frames fill the queue: most blocks have to wait for the worker to send one.
     EXPECT_EQ(client->overwrite(text.constData()), 0);
-    EXPECT_EQ(client->fileEnd(), 0);
+    // The file end is no text block: like any command it finds the queue full (4) until the
+    // worker has sent the last blocks.
+    ASSERT_TRUE(waitUntil([&] { return client->fileEnd() != ResultCode::QueueFull; }, 5000));
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 4) == 1; }, 5000));
     EXPECT_EQ(sim->programText(1, "O4"), text);
     EXPECT_EQ(transferShapes(*sim).back(), "d4");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// Shared pieces of the program text transfer tests.
+// Shared pieces of the tests of the program text transfer and the remote buffer.
 
 // A part program of exactly size bytes whose lines are numbered, so that a block out of
 // place, lost or sent twice shows in a byte comparison.
