@@ -299,4 +299,31 @@ private:
     std::unique_ptr<Transport> transport;
     std::unique_ptr<IoThread> serialIo;         // the serial port's own thread, made with the port
     std::unique_ptr<Transport> serialTransport; // made by connect232Com; goes before serialIo
+
+    // ---- program text transfer (AsynchronousClientTransfer.cpp) ----
+public:
+    // Text and names end at their first byte that is 0 or has the top bit set; text goes in
+    // blocks of 400 bytes. Results as for every command, and: 100 when the controller raised an
+    // execution alarm on a declaration, query or block; 1 for overwrite and append without an
+    // accepted declaration and for a null text or name.
+    int32_t setTransFileType(int32_t type, int32_t channel, const char* fileName, bool queryOnly);
+    int32_t overwrite(const char* text);
+    // A full block that the controller refuses goes again as it was, after a pause, at most
+    // kBlockResendLimit times; then, and when the command queue of an asynchronous client stays
+    // full for kQueueRoomWaitMs, the transfer stops with ResultCode::TransferStalled and an error
+    // report (errorCmd 3, cmdState the last refusal's result code). The blocks before it are stored.
+    int32_t append(const char* text);
+    int32_t fileEnd();
+    int32_t uploadFile(int32_t type, int32_t channel, const char* fileName, const char* text);
+    int32_t cycStart(int32_t channel, const char* fileName);
+
+    static constexpr int kTextBlockSize = 400;
+    static constexpr int kBlockResendLimit = 20;
+    static constexpr int kBlockResendPauseMs = 50; // a controller short of memory needs time to free some
+    static constexpr int kQueueRoomWaitMs = 4000;  // longer than the worker's two unanswered exchanges
+
+private:
+    bool transferLinkUp(const char* signature);
+    Exchange transferExchange(const QByteArray& frame);
+    Exchange queueTextBlock(std::unique_lock<std::mutex>& lock, const QByteArray& frame);
 };

@@ -9,6 +9,8 @@ constexpr int32_t Success = 0;              // answered without failure, or queu
 constexpr int32_t ArgumentOutOfRange = 1;   // unknown target, bad channel, a method's own check
 constexpr int32_t ReplyFailed = 3;          // a reply failed, for the calls that collapse failures
 constexpr int32_t QueueFull = 4;            // the command queue holds two frames already
+constexpr int32_t TransferStalled = 5;      // a program text transfer stopped: the controller kept refusing
+                                            // a full block, or the command queue stayed full
 constexpr int32_t NeedsAsyncMode = 6;       // bit registration on a synchronous client
 constexpr int32_t NotConnected = 7;         // the link is not up
 constexpr int32_t UdpPortNotBound = 10;     // the address-setting port could not be bound

@@ -51,10 +51,12 @@ uint8_t fileTypeByte(int32_t fileType)
     }
 }
 
+// Program text is 7-bit: it ends at its first byte that is 0 or has the top bit set. Counts at
+// most one byte past the limit, enough to tell a text that is too long.
 int32_t textLength(const char* text)
 {
     int32_t n = 0;
-    while (text[n] != 0 && n <= kProgramTextLimit)
+    while (static_cast<signed char>(text[n]) > 0 && n <= kProgramTextLimit)
         ++n;
     return n;
 }

@@ -86,6 +86,11 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status)
     case 'v': axes(r, sub, state, w, now); break;
     case 'A': case 'B': case 'D': answered = variables(r, code, w); break;
     case 'c': case 'e': case 'i': case 0x83: case 0x84: case 0x85: m_files.reply(r, code, sub, state, w); break;
+    case 'd': case 'f':
+        answered = ProgramStore::handles(code, sub)
+                       ? m_programs.reply(r, code, sub, status != kDefaultStatus ? std::optional<int>(status) : std::nullopt, w)
+                       : others(r, code, sub, state, w);
+        break;
     default: answered = others(r, code, sub, state, w); break;
     }
     if (!answered)

@@ -1,6 +1,7 @@
 #pragma once
 #include "AxisModel.h"
 #include "ControllerFiles.h"
+#include "ProgramStore.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -34,6 +35,7 @@ public:
     int32_t axisPosition(int32_t channel, int32_t axis) const;
     bool isRunning() const;
     ControllerFiles& files() { return m_files; }
+    ProgramStore& programs() { return m_programs; }
 
 private:
     using Now = AxisModel::Clock::time_point;
@@ -63,4 +65,5 @@ private:
     int32_t m_running = 0;
     bool m_emergencyStop = false;
     ControllerFiles m_files;
+    ProgramStore m_programs; // the text transfer and the start by name
 };

@@ -93,6 +93,13 @@ void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_th
 int32_t SimulatedController::axisPosition(int32_t ch, int32_t axis) const { return m_thread ? m_thread->model.axisPosition(ch, axis) : 0; }
 ControllerFiles* SimulatedController::files() { return m_thread ? &m_thread->model.files() : nullptr; }
 
+QByteArray SimulatedController::programText(int32_t ch, const QByteArray& name) const { return m_thread ? m_thread->model.programs().programText(ch, name) : QByteArray(); }
+void SimulatedController::setProgramText(int32_t ch, const QByteArray& name, const QByteArray& text) { if (m_thread) m_thread->model.programs().setProgramText(ch, name, text); }
+void SimulatedController::setRunningProgram(int32_t ch, const QByteArray& name) { if (m_thread) m_thread->model.programs().setRunningProgram(ch, name); }
+QByteArray SimulatedController::runningProgram(int32_t ch) const { return m_thread ? m_thread->model.programs().runningProgram(ch) : QByteArray(); }
+void SimulatedController::setDncCapacity(int bytes) { if (m_thread) m_thread->model.programs().setDncCapacity(bytes); }
+void SimulatedController::setBusyPhases(int everyNth, int busyMs) { if (m_thread) m_thread->model.programs().setBusyPhases(everyNth, busyMs); }
+
 bool SimulatedController::startAddressService(quint16 port) { return m_thread && m_thread->startAddressService(port); }
 QList<QByteArray> SimulatedController::receivedAddressTexts() const
 {

@@ -50,6 +50,14 @@ public:
     // The controller's files, error files, error texts and samples; null before start().
     ControllerFiles* files();
 
+    // Program memory of the text transfer and the remote buffer (see ProgramStore).
+    QByteArray programText(int32_t channel, const QByteArray& name) const; // null when absent
+    void setProgramText(int32_t channel, const QByteArray& name, const QByteArray& text);
+    void setRunningProgram(int32_t channel, const QByteArray& name); // empty: none
+    QByteArray runningProgram(int32_t channel) const;
+    void setDncCapacity(int bytes);                      // negative: no limit
+    void setBusyPhases(int everyNthBlock, int busyMs);   // 0: never busy
+
 private:
     std::unique_ptr<SimulatorThread> m_thread;
     std::unique_ptr<SerialEndpoint> m_serial; // uses m_thread's state, so goes first

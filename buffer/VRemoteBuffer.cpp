@@ -1,0 +1,193 @@
+#include "VRemoteBuffer.h"
+
+#include "FrameMode.h"
+#include "TcpTransport.h"
+
+#include <algorithm>
+#include <limits>
+
+// The application's side of the remote buffer: open, close, writes and the state readers.
+
+namespace {
+constexpr int32_t kFirstChannel = 1;
+constexpr int32_t kLastChannel = 99;
+
+// The declared file: its name and the file type argument of the declaration.
+constexpr int32_t kDncFileType = 1; // sent as 0x01
+constexpr int32_t kMdiFileType = 0; // sent as 0x05
+const char* const kDncFileName = "DNC";
+const char* const kMdiFileName = "MDI";
+
+bool endsText(char c)
+{
+    return static_cast<signed char>(c) <= 0;
+}
+
+qint64 sendableLength(const char* text)
+{
+    qint64 n = 0;
+    while (!endsText(text[n]))
+        ++n;
+    return n;
+}
+} // namespace
+
+VRemoteBuffer* VRemoteBuffer::bufOpen(const char* ip, int32_t mode, int32_t channel)
+{
+    if (!ip || (mode != MdiMode && mode != DncMode) || channel < kFirstChannel || channel > kLastChannel)
+        return nullptr;
+    try {
+        auto* buffer = new VRemoteBuffer(QByteArray(ip), mode, channel);
+        buffer->start();
+        return buffer;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+VRemoteBuffer::VRemoteBuffer(const QByteArray& address, int32_t streamMode, int32_t streamChannel)
+    : QThread(nullptr),
+      VProtocol_Client(nullptr, nullptr, FrameTcp),
+      stateText(""),
+      ip(address),
+      mode(streamMode),
+      channel(streamChannel),
+      transport(new TcpTransport),
+      frameMakerBuf(new uint8_t[kFrameBufferSize]())
+{
+    sendBuf = new uint8_t[kFrameBufferSize]();
+    recvBuf = new uint8_t[kFrameBufferSize]();
+    frameMaker.reset(new VProtocol_Client(frameMakerBuf.get(), nullptr, FrameTcp));
+}
+
+VRemoteBuffer::~VRemoteBuffer()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopFlag = true;
+    }
+    wake.notify_all();
+    wait();
+    {
+        // Pairs with the lock the worker takes last: a hand-over race detectors can see.
+        std::lock_guard<std::mutex> lock(mutex);
+    }
+    transport.reset();
+    delete[] sendBuf;
+    delete[] recvBuf;
+    sendBuf = nullptr;
+    recvBuf = nullptr;
+}
+
+int32_t VRemoteBuffer::bufClose(VRemoteBuffer* buffer)
+{
+    if (!buffer)
+        return 0;
+    {
+        std::lock_guard<std::mutex> lock(buffer->mutex);
+        buffer->setState(Closed);
+    }
+    delete buffer; // stops and joins the worker first
+    return 1;
+}
+
+bool VRemoteBuffer::acceptsWrites() const
+{
+    return state == Ready || state == Idle;
+}
+
+QByteArray VRemoteBuffer::declarationFrame(VProtocol_Client& codec) const
+{
+    const bool dnc = mode == DncMode;
+    const int32_t n = codec.CmdSetTransFileType(channel, dnc ? kDncFileType : kMdiFileType, dnc ? kDncFileName : kMdiFileName, false);
+    return QByteArray(reinterpret_cast<const char*>(codec.sendBuf), std::max(n, 0));
+}
+
+int32_t VRemoteBuffer::bufWrite(const char* text)
+{
+    if (!text)
+        return 0;
+    try {
+        const qint64 length = sendableLength(text);
+        std::lock_guard<std::mutex> lock(mutex);
+        const bool mdi = mode == MdiMode;
+        if (!acceptsWrites() || frameQueue.size() > kQueueLimit || (mdi && bytesWritten > byteBudget))
+            return 0;
+        if (mdi && length > std::numeric_limits<int32_t>::max() - qint64(bytesWritten))
+            return 0; // more than the budget could ever count
+        // A byte that ends the text ends the whole write, not just its piece.
+        QList<QByteArray> frames;
+        for (qint64 offset = 0; offset < length; offset += kPieceSize) {
+            char piece[kPieceSize + 1] = {};
+            std::copy(text + offset, text + std::min(length, offset + kPieceSize), piece);
+            const int32_t n = frameMaker->CmdAppend(piece);
+            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker->sendBuf), n));
+        }
+        if (mdi) {
+            const int32_t n = frameMaker->CmdFileEnd();
+            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker->sendBuf), n));
+            bytesWritten += int32_t(length);
+        }
+        frameQueue.append(frames);
+        setState(frameQueue.isEmpty() ? Idle : Ready);
+        wake.notify_all();
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t VRemoteBuffer::bufClear()
+{
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!acceptsWrites())
+            return 0;
+        const QByteArray declaration = declarationFrame(*frameMaker);
+        const int32_t n = frameMaker->CmdOverwrite("");
+        const QByteArray emptyOverwrite(reinterpret_cast<const char*>(frameMaker->sendBuf), n);
+        frameQueue.clear();
+        frameQueue.append(declaration);
+        frameQueue.append(emptyOverwrite);
+        bytesWritten = 0;
+        setState(Ready);
+        wake.notify_all();
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t VRemoteBuffer::getBufValidCnt()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!acceptsWrites())
+        return 0;
+    const qint64 free = mode == DncMode ? qint64(kQueueLimit - frameQueue.size()) * kPieceSize : qint64(byteBudget) - bytesWritten;
+    return int32_t(std::max<qint64>(free, 0));
+}
+
+int32_t VRemoteBuffer::getBufState() const
+{
+    return state;
+}
+
+const char* VRemoteBuffer::getBufStateInf() const
+{
+    return stateText;
+}
+
+// Texts are kept for the buffer's life, so a pointer the application holds never dangles.
+void VRemoteBuffer::setState(int32_t newState, const std::string& text)
+{
+    stateText = stateTexts.insert(text).first->c_str();
+    state = newState;
+}
+
+void VRemoteBuffer::setState(int32_t newState, const char* text)
+{
+    if (text)
+        setState(newState, std::string(text));
+    else
+        state = newState;
+}

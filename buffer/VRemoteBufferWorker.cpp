@@ -1,0 +1,202 @@
+#include "VRemoteBuffer.h"
+
+#include "FrameMode.h"
+#include "Transport.h"
+
+#include <chrono>
+
+// The worker of the remote buffer: connect, declare the file, then send the queued frames one
+// at a time as the controller's replies allow.
+
+namespace {
+// Reply states of the transfer requests.
+constexpr int32_t kStateOk = 0;
+constexpr int32_t kStateParameters = 1;
+constexpr int32_t kStateBusy = 2;        // blocks: stored, but the controller takes no more yet
+constexpr int32_t kStateInUse = 2;       // declaration: the file is being executed
+constexpr int32_t kStateMemoryFull = 3;  // blocks: not stored
+constexpr int32_t kStateAlarm = 100;
+constexpr int32_t kTransferNotReady = 1; // transfer-state query
+
+// Parse results that matter here: an error reply to a transfer request, and the two states of
+// the transfer-state query, which are answers like any other.
+constexpr int kParseHandled = 0;
+constexpr int kParseTransferErrorReply = 3;
+constexpr int kParseTransferNotReady = 7;
+constexpr int kParseTransferState2 = 8;
+
+const char* const kParametersError = "parameters error.";
+const char* const kExecutionAlarm = "CNC系统执行错误报警";
+const char* const kConnectFailed = "Connection to the controller failed.";
+const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
+const char* const kNoValidReply = "No valid reply from the controller within 500 ms; stream stopped.";
+const char* const kErrorReply = "Error reply from the controller.";
+} // namespace
+
+void VRemoteBuffer::run()
+{
+    if (!transport->open(ip, kCommandPort, kConnectTimeoutMs)) {
+        std::lock_guard<std::mutex> lock(mutex); // also the last touch of members: see the destructor
+        setState(Closed, kConnectFailed);
+        return;
+    }
+    connected = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!stopFlag)
+            setState(NeedsDeclaration);
+    }
+    bool streaming = true;
+    while (streaming && !stopFlag) {
+        Step step;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            step = nextStep();
+        }
+        switch (step) {
+        case Step::Wait:
+            pause(kIdleSleepMs, true);
+            if (!transport->checkLink()) { // a connection dropped while idle is not silent either
+                std::lock_guard<std::mutex> lock(mutex);
+                stopStream(kLinkClosed);
+                streaming = false;
+            }
+            break;
+        case Step::Stall:
+            pause(kStallSleepMs, false);
+            break;
+        case Step::Poll: {
+            const int32_t n = CmdTransFileState(); // takes 50 ms: the pace of the polling
+            currentFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
+            streaming = exchange(currentFrame);
+            break;
+        }
+        case Step::Declare:
+            if (declaredOnce)
+                pause(kResendPauseMs, false);
+            declaredOnce = true;
+            currentFrame = declarationFrame(*this);
+            streaming = exchange(currentFrame);
+            break;
+        case Step::Resend:
+            pause(kResendPauseMs, false);
+            streaming = exchange(currentFrame);
+            break;
+        case Step::SendNext:
+            streaming = exchange(currentFrame);
+            break;
+        }
+    }
+    transport->close(kConnectTimeoutMs);
+    connected = false;
+    std::lock_guard<std::mutex> lock(mutex); // the last touch of members: see the destructor
+}
+
+VRemoteBuffer::Step VRemoteBuffer::nextStep()
+{
+    switch (state) {
+    case Ready:
+    case Idle:
+        if (frameQueue.isEmpty()) {
+            setState(Idle, "Command queue is empty.");
+            return Step::Wait;
+        }
+        currentFrame = frameQueue.takeFirst();
+        return Step::SendNext;
+    case Busy:
+        return Step::Poll;
+    case NeedsDeclaration:
+        return Step::Declare;
+    case Refused:
+        return currentFrame.isEmpty() ? Step::Stall : Step::Resend;
+    default:
+        return Step::Stall;
+    }
+}
+
+void VRemoteBuffer::pause(int ms, bool waitForWork)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    wake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopFlag || (waitForWork && !frameQueue.isEmpty()); });
+}
+
+void VRemoteBuffer::stopStream(const char* why)
+{
+    setState(Closed, why);
+}
+
+bool VRemoteBuffer::exchange(const QByteArray& frame)
+{
+    replyFlag = 2;
+    const QByteArray reply = transport->exchange(frame, FrameTcp, kReplyTimeoutMs);
+    replyFlag = 1;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (stopFlag)
+        return false;
+    if (reply.isEmpty() || reply.size() >= kFrameBufferSize) {
+        stopStream(transport->isOpen() ? kNoValidReply : kLinkClosed);
+        return false;
+    }
+    std::copy(reply.constBegin(), reply.constEnd(), recvBuf);
+    const int parsed = analysisReciveBuffer(reply.size());
+    if (parsed == kParseTransferErrorReply) {
+        setState(Refused, kErrorReply);
+    } else if (parsed != kParseHandled && parsed != kParseTransferNotReady && parsed != kParseTransferState2) {
+        stopStream(kNoValidReply); // a reply that answers nothing: the frame's fate is unknown
+        return false;
+    }
+    return true;
+}
+
+// ---- reply callbacks ----
+
+void VRemoteBuffer::onReciveCmdSetFileInf(int32_t status)
+{
+    if (status == kStateOk)
+        setState(Ready, "SetFileInf Ok");
+    else if (status == kStateParameters)
+        setState(Refused, kParametersError);
+    else if (status == kStateInUse)
+        setState(NeedsDeclaration, "target file is been executing.file transmission denied.");
+    else
+        setState(Refused, "CmdSetFileInf:unknow state. state=" + std::to_string(status));
+}
+
+// A block not stored goes again: every state but 0 (stored) and 2 (stored, busy) means the
+// controller does not hold it.
+void VRemoteBuffer::onReciveCmdOverWriteTxt(int32_t status)
+{
+    switch (status) {
+    case kStateOk: setState(Ready, "OverWriteTxt Ok"); break;
+    case kStateParameters: setState(Refused, kParametersError); break;
+    case kStateBusy: setState(Busy, "Cnc Busy"); break;
+    case kStateMemoryFull: setState(Refused, "DNC 内存已满，此笔数据复写失败"); break;
+    case kStateAlarm: setState(Refused, kExecutionAlarm); break;
+    default: setState(Refused, "OverWriteTxt:unknow state. state=" + std::to_string(status)); break;
+    }
+}
+
+void VRemoteBuffer::onReciveCmdAppendTxt(int32_t status)
+{
+    switch (status) {
+    case kStateOk: setState(Ready, "AppendTxt Ok"); break;
+    case kStateParameters: setState(Refused, kParametersError); break;
+    case kStateBusy: setState(Busy); break;
+    case kStateMemoryFull: setState(Refused, "DNC内存已满，此笔数据追加失败"); break;
+    case kStateAlarm: setState(Refused, kExecutionAlarm); break;
+    default: setState(Refused, "AppendTxt:unknow state. state=" + std::to_string(status)); break;
+    }
+}
+
+void VRemoteBuffer::onReciveCmdFileEnd(int32_t)
+{
+    setState(Ready, "fileEnd Ok");
+}
+
+void VRemoteBuffer::onReciveCmdTransFileState(int32_t status)
+{
+    if (status == kStateOk)
+        setState(Ready, "RequestSendNext ok");
+    else if (status == kTransferNotReady)
+        setState(Busy);
+}

@@ -1,0 +1,296 @@
+#include "AsynchronousClient.h"
+#include "LogCategory.h"
+#include "CommCodes.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QString>
+
+#include <algorithm>
+#include <cstring>
+
+// Program text transfer: file declaration and state query, overwrite and append in blocks,
+// file end, the whole upload in one call, and the start of a program by name.
+
+namespace {
+const char* const kSetTransFileTypeSig = "long int AsynchronousClient::setTransFileType(long int, long int, char*, bool)";
+const char* const kOverwriteSig = "long int AsynchronousClient::overwrite(char*)";
+const char* const kAppendSig = "long int AsynchronousClient::append(char*)";
+const char* const kFileEndSig = "long int AsynchronousClient::fileEnd()";
+const char* const kUploadFileSig = "long int AsynchronousClient::uploadFile(long int, long int, char*, char*)";
+const char* const kCycStartSig = "long int AsynchronousClient::cycStart(long int, char*)";
+
+constexpr int32_t kFirstChannel = 1;
+constexpr int32_t kLastChannel = 99;
+// A file type passes when its low four bits are 0, 1 or 2.
+constexpr int32_t kFileTypeKindMask = 0xF;
+constexpr int32_t kLastFileTypeKind = 2;
+// The declaration of this type is not followed by an empty overwrite block.
+constexpr int32_t kTypeDeclaredAlone = 2;
+// The reply state with which the controller announces an execution alarm.
+constexpr int32_t kExecutionAlarmState = 100;
+constexpr int kQueueRoomPollMs = 5;
+
+constexpr int kBlockSize = AsynchronousClient::kTextBlockSize;
+
+bool endsText(char c)
+{
+    return static_cast<signed char>(c) <= 0;
+}
+
+// Bytes of the text before the byte that ends it.
+qint64 sendableLength(const char* text)
+{
+    qint64 n = 0;
+    while (!endsText(text[n]))
+        ++n;
+    return n;
+}
+
+// One block of text, zero-filled; more follows exactly when the block is full.
+struct TextBlock
+{
+    char bytes[kBlockSize + 1] = {};
+    int length = 0;
+    bool moreFollows() const { return length == kBlockSize; }
+};
+
+TextBlock blockAt(const char* text)
+{
+    TextBlock block;
+    while (block.length < kBlockSize && !endsText(text[block.length])) {
+        block.bytes[block.length] = text[block.length];
+        ++block.length;
+    }
+    return block;
+}
+
+void logBlockBytes(const char* signature, const TextBlock& block, qint64 base)
+{
+    for (int i = 0; i < block.length; ++i) {
+        const auto byte = static_cast<unsigned char>(block.bytes[i]);
+        qCDebug(acmLog).noquote() << signature << i << "  maxsize*number+count=" << base + i << "  letter= 0X"
+                           << QString::number(byte, 16).toUpper() << " " << QString(QChar(byte));
+    }
+}
+
+bool channelInRange(int32_t channel)
+{
+    return channel >= kFirstChannel && channel <= kLastChannel;
+}
+} // namespace
+
+bool AsynchronousClient::transferLinkUp(const char* signature)
+{
+    if (socketConnected())
+        return true;
+    if (logFlags & LogFlag::Errors)
+        logDisconnected(signature);
+    return false;
+}
+
+// A transfer reply is judged on its own: the failure flags are cleared before the request, so a
+// block that the controller stored (state 2 leaves the flag as it was) never takes on an earlier
+// reply's failure and is never sent a second time.
+AsynchronousClient::Exchange AsynchronousClient::transferExchange(const QByteArray& frame)
+{
+    replyErrorFlag = false;
+    dncMemoryFull = false;
+    replyStatus = 0;
+    std::copy(frame.constBegin(), frame.constEnd(), sendBuf);
+    const Exchange done = queueAndExchange(frame.size(), false);
+    if (!done.replied || syncMode != 1)
+        return done;
+    if (replyStatus == kExecutionAlarmState)
+        return {true, ResultCode::ControllerFailure};
+    if (dncMemoryFull)
+        return {true, replyErrorCode};
+    return done;
+}
+
+// In asynchronous mode a full queue is waited out with the lock released: the worker takes the
+// lock to take a frame, so holding it would keep the queue full for ever.
+AsynchronousClient::Exchange AsynchronousClient::queueTextBlock(std::unique_lock<std::mutex>& lock,
+                                                                const QByteArray& frame)
+{
+    Exchange done = transferExchange(frame);
+    QElapsedTimer waited;
+    waited.start();
+    while (syncMode != 1 && done.result == ResultCode::QueueFull) {
+        if (waited.elapsed() >= kQueueRoomWaitMs) {
+            onErrorOccured(ErrorCmd::Append, ResultCode::QueueFull, "append: the command queue stayed full; transfer stopped");
+            return {true, ResultCode::TransferStalled};
+        }
+        lock.unlock();
+        busyWaitMs(kQueueRoomPollMs);
+        lock.lock();
+        if (!isConnected)
+            return {true, ResultCode::NotConnected};
+        if (cmdQueue.size() <= queueLimit)
+            done = transferExchange(frame);
+    }
+    return done;
+}
+
+int32_t AsynchronousClient::setTransFileType(int32_t type, int32_t channel, const char* fileName, bool queryOnly)
+{
+    try {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!transferLinkUp(kSetTransFileTypeSig))
+                return ResultCode::NotConnected;
+            if (!fileName || !channelInRange(channel) || (type & kFileTypeKindMask) > kLastFileTypeKind) {
+                if (logFlags & LogFlag::Errors)
+                    qCDebug(acmLog).noquote() << kSetTransFileTypeSig << " ParError channel=" << channel;
+                return ResultCode::ArgumentOutOfRange;
+            }
+            const int32_t n = CmdSetTransFileType(channel, type, fileName, queryOnly);
+            const Exchange done = transferExchange(QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
+            if (!done.replied || queryOnly || type == kTypeDeclaredAlone)
+                return done.result;
+        }
+        // The declaration's own result is not returned: a refused one leaves isSetFileOk false,
+        // which this empty block then answers with 1.
+        return overwrite("");
+    } catch (...) {
+        return ResultCode::NoValidReply;
+    }
+}
+
+namespace {
+void logNoDeclaration(const char* signature, const char* text, int32_t payloadTxtSize)
+{
+    qCDebug(acmLog).noquote() << signature << "ParError: isSetFileOk " << "false" << " txt size(" << sendableLength(text)
+                       << ") > payloadTxtSize(" << payloadTxtSize << ")";
+}
+void logNullText(const char* signature)
+{
+    qCDebug(acmLog).noquote() << signature << " ParError txt=NULL";
+}
+} // namespace
+
+int32_t AsynchronousClient::overwrite(const char* text)
+{
+    try {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!transferLinkUp(kOverwriteSig))
+                return ResultCode::NotConnected;
+            if (!text || !isSetFileOk) {
+                if (logFlags & LogFlag::Errors)
+                    text ? logNoDeclaration(kOverwriteSig, text, payloadTxtSize) : logNullText(kOverwriteSig);
+                return ResultCode::ArgumentOutOfRange;
+            }
+            const TextBlock block = blockAt(text);
+            if (logFlags & LogFlag::Progress)
+                logBlockBytes(kOverwriteSig, block, 0);
+            const int32_t n = CmdOverwrite(block.bytes);
+            const Exchange done = queueTextBlock(lock, QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
+            // A block that was refused, or not queued, ends the transfer here: the rest must not
+            // go without it.
+            if (!done.replied || done.result != ResultCode::Success || !block.moreFollows())
+                return done.result;
+        }
+        return append(text + kBlockSize);
+    } catch (...) {
+        return ResultCode::NoValidReply;
+    }
+}
+
+int32_t AsynchronousClient::append(const char* text)
+{
+    try {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!transferLinkUp(kAppendSig))
+            return ResultCode::NotConnected;
+        if (!text || !isSetFileOk) {
+            if (logFlags & LogFlag::Errors)
+                text ? logNoDeclaration(kAppendSig, text, payloadTxtSize) : logNullText(kAppendSig);
+            return ResultCode::ArgumentOutOfRange;
+        }
+        qint64 offset = 0;
+        int refusals = 0;
+        for (;;) {
+            const TextBlock block = blockAt(text + offset);
+            if (logFlags & LogFlag::Progress)
+                logBlockBytes(kAppendSig, block, offset);
+            const int32_t n = CmdAppend(block.bytes);
+            const Exchange done = queueTextBlock(lock, QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
+            const int32_t result = done.result;
+            // No reply, an execution alarm, or a queue wait that gave up: the transfer ends here.
+            if (!done.replied || result == ResultCode::ControllerFailure || result == ResultCode::TransferStalled ||
+                result == ResultCode::NotConnected)
+                return result;
+            if (result == ResultCode::Success) {
+                offset += block.length;
+                refusals = 0;
+            }
+            if (!block.moreFollows())
+                return result;
+            if (result == ResultCode::Success)
+                continue;
+            // A full block not accepted goes again as it was, a bounded number of times.
+            if (++refusals > kBlockResendLimit) {
+                onErrorOccured(ErrorCmd::Append, result, "append: the controller kept refusing a full block; transfer stopped");
+                return ResultCode::TransferStalled;
+            }
+            busyWaitMs(kBlockResendPauseMs);
+        }
+    } catch (...) {
+        return ResultCode::NoValidReply;
+    }
+}
+
+int32_t AsynchronousClient::fileEnd()
+{
+    return runCommand(kFileEndSig,
+                      [&] {
+                          const int32_t n = CmdFileEnd();
+                          isSetFileOk = false; // closed as soon as the request is queued
+                          return n;
+                      },
+                      nullptr, LogDisconnectWithFlag);
+}
+
+int32_t AsynchronousClient::uploadFile(int32_t type, int32_t channel, const char* fileName, const char* text)
+{
+    const bool log = logFlags & LogFlag::Errors;
+    if (!fileName || std::strchr(fileName, '/')) {
+        if (log)
+            qCDebug(acmLog).noquote() << kUploadFileSig << " filename parameter error ";
+        return ResultCode::ArgumentOutOfRange;
+    }
+    // Checked before anything is sent, so that a bad call leaves no half-declared file behind.
+    if (!text) {
+        if (log)
+            logNullText(kUploadFileSig);
+        return ResultCode::ArgumentOutOfRange;
+    }
+    int32_t result = setTransFileType(type, channel, fileName, false);
+    if (result != ResultCode::Success) {
+        if (log)
+            qCDebug(acmLog).noquote() << kUploadFileSig << " setTransFileType error " << "out =" << result;
+        return result;
+    }
+    result = overwrite(text);
+    if (result != ResultCode::Success) {
+        if (log)
+            qCDebug(acmLog).noquote() << kUploadFileSig << " overwrite error " << "out =" << result;
+        return result;
+    }
+    return fileEnd();
+}
+
+int32_t AsynchronousClient::cycStart(int32_t channel, const char* fileName)
+{
+    return runCommand(kCycStartSig,
+                      [&] {
+                          if (!channelInRange(channel) || !fileName) {
+                              if (logFlags & LogFlag::Errors)
+                                  qCDebug(acmLog).noquote() << kCycStartSig << " ParError channel=" << channel;
+                              return kArgumentsRejected;
+                          }
+                          return CmdCycStart(channel, fileName);
+                      },
+                      nullptr, LogDisconnectWithFlag);
+}

@@ -1,0 +1,61 @@
+#pragma once
+#include <QByteArray>
+#include <QMap>
+#include <QPair>
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+class FrameReader;
+class FrameWriter;
+
+// The controller's side of the program text transfer: programs kept per channel and name, the
+// one file that a transfer writes into (chosen by the last accepted declaration or state query;
+// a file end leaves it chosen, so that the blocks of a remote buffer keep going to it), the
+// program running on each channel, and the DNC memory's limits and busy phases, which tests
+// provoke. Texts are stored as they arrive, so tests compare them byte for byte.
+class ProgramStore
+{
+public:
+    // Whether reply() serves this request: 'd' 1 to 6 and the cycle start by name ('f' 4).
+    static bool handles(uint8_t code, int sub);
+
+    // Writes the reply PDU of one request it handles. A scripted state replaces the state the
+    // store would give; the store then acts as the controller does on that state (a block is kept
+    // on 0 and 2 only, a file is chosen on 0 only). Returns true: every such request is answered.
+    bool reply(const FrameReader& r, uint8_t code, int sub, std::optional<int> scriptedState, FrameWriter& w);
+
+    // Null when the channel holds no such program.
+    QByteArray programText(int32_t channel, const QByteArray& name) const;
+    void setProgramText(int32_t channel, const QByteArray& name, const QByteArray& text);
+    // The program a channel runs; an empty name: none.
+    void setRunningProgram(int32_t channel, const QByteArray& name);
+    QByteArray runningProgram(int32_t channel) const;
+    // Most bytes the file being written may hold; a block beyond it is refused with state 3.
+    // Negative: no limit.
+    void setDncCapacity(int bytes);
+    // Every n-th stored block is answered with state 2 (stored, busy) and the transfer-state
+    // query answers 1 for busyMs after it, 0 after that. n = 0: never busy.
+    void setBusyPhases(int everyNthBlock, int busyMs);
+
+private:
+    using Key = QPair<int32_t, QByteArray>;
+    using Clock = std::chrono::steady_clock;
+
+    int declare(const FrameReader& r, int sub, std::optional<int> scripted);
+    int storeBlock(const FrameReader& r, bool overwrite, std::optional<int> scripted);
+    int startByName(const FrameReader& r, std::optional<int> scripted);
+    bool busy() const;
+
+    mutable std::mutex m_lock;
+    QMap<Key, QByteArray> m_programs;
+    QMap<int32_t, QByteArray> m_running;
+    std::optional<Key> m_target; // the file the transfer writes into
+    int m_capacity = -1;
+    int m_busyEvery = 0;
+    int m_busyMs = 0;
+    int m_storedBlocks = 0;
+    Clock::time_point m_busyUntil{};
+};

@@ -1,0 +1,138 @@
+// Opening and closing remote buffers, and streams that end early: the application always learns
+// of it, and nothing that was not sent is counted as gone.
+#include "RemoteBufferFixture.h"
+
+#include <QElapsedTimer>
+
+#include <string>
+#include <thread>
+
+namespace {
+
+using RemoteBufferLifeTest = RemoteBufferFixture;
+
+const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
+const char* const kNoValidReply = "No valid reply from the controller within 500 ms; stream stopped.";
+
+TEST_F(RemoteBufferLifeTest, OpenRefusesBadArguments)
+{
+    const QByteArray ip = sim->address().toLatin1();
+    EXPECT_EQ(VRemoteBuffer::bufOpen(nullptr, 1, 1), nullptr);
+    for (int32_t mode : {2, -1})
+        EXPECT_EQ(VRemoteBuffer::bufOpen(ip.constData(), mode, 1), nullptr) << mode;
+    for (int32_t channel : {0, 100, -1})
+        EXPECT_EQ(VRemoteBuffer::bufOpen(ip.constData(), 1, channel), nullptr) << channel;
+    EXPECT_EQ(VRemoteBuffer::bufClose(nullptr), 0);
+    EXPECT_EQ(sim->connectionCount(), 0) << "nothing was started";
+}
+
+TEST_F(RemoteBufferLifeTest, NoControllerLeavesTheBufferClosed)
+{
+    const QByteArray ip = sim->address().toLatin1();
+    sim->stop();
+    buffer = VRemoteBuffer::bufOpen(ip.constData(), VRemoteBuffer::DncMode, 1);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    ASSERT_TRUE(waitUntil([&] { return std::string(buffer->getBufStateInf()) == "Connection to the controller failed."; }, 2000));
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->bufClear(), 0);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0);
+}
+
+TEST_F(RemoteBufferLifeTest, CloseEndsTheWorkerWhateverItIsDoing)
+{
+    const QByteArray ip = sim->address().toLatin1();
+    // Closed at once, while connecting or declaring.
+    for (int i = 0; i < 20; ++i) {
+        VRemoteBuffer* b = VRemoteBuffer::bufOpen(ip.constData(), i % 2, 1 + i % 99);
+        ASSERT_NE(b, nullptr);
+        if (i % 3 == 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(i));
+        EXPECT_EQ(VRemoteBuffer::bufClose(b), 1);
+    }
+    // Closed while the worker waits for a reply that does not come.
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 450, -1));
+    for (int i = 0; i < 4; ++i) {
+        VRemoteBuffer* b = openDeclared(VRemoteBuffer::DncMode);
+        ASSERT_NE(b, nullptr);
+        const int before = sim->requestCount('d', 2);
+        ASSERT_EQ(b->bufWrite("G01"), 1);
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) > before; }, 1000));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(VRemoteBuffer::bufClose(b), 1);
+        EXPECT_LT(clock.elapsed(), 800);
+    }
+    // Closed while idle and while polling a busy controller.
+    sim->clearScripts();
+    sim->scriptReply('d', 5, scriptOf(ReplyScript::Status, 1, 0, -1));
+    for (const bool busy : {false, true}) {
+        VRemoteBuffer* b = openDeclared(VRemoteBuffer::DncMode);
+        ASSERT_NE(b, nullptr);
+        if (busy) {
+            sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 2, 0, 1));
+            ASSERT_EQ(b->bufWrite("G01"), 1);
+            ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 5) > 0; }, 1000));
+        }
+        EXPECT_EQ(VRemoteBuffer::bufClose(b), 1);
+    }
+    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 0; }, 2000)) << "every worker closed its connection";
+}
+
+TEST_F(RemoteBufferLifeTest, ConnectionDroppedWhileIdleIsNotSilent)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    sim->dropConnections();
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 1000));
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), kLinkClosed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0);
+}
+
+TEST_F(RemoteBufferLifeTest, ConnectionDroppedMidStreamStopsItAndSendsNothingMore)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    // The fifth piece is taken, and then the controller drops the connection without a reply.
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Close, 0, 0, 1));
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 4));
+    const QByteArray text = programOf(20 * 480);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 2000));
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), kLinkClosed);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0) << "the unsent pieces are not counted as gone";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(sim->requestCount('d', 2), 5);
+    EXPECT_EQ(sim->programText(1, "DNC"), text.left(5 * 480));
+    EXPECT_EQ(sim->connectionCount(), 0) << "no new connection carries the stream on";
+}
+
+TEST_F(RemoteBufferLifeTest, MissingReplyStopsTheStreamInsteadOfGuessing)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 2));
+    const QByteArray text = programOf(10 * 480);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 2000));
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), kNoValidReply);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(sim->requestCount('d', 2), 3) << "the third piece is neither sent again nor followed";
+    EXPECT_EQ(sim->connectionCount(), 0);
+    // A reply that answers nothing leaves the piece in doubt just the same.
+    close(buffer);
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    ReplyScript garbage = scriptOf(ReplyScript::Raw, 0, 0, 1);
+    garbage.raw = QByteArray("\x00\x00\x00\x00\x03\x00\x00\x5A\x01", 9);
+    sim->scriptReply('d', 2, garbage);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 2000));
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), kNoValidReply);
+}
+
+} // namespace

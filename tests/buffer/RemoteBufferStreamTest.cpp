@@ -1,0 +1,160 @@
+// The remote buffer streaming to the simulator: long programs arrive byte for byte through busy
+// phases, refused frames go again exactly as they were, and the capacity figures and limits hold.
+#include "RemoteBufferFixture.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using RemoteBufferStreamTest = RemoteBufferFixture;
+using Shapes = std::vector<std::string>;
+
+// The 480-byte pieces a write of text becomes.
+std::vector<QByteArray> piecesOf(const QByteArray& text)
+{
+    std::vector<QByteArray> pieces;
+    for (int at = 0; at < text.size(); at += VRemoteBuffer::kPieceSize)
+        pieces.push_back(text.mid(at, VRemoteBuffer::kPieceSize));
+    return pieces;
+}
+
+TEST_F(RemoteBufferStreamTest, LongDncStreamArrivesByteExactThroughBusyPhases)
+{
+    sim->setBusyPhases(400, 60); // every 400th piece: stored, then busy for 60 ms
+    buffer = openDeclared(VRemoteBuffer::DncMode, 3);
+    ASSERT_NE(buffer, nullptr);
+    const QByteArray program = programOf(3 * 1024 * 1024);
+    constexpr int kWrite = 200 * 1024; // within the 1000-frame queue
+    std::vector<QByteArray> expectedPieces;
+    for (int at = 0; at < program.size(); at += kWrite) {
+        const QByteArray part = program.mid(at, kWrite);
+        ASSERT_TRUE(writeWhenReady(buffer, part)) << at << " state " << buffer->getBufState();
+        for (const QByteArray& p : piecesOf(part))
+            expectedPieces.push_back(p);
+    }
+    ASSERT_TRUE(waitForStored(buffer, 3, "DNC", program, 60000)) << buffer->getBufState() << " " << buffer->getBufStateInf();
+    EXPECT_EQ(blockTexts(*sim, 2), expectedPieces) << "each piece once, in order";
+    EXPECT_GT(sim->requestCount('d', 5), 0) << "the busy phases were polled through";
+    EXPECT_EQ(transferShapes(*sim).front(), "d1 3 1 DNC");
+    EXPECT_EQ(sim->requestCount('d', 4), 0) << "a DNC stream has no file end";
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), "Command queue is empty.");
+}
+
+TEST_F(RemoteBufferStreamTest, MdiStreamEndsEveryWriteAndKeepsToItsBudget)
+{
+    sim->setBusyPhases(30, 20);
+    buffer = openDeclared(VRemoteBuffer::MdiMode, 2);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->getBufValidCnt(), VRemoteBuffer::kMdiByteBudget);
+    const QByteArray program = programOf(100000);
+    for (int at = 0; at < program.size(); at += 20000)
+        ASSERT_TRUE(writeWhenReady(buffer, program.mid(at, 20000)));
+    ASSERT_TRUE(waitForStored(buffer, 2, "MDI", program));
+    EXPECT_EQ(sim->requestCount('d', 4), 5) << "one file end per write";
+    EXPECT_EQ(transferShapes(*sim).front(), "d1 2 5 MDI");
+    EXPECT_EQ(buffer->getBufValidCnt(), 2400);
+    // Until the budget is exceeded a write is taken, whatever its size; then nothing until bufClear.
+    const QByteArray more = programOf(2400);
+    ASSERT_TRUE(writeWhenReady(buffer, more));
+    ASSERT_TRUE(waitForStored(buffer, 2, "MDI", program + more));
+    EXPECT_EQ(buffer->getBufValidCnt(), 0);
+    ASSERT_EQ(buffer->bufWrite("G"), 1) << "the budget is used up, not exceeded";
+    ASSERT_TRUE(waitForStored(buffer, 2, "MDI", program + more + "G"));
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->bufWrite(""), 0);
+    EXPECT_EQ(buffer->bufClear(), 1);
+    EXPECT_EQ(buffer->getBufValidCnt(), VRemoteBuffer::kMdiByteBudget);
+    ASSERT_TRUE(writeWhenReady(buffer, "G02"));
+    ASSERT_TRUE(waitForStored(buffer, 2, "MDI", "G02")) << "the clear declared the file again and emptied it";
+    ASSERT_TRUE(writeWhenReady(buffer, ""));
+    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('d', 4) == 9; }, 2000)) << "an empty write still ends the file";
+}
+
+TEST_F(RemoteBufferStreamTest, FreeCapacityCountsQueuedFrames)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->getBufValidCnt(), 1000 * 480);
+    // The first piece's reply comes late, so the other ten wait in the queue meanwhile.
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 300, 1));
+    const QByteArray text = programOf(11 * 480);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    EXPECT_TRUE(waitUntil([&] { return buffer->getBufValidCnt() == 475200; }, 250)) << buffer->getBufValidCnt();
+    ASSERT_TRUE(waitForStored(buffer, 1, "DNC", text));
+    EXPECT_EQ(buffer->getBufValidCnt(), 480000);
+}
+
+TEST_F(RemoteBufferStreamTest, RefusedPieceGoesAgainExactlyAsItWas)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    QByteArray errorReply("\x00\x00\x00\x00\x03\x00\x00\xE4\x02", 9);
+    struct Refusal
+    {
+        ReplyScript script;
+        std::string text;
+    };
+    ReplyScript raw = scriptOf(ReplyScript::Raw, 0, 0, -1);
+    raw.raw = errorReply;
+    const Refusal refusals[] = {
+        {scriptOf(ReplyScript::Status, 1, 0, -1), "parameters error."},
+        {scriptOf(ReplyScript::Status, 3, 0, -1), "DNC内存已满，此笔数据追加失败"},
+        {scriptOf(ReplyScript::Status, 100, 0, -1), "CNC系统执行错误报警"},
+        {scriptOf(ReplyScript::Status, 9, 0, -1), "AppendTxt:unknow state. state=9"},
+        {raw, "Error reply from the controller."},
+    };
+    QByteArray stored;
+    for (const Refusal& r : refusals) {
+        sim->clearReceived();
+        sim->scriptReply('d', 2, r.script);
+        const QByteArray text = programOf(1000).mid(int(stored.size() % 7));
+        ASSERT_EQ(buffer->bufWrite(text.constData()), 1) << r.text;
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) >= 3; }, 2000)) << r.text;
+        EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Refused) << r.text;
+        EXPECT_EQ(std::string(buffer->getBufStateInf()), r.text);
+        EXPECT_EQ(buffer->bufWrite("G01"), 0) << "no writes while a frame is refused";
+        sim->clearScripts();
+        stored += text;
+        ASSERT_TRUE(waitForStored(buffer, 1, "DNC", stored)) << r.text;
+        const std::vector<QByteArray> sent = blockTexts(*sim, 2);
+        const std::vector<QByteArray> pieces = piecesOf(text);
+        ASSERT_GE(sent.size(), 4u) << r.text;
+        for (size_t i = 0; i + 2 < sent.size(); ++i)
+            EXPECT_EQ(sent[i], pieces[0]) << r.text << " send " << i;
+        EXPECT_EQ(sent[sent.size() - 2], pieces[1]) << r.text;
+        EXPECT_EQ(sent.back(), pieces[2]) << r.text;
+    }
+}
+
+TEST_F(RemoteBufferStreamTest, BusyReplyPollsTheTransferStateInsteadOfSendingAgain)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    // The clear's empty overwrite is answered "stored, busy"; the controller stays busy a while.
+    sim->scriptReply('d', 3, scriptOf(ReplyScript::Status, 2, 0, 1));
+    sim->scriptReply('d', 5, scriptOf(ReplyScript::Status, 1, 0, 3));
+    sim->clearReceived();
+    ASSERT_EQ(buffer->bufClear(), 1);
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Busy; }, 2000));
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), "Cnc Busy");
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0);
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Idle; }, 2000));
+    ASSERT_TRUE(writeWhenReady(buffer, "G02"));
+    ASSERT_TRUE(waitForStored(buffer, 1, "DNC", "G02"));
+    EXPECT_EQ(transferShapes(*sim), Shapes({"d1 1 1 DNC", "d3 0", "d5", "d5", "d5", "d5", "d2 3"}));
+}
+
+TEST_F(RemoteBufferStreamTest, TextEndsAtItsFirstByteWithTheTopBitSet)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    const QByteArray head = programOf(700);
+    ASSERT_EQ(buffer->bufWrite((head + "\xC3\xA9" + programOf(600)).constData()), 1);
+    ASSERT_TRUE(waitForStored(buffer, 1, "DNC", head));
+    EXPECT_EQ(blockTexts(*sim, 2), piecesOf(head)) << "nothing after the byte that ended the text";
+    EXPECT_EQ(buffer->bufWrite(nullptr), 0);
+}
+
+} // namespace
