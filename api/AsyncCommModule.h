@@ -165,11 +165,30 @@ ACM_EXPORT CncLong SetCncStaticIp(CncLong arg1, CncLong arg2, CncLong arg3, CncL
 /* ---- controller type ---- */
 ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
 
+/* ---- program text transfer ---- */
+ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong overwrite(char* text, CncLong channel, int cncID);
+ACM_EXPORT CncLong append(char* text, CncLong channel, int cncID);
+ACM_EXPORT CncLong fileEnd(CncLong channel, int cncID);
+ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, char* fileName, char* text, int cncID);
+ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
+
 /* ---- controller files and error files ---- */
 ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
 ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID);
 ACM_EXPORT char* getCncCurrentError(CncLong channel, int cncID);
 ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, int cncID);
+
+/* ---- remote buffer ---- */
+typedef struct AcmRemoteBuffer AcmRemoteBuffer;
+ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
+ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, char* text);
+ACM_EXPORT CncLong bufClear(AcmRemoteBuffer* buffer);
+ACM_EXPORT CncLong bufClose(AcmRemoteBuffer* buffer);
+ACM_EXPORT CncLong getBufValidCnt(AcmRemoteBuffer* buffer);
+ACM_EXPORT CncLong getBufState(AcmRemoteBuffer* buffer);
+ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
 
 /* ---- FTP uploads ---- */
 ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID);
