@@ -1,21 +1,46 @@
 #!/bin/sh
 # Installs the built library into a scratch prefix and builds a program against that copy
-# twice: through the CMake package and through pkg-config; the installed simulator program
-# must answer --version.
+# twice, through the CMake package and through pkg-config; both run against the installed
+# simulator program, which must also answer --version.
 set -eu
 build=$1
 source_dir=$2
 version=$3
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+simulator=""
+cleanup() {
+    if [ -n "$simulator" ]; then
+        kill "$simulator" 2>/dev/null || true
+        wait "$simulator" 2>/dev/null || true
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
 cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
 test -f "$scratch/prefix/include/AsyncCommModule.h"
 test -x "$scratch/prefix/bin/cnc-simulator"
 test "$("$scratch/prefix/bin/cnc-simulator" --version)" = "cnc-simulator $version"
+
+# The installed simulator on a free loopback address of its own.
+for host in $(seq 230 250); do
+    address="127.0.0.$host"
+    "$scratch/prefix/bin/cnc-simulator" --listen "$address" > "$scratch/simulator.out" 2>&1 &
+    simulator=$!
+    for _ in $(seq 50); do
+        grep -q listening "$scratch/simulator.out" 2>/dev/null && break
+        kill -0 "$simulator" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q listening "$scratch/simulator.out" && break
+    wait "$simulator" 2>/dev/null || true
+    simulator=""
+done
+test -n "$simulator"
+
 cmake -S "$source_dir/consumer" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$scratch/prefix" > /dev/null
 cmake --build "$scratch/cmake-build" > /dev/null
-"$scratch/cmake-build/consumer"
+"$scratch/cmake-build/consumer" "$address" 2>/dev/null
 libdir=$(dirname "$(find "$scratch/prefix" -name 'AsyncCommModule.pc')")
 flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --cflags --libs AsyncCommModule)
 cc -o "$scratch/pc-consumer" "$source_dir/consumer/consumer.c" $flags
-LD_LIBRARY_PATH="$(dirname "$libdir")" "$scratch/pc-consumer"
+LD_LIBRARY_PATH="$(dirname "$libdir")" "$scratch/pc-consumer" "$address" 2>/dev/null
