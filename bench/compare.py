@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the peer benchmarks in one process run and prints the ratios the library is held to.
 
-usage: bench/compare.py [BUILD_DIR] [--repetitions N] [--many-targets]
+usage: bench/compare.py [BUILD_DIR] [--repetitions N] [--transfers] [--many-targets]
 
 BUILD_DIR is a build configured with -DACM_BUILD_BENCH=ON (default: build-bench). Each figure is
 the best of N repetitions (default 5); a ratio divides two figures of the same run.
@@ -35,6 +35,36 @@ def best_times(benchmarks):
         microseconds = b["real_time"] * {"ns": 1e-3, "us": 1.0, "ms": 1e3}[b["time_unit"]]
         best[name] = min(best.get(name, microseconds), microseconds)
     return best
+
+
+def best_rates(benchmarks):
+    best = {}
+    for b in benchmarks:
+        if b.get("run_type") != "iteration" or "error_occurred" in b or "bytes_per_second" not in b:
+            continue
+        name = b["run_name"].split("/")[0]
+        best[name] = max(best.get(name, 0.0), b["bytes_per_second"])
+    return best
+
+
+def print_transfer_ratios(build, repetitions):
+    runs = run(os.path.join(build, "bench", "transfer_bench"),
+               ["--benchmark_repetitions=%d" % repetitions, "--benchmark_min_time=0.5"])
+    times, rates = best_times(runs), best_rates(runs)
+    failed = False
+    for label, rate_name, round_trip, payload in [
+            ("program text transfer", "TextTransfer", "RawRoundTrip_409_10", 400),
+            ("remote buffer stream", "RemoteBufferStream", "RawRoundTrip_489_10", 480)]:
+        if rate_name not in rates or round_trip not in times:
+            print("%-58s missing" % label)
+            failed = True
+            continue
+        limit = payload / times[round_trip] * 1e6  # bytes per second at one block per round trip
+        ratio = rates[rate_name] / limit
+        failed = failed or ratio < 0.8
+        print("%-58s %8.2f MB/s of %.2f MB/s: %3.0f %%  goal >= 80 %%: %s" % (
+            label, rates[rate_name] / 1e6, limit / 1e6, 100 * ratio, "met" if ratio >= 0.8 else "MISSED"))
+    return failed
 
 
 def counters(benchmarks, name):
@@ -72,6 +102,10 @@ def main():
         verdict = "" if goal is None else ("  goal <= %.1f: %s" % (goal, "met" if ratio <= goal else "MISSED"))
         failed = failed or (goal is not None and ratio > goal)
         print("%-58s %8.2f%s" % (label, ratio, verdict))
+    print()
+    if "--transfers" in sys.argv:
+        print()
+        failed = print_transfer_ratios(build, repetitions) or failed
     print()
     for run_name, values in sorted(counters(peers, "AsyncPollRate").items()):
         print("%-58s %10.0f variables/s" % (run_name.split("/iterations")[0], values["variables_per_s"]))
