@@ -1,6 +1,7 @@
 #include "VRemoteBuffer.h"
 
 #include "FrameMode.h"
+#include "TextField.h"
 #include "TcpTransport.h"
 
 #include <algorithm>
@@ -18,18 +19,7 @@ constexpr int32_t kMdiFileType = 0; // sent as 0x05
 const char* const kDncFileName = "DNC";
 const char* const kMdiFileName = "MDI";
 
-bool endsText(char c)
-{
-    return static_cast<signed char>(c) <= 0;
-}
-
-qint64 sendableLength(const char* text)
-{
-    qint64 n = 0;
-    while (!endsText(text[n]))
-        ++n;
-    return n;
-}
+using TextField::sendableLength;
 } // namespace
 
 VRemoteBuffer* VRemoteBuffer::bufOpen(const char* ip, int32_t mode, int32_t channel)

@@ -26,8 +26,6 @@ constexpr int32_t kErrorFileRequestVar = 120138;
 constexpr int32_t kCurrentErrors = 1;
 constexpr int32_t kErrorHistory = 2;
 constexpr int kReadyPauseMs = 500;
-// A reply state with which the controller announces an execution alarm.
-constexpr int32_t kExecutionAlarmState = 100;
 
 // The end of content's next piece from `from`: as many characters as fit in kFilePieceBytes of
 // UTF-8, never splitting one. For ASCII text that is 200 characters.
@@ -157,8 +155,8 @@ const char* AsynchronousClient::getCncCurrentError(int32_t channel)
             if (!done.replied)
                 return false;
             if (syncMode == 1 && replyErrorFlag)
-                r = replyStatus == kExecutionAlarmState ? ResultCode::ControllerFailure : ResultCode::ReplyFailed;
-            else if (syncMode == 1 && replyStatus == kExecutionAlarmState)
+                r = replyStatus == ControllerState::ExecutionAlarm ? ResultCode::ControllerFailure : ResultCode::ReplyFailed;
+            else if (syncMode == 1 && replyStatus == ControllerState::ExecutionAlarm)
                 r = ResultCode::ControllerFailure;
             else
                 r = done.result;

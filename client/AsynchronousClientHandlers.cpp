@@ -10,8 +10,6 @@ const char* const kParametersError = "parameters error.";
 const char* const kProgramRunning = "program is runing.";
 const char* const kExecutionAlarm = "CNC系统执行错误报警";
 const char* const kFileExecuting = "target file is been executing.file transmission denied.";
-// The state with which the transfer replies announce an execution alarm.
-constexpr int32_t kExecutionAlarmState = 100;
 }
 
 // ---- machine-control replies: state 0 is success, state s fails with 100 + s ----
@@ -91,8 +89,8 @@ void AsynchronousClient::executionAlarmReply(const char* name)
 {
     replyErrorFlag = true;
     replyErrorCode = ResultCode::ExecutionAlarm;
-    onErrorOccured(ErrorCmd::FileDeclaration, kExecutionAlarmState, kExecutionAlarm);
-    qCDebug(acmLog).noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << kExecutionAlarmState;
+    onErrorOccured(ErrorCmd::FileDeclaration, ControllerState::ExecutionAlarm, kExecutionAlarm);
+    qCDebug(acmLog).noquote() << name << QString::fromUtf8(kExecutionAlarm) << "state==" << ControllerState::ExecutionAlarm;
 }
 
 void AsynchronousClient::transferStateReply(const char* name, const char* unknownPrefix, int32_t status)
@@ -107,7 +105,7 @@ void AsynchronousClient::transferStateReply(const char* name, const char* unknow
         replyErrorFlag = true;
         replyErrorCode = ResultCode::RefusedWhileRunning;
         onErrorOccured(ErrorCmd::FileDeclaration, status, kFileExecuting);
-    } else if (status == kExecutionAlarmState) {
+    } else if (status == ControllerState::ExecutionAlarm) {
         executionAlarmReply(name);
     } else {
         replyErrorFlag = true;
@@ -146,7 +144,7 @@ void AsynchronousClient::textBlockReply(const char* name, int32_t errorCmd, cons
         dncMemoryFull = true;
         replyErrorCode = ResultCode::MemoryFullOrNoFile;
         onErrorOccured(errorCmd, status, lostText);
-    } else if (status == kExecutionAlarmState) {
+    } else if (status == ControllerState::ExecutionAlarm) {
         executionAlarmReply(name);
     } else {
         replyErrorFlag = true;

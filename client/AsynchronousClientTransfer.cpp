@@ -1,6 +1,7 @@
 #include "AsynchronousClient.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
+#include "TextField.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -27,25 +28,12 @@ constexpr int32_t kFileTypeKindMask = 0xF;
 constexpr int32_t kLastFileTypeKind = 2;
 // The declaration of this type is not followed by an empty overwrite block.
 constexpr int32_t kTypeDeclaredAlone = 2;
-// The reply state with which the controller announces an execution alarm.
-constexpr int32_t kExecutionAlarmState = 100;
 constexpr int kQueueRoomPollMs = 5;
 
 constexpr int kBlockSize = AsynchronousClient::kTextBlockSize;
 
-bool endsText(char c)
-{
-    return static_cast<signed char>(c) <= 0;
-}
-
-// Bytes of the text before the byte that ends it.
-qint64 sendableLength(const char* text)
-{
-    qint64 n = 0;
-    while (!endsText(text[n]))
-        ++n;
-    return n;
-}
+using TextField::endsText;
+using TextField::sendableLength;
 
 // One block of text, zero-filled; more follows exactly when the block is full.
 struct TextBlock
@@ -101,7 +89,7 @@ AsynchronousClient::Exchange AsynchronousClient::transferExchange(const QByteArr
     const Exchange done = queueAndExchange(frame.size(), false);
     if (!done.replied || syncMode != 1)
         return done;
-    if (replyStatus == kExecutionAlarmState)
+    if (replyStatus == ControllerState::ExecutionAlarm)
         return {true, ResultCode::ControllerFailure};
     if (dncMemoryFull)
         return {true, replyErrorCode};

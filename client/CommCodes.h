@@ -46,6 +46,11 @@ namespace CallerBuffer {
 constexpr int32_t TextBytes = 1024;
 } // namespace CallerBuffer
 
+// Reply states with a meaning of their own.
+namespace ControllerState {
+constexpr int32_t ExecutionAlarm = 100; // the transfer and file replies: the controller raised an alarm
+} // namespace ControllerState
+
 // Which reply an error report comes from.
 namespace ErrorCmd {
 constexpr int32_t VariableRead = 0; // also the oscilloscope points

@@ -1,6 +1,7 @@
 #include "FrameWriter.h"
 #include "Checksum.h"
 #include "FrameMode.h"
+#include "TextField.h"
 #include "WireFields.h"
 
 FrameWriter::FrameWriter(uint8_t* buffer, int capacity, int frameMode)
@@ -56,7 +57,7 @@ FrameWriter& FrameWriter::text(const char* text, int limit)
 {
     if (!text)
         return *this;
-    for (int i = 0; i < limit && static_cast<signed char>(text[i]) > 0; ++i)
+    for (int i = 0; i < limit && !TextField::endsText(text[i]); ++i)
         byte(text[i]);
     return *this;
 }

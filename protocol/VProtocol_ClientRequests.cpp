@@ -2,6 +2,7 @@
 #include "LogCategory.h"
 #include "FrameMode.h"
 #include "FrameWriter.h"
+#include "TextField.h"
 #include <QDebug>
 #include <chrono>
 #include <initializer_list>
@@ -53,12 +54,10 @@ uint8_t fileTypeByte(int32_t fileType)
 
 // Program text is 7-bit: it ends at its first byte that is 0 or has the top bit set. Counts at
 // most one byte past the limit, enough to tell a text that is too long.
+// The text's sendable bytes, counted one past the limit so a longer text is refused.
 int32_t textLength(const char* text)
 {
-    int32_t n = 0;
-    while (static_cast<signed char>(text[n]) > 0 && n <= kProgramTextLimit)
-        ++n;
-    return n;
+    return int32_t(TextField::sendableLength(text, kProgramTextLimit + 1));
 }
 
 }
