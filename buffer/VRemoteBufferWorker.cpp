@@ -1,6 +1,7 @@
 #include "VRemoteBuffer.h"
 
 #include "FrameMode.h"
+#include "ParseStatus.h"
 #include "Transport.h"
 
 #include <chrono>
@@ -17,13 +18,6 @@ constexpr int32_t kStateInUse = 2;       // declaration: the file is being execu
 constexpr int32_t kStateMemoryFull = 3;  // blocks: not stored
 constexpr int32_t kStateAlarm = 100;
 constexpr int32_t kTransferNotReady = 1; // transfer-state query
-
-// Parse results that matter here: an error reply to a transfer request, and the two states of
-// the transfer-state query, which are answers like any other.
-constexpr int kParseHandled = 0;
-constexpr int kParseTransferErrorReply = 3;
-constexpr int kParseTransferNotReady = 7;
-constexpr int kParseTransferState2 = 8;
 
 const char* const kParametersError = "parameters error.";
 const char* const kExecutionAlarm = "CNC系统执行错误报警";
@@ -139,9 +133,10 @@ bool VRemoteBuffer::exchange(const QByteArray& frame)
     }
     std::copy(reply.constBegin(), reply.constEnd(), recvBuf);
     const int parsed = analysisReciveBuffer(reply.size());
-    if (parsed == kParseTransferErrorReply) {
+    // The two states of the transfer-state query are answers like any other.
+    if (parsed == FileError) {
         setState(Refused, kErrorReply);
-    } else if (parsed != kParseHandled && parsed != kParseTransferNotReady && parsed != kParseTransferState2) {
+    } else if (parsed != Handled && parsed != TransferState1 && parsed != TransferState2) {
         stopStream(kNoValidReply); // a reply that answers nothing: the frame's fate is unknown
         return false;
     }

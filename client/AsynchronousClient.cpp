@@ -4,6 +4,7 @@
 
 #include "FrameMode.h"
 #include "IoThread.h"
+#include "ParseStatus.h"
 #include "TcpTransport.h"
 
 #include <QDebug>
@@ -159,7 +160,7 @@ bool AsynchronousClient::feedReply(const uint8_t* bytes, int32_t length)
     std::copy(bytes, bytes + length, recvBuf);
     const int32_t parseStatus = analysisReciveBuffer(length);
     sendState = 1;
-    return parseStatus == 0;
+    return parseStatus == Handled;
 }
 
 void AsynchronousClient::onErrorOccured(int32_t errorCmd, int32_t cmdState, const char* detail)

@@ -3,13 +3,11 @@
 #include "Checksum.h"
 #include "FrameMode.h"
 #include "FrameReader.h"
+#include "ParseStatus.h"
 #include <QDebug>
 #include <QVector>
 
 namespace {
-
-enum ParseStatus { Handled = 0, ReadVarsError = 1, WriteVarsError = 2, FileError = 3, StartError = 4,
-                   TooShort = 5, BadChecksum = 6, TransferState1 = 7, TransferState2 = 8 };
 
 // Fixed number of int32 values from offset; empty when they do not all lie inside the frame.
 bool readValues(const FrameReader& r, int offset, int count, QVector<int32_t>& out)
