@@ -48,7 +48,8 @@
  * dropped; 7 means not connected. The queue holds two requests at most. The client's own
  * worker thread (running while the client is connected) sends them one at a time; when
  * variables or bits are registered it reads all of them first, in requests of 62 addresses in
- * ascending order, then sends the queued requests, then reads again, without pause. The reply's
+ * ascending order, then sends the queued requests, then reads again, without pause (so a queued
+ * request waits for up to one read request per 62 registered addresses). The reply's
  * verdict reaches you only through the error callback, and only for the replies that report
  * (see "Error callback"): a refused jog, bit write, program command or any other machine
  * command on an asynchronous client is seen by nobody. Outputs are written at once from the
@@ -56,6 +57,12 @@
  * asynchronous client an output is the value of an earlier reply, never of this call's.
  * Use synchronous clients for whatever needs an answer (values, program text transfer,
  * controller files); use an asynchronous target client for background polling of variables.
+ *
+ * A link the controller closed (a restart, a power cut): a synchronous client sees it at its
+ * next call, which returns 7, and so do all later calls until connect opens the link again. An
+ * asynchronous client's worker sees it only when it next sends: while variables are registered
+ * that is at once; otherwise the first command after the loss still returns 0 and is lost
+ * (nothing sent, nothing reported), and the calls after it return 7.
  *
  * ==== Result codes ====
  * A function returning CncLong returns a result code; a function returning bool returns true
@@ -98,9 +105,10 @@
  *             an overwrite/append block     "CNC系统执行错误报警"; other s "CmdSetFileInf:unknow
  *                                           state. state=<s>" or "CmdGetFileTransState:unknow
  *                                           state. state=<s>"
- *   2         overwrite block             1 "parameters error."; 2 "DNC 内存已满，此笔数据复写成功"
- *                                           (stored: a notice, the call succeeds); 3 "DNC 内存已满，
- *                                           此笔数据复写失败" (not stored)
+ *   2         overwrite block             1 "parameters error.";
+ *                                           2 "DNC 内存已满，此笔数据复写成功" (stored: a notice,
+ *                                             the call succeeds);
+ *                                           3 "DNC 内存已满，此笔数据复写失败" (not stored)
  *   3         append block                as 2, texts "DNC内存已满，此笔数据追加成功" and
  *                                           "DNC内存已满，此笔数据追加失败"; and when the library
  *                                           stops a transfer: the last refusal's result code,
@@ -161,9 +169,10 @@
  *
  * ==== Strings ====
  * Every char* you pass is a NUL-terminated byte string that you own; the library copies what
- * it keeps before the call returns, so you may free or change it afterwards. Texts sent to the
- * controller (file names, program text) end at their first byte that is 0 or lies in
- * 0x80..0xFF: only 7-bit characters are sent, and nothing after such a byte. A char* that the
+ * it keeps before the call returns, so you may free or change it afterwards. The program names
+ * and the text of the program text transfer, cycStart and the remote buffer end at their first
+ * byte that is 0 or lies in 0x80..0xFF: only 7-bit characters are sent, and nothing after such a
+ * byte (the controller files and FTP take other encodings, given there). A char* that the
  * library returns points into the library's storage: never free or change it; each function
  * says how long it stays valid.
  *
@@ -289,7 +298,7 @@ ACM_EXPORT bool connect(int cncID);
  *         writes 0 to variable 1110037 (one request), then closes. An asynchronous client drops
  *         its queued requests and returns at once; its worker closes the connection after the
  *         request it is sending, and ends. The aux client stays connected until removeTargetCnc.
- *         Commands on the target return 7 until the next connect.
+ *         Commands on the target return 7 until the next connect (getRuningPrg still works).
  * Returns: true; false when cncID is not registered.
  * Reports: none.
  * Blocks: one request per synchronous client that is connected: at most (n + 1) * 2.3 s for n
@@ -300,8 +309,9 @@ ACM_EXPORT bool disconnect(int cncID);
 /* getTcpConnectFlag: probe the link of the target client.
  *   cncID  the target
  * Client: target. Reads variable 1020300 (the value is not used).
- * Returns: true when the read was answered, even with a failure; false when the client is not
- *          connected, when no valid reply came, or when cncID is not registered. On an
+ * Returns: true when a reply came, even one the read cannot use; false when the client is not
+ *          connected, when no valid reply came (an error reply included), or when cncID is not
+ *          registered. On an
  *          asynchronous target client nothing is sent: true means only that the client still
  *          holds its link (its worker notices a closed link at its next request).
  * Reports: a refused read (0, 1, "parameters error.").
@@ -332,12 +342,12 @@ ACM_EXPORT bool setErrCallbackFunc(ErrCallbackFunc callback, int cncID);
  *   debugFlags  bit 0: lines on command, parameter and reply errors; bit 1: lines on connection
  *               changes and per-transfer progress; both for the target client of cncID only
  *               (other clients keep no flags; many lines are written whatever the flags say).
- *               Non-zero: from now on
- *               every Qt message of the whole process (the library's and the application's)
- *               is appended, with a time stamp, to logs/CommLog_yyyy-MM-dd-hh.txt under the
- *               working directory, one file per hour, instead of Qt's usual output. 0: Qt's
- *               default output again, for the whole process. Either way this replaces any
- *               message handler the application had installed.
+ *               Non-zero: from now on every Qt message of the whole process (the library's
+ *               and the application's) is appended, with a time stamp, to
+ *               logs/CommLog_yyyy-MM-dd-hh.txt under the working directory, one file per hour,
+ *               instead of Qt's usual output. 0: Qt's default output again, for the whole
+ *               process. Either way this replaces any message handler the application had
+ *               installed.
  *   cncID       the target whose flags change; the file log is process-wide
  * Client: target (its flags only).
  * Returns: 0; 1 when cncID is not registered (nothing changes).
@@ -592,8 +602,8 @@ ACM_EXPORT CncLong homeAxesIsInProcess(CncLong channel, CncLong axisHBits, CncLo
  * Program control
  *
  * prgCycleStart ... prgReset run on the channel client and share the codes, reports and bounds
- * of the hand motion group. The switch values are passed unchanged; their meaning is the
- * controller's (1 on and 0 off on the simulator).
+ * of the hand motion group. The switch values ("on") are passed unchanged; what a value means is
+ * the controller's (usually 1 on, 0 off; the simulator uses only emStopSet's).
  * ========================================================================================= */
 
 /* prgCycleStart: start the channel's current program (simulator: sets the run state; refused
@@ -612,10 +622,10 @@ ACM_EXPORT CncLong prgSingleBlockSet(CncLong channel, CncLong on, int cncID);
 /* prgOptionSkipSet: switch optional block skip.
  *   on  the switch value (the simulator ignores it) */
 ACM_EXPORT CncLong prgOptionSkipSet(CncLong channel, CncLong on, int cncID);
-/* prgMpgTestSet: switch the handwheel test run (the program advances with the handwheel).
+/* prgMpgTestSet: switch the handwheel test mode.
  *   on  the switch value (the simulator ignores it) */
 ACM_EXPORT CncLong prgMpgTestSet(CncLong channel, CncLong on, int cncID);
-/* prgMpgTestSimuSet: switch the simulated handwheel test run.
+/* prgMpgTestSimuSet: switch the simulated handwheel test mode.
  *   on  the switch value (the simulator ignores it) */
 ACM_EXPORT CncLong prgMpgTestSimuSet(CncLong channel, CncLong on, int cncID);
 /* emStopSet: set or release the emergency stop.
@@ -817,10 +827,10 @@ ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
  * controller does not take (states 1, 3 and the others but 0, 2 and 100) is sent again as it was
  * after 50 ms, at most 20 times; then the transfer stops with 5 and the report (3, that block's
  * code, "append: ..."). The overwrite block and the last, shorter append block are not sent
- * again: their code is returned. Blocks before the failing one are stored; state 2 means stored
- * (the controller's memory is nearly full) and counts as success.
+ * again: their code is returned. Blocks before the failing one are stored. State 2 means that
+ * the block was stored though the controller's memory is now full: it counts as success.
  *
- * File names: 1..100 bytes (longer ones are cut to 100), 7-bit as the text.
+ * File names: up to 100 bytes (longer ones are cut to 100), 7-bit as the text.
  * ========================================================================================= */
 
 /* setTransFileType: declare the file the next text goes to; for a type other than 2 also empty it.
