@@ -1,23 +1,212 @@
 /*
  * AsyncCommModule: command and observe CNC controllers from a PC application.
  *
- * Every function uses the C calling convention. Result codes are signed 32-bit:
- * 0 success (or queued), 1 argument out of range / unknown cncID / channel outside
- * 1..channel count, 3 reply failure, 4 command queue full, 6 needs asynchronous mode,
- * 7 not connected, 10 local UDP port not bound, 100 + s controller failure state s,
- * 101 parameters rejected, 102 refused while a program runs, 103 memory full or file
- * missing, 111 no valid reply, 200 controller execution alarm.
+ * This header is the library's whole interface: 99 functions with the C calling convention.
+ * It compiles as C99 and as C++. The overview below comes first; every function then has a
+ * comment of its own in this layout:
  *
- * Integer width: every value that the controller protocol carries as a 32-bit integer
- * is a CncLong here, which is int32_t on every platform (plain `long` is 64 bits on
- * 64-bit Linux). Arrays passed by pointer therefore hold 32-bit elements.
+ *   name: one-line summary.
+ *     parameter   meaning, unit and range
+ *   Client:  which of the target's connections carries the call (see "Targets, channels and
+ *            clients"); it decides the call's mode and so what the result means.
+ *   Returns: the codes the call can return, and when.
+ *   Reports: which failures also reach the error callback (errorCmd, cmdState, detail);
+ *            "none" means failures reach you only through the result.
+ *   Blocks:  the longest the call can take (see "How long a call can block").
  *
- * This header declares a function named `connect`. Do not include it in the same
- * translation unit as <sys/socket.h>; the library's symbols are versioned, so the
- * C library's `connect` stays in force for every other library in the process.
+ * ==== Targets, channels and clients ====
+ * A target is one controller, known by a number of your choosing (cncID) from addTargetCnc
+ * until removeTargetCnc. It has channels 1..maxDncCh. Per target the library keeps one command
+ * client per channel and two target-level clients; each client has its own TCP connection to
+ * the controller's command port 60000:
+ *   channel  the client of the channel the call names. It carries that channel's commands:
+ *            jog, homing, program control, single bits and bit groups, axis status, the
+ *            controller type, program text transfer, the error text. The call checks the
+ *            channel against 1..channel count first: outside, it returns 1 and sends nothing.
+ *   target   the target-level client. It carries everything that is not sent on a channel's
+ *            connection: variables and bits registration, watchdog and link probe, reset,
+ *            cycStart, alarmRead, servo, coordinates, network address, controller files,
+ *            error files, FTP. A channel such a call takes is sent as data: it is not checked
+ *            against the channel count, only against the call's own range where it has one.
+ *   aux      the second target-level client; it carries getRuningPrg only and is always
+ *            synchronous.
+ *   none     no client: the registry functions and the remote buffer.
  *
- * Threads: calls on one target may come from several threads; targets must not be
- * added or removed while any other call runs.
+ * ==== Synchronous and asynchronous clients ====
+ * Each client is synchronous (the default) or asynchronous, fixed by addTargetCnc's asyncMask:
+ * bit 0 for the target client, bit k for the client of channel k (k = 1..30). A call follows
+ * the mode of the client that carries it, not of the channel it names: readVars, reset,
+ * cycStart, alarmRead, getCncCurrentError and every other "Client: target" call follow bit 0
+ * even when they take a channel.
+ *
+ * Synchronous client: a command sends its request on the calling thread and waits for the one
+ * reply (see "How long a call can block"). The result is the controller's verdict; outputs
+ * (the CncLong* parameters) receive the reply's values.
+ *
+ * Asynchronous client: a command puts its request in the client's queue and returns at once:
+ * 0 means queued, not done; 4 means the queue already held two requests and this one was
+ * dropped; 7 means not connected. The queue holds two requests at most. The client's own
+ * worker thread (running while the client is connected) sends them one at a time; when
+ * variables or bits are registered it reads all of them first, in requests of 62 addresses in
+ * ascending order, then sends the queued requests, then reads again, without pause (so a queued
+ * request waits for up to one read request per 62 registered addresses). The reply's
+ * verdict reaches you only through the error callback, and only for the replies that report
+ * (see "Error callback"): a refused jog, bit write, program command or any other machine
+ * command on an asynchronous client is seen by nobody. Outputs are written at once from the
+ * values that the client's last value-carrying reply left, whichever command it answered: on an
+ * asynchronous client an output is the value of an earlier reply, never of this call's.
+ * Use synchronous clients for whatever needs an answer (values, program text transfer,
+ * controller files); use an asynchronous target client for background polling of variables.
+ *
+ * A link the controller closed (a restart, a power cut): a synchronous client sees it at its
+ * next call, which returns 7, and so do all later calls until connect opens the link again. An
+ * asynchronous client's worker sees it only when it next sends: while variables are registered
+ * that is at once; otherwise the first command after the loss still returns 0 and is lost
+ * (nothing sent, nothing reported), and the calls after it return 7.
+ *
+ * ==== Result codes ====
+ * A function returning CncLong returns a result code; a function returning bool returns true
+ * for success. Mind the two meanings of 1: as a result code, 1 is a failure (an argument out of
+ * range); from a bool function, true (1) is success; bufWrite, bufClear and bufClose return 1
+ * for success and 0 for refusal.
+ *   0     success: answered without failure or, on an asynchronous client, queued
+ *   1     an argument out of range: unknown cncID, channel outside 1..channel count, or the
+ *         function's own check (given with each function)
+ *   3     the reply reported a failure, for the functions that give one code for every failure
+ *         (CheckTcpWdt, getCncFileInf) or got a reply they cannot use (readVars, readBits)
+ *   4     the command queue of an asynchronous client was full; the command was not queued
+ *   5     a program text transfer stopped: the controller kept refusing a full block, or the
+ *         queue of an asynchronous client stayed full (overwrite, append, uploadFile)
+ *   6     needs an asynchronous target client (registerBits, removeBits)
+ *   7     not connected
+ *   10    the local UDP port 60007 could not be bound (udpSetCncIp)
+ *   100   the controller reported failure: state 0 of a file or watchdog reply, or an
+ *         execution alarm (state 100) of a program text transfer request
+ *   100+s the controller answered with failure state s, its status byte read as a signed byte
+ *         (-128..127): 101..227, and -28..99 for status bytes 0x80..0xFF (0xFF gives 99); the
+ *         states 1, 2 and 3 have the meanings below
+ *   101   state 1: the controller rejected the request's parameters
+ *   102   state 2: refused while a program runs or the file is being executed
+ *   103   state 3: DNC memory full, the text block was not stored; cycStart: no such file
+ *   111   no valid reply within 1.8 s on a synchronous client: nothing came, the reply was
+ *         broken, or the controller answered with an error reply
+ *   112   getCurErrString: the length request failed
+ *   113   getCurErrString: a text request failed, or three in a row brought nothing
+ *   200   the controller raised an execution alarm (state 100) on cycStart or reset
+ * writeCncFile gives 100, 101 and 102 meanings of its own (which of its steps failed).
+ *
+ * ==== Error callback ====
+ * setErrCallbackFunc gives a target one ErrCallbackFunc. The library calls it when a reply of one
+ * of these kinds reports a failure (cmdState is the reply's state; "" is an empty detail):
+ *   errorCmd  reply                       cmdState and detail
+ *   0         variable read refused       1 "parameters error."
+ *   1         file declaration or state   1 "parameters error."; 2 "target file is been
+ *             query; also state 100 of      executing.file transmission denied."; 100
+ *             an overwrite/append block     "CNC系统执行错误报警"; other s "CmdSetFileInf:unknow
+ *                                           state. state=<s>" or "CmdGetFileTransState:unknow
+ *                                           state. state=<s>"
+ *   2         overwrite block             1 "parameters error.";
+ *                                           2 "DNC 内存已满，此笔数据复写成功" (stored: a notice,
+ *                                             the call succeeds);
+ *                                           3 "DNC 内存已满，此笔数据复写失败" (not stored)
+ *   3         append block                as 2, texts "DNC内存已满，此笔数据追加成功" and
+ *                                           "DNC内存已满，此笔数据追加失败"; and when the library
+ *                                           stops a transfer: the last refusal's result code,
+ *                                           "append: the controller kept refusing a full block;
+ *                                           transfer stopped", or 4 "append: the command queue
+ *                                           stayed full; transfer stopped"
+ *   4         controller type refused     1 "parameters error."
+ *   6         variable write refused      1 "parameters error."
+ *   7         reset                       1 "parameters error."; 2 "program is runing."; other s ""
+ *   8         cycle start by name         1 "parameters error."; 2 "program is runing.";
+ *                                           3 "file is not exist."; other s ""
+ *   9         a reply the library does    0 "unknown command."
+ *             not know
+ *   11        error file open refused     0 "opening file error."; other s ""
+ *   12        error file piece of a       2 "read file error.(Accept the wrong size)"
+ *             wrong size
+ *   13        error file close, binary    0 "closing file error." (close) or "onRecCmdBinFile
+ *             file step, error text head    error." (binary file); 1 "onRecCmdBinFile error."
+ *                                           (error text head); other s ""
+ * Never reported: refusals of the machine commands (jog, homing, handwheel, program control,
+ * bits, axes, servo, coordinates, alarm read, static address), of the watchdog and of file
+ * information; a missing or broken reply (111); a lost connection. They reach you only as a
+ * result code, so on an asynchronous client not at all.
+ * The callback runs on the thread that parsed the reply, with that client's lock held: inside
+ * the call, on your thread, for a synchronous client (before the call returns); on the client's
+ * worker thread for an asynchronous one. So it may run on several threads at once for one
+ * target. It must not call a function that uses the same client (the call would wait for the
+ * lock the callback holds, for ever): note what it needs and return. detail is valid only
+ * during the call. Without a callback, a report is written to the log when the client's debug
+ * flag bit 0 is set (the target client only; see getErrorDeb).
+ *
+ * ==== How long a call can block ====
+ * A request on a synchronous client waits at most 1.8 s for its reply (three waits of 600 ms).
+ * After a wait that failed, that client's next request first opens a fresh connection (at most
+ * 500 ms), so that the late reply can never be taken for the answer to a later request. Below,
+ * "a request" costs at most 1.8 s, plus 0.5 s when the client's previous request went
+ * unanswered. A call first waits for any call already running on the same client: a
+ * synchronous command holds its client for its whole round trip, so two threads commanding one
+ * client take turns. Connecting waits at most 500 ms per connection; a host name given instead
+ * of a numeric address is first resolved by the system's resolver, which the library does not
+ * bound. Each function states its bound against a silent controller (one that accepts the
+ * connection and never answers) and how many requests it can make in all. A command on an
+ * asynchronous client does not wait for the network; the exceptions are named with their
+ * functions.
+ *
+ * ==== Threads ====
+ * Any thread may call any function, several at once, with these rules:
+ *   - addTargetCnc and removeTargetCnc only while no other function of the library runs on any
+ *     thread (the registry has no lock); remove a target only when no call on it can still run.
+ *   - Calls on different clients run in parallel; calls on one client take turns (see above).
+ *   - Connect and disconnect a target from one thread, not while other threads run commands on
+ *     that target.
+ *   - The FTP functions run their transfer in the event loop of the thread that calls them (see
+ *     ftpUploadFile).
+ *   - The error callback runs with a client's lock held (see "Error callback").
+ * A synchronous client has no thread of its own; an asynchronous client has one while it is
+ * connected; a remote buffer has one from bufOpen to bufClose.
+ *
+ * ==== Strings ====
+ * Every char* you pass is a NUL-terminated byte string that you own; the library copies what
+ * it keeps before the call returns, so you may free or change it afterwards. The program names
+ * and the text of the program text transfer, cycStart and the remote buffer end at their first
+ * byte that is 0 or lies in 0x80..0xFF: only 7-bit characters are sent, and nothing after such a
+ * byte (the controller files and FTP take other encodings, given there). A char* that the
+ * library returns points into the library's storage: never free or change it; each function
+ * says how long it stays valid.
+ *
+ * ==== Variables and bits ====
+ * A controller variable is a signed 32-bit value at the address area * 1000000 + index, with
+ * area 0..16 and index 0..169999 (so 0..16169999, and no index above 169999 in any area). Area
+ * c (1..16) holds the variables of channel c; area 0 those of no channel (for example 120138).
+ * Addresses outside these ranges are refused.
+ * The bit functions registerBits, removeBits and readBits reach bits through the variables
+ * that hold them, 32 bits to a word: bit b of table bitType on channel c is bit (b % 32) of the
+ * variable c * 1000000 + base + b / 32, where bitType 0..6 selects the table by its base word:
+ *   bitType  0: 32048   1: 32112   2: 32176   3: 32240   4: 32304   5: 32592   6: 32560
+ * Which of the controller's I/O tables each one is belongs to the controller's layout. The
+ * single-bit functions (getIBit ... setABit) and the bit groups (getIbits ...) ask the
+ * controller directly instead, by table number.
+ *
+ * ==== Axes ====
+ * Axis numbers and axis masks are passed to the controller unchanged; how it numbers its axes
+ * is the controller's. A set of axes is given as two 32-bit words, axisHBits (high) and
+ * axisLBits (low). The bundled simulator numbers the axes of each channel from 0: bit i of
+ * axisLBits is axis i, bit i of axisHBits is axis 32 + i. Feeds, lengths, coordinates and
+ * overrides are likewise passed unchanged, in the controller's units; the simulator counts
+ * positions in whole units, moves a continuously jogged axis by feed units per second and
+ * accepts the overrides without using them.
+ *
+ * ==== Diagnostics ====
+ * Every diagnostic line of the library goes to the Qt logging category "acm" (debug level):
+ * switch it off with QT_LOGGING_RULES="acm.debug=false". getErrorDeb writes the lines to
+ * hourly files instead. Each client creates the folder "logs" in the working directory when it
+ * is made (addTargetCnc).
+ *
+ * This header declares a function named `connect`. Do not include it in the same translation
+ * unit as <sys/socket.h>; the library's symbols are versioned, so the C library's `connect`
+ * stays in force for every other library in the process.
  */
 #ifndef ASYNC_COMM_MODULE_H
 #define ASYNC_COMM_MODULE_H
@@ -39,162 +228,914 @@
 extern "C" {
 #endif
 
+/* Every 32-bit value of the controller protocol, also in arrays: int32_t on every platform
+ * (plain `long` is 64 bits on 64-bit Linux). */
 typedef int32_t CncLong;
 
 #ifndef ACM_ERR_CALLBACK_DEFINED
 #define ACM_ERR_CALLBACK_DEFINED
-/* Called with a reply's error report; detail is valid only during the call. Runs on the
- * thread that parsed the reply, with that client's lock held: do not call a command of
- * the same target from inside it. */
+/* The error callback: see "Error callback" above.
+ *   errorCmd  which kind of reply reported (0..13, table above)
+ *   cmdState  the reply's state
+ *   detail    NUL-terminated text, UTF-8; valid only during the call */
 typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* detail);
 #endif
 
-/* ---- targets and connection ---- */
-/* maxDncCh channels (at least 1, at most 99; more gives false). Channels 1..30 become
- * asynchronous when bit k of asyncMask is set, the target-level client when bit 0 is set;
- * bit 31 (the sign) and channels above 30 always stay synchronous. */
+/* =========================================================================================
+ * Targets and connection
+ * ========================================================================================= */
+
+/* addTargetCnc: register a controller as target cncID, with its channels; opens no connection.
+ *   cncID      any number of your choosing, unique among the registered targets
+ *   maxDncCh   number of channels, up to 99; 1 or less gives one channel
+ *   ip         the controller's address: a numeric IPv4 or IPv6 address or a host name, copied;
+ *              null gives an empty address, which never connects
+ *   asyncMask  bit 0: the target client asynchronous; bit k: channel k's client asynchronous
+ *              (k = 1..30); bit 31 and channels above 30 stay synchronous; 0: all synchronous
+ * Client: none. The aux client is always synchronous.
+ * Returns: true when the target was made; false when cncID is registered already (the target
+ *          stays as it was: address, channels and modes are not changed) or maxDncCh > 99.
+ * Reports: none. Logs one line with the arguments (not asyncMask).
+ * Blocks: no network. Only while no other function of the library runs (see "Threads"). */
 ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask);
-/* Stops and joins the target's worker threads before destroying it. */
+
+/* removeTargetCnc: forget target cncID: close its connections and free it.
+ *   cncID  the target
+ * Client: none. Nothing is sent to the controller (not even the link marker that disconnect
+ *         writes); the worker threads of its asynchronous clients are stopped and joined first.
+ *         Texts returned by getRuningPrg and getCncCurrentError for this target become invalid;
+ *         an FTP upload of the target that still runs is abandoned.
+ * Returns: true when removed; false when cncID is not registered.
+ * Blocks: waits for each worker to finish the request it is sending (at most 2.3 s each).
+ *         Only while no other function of the library runs (see "Threads"). */
 ACM_EXPORT bool removeTargetCnc(int cncID);
+
+/* connect: connect every client of target cncID to the controller.
+ *   cncID  the target
+ * Client: all. In this order: the target client, the aux client, then the channel clients 1..n,
+ *         each to port 60000 of the target's address, each waiting at most 500 ms. After each
+ *         connection the client writes 1 to variable 1110037 (the link marker): a synchronous
+ *         client waits for the reply (its outcome does not count), an asynchronous one queues
+ *         it and starts its worker thread. A client whose link is up is left as it is; one
+ *         whose link the controller closed (a restart, a power cut) is connected afresh.
+ * Returns: true when the target client and every channel client are connected (the aux
+ *          client's outcome does not count). false when cncID is not registered, when the
+ *          target client could not connect (no other client is tried), or when a channel
+ *          client could not connect (the later ones are not tried; those connected stay
+ *          connected). true does not mean the controller answers: check with CheckTcpWdt.
+ * Reports: none.
+ * Blocks: per client at most 500 ms to connect plus, when it is synchronous, one request for
+ *         the link marker: a target of n channels makes n + 2 connections and up to n + 2
+ *         requests, so at most (n + 2) * 2.3 s; against a silent controller (n + 2) * 1.8 s
+ *         when every client is synchronous (4 channels: 10.8 s), 1.8 s (the aux client) when
+ *         all the others are asynchronous. An asynchronous client connected anew first waits
+ *         for its previous worker to end (at most 2.3 s). */
 ACM_EXPORT bool connect(int cncID);
+
+/* disconnect: close the connections of the target client and the channel clients of cncID.
+ *   cncID  the target
+ * Client: the target client, then the channel clients in order. A synchronous client first
+ *         writes 0 to variable 1110037 (one request), then closes. An asynchronous client drops
+ *         its queued requests and returns at once; its worker closes the connection after the
+ *         request it is sending, and ends. The aux client stays connected until removeTargetCnc.
+ *         Commands on the target return 7 until the next connect (getRuningPrg still works).
+ * Returns: true; false when cncID is not registered.
+ * Reports: none.
+ * Blocks: one request per synchronous client that is connected: at most (n + 1) * 2.3 s for n
+ *         synchronous channels and a synchronous target client; asynchronous clients add
+ *         nothing. */
 ACM_EXPORT bool disconnect(int cncID);
+
+/* getTcpConnectFlag: probe the link of the target client.
+ *   cncID  the target
+ * Client: target. Reads variable 1020300 (the value is not used).
+ * Returns: true when a reply came, even one the read cannot use; false when the client is not
+ *          connected, when no valid reply came (an error reply included), or when cncID is not
+ *          registered. On an
+ *          asynchronous target client nothing is sent: true means only that the client still
+ *          holds its link (its worker notices a closed link at its next request).
+ * Reports: a refused read (0, 1, "parameters error.").
+ * Blocks: synchronous: one request; asynchronous: no network. */
 ACM_EXPORT bool getTcpConnectFlag(int cncID);
+
+/* CheckTcpWdt: ask the controller whether it is alive (the watchdog request).
+ *   cncID  the target
+ * Client: target.
+ * Returns: 0 the controller answered that it is alive; 3 it answered with any other state;
+ *          7 not connected; 111 no valid reply; 1 cncID not registered. On an asynchronous
+ *          target client 0 (queued) or 4: the answer is then seen by nobody.
+ * Reports: none.
+ * Blocks: synchronous: one request. */
 ACM_EXPORT CncLong CheckTcpWdt(int cncID);
+
+/* setErrCallbackFunc: install the error callback of target cncID.
+ *   callback  called for the reports listed under "Error callback"; null switches it off
+ *   cncID     the target
+ * Client: the target client and every channel client (the aux client reports nothing). The
+ *         callback stays in force across disconnect and connect, until changed or the target
+ *         is removed. It may be changed while commands run.
+ * Returns: true when installed; false when cncID is not registered.
+ * Blocks: no. */
 ACM_EXPORT bool setErrCallbackFunc(ErrCallbackFunc callback, int cncID);
+
+/* getErrorDeb: switch the diagnostic log file on or off, and set the target client's debug flags.
+ *   debugFlags  bit 0: lines on command, parameter and reply errors; bit 1: lines on connection
+ *               changes and per-transfer progress; both for the target client of cncID only
+ *               (other clients keep no flags; many lines are written whatever the flags say).
+ *               Non-zero: from now on every Qt message of the whole process (the library's
+ *               and the application's) is appended, with a time stamp, to
+ *               logs/CommLog_yyyy-MM-dd-hh.txt under the working directory, one file per hour,
+ *               instead of Qt's usual output. 0: Qt's default output again, for the whole
+ *               process. Either way this replaces any message handler the application had
+ *               installed.
+ *   cncID       the target whose flags change; the file log is process-wide
+ * Client: target (its flags only).
+ * Returns: 0; 1 when cncID is not registered (nothing changes).
+ * Blocks: no. */
 ACM_EXPORT CncLong getErrorDeb(CncLong debugFlags, int cncID);
 
-/* ---- controller variables and bits ----
- * Variable address: area * 1000000 + index, area 0..16, index 0..169999. */
-/* Registers all addresses for the asynchronous poll, or none: 1 when an address is invalid (it could
- * never be polled), when addresses is null or count < 1. */
+/* =========================================================================================
+ * Controller variables and bits (all on the target client; addresses: see "Variables and bits")
+ * ========================================================================================= */
+
+/* registerVars: add variables to the background poll of the target client.
+ *   addresses  count variable addresses
+ *   count      1..100000
+ *   cncID      the target
+ * Client: target. Nothing is sent by this call. On an asynchronous target client the worker
+ *         reads every registered address again and again (see "Synchronous and asynchronous
+ *         clients") and readVars answers from what it read. A registered address reads 0 until
+ *         its first poll; registering it again sets it back to 0. On a synchronous target
+ *         client registering has no lasting effect: every synchronous readVars and readBits
+ *         forgets all registrations.
+ * Returns: 0 all registered; 1 none registered: addresses null, count outside 1..100000, an
+ *          address outside the valid ranges, or cncID not registered.
+ * Reports: none here; a poll request the controller refuses reports (0, 1, "parameters error.").
+ * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong registerVars(CncLong* addresses, int count, int cncID);
+
+/* removeVars: take variables out of the background poll.
+ *   addresses  count addresses; addresses not registered are ignored
+ *   count      1..100000; with null addresses or another count nothing happens
+ *   cncID      the target
+ * Client: target. Removing the variable that holds registered bits stops their poll too.
+ * Returns: 0; 1 when cncID is not registered.
+ * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong removeVars(CncLong* addresses, int count, int cncID);
+
+/* clearVars: take every variable and bit out of the background poll.
+ *   cncID  the target
+ * Client: target. On a synchronous target client it does nothing.
+ * Returns: 0; 1 when cncID is not registered.
+ * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong clearVars(int cncID);
+
+/* readVars: read variables.
+ *   addresses  count addresses, in any order
+ *   count      1..100000
+ *   values     count entries you provide; values[i] receives the value of addresses[i]
+ *   cncID      the target
+ * Client: target.
+ *   Synchronous: reads the addresses in requests of 64, in the order given.
+ *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i],
+ *   0 when the address is not registered or not read yet.
+ * Returns: 0 read; 1 addresses or values null, count outside 1..100000, or cncID not
+ *          registered (values untouched); 7 not connected (values untouched); 111 a request
+ *          got no valid reply, the controller refused it with an error reply, or an address is
+ *          outside the valid ranges (values untouched); 3 a reply carried another number of
+ *          values than asked for (its values are not used and read 0).
+ * Reports: a refused read (0, 1, "parameters error.").
+ * Blocks: synchronous: one request per 64 addresses, ending at the first that goes unanswered
+ *         (a silent controller: one request). Asynchronous: no network. */
 ACM_EXPORT CncLong readVars(CncLong* addresses, int count, CncLong* values, int cncID);
-/* Writes in requests of 31 pairs. Synchronous: each request waits for its reply; 3 when one reported a
- * failure, 111 when one got no reply (the pairs before it were written). Asynchronous: the whole batch
- * is queued or nothing is: 4 and nothing sent when the command queue cannot take all its requests
- * (62 pairs at most when the queue is empty). */
+
+/* writeVars: write variables.
+ *   addresses  count addresses
+ *   count      1..100000 (asynchronous: see below)
+ *   values     count values; values[i] goes to addresses[i]
+ *   cncID      the target
+ * Client: target. Writes in requests of 31 address/value pairs, in order.
+ *   Synchronous: each request waits for its reply.
+ *   Asynchronous: the whole batch is queued or nothing is: 62 pairs at most while the queue is
+ *   empty, 31 while it holds one request.
+ * Returns: 0 written (asynchronous: queued); 1 addresses or values null, count outside
+ *          1..100000, or cncID not registered; 7 not connected; 111 a request got no valid
+ *          reply, the controller refused it with an error reply, or an address is outside the
+ *          valid ranges: the pairs before that request were written; 4 (asynchronous) the
+ *          queue could not take all requests, nothing was queued. On an asynchronous client a
+ *          request with an address outside the valid ranges is queued empty: 0, nothing written.
+ * Reports: a refused write (6, 1, "parameters error."), also on an asynchronous client.
+ * Blocks: synchronous: one request per 31 pairs, ending at the first that goes unanswered.
+ *         Asynchronous: no network. */
 ACM_EXPORT CncLong writeVars(CncLong* addresses, int count, CncLong* values, int cncID);
+
+/* registerBits: add bits to the background poll (the variables that hold them).
+ *   channel  1..99, the channel whose bit table is meant; only channels 1..16 have variables
+ *   bitType  0..6, the bit table (see "Variables and bits")
+ *   bits     count bit numbers, 0 and up
+ *   count    1..100000
+ *   cncID    the target
+ * Client: target; it must be asynchronous. Bits in one 32-bit word share one poll entry.
+ * Returns: 0 registered; 6 the target client is synchronous; 7 not connected; 1 bits null,
+ *          count outside 1..100000, bitType outside 0..6, channel outside 1..99, a bit whose
+ *          word is no valid variable address (none registered), or cncID not registered.
+ * Reports: none.
+ * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID);
+
+/* removeBits: take bits out of the background poll.
+ *   channel, bitType, bits, count: as for registerBits. The whole word of each bit leaves the
+ *   poll, so the other registered bits of that word stop being read too.
+ *   cncID  the target
+ * Client: target; it must be asynchronous.
+ * Returns: 0; 6 the target client is synchronous; 7 not connected; 1 bits null, count outside
+ *          1..100000, bitType outside 0..6, channel outside 1..99, or cncID not registered.
+ * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID);
+
+/* readBits: read bits (through the variables that hold them).
+ *   channel  1..99 (only 1..16 have variables)
+ *   bitType  0..6, the bit table
+ *   bits     count bit numbers
+ *   count    1..100000
+ *   values   count entries you provide; values[i] receives 1 when bit bits[i] is set, else 0
+ *   cncID    the target
+ * Client: target.
+ *   Synchronous: one read request of every word the bits need (64 different words at most).
+ *   Asynchronous: sends nothing; answers from the poll (see registerBits); a bit whose word is
+ *   not registered reads 0.
+ * Returns: 0; 1 values or bits null, count outside 1..100000, channel outside 1..99, bitType
+ *          outside 0..6, or cncID not registered; 7 not connected; 111 no valid reply, an
+ *          error reply, more than 64 words, or a word that is no valid address (values
+ *          untouched); 3 a reply carried another number of values than asked for.
+ * Reports: a refused read (0, 1, "parameters error.").
+ * Blocks: synchronous: one request. Asynchronous: no network. */
 ACM_EXPORT CncLong readBits(CncLong channel, CncLong bitType, CncLong* bits, int count, CncLong* values, int cncID);
 
-/* ---- hand motion, handwheel and homing ---- */
+/* =========================================================================================
+ * Hand motion, handwheel and homing (all on the channel client)
+ *
+ * Common to this group:
+ *   channel  1..channel count of the target
+ *   Returns: 0 done (asynchronous: queued); 1 channel out of range or cncID not registered;
+ *            4 queue full (asynchronous); 7 not connected; 111 no valid reply; 100+s the
+ *            controller refused with state s (for example 102 when the simulator is in
+ *            emergency stop).
+ *   Reports: none: on an asynchronous client a refusal is seen by nobody.
+ *   Blocks:  synchronous: one request. Asynchronous: no network.
+ *   Outputs: written when the result is not 1, 7 or 111: the reply's values on a synchronous
+ *            client (values of an earlier reply when the controller refused), the values of
+ *            an earlier reply on an asynchronous one (see "Synchronous and asynchronous
+ *            clients"), except where a function says otherwise.
+ * Most of them log one line with their arguments and result.
+ * ========================================================================================= */
+
+/* jogMotionV_Run: start a continuous jog of one axis; it runs until jogMotionV_Stop.
+ *   axis      the axis (see "Axes")
+ *   feed      speed, in the controller's unit (simulator: position units per second)
+ *   isNegDir  1: negative direction; 0: positive (passed unchanged)
+ *   isFast    1: rapid; 0: at feed (passed unchanged; the simulator ignores it) */
 ACM_EXPORT CncLong jogMotionV_Run(CncLong channel, CncLong axis, CncLong feed, CncLong isNegDir, CncLong isFast,
                                   int cncID);
+/* jogMotionV_Stop: stop the continuous jog of one axis.
+ *   axis  the axis */
 ACM_EXPORT CncLong jogMotionV_Stop(CncLong channel, CncLong axis, int cncID);
+/* jogMotionV_MfoSet: set the feed override of continuous jogs on the channel.
+ *   mfo  the override, passed unchanged; its unit is the controller's (the simulator ignores it) */
 ACM_EXPORT CncLong jogMotionV_MfoSet(CncLong channel, CncLong mfo, int cncID);
+/* jogMotionV_FastOnSet: switch rapid traverse of continuous jogs on or off.
+ *   isFast  1: on; 0: off (passed unchanged; the simulator ignores it) */
 ACM_EXPORT CncLong jogMotionV_FastOnSet(CncLong channel, CncLong isFast, int cncID);
+/* jogMotionV_Para: set an axis's continuous jog parameters for jogMotionV_AxesRun; moves nothing.
+ *   axis, feed, isNegDir, isFast: as for jogMotionV_Run */
 ACM_EXPORT CncLong jogMotionV_Para(CncLong channel, CncLong axis, CncLong feed, CncLong isNegDir, CncLong isFast,
                                    int cncID);
+/* jogMotionV_AxesRun: start continuous jogs of several axes, each with its jogMotionV_Para values.
+ *   axisHBits, axisLBits  the axes (see "Axes") */
 ACM_EXPORT CncLong jogMotionV_AxesRun(CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID);
+/* jogMotionV_AxesStop: stop the continuous jogs of several axes.
+ *   axisHBits, axisLBits  the axes */
 ACM_EXPORT CncLong jogMotionV_AxesStop(CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID);
+/* jogMotionP_Run: move one axis by an increment, or to a position.
+ *   axis        the axis
+ *   feed        speed, in the controller's unit (the simulator moves at once)
+ *   len         distance (isAbs 0) or target position (isAbs 1), in the controller's unit of
+ *               length (simulator: position units)
+ *   isAbs       1: len is a position; 0: len is a distance from where the axis stands
+ *   isMecCoord  1: len in machine coordinates; 0: in the program's coordinates (passed
+ *               unchanged; the simulator ignores it) */
 ACM_EXPORT CncLong jogMotionP_Run(CncLong channel, CncLong axis, CncLong feed, CncLong len, CncLong isAbs,
                                   CncLong isMecCoord, int cncID);
+/* jogMotionP_MfoSet: set the feed override of incremental moves on the channel.
+ *   mfo  the override, passed unchanged; its unit is the controller's (the simulator ignores it) */
 ACM_EXPORT CncLong jogMotionP_MfoSet(CncLong channel, CncLong mfo, int cncID);
+/* jogMotionP_Stop: stop the incremental move of one axis.
+ *   axis  the axis */
 ACM_EXPORT CncLong jogMotionP_Stop(CncLong channel, CncLong axis, int cncID);
+/* jogMotionP_IsStop: ask whether an axis's incremental move has ended.
+ *   axis    the axis
+ *   mode    passed unchanged; its meaning is the controller's (the simulator ignores it)
+ *   isStop  receives the controller's answer (simulator: 1 stopped, 0 moving); 0 when the
+ *           controller refused, and always 0 on an asynchronous client */
 ACM_EXPORT CncLong jogMotionP_IsStop(CncLong channel, CncLong axis, CncLong mode, CncLong* isStop, int cncID);
+/* jogMotionP_Para: set an axis's incremental move parameters for jogMotionP_AxesRun; moves nothing.
+ *   axis, feed, len, isAbs, isMecCoord: as for jogMotionP_Run */
 ACM_EXPORT CncLong jogMotionP_Para(CncLong channel, CncLong axis, CncLong feed, CncLong len, CncLong isAbs,
                                    CncLong isMecCoord, int cncID);
+/* jogMotionP_AxesRun: start incremental moves of several axes, each with its jogMotionP_Para values.
+ *   axisHBits, axisLBits  the axes */
 ACM_EXPORT CncLong jogMotionP_AxesRun(CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID);
+/* jogMotionP_AxesStop: stop the incremental moves of several axes.
+ *   axisHBits, axisLBits  the axes */
 ACM_EXPORT CncLong jogMotionP_AxesStop(CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID);
+/* jogMotionP_AxesIsStop: ask which of several axes have ended their incremental moves.
+ *   axisHBits, axisLBits  the axes asked about
+ *   mode                  passed unchanged; its meaning is the controller's (the simulator
+ *                         ignores it)
+ *   stopHBits, stopLBits  receive the first and the second value of the answer (simulator: the
+ *                         high and low mask words of the stopped axes among those asked); 0 when
+ *                         the controller refused, and always 0 on an asynchronous client */
 ACM_EXPORT CncLong jogMotionP_AxesIsStop(CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong mode,
                                          CncLong* stopHBits, CncLong* stopLBits, int cncID);
+/* mpgSelection: select the handwheel that drives the channel.
+ *   mpgId  the handwheel's number, passed unchanged (the simulator ignores it) */
 ACM_EXPORT CncLong mpgSelection(CncLong channel, CncLong mpgId, int cncID);
+/* mpgAxesSet: choose the axes that the handwheel moves.
+ *   axisHBits, axisLBits  the axes (the simulator ignores them) */
 ACM_EXPORT CncLong mpgAxesSet(CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID);
+/* mpgMfoSet: set the handwheel's override.
+ *   mfo  the override, passed unchanged; its unit is the controller's (the simulator ignores it) */
 ACM_EXPORT CncLong mpgMfoSet(CncLong channel, CncLong mfo, int cncID);
+/* homeRunAxis: start homing one axis (simulator: takes 100 ms and ends at position 0).
+ *   axis  the axis */
 ACM_EXPORT CncLong homeRunAxis(CncLong channel, CncLong axis, int cncID);
+/* homeRunAxes: start homing several axes.
+ *   axisHBits, axisLBits  the axes
+ *   first, second         receive the answer's first and second value (the simulator echoes
+ *                         axisHBits and axisLBits)
+ * Also logs one line with the result. */
 ACM_EXPORT CncLong homeRunAxes(CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first,
                                CncLong* second, int cncID);
+/* homeAxisIsEnd: ask whether an axis has finished homing.
+ *   axis   the axis
+ *   isEnd  receives the answer (simulator: 1 homed, 0 not) */
 ACM_EXPORT CncLong homeAxisIsEnd(CncLong channel, CncLong axis, CncLong* isEnd, int cncID);
+/* homeAxesIsEnd: ask which of several axes have finished homing.
+ *   axisHBits, axisLBits  the axes asked about
+ *   first, second         receive the answer's SECOND and FIRST value, in that order (the
+ *                         reverse of getAxesMotionStatus). The simulator answers with the high
+ *                         and then the low mask word of the homed axes, so first receives the
+ *                         low word and second the high word. */
 ACM_EXPORT CncLong homeAxesIsEnd(CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first,
                                  CncLong* second, int cncID);
+/* homeAxisIsInProcess: ask whether an axis is homing.
+ *   axis       the axis
+ *   inProcess  receives the answer (simulator: 1 while homing, else 0) */
 ACM_EXPORT CncLong homeAxisIsInProcess(CncLong channel, CncLong axis, CncLong* inProcess, int cncID);
+/* homeAxesIsInProcess: ask which of several axes are homing.
+ *   axisHBits, axisLBits  the axes asked about
+ *   first, second         receive the answer's second and first value, as homeAxesIsEnd */
 ACM_EXPORT CncLong homeAxesIsInProcess(CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first,
                                        CncLong* second, int cncID);
 
-/* ---- program control ---- */
+/* =========================================================================================
+ * Program control
+ *
+ * prgCycleStart ... prgReset run on the channel client and share the codes, reports and bounds
+ * of the hand motion group. The switch values ("on") are passed unchanged; what a value means is
+ * the controller's (usually 1 on, 0 off; the simulator uses only emStopSet's).
+ * ========================================================================================= */
+
+/* prgCycleStart: start the channel's current program (simulator: sets the run state; refused
+ * with state 2, so 102, during emergency stop). */
 ACM_EXPORT CncLong prgCycleStart(CncLong channel, int cncID);
+/* prgStop: stop the channel's program. */
 ACM_EXPORT CncLong prgStop(CncLong channel, int cncID);
-ACM_EXPORT CncLong prgPause(CncLong channel, CncLong arg2, CncLong arg3, int cncID);
-ACM_EXPORT CncLong prgSingleBlockSet(CncLong channel, CncLong value, int cncID);
-ACM_EXPORT CncLong prgOptionSkipSet(CncLong channel, CncLong value, int cncID);
-ACM_EXPORT CncLong prgMpgTestSet(CncLong channel, CncLong value, int cncID);
-ACM_EXPORT CncLong prgMpgTestSimuSet(CncLong channel, CncLong value, int cncID);
-ACM_EXPORT CncLong emStopSet(CncLong channel, CncLong value, int cncID);
+/* prgPause: pause the channel's program.
+ *   pauseValue1, pauseValue2  the request's second and third value, after the channel: passed
+ *                             unchanged in this order; their meaning is the controller's (the
+ *                             simulator answers and ignores them) */
+ACM_EXPORT CncLong prgPause(CncLong channel, CncLong pauseValue1, CncLong pauseValue2, int cncID);
+/* prgSingleBlockSet: switch single-block mode.
+ *   on  the switch value (the simulator ignores it) */
+ACM_EXPORT CncLong prgSingleBlockSet(CncLong channel, CncLong on, int cncID);
+/* prgOptionSkipSet: switch optional block skip.
+ *   on  the switch value (the simulator ignores it) */
+ACM_EXPORT CncLong prgOptionSkipSet(CncLong channel, CncLong on, int cncID);
+/* prgMpgTestSet: switch the handwheel test mode.
+ *   on  the switch value (the simulator ignores it) */
+ACM_EXPORT CncLong prgMpgTestSet(CncLong channel, CncLong on, int cncID);
+/* prgMpgTestSimuSet: switch the simulated handwheel test mode.
+ *   on  the switch value (the simulator ignores it) */
+ACM_EXPORT CncLong prgMpgTestSimuSet(CncLong channel, CncLong on, int cncID);
+/* emStopSet: set or release the emergency stop.
+ *   on  the switch value. The simulator: non-zero stops every axis and the program, raises the
+ *       alarm (1, channel, 1001) and refuses motion and cycle start with state 2 until 0 is
+ *       sent; reset or prgReset then clears the alarm. */
+ACM_EXPORT CncLong emStopSet(CncLong channel, CncLong on, int cncID);
+/* prgReset: reset the channel's program (simulator: ends the run state; clears the alarm
+ * unless the emergency stop is set). */
 ACM_EXPORT CncLong prgReset(CncLong channel, int cncID);
+
+/* reset: reset a channel of the controller.
+ *   channel  1..99, sent as one byte; not checked against the channel count
+ *   cncID    the target
+ * Client: target (follows bit 0 of asyncMask).
+ * Returns: 0; 1 channel outside 1..99 or cncID not registered (nothing sent); 4; 7; 111;
+ *          101 state 1; 102 state 2 (a program runs); 100+s other states (200 for state 100).
+ * Reports: (7, s, "parameters error." / "program is runing." / "") for every state s other
+ *          than 0.
+ * Blocks: synchronous: one request. Logs one line with the arguments and the result. */
 ACM_EXPORT CncLong reset(CncLong channel, int cncID);
-/* Points into storage of the target kept for the calling thread: valid until the same thread's next
- * getRuningPrg on the same target (calls from other threads do not touch it) or the target's removal. */
+
+/* getRuningPrg: name of the program running on a channel.
+ *   channel  1..98: only its low 8 bits are used; not checked against the channel count
+ *   cncID    the target
+ * Client: aux, always synchronous whatever asyncMask says. It does not check the connection
+ *         first: without one it answers as for no reply.
+ * Returns: the controller's answer as a NUL-terminated text (simulator: "O1234" while a program
+ *          started with prgCycleStart runs, else "O000c" for channel c); "Unknown" when the
+ *          controller never answered with a name; "" when the channel's low 8 bits are outside
+ *          1..98 (nothing sent); the one-character text "o" (the byte 111) when no valid reply
+ *          came or the aux client is not connected; null when cncID is not registered.
+ *          The text belongs to the target and is kept per calling thread: it stays valid until
+ *          the same thread's next getRuningPrg on the same target (other threads' calls do not
+ *          touch it), or until the target is removed. Do not free it.
+ * Reports: none.
+ * Blocks: one request on the aux client. */
 ACM_EXPORT char* getRuningPrg(CncLong channel, int cncID);
 
-/* ---- bits of the controller's I/O tables ---- */
+/* =========================================================================================
+ * Single bits and bit groups of the controller's I/O tables (all on the channel client)
+ *
+ * These ask the controller directly, by table number; reading and writing number the tables
+ * differently:
+ *   read   getIBit 0 (I), getOBit 1 (O), getCBit 2 (C), getSBit 3 (S), getABit 4 (A)
+ *   write  setPlcOBit 0 (PLC's O), setCncOBit 1 (CNC's O), setCBit 2, setSBit 3, setABit 4
+ * (The simulator keeps one value per channel, number and index, so setPlcOBit's bit reads back
+ * through getIBit and setCBit's through getCBit.)
+ * Codes, reports, bounds and outputs as for the hand motion group.
+ *   index  the bit's number in its table, passed unchanged
+ *   value  (get) receives the bit, 0 or 1 as the controller answers; (set) the new value,
+ *          passed unchanged
+ * ========================================================================================= */
+
 ACM_EXPORT CncLong getIBit(CncLong channel, CncLong index, CncLong* value, int cncID);
 ACM_EXPORT CncLong getOBit(CncLong channel, CncLong index, CncLong* value, int cncID);
 ACM_EXPORT CncLong getCBit(CncLong channel, CncLong index, CncLong* value, int cncID);
 ACM_EXPORT CncLong getSBit(CncLong channel, CncLong index, CncLong* value, int cncID);
 ACM_EXPORT CncLong getABit(CncLong channel, CncLong index, CncLong* value, int cncID);
 ACM_EXPORT CncLong setPlcOBit(CncLong channel, CncLong index, CncLong value, int cncID);
+/*   extra  a fifth value of the request, passed unchanged; its meaning is the controller's
+ *          (0 is what the other set functions send; the simulator ignores it) */
 ACM_EXPORT CncLong setCncOBit(CncLong channel, CncLong index, CncLong value, CncLong extra, int cncID);
 ACM_EXPORT CncLong setCBit(CncLong channel, CncLong index, CncLong value, int cncID);
 ACM_EXPORT CncLong setSBit(CncLong channel, CncLong index, CncLong value, int cncID);
 ACM_EXPORT CncLong setABit(CncLong channel, CncLong index, CncLong value, int cncID);
+/* getIbits: ask for a group of input bits.
+ *   elements  count values sent after the channel, passed unchanged; their meaning is the
+ *             controller's; may be null when count is 0
+ *   count     0..121
+ *   first, second  receive the answer's two values (the simulator answers 0 and 0)
+ * Returns also 1 when count is outside 0..121 or elements is null with count > 0. */
 ACM_EXPORT CncLong getIbits(CncLong channel, CncLong* elements, CncLong count, CncLong* first, CncLong* second,
                             int cncID);
+/* setPlcObits: write a group of the PLC's output bits.
+ *   first, second  count values each, sent as the pairs (first[i], second[i]) in order, passed
+ *                  unchanged; their meaning is the controller's (the simulator answers and
+ *                  ignores them); may be null when count is 0
+ *   count          0..32
+ * Returns also 1 when count is outside 0..32 or an array is null with count > 0. */
 ACM_EXPORT CncLong setPlcObits(CncLong channel, CncLong* first, CncLong* second, CncLong count, int cncID);
+/* setCncObits: write a group of the CNC's output bits: as setPlcObits, with
+ *   extra  a value sent before the pairs, passed unchanged */
 ACM_EXPORT CncLong setCncObits(CncLong channel, CncLong* first, CncLong* second, CncLong count, CncLong extra,
                                int cncID);
 
-/* ---- axes, servo, alarms and network address ---- */
+/* =========================================================================================
+ * Axes, servo, alarms and network address
+ *
+ * getAxisMotionStatus and getAxesMotionStatus run on the channel client; the others on the
+ * target client, so they follow bit 0 of asyncMask even when they take a channel, and their
+ * channel is not checked against the channel count. Codes, reports, bounds and outputs as for
+ * the hand motion group (channel: no check on the target client). The request values that the
+ * library gives no meaning are passed to the controller unchanged, in the order of the
+ * parameters; each says what the bundled simulator does with them.
+ * ========================================================================================= */
+
+/* getAxisMotionStatus: motion status of one axis.
+ *   channel  1..channel count
+ *   axis     the axis
+ *   status   receives the answer (simulator: 1 moving, 0 still) */
 ACM_EXPORT CncLong getAxisMotionStatus(CncLong channel, CncLong axis, CncLong* status, int cncID);
+/* getAxesMotionStatus: motion status of several axes.
+ *   channel                1..channel count
+ *   axisHBits, axisLBits   the axes asked about
+ *   first, second          receive the answer's first and second value (simulator: the high
+ *                          and low mask words of the moving axes among those asked) */
 ACM_EXPORT CncLong getAxesMotionStatus(CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first,
                                        CncLong* second, int cncID);
-ACM_EXPORT CncLong servoOnAxisSet(CncLong arg1, CncLong arg2, int cncID);
-ACM_EXPORT CncLong servoOnAxesSet(CncLong arg1, CncLong arg2, CncLong arg3, CncLong arg4, int cncID);
-ACM_EXPORT CncLong servoOnAxisGet(CncLong arg1, CncLong* value, int cncID);
-ACM_EXPORT CncLong servoOnAxesGet(CncLong arg1, CncLong arg2, CncLong* first, CncLong* second, int cncID);
-ACM_EXPORT CncLong getAxisCoord(CncLong arg1, CncLong arg2, CncLong arg3, CncLong* coord, int cncID);
-ACM_EXPORT CncLong getAxesCoord(CncLong arg1, CncLong arg2, CncLong arg3, CncLong arg4, CncLong count,
+/* servoOnAxisSet: switch the servo of one axis. The request carries no channel.
+ *   axis  first value (simulator: an axis of channel 1)
+ *   on    second value (simulator: non-zero on, 0 off) */
+ACM_EXPORT CncLong servoOnAxisSet(CncLong axis, CncLong on, int cncID);
+/* servoOnAxesSet: switch the servos of several axes.
+ *   channel               first value (simulator: the channel)
+ *   axisHBits, axisLBits  second and third value (simulator: the axes, see "Axes")
+ *   on                    fourth value (simulator: non-zero on, 0 off) */
+ACM_EXPORT CncLong servoOnAxesSet(CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong on, int cncID);
+/* servoOnAxisGet: whether the servo of one axis is on. The request carries no channel.
+ *   axis   the request's value (simulator: an axis of channel 1)
+ *   value  receives the answer (simulator: 1 on, 0 off) */
+ACM_EXPORT CncLong servoOnAxisGet(CncLong axis, CncLong* value, int cncID);
+/* servoOnAxesGet: which servos of several axes are on. The request carries no channel.
+ *   axisHBits, axisLBits  the request's two values (simulator: axes of channel 1)
+ *   first, second         receive the answer's first and second value (simulator: the high
+ *                         and low mask words of the axes whose servo is on) */
+ACM_EXPORT CncLong servoOnAxesGet(CncLong axisHBits, CncLong axisLBits, CncLong* first, CncLong* second,
+                                  int cncID);
+/* getAxisCoord: coordinate of one axis.
+ *   channel     first value (simulator: the channel)
+ *   axis        second value (simulator: the axis)
+ *   coordKind   third value; its meaning is the controller's (the simulator ignores it; 0)
+ *   coord       receives the answer, in the controller's unit of length (simulator: the
+ *               axis's position in whole units) */
+ACM_EXPORT CncLong getAxisCoord(CncLong channel, CncLong axis, CncLong coordKind, CncLong* coord, int cncID);
+/* getAxesCoord: coordinates of several axes.
+ *   channel                   first value (simulator: the channel)
+ *   value2, value3, value4    further values; their meaning is the controller's (the simulator
+ *                             ignores them and answers with axes 0..3)
+ *   count                     0 and up: entries of coords you provide
+ *   coords                    receives the answer's coordinates in order, at most count of
+ *                             them; entries beyond what the controller sent stay untouched (so
+ *                             all of them on an asynchronous client); may be null when count is 0
+ * Returns also 1 when count < 0 or coords is null with count > 0. */
+ACM_EXPORT CncLong getAxesCoord(CncLong channel, CncLong value2, CncLong value3, CncLong value4, CncLong count,
                                 CncLong* coords, int cncID);
+/* alarmRead: the controller's alarm.
+ *   channel                first value of the request, not checked (simulator: ignored)
+ *   first, second, third   receive the answer's three values in order; their meaning is the
+ *                          controller's. The simulator answers (1 when an alarm is raised else
+ *                          0, the channel that raised it, the alarm number: 1001 for the
+ *                          emergency stop). An answer without three values is no valid reply
+ *                          (111, outputs untouched). */
 ACM_EXPORT CncLong alarmRead(CncLong channel, CncLong* first, CncLong* second, CncLong* third, int cncID);
+/* udpSetCncIp: give a controller its network address by UDP broadcast.
+ *   ip  the address text, at most 255 bytes, sent as it is after the bytes 0x68 0x01 to the
+ *       broadcast address, port 60007 (from local port 60007)
+ *   cncID  any registered target (only its lock is used)
+ * Client: target (its lock; works without a connection).
+ * Returns: 0 sent (whatever answered); 10 local port 60007 could not be bound; 1 ip null or
+ *          longer than 255 bytes, or cncID not registered.
+ * Reports: none.
+ * Blocks: at most 600 ms waiting for an answer, which is read and ignored; the target client's
+ *         commands wait meanwhile. */
 ACM_EXPORT CncLong udpSetCncIp(char* ip, int cncID);
-ACM_EXPORT CncLong SetCncStaticIp(CncLong arg1, CncLong arg2, CncLong arg3, CncLong arg4, CncLong arg5,
-                                  CncLong arg6, int cncID);
+/* SetCncStaticIp: set the controller's static network address.
+ *   value1 ... value6  the six values of the request, passed unchanged in this order; how they
+ *                      spell the address is the controller's (the simulator answers state 0
+ *                      and ignores them) */
+ACM_EXPORT CncLong SetCncStaticIp(CncLong value1, CncLong value2, CncLong value3, CncLong value4, CncLong value5,
+                                  CncLong value6, int cncID);
 
-/* ---- controller type ---- */
+/* setCncType: tell the controller its type.
+ *   type     the type code, sent as one byte; its meaning is the controller's (the simulator
+ *            accepts any)
+ *   channel  1..channel count, sent as one byte
+ *   cncID    the target
+ * Client: channel (the second parameter names it).
+ * Returns: 0; 1 channel out of range or cncID not registered; 4; 7; 111; 101 the controller
+ *          refused with state 1. Other refusal states are not seen: the result is then 0, or
+ *          the code of an earlier failing reply on this client.
+ * Reports: (4, 1, "parameters error.").
+ * Blocks: synchronous: one request. Logs one line with the arguments. */
 ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
 
-/* ---- program text transfer ---- */
+/* =========================================================================================
+ * Program text transfer (channel client; cycStart on the target client)
+ *
+ * A part program goes to a file of one channel in four steps: declare the file
+ * (setTransFileType, or getTransFileState), write its text (overwrite, then append), close it
+ * (fileEnd); uploadFile does all four. cycStart then starts a program by name. The steps are
+ * tied together by the channel client: overwrite and append are accepted only after a
+ * declaration or state query that the controller accepted and before the next fileEnd.
+ * Use a synchronous channel client: on an asynchronous one the declaration's answer comes too
+ * late for the next step, so setTransFileType (type other than 2) and uploadFile return 1.
+ *
+ * Text: up to its first byte that is 0 or lies in 0x80..0xFF, so 7-bit only; sent in blocks of
+ * 400 bytes: an overwrite block first, then append blocks. A full append block that the
+ * controller does not take (states 1, 3 and the others but 0, 2 and 100) is sent again as it was
+ * after 50 ms, at most 20 times; then the transfer stops with 5 and the report (3, that block's
+ * code, "append: ..."). The overwrite block and the last, shorter append block are not sent
+ * again: their code is returned. Blocks before the failing one are stored. State 2 means that
+ * the block was stored though the controller's memory is now full: it counts as success.
+ *
+ * File names: up to 100 bytes (longer ones are cut to 100), 7-bit as the text.
+ * ========================================================================================= */
+
+/* setTransFileType: declare the file the next text goes to; for a type other than 2 also empty it.
+ *   type      the file type: accepted when its low four bits are 0, 1 or 2 (0, 1, 2, 16, 17,
+ *             18, 32, ...); sent as 1 for 1, 3 for 2, 17 for 17 and 5 for every other. Its
+ *             meaning is the controller's (the remote buffer declares its DNC file with 1 and its
+ *             MDI file with 0; the simulator keeps every type alike).
+ *   channel   1..channel count (and at most 99): the channel whose file it is
+ *   fileName  the program's name
+ *   cncID     the target
+ * Client: channel. Type 2: only the declaration. Any other type: after the declaration an empty
+ *         overwrite block (the file is emptied), whose result is returned.
+ * Returns: 0 declared (and emptied); 1 channel out of range, fileName null, type refused, cncID
+ *          not registered (nothing sent), or, for a type other than 2, the controller refused
+ *          the declaration: its state then reaches only the error callback; 4; 7; 111.
+ *          Type 2, the declaration refused: 100 execution alarm (state 100), 101 state 1, 102
+ *          state 2 (the file is being executed), 100+s other states. Other types, the empty
+ *          block refused: 100, 101, 103 (memory full), 100+s.
+ * Reports: errorCmd 1 for a refused declaration, errorCmd 2 for the empty block.
+ * Blocks: synchronous: one request, two for a type other than 2. Logs one line. */
 ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, char* fileName, int cncID);
+/* getTransFileState: ask whether a file may be written; an accepted query counts as a
+ * declaration for overwrite and append.
+ *   type, channel, fileName, cncID: as for setTransFileType
+ * Client: channel. Sends the query only, never an empty block.
+ * Returns: 0 the file may be written; 1 channel out of range, fileName null, type refused, or
+ *          cncID not registered; 4; 7; 111; 100 execution alarm; 101 state 1; 102 the file is
+ *          being executed; 100+s other states.
+ * Reports: errorCmd 1 with the state.
+ * Blocks: synchronous: one request. Logs one line. */
 ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, char* fileName, int cncID);
+/* overwrite: replace the declared file's text.
+ *   text     the program text (see the group's head); "" empties the file
+ *   channel  1..channel count
+ *   cncID    the target
+ * Client: channel. The first 400 bytes go as the overwrite block, the rest through append.
+ * Returns: 0 stored; 1 channel out of range, text null, no accepted declaration, or cncID not
+ *          registered; 7; 111; 100 execution alarm; 101 state 1; 103 memory full, not stored;
+ *          100+s other states; 5 the transfer stopped (see the group's head); asynchronous:
+ *          0 queued, 5 when the queue stayed full for 4 s.
+ * Reports: errorCmd 2 (the overwrite block), 3 (append blocks), 1 (state 100).
+ * Blocks: synchronous: one request per 400 bytes (a text of 400 * k bytes ends with an empty
+ *         block), a refused full block up to 20 more after 50 ms each; stops at the first
+ *         unanswered request. Asynchronous: up to 4 s per block waiting for room in the queue.
+ *         Logs one line with the text. */
 ACM_EXPORT CncLong overwrite(char* text, CncLong channel, int cncID);
+/* append: add text to the declared file.
+ *   text, channel, cncID: as for overwrite
+ * Client: channel. Blocks of 400 bytes; a text of 400 * k bytes ends with an empty block. The
+ *         last, shorter block is not sent again when refused: its code is returned.
+ * Returns, Reports, Blocks: as overwrite (errorCmd 3). Logs one line with the text. */
 ACM_EXPORT CncLong append(char* text, CncLong channel, int cncID);
+/* fileEnd: close the declared file. From now on the channel client takes no overwrite or
+ * append until the next declaration, also when this request fails.
+ *   channel  1..channel count
+ *   cncID    the target
+ * Client: channel.
+ * Returns: 0 (every reply to it counts as success); 1 channel out of range or cncID not
+ *          registered; 4; 7; 111.
+ * Reports: none.
+ * Blocks: synchronous: one request. Logs one line. */
 ACM_EXPORT CncLong fileEnd(CncLong channel, int cncID);
+/* uploadFile: declare, write and close a program in one call: setTransFileType(type, channel,
+ * fileName), overwrite(text), fileEnd(channel).
+ *   type, channel  as for setTransFileType
+ *   fileName       the program's name; it must not contain '/'
+ *   text           the program text
+ *   cncID          the target
+ * Client: channel.
+ * Returns: 0 stored and closed; 1 fileName or text null, fileName holding '/' (nothing sent),
+ *          or cncID not registered; otherwise the code of the first step that failed, as those
+ *          functions give it. Nothing is undone then, and the file is not closed: call fileEnd.
+ * Reports: as the three steps.
+ * Blocks: synchronous: the three steps' requests: the declaration, the empty block (not for
+ *         type 2), one block per 400 bytes of text (and one more), the file end, plus resent
+ *         blocks; a silent controller: one request. */
 ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, char* fileName, char* text, int cncID);
+/* cycStart: start a program by name on a channel.
+ *   channel   1..99, sent as one byte; not checked against the channel count
+ *   fileName  the program's name
+ *   cncID     the target
+ * Client: target (follows bit 0 of asyncMask).
+ * Returns: 0 started (asynchronous: queued); 1 channel outside 1..99, fileName null, or cncID
+ *          not registered; 4; 7; 111; 101 state 1; 102 a program runs on the channel; 103 no
+ *          such file on the channel; 200 execution alarm; 100+s other states. (The simulator
+ *          keeps a program started by name running, so a second cycStart on that channel gives
+ *          102 and a declaration of that file 102 too.)
+ * Reports: (8, s, text) for every state s other than 0: "parameters error.", "program is
+ *          runing.", "file is not exist.", or "".
+ * Blocks: synchronous: one request. Logs one line. */
 ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
 
-/* ---- controller files and error files ---- */
+/* =========================================================================================
+ * Controller files and error files (target client; getCurErrString on the channel client).
+ * These need a synchronous client; on an asynchronous one their answers are lost.
+ * ========================================================================================= */
+
+/* getCncFileInf: information on a program or PLC file of the controller.
+ *   type      1: program file; 0: PLC file (else 1, nothing sent)
+ *   channel   written in decimal into the path, not checked: "/home/root/veko/usr/sys000" + c
+ *             (c <= 9) or "/home/root/veko/usr/sys00" + c, then "/program/" or "/plc/", then
+ *             fileName
+ *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1
+ *   info      a buffer of at least 1024 bytes you provide; receives the controller's answer as
+ *             UTF-8, cut to 1023 bytes, always NUL-terminated; "" when the call fails (and on an
+ *             asynchronous client)
+ *   cncID     the target
+ * Client: target.
+ * Returns: 0; 1 (see type, fileName; also info or fileName null, cncID not registered); 3 the
+ *          controller answered with a failure (for example no such file); 4; 7; 111.
+ * Reports: none.
+ * Blocks: synchronous: one request. */
 ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
+/* writeCncFile: write a file on the controller: open, the content in pieces, close.
+ *   type      a number sent with the open, passed unchanged; its meaning is the controller's
+ *   fileName  UTF-8, sent as its bytes
+ *   content   UTF-8 text up to its terminating 0 (so it cannot hold 0 bytes), sent in pieces of
+ *             at most 200 bytes that never split a character; a content whose last piece is full
+ *             ends with an empty piece
+ *   cncID     the target
+ * Client: target.
+ * Returns: 0 written and closed; 100 the open failed (also when not connected or no reply came),
+ *          nothing else was sent; 101 a piece failed, no close was sent; 102 the close failed;
+ *          1 fileName or content null, or cncID not registered.
+ * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step.
+ * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
 ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID);
-ACM_EXPORT char* getCncCurrentError(CncLong channel, int cncID);
+/* getCncCurrentError: fetch a channel's current or historical error file.
+ *   selector  channel * 10 for the current errors, channel * 10 + 1 for the history, channel
+ *             0..8: 0, 1, 10, 11, ..., 80, 81
+ *   cncID     the target
+ * Client: target; must be synchronous. It writes the channel to variable 120139 and the request
+ *         (1 current, 2 history) to 120138, waits 500 ms, reads 120138 back (0 = ready), then
+ *         opens "sys000<c>/error/curError.error" (or hisError.error), reads it in pieces of 100
+ *         bytes until a shorter one, and closes it.
+ * Returns: a text whose first character is a status digit, followed by:
+ *            '0'  the file's bytes, exactly as the controller sent them (they may hold 0
+ *                 bytes, and there is no length: the text may seem shorter than the file)
+ *            '7'  "SocketDisconnected": not connected
+ *            '9'  "Channel selection error": selector not in the list above (nothing sent)
+ *            '8'  "timeout get curErrorerror file": the file was not ready after 500 ms
+ *            '3'  the controller refused a step (the open: nothing follows; a piece three
+ *                 times, or the close: the bytes read so far follow), or the file passed 1 MiB
+ *          Another digit is the first digit of another result code: '7' alone when the link
+ *          went down during the exchange, '4' on an asynchronous client. null when a reply
+ *          wait failed (a silent controller) or cncID is not registered.
+ *          The text belongs to the target client: valid until the next getCncCurrentError on
+ *          the same target, from any thread, or the target's removal. Do not free it.
+ * Reports: errorCmd 11 (open refused), 12 (a piece of the wrong size), 13 (close refused), 6 (a
+ *          variable write refused).
+ * Blocks: holds the target client throughout: 2 variable writes, the 500 ms pause, 1 read, the
+ *         open, one request per 100 bytes of the file (at most 1 MiB; a failing piece at most 3
+ *         times), the close. A silent controller: one request (null). */
+ACM_EXPORT char* getCncCurrentError(CncLong selector, int cncID);
+/* getCurErrString: fetch the channel's current error text.
+ *   channel  1..channel count, sent as one byte
+ *   value    sent as one byte after the channel; which error it selects is the controller's
+ *   text     a buffer of at least 1024 bytes you provide; receives the text, cut to 1023 bytes,
+ *            always NUL-terminated; "" when the call fails
+ *   cncID    the target
+ * Client: channel; must be synchronous (on an asynchronous one: 0 and "").
+ * Returns: 0; 1 channel out of range, text null, or cncID not registered; 7; 112 the length
+ *          request failed (no reply, refused, queue full); 113 a text request failed, or three in
+ *          a row brought nothing.
+ * Reports: (13, 1, "onRecCmdBinFile error.") or (13, s, "") when the length request is refused.
+ * Blocks: one request for the length, then one per piece until the announced length (at most
+ *         1023 bytes) has come. */
 ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, int cncID);
 
-/* ---- remote buffer ---- */
+/* =========================================================================================
+ * Remote buffer: stream program text to a channel over a connection and thread of its own
+ *
+ * bufOpen returns a handle that you own until bufClose; no target is involved. The buffer's
+ * thread connects to port 60000 of the address, declares the channel's file ("DNC" or "MDI"),
+ * then sends the text that bufWrite queued, 480 bytes per request, one request at a time,
+ * pacing itself by the controller's replies. Poll getBufState:
+ *   0  ready: the last request was acknowledged; queued text is being sent
+ *   1  the controller is busy: the thread asks every 50 ms until it may go on
+ *   2  the file is being declared (again)
+ *   3  closed: connecting, the connection failed, or the stream stopped (see getBufStateInf);
+ *      a stopped buffer never resumes: close it and open a new one
+ *   4  the controller did not take the current request: it is sent again every 50 ms until a
+ *      reply changes the state
+ *   5  idle: everything queued has been sent and acknowledged
+ * A request without a valid reply within 500 ms, or a connection the controller closed, stops
+ * the stream in state 3: the controller may or may not hold that request's text, so nothing
+ * more is sent; the text still queued is not sent. A handle may be used from any thread, but
+ * bufClose must not run while another call on the same handle runs.
+ * ========================================================================================= */
+
+/* Opaque handle of a remote buffer. */
 typedef struct AcmRemoteBuffer AcmRemoteBuffer;
+
+/* bufOpen: open a remote buffer to a controller's channel and start its thread.
+ *   ip       the controller's address (numeric or host name), copied
+ *   mode     0 MDI: each bufWrite's text ends with a file end, and at most 102400 bytes go until
+ *            bufClear; 1 DNC: an unending stream into one file
+ *   channel  1..99
+ * Returns: the handle, or null when ip is null, mode is not 0 or 1, or channel is outside
+ *          1..99. It returns before the connection is made: the state is 3 until connected (at
+ *          most 500 ms), then 2, then 5; "Connection to the controller failed." in state 3
+ *          tells that it did not connect.
+ * Blocks: no. */
 ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
+/* bufWrite: queue text for the controller.
+ *   buffer  the handle
+ *   text    the text, up to its first byte that is 0 or lies in 0x80..0xFF, copied
+ * Returns: 1 queued; 0 refused, nothing queued: the state is not 0 or 5 (so not before the file
+ *          is declared: poll getBufState first), more than 1000 requests are queued, the MDI
+ *          budget of 102400 bytes is used up, text null, or buffer null.
+ * Blocks: no. */
 ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, char* text);
+/* bufClear: drop the queued text, declare the file again and empty it; in MDI mode the budget
+ * starts afresh.
+ *   buffer  the handle
+ * Returns: 1 done; 0 refused: the state is not 0 or 5, or buffer null.
+ * Blocks: no. */
 ACM_EXPORT CncLong bufClear(AcmRemoteBuffer* buffer);
+/* bufClose: stop the buffer's thread, close its connection and free it; queued text that was
+ * not sent is dropped. The handle and every text of getBufStateInf are invalid afterwards.
+ *   buffer  the handle
+ * Returns: 1; 0 for a null handle.
+ * Blocks: until the thread has ended: at most about 0.6 s (the request it is sending). */
 ACM_EXPORT CncLong bufClose(AcmRemoteBuffer* buffer);
+/* getBufValidCnt: how many more bytes bufWrite would take now.
+ *   buffer  the handle
+ * Returns: DNC: (1000 - queued requests) * 480; MDI: 102400 - bytes written since bufOpen or
+ *          bufClear; never below 0; 0 when the state is not 0 or 5, or buffer is null.
+ * Blocks: no. */
 ACM_EXPORT CncLong getBufValidCnt(AcmRemoteBuffer* buffer);
+/* getBufState: the buffer's state, 0..5 (see the group's head); 4 for a null handle.
+ * It may change the moment after it was read.
+ *   buffer  the handle
+ * Blocks: no. */
 ACM_EXPORT CncLong getBufState(AcmRemoteBuffer* buffer);
+/* getBufStateInf: the text of the buffer's last state change, for example "SetFileInf Ok",
+ * "AppendTxt Ok", "fileEnd Ok", "Cnc Busy", "Command queue is empty.", "parameters error.",
+ * "Connection to the controller failed.", "Connection closed by the controller; stream stopped.",
+ * "No valid reply from the controller within 500 ms; stream stopped."; "" before the first.
+ *   buffer  the handle
+ * Returns: a NUL-terminated text owned by the buffer, valid until bufClose (a later state change
+ *          returns another pointer, it does not overwrite this one); null for a null handle.
+ * Blocks: no. */
 ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
 
-/* ---- FTP uploads ---- */
+/* =========================================================================================
+ * FTP uploads to the controller (target client's lock only; they never use its connection)
+ *
+ * Each call starts a list of FTP commands and returns at once; 0 means started, not done. The
+ * list connects to port 21 of hostIp (active mode, binary), logs in with the controller's user
+ * and password, and runs its commands one after another; after each upload it tells the
+ * controller's sync service (TCP port 60006 of hostIp) that files have arrived, waiting at most
+ * 2 s to reach it. The list runs in the calling thread and advances only while that thread runs
+ * a Qt event loop (QCoreApplication::exec, QEventLoop::exec or processEvents); on a thread that
+ * runs none, nothing happens. A plain C program cannot run one: call these from C++ (see
+ * examples/ftp_upload.cpp). A server that stays silent ends a step after 30 s.
+ * Follow the upload with getFtpUploadFileProgress; a failure only shows as a progress that stops
+ * below 100, so give up after a time of your own choosing.
+ * hostIp: the FTP server's address; null or "" means the address of the target client's last
+ * successful connect.
+ * A second FTP call on the same target starts a second list: both run on, the progress shows
+ * the newer one.
+ * ========================================================================================= */
+
+/* ftpUploadFile: upload program or PLC files into a channel's folder.
+ *   type     1: program files, to "/veko/usr/sys000<c>/program/" (c <= 9; "sys00<c>" from 10);
+ *            0: PLC files, to ".../plc/"
+ *   channel  c, written in decimal into the folder; not checked
+ *   sPath    local paths, one per line ("\n" between them); an empty line ends the list. Each
+ *            file keeps its name (the part after its last '/')
+ *   hostIp   see above
+ *   cncID    the target
+ * Client: target (login user "root").
+ * Returns: 0 started (with no path the list only connects and logs in); 1 type neither 0 nor 1
+ *          (nothing started), or cncID not registered.
+ * Blocks: no, but see the group's head. */
 ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID);
+/* ftpUploadFileDes: upload one file to a given remote folder.
+ *   source       the local path
+ *   destination  the remote folder prefix: the remote name is destination followed directly by
+ *                the file name of source, so end it with '/'
+ *   hostIp       see above
+ *   cncID        the target
+ * Client: target (login user "root").
+ * Returns: 0 started; 1 cncID not registered. */
 ACM_EXPORT CncLong ftpUploadFileDes(char* source, char* destination, char* hostIp, int cncID);
+/* ftpUpdateSystem: upload a system update package to "updata/" + its file name (relative to the
+ * login folder), logged in as user "ftp".
+ *   source  the package's local path
+ *   hostIp  see above
+ *   cncID   the target
+ * Returns: 0 started; 1 cncID not registered. */
 ACM_EXPORT CncLong ftpUpdateSystem(char* source, char* hostIp, int cncID);
+/* ftpMkdir: make one remote folder (its parent must exist).
+ *   desPath  the remote folder
+ *   hostIp   see above
+ *   cncID    the target
+ * Returns: 0 started; 1 cncID not registered. The progress reads 100 once the folder is made. */
 ACM_EXPORT CncLong ftpMkdir(char* desPath, char* hostIp, int cncID);
+/* getFtpUploadFileProgress: progress of the target's newest FTP list, in whole percent.
+ *   cncID  the target
+ * Returns: 0 before any FTP call; 0..99 while a file's data flows; 100 once that upload (or the
+ *          folder) is done; with several files it goes from 0 to 100 for each. After a failure it
+ *          stays where it was. 1.0 when cncID is not registered.
+ * Blocks: no; any thread. */
 ACM_EXPORT double getFtpUploadFileProgress(int cncID);
 
 #ifdef __cplusplus
