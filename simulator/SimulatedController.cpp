@@ -20,7 +20,7 @@ bool SimulatedController::start(const QString& address, quint16 port)
         return false;
     }
     // Several test processes run at once: take the first free loopback address.
-    for (int host = 2; host <= 254; ++host) {
+    for (int host = kFirstAutoHost; host <= kLastAutoHost; ++host) {
         m_thread.reset(new SimulatorThread);
         if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(host), port))
             return true;

@@ -18,7 +18,12 @@ public:
     SimulatedController();
     ~SimulatedController();
 
-    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.254.
+    // Addresses an empty address picks from. Test programs that restart a controller on the same
+    // address take theirs above this range, so that no other process can take it in between.
+    static constexpr int kFirstAutoHost = 2;
+    static constexpr int kLastAutoHost = 99;
+
+    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.99.
     bool start(const QString& address = QString(), quint16 port = 60000);
     void stop();
     QString address() const;
