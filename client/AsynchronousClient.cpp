@@ -57,12 +57,20 @@ Transport* AsynchronousClient::syncTransport() const
     return serialTransport && serialTransport->isOpen() ? serialTransport.get() : transport.get();
 }
 
-// The synchronous path looks at its link now, so a link the peer closed is down at once; an
-// asynchronous client's link belongs to its worker, which notices a loss on its next exchange.
+// Both paths look at the link now, so a link the peer closed is down at once and a command is
+// refused rather than queued for a link that is gone. An asynchronous client's worker may be in
+// the middle of an exchange; then the link is in use and counts as up.
 bool AsynchronousClient::socketConnected()
 {
-    if (syncMode == 0)
-        return isConnected && transport->isOpen();
+    if (syncMode == 0) {
+        if (!isConnected)
+            return false;
+        if (transport->checkLink())
+            return true;
+        isConnected = false; // the worker sees this at its next turn and ends
+        wakeWorker();
+        return false;
+    }
     Transport* link = syncTransport();
     if (link->checkLink())
         return true;

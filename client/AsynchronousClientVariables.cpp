@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 // Larger batches are refused outright instead of being walked.
 constexpr int kMaxBatch = 100000;
@@ -127,6 +129,10 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
     const int slices = (count + perRequest - 1) / perRequest;
     if (syncMode == 0 && cmdQueue.size() + slices > queueLimit + 1)
         return ResultCode::QueueFull;
+    // Nothing would be sent for an address no request may carry; queued, that would read as a
+    // write done.
+    if (syncMode == 0 && !std::all_of(addresses, addresses + count, isValidVarAddress))
+        return ResultCode::ArgumentOutOfRange;
     int32_t result = ResultCode::Success;
     for (int done = 0; done < count;) {
         const int remaining = count - done;
