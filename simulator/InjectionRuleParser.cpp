@@ -331,10 +331,11 @@ QString InjectionRuleParser::syntax()
     busy N MS            every N-th program block is stored busy (state 2), and the transfer
                          state stays busy for MS ms after it
     dnc-capacity BYTES   a program file holds at most BYTES; a block beyond is refused (state 3)
-    running CH NAME      channel CH runs program NAME: a start or a transfer of NAME is refused
-                         (state 2), and the running-program query names it
-    emergency-stop CH    the emergency stop of channel CH is pressed: motion and starts are
-                         refused (state 2) and the alarm reads 1 CH 1001 until it is released
+    running CH NAME      channel CH runs program NAME: a program start on CH, or a transfer of
+                         NAME, is refused (state 2), and the running-program query names it
+    emergency-stop CH    the emergency stop of channel CH is pressed: motion and cycle starts
+                         are refused (state 2) and the alarm read gives 1 CH 1001, until the
+                         application releases it (emStopSet with 0) and resets
     alarm A B C          the alarm read gives A B C
     variable ADDR VALUE  controller variable ADDR holds VALUE
 
@@ -344,9 +345,10 @@ Requests: p watchdog; A B D variables (read, read list, write); r jog (1 run, 2 
 position run); q homing; t program control (1 cycle start, 2 stop, 8 emergency stop, 9 reset,
 10 alarm read); f 3 reset, f 4 start by name; d program text transfer (1 declare, 2 append,
 3 overwrite, 4 end, 5 transfer state); g running program; u bits; v axes; 0x83 binary file.
-A reply state s makes the call return 100 + s; a reply that never comes or comes later than
-1.8 s makes it return 111. Replies of variables (B, D) carry no state: any state but 0 makes
-them error replies.
+A failing reply state s makes most calls return 100 + s (the watchdog and the file replies
+succeed with state 1 and fail with 0); a reply that never comes, or comes later than 1.8 s,
+makes the call return 111. Replies of variables (B, D) carry no state: any state but 0 makes
+them error replies (111).
 
 Examples:
   --inject "r channel 1 state 3"       every jog request on channel 1 fails: 103
