@@ -50,6 +50,12 @@ int32_t ControllerModel::axisPosition(int32_t channel, int32_t index) const
     return it == m_axes.end() ? 0 : it->position(AxisModel::Clock::now());
 }
 
+void ControllerModel::setEmergencyStop(int32_t channel, bool on)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    emergencyStop(channel, on, AxisModel::Clock::now());
+}
+
 bool ControllerModel::isRunning() const
 {
     std::lock_guard<std::mutex> g(m_lock);
@@ -84,7 +90,7 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status)
     case 'q': homing(r, sub, state, w, now); break;
     case 't': program(r, sub, state, w, now); break;
     case 'v': axes(r, sub, state, w, now); break;
-    case 'A': case 'B': case 'D': answered = variables(r, code, w); break;
+    case 'A': case 'B': case 'D': answered = variables(r, code, status, w); break;
     case 'c': case 'e': case 'i': case 0x83: case 0x84: case 0x85: m_files.reply(r, code, sub, state, w); break;
     case 'd': case 'f':
         answered = ProgramStore::handles(code, sub)
@@ -99,8 +105,13 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status)
     return QByteArray(reinterpret_cast<char*>(buf), n);
 }
 
-bool ControllerModel::variables(const FrameReader& r, uint8_t code, FrameWriter& w)
+bool ControllerModel::variables(const FrameReader& r, uint8_t code, int status, FrameWriter& w)
 {
+    // These replies carry no state: a scripted failure is the error reply.
+    if (code != 'A' && status != kDefaultStatus && status != 0) {
+        w.code(uint8_t(code | 0x80));
+        return true;
+    }
     if (code == 'A') {
         const int32_t start = r.int32At(8), count = r.int32At(12);
         if (count < 0 || count > 100)
@@ -157,10 +168,13 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
         w.code('f').byte(sub).byte(0).byte(st);
         break;
     case 'g': {
-        // The running program's name; an idle channel c names its last program "O000c".
+        // The running program's name: the one the program store runs on the channel, else
+        // "O1234" while a cycle runs; an idle channel c names its last program "O000c".
         const int channel = r.byteAt(9);
-        const QByteArray idle = QByteArray("O") + QByteArray::number(channel).rightJustified(4, '0');
-        w.code('g').byte(sub).text(m_running ? "O1234" : idle.constData(), 100).byte(0);
+        QByteArray name = m_programs.runningProgram(channel);
+        if (name.isEmpty())
+            name = m_running ? QByteArray("O1234") : QByteArray("O") + QByteArray::number(channel).rightJustified(4, '0');
+        w.code('g').byte(sub).text(name.constData(), 100).byte(0);
         break;
     }
     case 'u':
@@ -189,4 +203,15 @@ void ControllerModel::stopEverything(Now now)
     for (AxisModel& a : m_axes)
         a.stop(now);
     m_running = 0;
+}
+
+void ControllerModel::emergencyStop(int32_t channel, bool on, Now now)
+{
+    m_emergencyStop = on;
+    if (!on)
+        return;
+    stopEverything(now);
+    m_alarm[0] = 1;
+    m_alarm[1] = channel;
+    m_alarm[2] = kEmergencyAlarm;
 }

@@ -32,6 +32,8 @@ public:
     int32_t variable(int32_t address) const;
     void setVariable(int32_t address, int32_t value);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
+    // As the emergency-stop request of channel does: pressed (on) or released.
+    void setEmergencyStop(int32_t channel, bool on);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
     bool isRunning() const;
     ControllerFiles& files() { return m_files; }
@@ -40,7 +42,7 @@ public:
 private:
     using Now = AxisModel::Clock::time_point;
     // Each returns false when the request gets no reply.
-    bool variables(const FrameReader& r, uint8_t code, FrameWriter& w);
+    bool variables(const FrameReader& r, uint8_t code, int status, FrameWriter& w);
     void motion(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
     void homing(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
     void program(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
@@ -53,6 +55,7 @@ private:
     // The masks of the axes among hBits/lBits for which test holds.
     template <class Test> void maskOf(int32_t channel, int32_t hBits, int32_t lBits, Test test, FrameWriter& w);
     void stopEverything(Now now);
+    void emergencyStop(int32_t channel, bool on, Now now);
 
     struct JogParameters { int32_t feed = 0, len = 0, negative = 0, absolute = 0; };
 

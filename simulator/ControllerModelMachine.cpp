@@ -91,17 +91,7 @@ void ControllerModel::program(const FrameReader& r, int sub, int st, FrameWriter
         switch (sub) {
         case 1: m_running = 1; break;
         case 2: m_running = 0; break;
-        case 8:
-            if (arg(r, 1) != 0) {
-                m_emergencyStop = true;
-                stopEverything(now);
-                m_alarm[0] = 1;
-                m_alarm[1] = arg(r, 0);
-                m_alarm[2] = kEmergencyAlarm;
-            } else {
-                m_emergencyStop = false;
-            }
-            break;
+        case 8: emergencyStop(arg(r, 0), arg(r, 1) != 0, now); break;
         case 9:
             m_running = 0;
             if (!m_emergencyStop)

@@ -13,4 +13,5 @@ struct ReplyScript {
     QByteArray raw;          // Raw: these bytes are the whole reply (also with Delay and Dribble)
     QList<int32_t> values;   // reserved: replacement values of a value-carrying reply
     int times = 1;           // matching requests served; -1 = forever
+    int channel = -1;        // only requests that carry this channel; -1 = any request
 };

@@ -5,6 +5,7 @@
 #include "FrameMode.h"
 #include "FrameReader.h"
 #include "FrameWriter.h"
+#include "RequestChannel.h"
 #include "SimulatorThread.h"
 #include "WireFields.h"
 
@@ -139,7 +140,7 @@ void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
     const uint8_t code = uint8_t(tcpRequest[7]);
     const int sub = tcpRequest.size() > 8 ? uint8_t(tcpRequest[8]) : 0;
     ReplyScript script;
-    const bool scripted = m_controller.takeScript(code, sub, script);
+    const bool scripted = m_controller.takeScript(code, sub, RequestChannel::of(tcpRequest), script);
     QByteArray reply;
     if (scripted && script.kind == ReplyScript::Raw)
         reply = script.raw; // already in the serial framing

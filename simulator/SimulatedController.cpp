@@ -90,6 +90,7 @@ void SimulatedController::dropConnections() { if (m_thread) m_thread->dropConnec
 int32_t SimulatedController::variable(int32_t a) const { return m_thread ? m_thread->model.variable(a) : 0; }
 void SimulatedController::setVariable(int32_t a, int32_t v) { if (m_thread) m_thread->model.setVariable(a, v); }
 void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_thread) m_thread->model.raiseAlarm(a, b, c); }
+void SimulatedController::setEmergencyStop(int32_t ch, bool on) { if (m_thread) m_thread->model.setEmergencyStop(ch, on); }
 int32_t SimulatedController::axisPosition(int32_t ch, int32_t axis) const { return m_thread ? m_thread->model.axisPosition(ch, axis) : 0; }
 ControllerFiles* SimulatedController::files() { return m_thread ? &m_thread->model.files() : nullptr; }
 

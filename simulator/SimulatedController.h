@@ -51,6 +51,8 @@ public:
     int32_t variable(int32_t address) const;
     void setVariable(int32_t address, int32_t value);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
+    // Presses (on) or releases the emergency stop as the channel's request would.
+    void setEmergencyStop(int32_t channel, bool on);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
     // The controller's files, error files, error texts and samples; null before start().
     ControllerFiles* files();

@@ -1,6 +1,11 @@
 #pragma once
+#include "InjectionRule.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+class QCommandLineParser;
 
 // The command line of the stand-alone simulator: what to serve, or the text to print
 // instead of serving (help, version, or why the line was refused).
@@ -11,14 +16,20 @@ public:
 
     struct Settings
     {
-        QString address = QStringLiteral("127.0.0.1");
+        QStringList addresses{QStringLiteral("127.0.0.1")}; // one controller on each
         quint16 port = 60000;
         quint16 udpPort = 60007;
         quint16 syncPort = 60006;
         QString serialPath; // empty: no serial side
         int serialMode = 1;
         bool verbose = false;
+        QList<InjectionRule> rules; // the script files' rules first, then --inject's, in order
+        bool ftp = false;
+        QString ftpRoot;   // empty: a temporary folder
+        QString ftpPython; // empty: the first python3 found that has pyftpdlib
     };
+
+    static constexpr int kMostControllers = 100;
 
     // arguments as QCoreApplication::arguments() gives them, the program name first.
     explicit SimulatorCommandLine(const QStringList& arguments);
@@ -32,7 +43,10 @@ public:
 
 private:
     void parse(const QStringList& arguments);
-    void refuse(const QString& reason);
+    bool takeAddresses(const QStringList& listen, const QString& controllers);
+    bool takeRules(const QStringList& scripts, const QStringList& injections);
+    bool takeFtp(const QCommandLineParser& parser);
+    bool refuse(const QString& reason);
 
     Outcome m_outcome = Outcome::Serve;
     QString m_message;

@@ -1,6 +1,7 @@
 #include "SimulatorThread.h"
 #include "FrameBoundary.h"
 #include "FrameMode.h"
+#include "RequestChannel.h"
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QPointer>
@@ -14,6 +15,9 @@
 
 bool SimulatorThread::startListening(const QString& addr, quint16 port)
 {
+    // An address that does not parse would become the null address, which listens on every interface.
+    if (QHostAddress(addr).isNull())
+        return false;
     address = addr;
     m_port = port;
     return startServing();
@@ -144,13 +148,15 @@ void SimulatorThread::dribble(QTcpSocket* socket, const QByteArray& bytes, int p
     QTimer::singleShot(pauseMs, socket, [this, socket, rest = bytes.mid(1), pauseMs] { dribble(socket, rest, pauseMs); });
 }
 
-bool SimulatorThread::takeScript(uint8_t code, int sub, ReplyScript& out)
+bool SimulatorThread::takeScript(uint8_t code, int sub, std::optional<int32_t> channel, ReplyScript& out)
 {
     std::lock_guard<std::mutex> g(lock);
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = scripts.size() - 1; i >= 0; --i) { // the newest script wins
             Script& s = scripts[i];
             if (s.code != code || (pass == 0 ? s.sub != sub : s.sub != -1))
+                continue;
+            if (s.script.channel >= 0 && channel != s.script.channel)
                 continue;
             out = s.script;
             if (s.script.times > 0 && --s.script.times == 0)
@@ -170,7 +176,7 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
     const uint8_t code = request.size() > 7 ? uint8_t(request[7]) : 0;
     const int sub = request.size() > 8 ? uint8_t(request[8]) : 0; // no sub-code byte: scripts for 0 or any match
     ReplyScript script;
-    const bool scripted = takeScript(code, sub, script);
+    const bool scripted = takeScript(code, sub, RequestChannel::of(request), script);
     QByteArray reply;
     if (scripted && (script.kind == ReplyScript::Raw || !script.raw.isEmpty()))
         reply = script.raw;

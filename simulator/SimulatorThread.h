@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QObject;
@@ -27,7 +28,8 @@ public:
     void stopListening();
     void dropConnections();
     // The newest script for this request, if any; counts the use down. Any thread.
-    bool takeScript(uint8_t code, int sub, ReplyScript& out);
+    // channel: the one the request carries, if any; scripts for one channel match only it.
+    bool takeScript(uint8_t code, int sub, std::optional<int32_t> channel, ReplyScript& out);
     // Serves the address datagram on UDP port of this simulator's address.
     bool startAddressService(quint16 port);
     // Serves the FTP sync notification on TCP port of this simulator's address.

@@ -1,13 +1,17 @@
 // Stand-alone controller simulator; `cnc-simulator --help` lists its options.
-#include "SimulatedController.h"
+#include "ControllerGroup.h"
 #include "SimulatorCommandLine.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
 namespace {
-void quitOnSignal(int) { QCoreApplication::quit(); }
+// Set by SIGINT and SIGTERM, from the moment the controllers start; the event loop sees it
+// and ends, so that everything (FTP servers, temporary folders) is stopped on the way out.
+volatile std::sig_atomic_t stopRequested = 0;
+void requestStop(int) { stopRequested = 1; }
 }
 
 int main(int argc, char** argv)
@@ -19,25 +23,24 @@ int main(int argc, char** argv)
                    commandLine.outcome() == SimulatorCommandLine::Outcome::Refuse ? stderr : stdout);
         return commandLine.exitCode();
     }
-    const SimulatorCommandLine::Settings& s = commandLine.settings();
-    SimulatedController sim;
-    if (!sim.start(s.address, s.port)) {
-        std::fprintf(stderr, "cnc-simulator: cannot listen on %s:%u\n", qPrintable(s.address), s.port);
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    ControllerGroup group;
+    const bool started = group.start(commandLine.settings());
+    for (const QString& warning : group.warnings())
+        std::fprintf(stderr, "cnc-simulator: %s\n", qPrintable(warning));
+    if (!started) {
+        std::fprintf(stderr, "cnc-simulator: %s\n", qPrintable(group.failure()));
         return 1;
     }
-    sim.setVerbose(s.verbose);
-    if (!sim.startAddressService(s.udpPort))
-        std::fprintf(stderr, "cnc-simulator: address service not available on UDP %u\n", s.udpPort);
-    if (!sim.startSyncService(s.syncPort))
-        std::fprintf(stderr, "cnc-simulator: sync service not available on TCP %u\n", s.syncPort);
-    if (!s.serialPath.isEmpty() && !sim.startSerial(s.serialPath, s.serialMode)) {
-        std::fprintf(stderr, "cnc-simulator: cannot serve serial mode %d on %s\n", s.serialMode,
-                     qPrintable(s.serialPath));
-        return 1;
-    }
-    std::printf("cnc-simulator listening on %s:%u\n", qPrintable(s.address), s.port);
+    for (const QString& line : group.served())
+        std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
-    std::signal(SIGINT, quitOnSignal);
-    std::signal(SIGTERM, quitOnSignal);
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &app, [] {
+        if (stopRequested)
+            QCoreApplication::quit();
+    });
+    stopCheck.start(20);
     return app.exec();
 }

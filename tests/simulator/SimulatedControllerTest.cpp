@@ -67,4 +67,13 @@ TEST_F(SimulatedControllerTest, BytesThatNeverFormAFrameDropTheConnection)
     readFor(300);
     EXPECT_EQ(socket.state(), QAbstractSocket::UnconnectedState);
 }
+TEST(SimulatedControllerAddressTest, AnAddressThatDoesNotParseIsRefusedRatherThanListenedOnEverywhere)
+{
+    // Port 0: should the check ever go, the wrong listening takes a free port and harms nobody.
+    for (const char* address : {"localhost", "127.0.0.300", "any", "127.0.0.1 garbage"}) {
+        SimulatedController sim;
+        EXPECT_FALSE(sim.start(QString::fromLatin1(address), 0)) << address;
+        EXPECT_TRUE(sim.address().isEmpty()) << address;
+    }
+}
 }

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <initializer_list>
+#include <utility>
 
 namespace {
 using Outcome = SimulatorCommandLine::Outcome;
@@ -20,12 +24,14 @@ TEST(SimulatorCommandLineTest, NoOptionsServesTheDefaults)
 {
     const SimulatorCommandLine line = parse({});
     ASSERT_EQ(line.outcome(), Outcome::Serve) << line.message().toStdString();
-    EXPECT_EQ(line.settings().address, "127.0.0.1");
+    EXPECT_EQ(line.settings().addresses, QStringList{QStringLiteral("127.0.0.1")});
     EXPECT_EQ(line.settings().port, 60000);
     EXPECT_EQ(line.settings().udpPort, 60007);
     EXPECT_TRUE(line.settings().serialPath.isEmpty());
     EXPECT_EQ(line.settings().serialMode, 1);
     EXPECT_FALSE(line.settings().verbose);
+    EXPECT_TRUE(line.settings().rules.isEmpty());
+    EXPECT_FALSE(line.settings().ftp);
 }
 
 TEST(SimulatorCommandLineTest, EveryOptionReachesTheSettings)
@@ -33,7 +39,7 @@ TEST(SimulatorCommandLineTest, EveryOptionReachesTheSettings)
     const SimulatorCommandLine line = parse({"--listen", "127.0.0.9", "--port=1", "--udp-port", "65535", "--sync-port",
                                              "6006", "--serial", "/dev/pts/7", "--serial-mode", "2", "--verbose"});
     ASSERT_EQ(line.outcome(), Outcome::Serve) << line.message().toStdString();
-    EXPECT_EQ(line.settings().address, "127.0.0.9");
+    EXPECT_EQ(line.settings().addresses, QStringList{QStringLiteral("127.0.0.9")});
     EXPECT_EQ(line.settings().port, 1);
     EXPECT_EQ(line.settings().udpPort, 65535);
     EXPECT_EQ(line.settings().syncPort, 6006);
@@ -45,6 +51,49 @@ TEST(SimulatorCommandLineTest, EveryOptionReachesTheSettings)
     EXPECT_EQ(parse({"--serial", "/dev/pts/7"}).settings().serialMode, 1);
 }
 
+TEST(SimulatorCommandLineTest, SeveralControllersRulesAndFtp)
+{
+    const SimulatorCommandLine listed = parse({"--listen", "127.0.0.5", "--listen", "127.0.0.9"});
+    ASSERT_EQ(listed.outcome(), Outcome::Serve) << listed.message().toStdString();
+    EXPECT_EQ(listed.settings().addresses, (QStringList{QStringLiteral("127.0.0.5"), QStringLiteral("127.0.0.9")}));
+
+    const SimulatorCommandLine counted = parse({"--listen", "127.0.0.252", "--controllers", "3"});
+    ASSERT_EQ(counted.outcome(), Outcome::Serve) << counted.message().toStdString();
+    EXPECT_EQ(counted.settings().addresses,
+              (QStringList{QStringLiteral("127.0.0.252"), QStringLiteral("127.0.0.253"), QStringLiteral("127.0.0.254")}));
+    EXPECT_EQ(parse({"--controllers", "2"}).settings().addresses,
+              (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}));
+
+    // Script files first, then --inject, each in the order given: the last matching rule wins.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString first = dir.filePath(QStringLiteral("first.rules")), second = dir.filePath(QStringLiteral("second.rules"));
+    for (const auto& file : {std::make_pair(first, QByteArray("p silent\n# comment\nalarm 1 2 3\n")),
+                             std::make_pair(second, QByteArray("@127.0.0.6 variable 1000005 7\n"))}) {
+        QFile out(file.first);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(file.second);
+    }
+    const QByteArray firstPath = first.toUtf8(), secondPath = second.toUtf8();
+    const SimulatorCommandLine ruled = parse({"--inject", "r 1 state 3", "--script", firstPath.constData(), "--listen",
+                                              "127.0.0.5", "--controllers", "2", "--inject", "f 3 state 2 times 1",
+                                              "--script", secondPath.constData()});
+    ASSERT_EQ(ruled.outcome(), Outcome::Serve) << ruled.message().toStdString();
+    QStringList lines;
+    for (const InjectionRule& rule : ruled.settings().rules)
+        lines << rule.line;
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("p silent"), QStringLiteral("alarm 1 2 3"),
+                                  QStringLiteral("@127.0.0.6 variable 1000005 7"), QStringLiteral("r 1 state 3"),
+                                  QStringLiteral("f 3 state 2 times 1")}));
+
+    const SimulatorCommandLine ftp = parse({"--ftp", "--ftp-root", "/srv/cnc", "--ftp-python", "/opt/py/bin/python3"});
+    ASSERT_EQ(ftp.outcome(), Outcome::Serve) << ftp.message().toStdString();
+    EXPECT_TRUE(ftp.settings().ftp);
+    EXPECT_EQ(ftp.settings().ftpRoot, "/srv/cnc");
+    EXPECT_EQ(ftp.settings().ftpPython, "/opt/py/bin/python3");
+    EXPECT_TRUE(parse({"--ftp"}).settings().ftpRoot.isEmpty());
+}
+
 TEST(SimulatorCommandLineTest, HelpAndVersionPrintAndExitWithZero)
 {
     for (const char* option : {"--help", "-h"}) {
@@ -53,8 +102,14 @@ TEST(SimulatorCommandLineTest, HelpAndVersionPrintAndExitWithZero)
         const SimulatorCommandLine line = parse({"--port", "70000", option});
         EXPECT_EQ(line.outcome(), Outcome::PrintAndExit);
         EXPECT_EQ(line.exitCode(), 0);
-        for (const char* listed : {"--listen", "--port", "--udp-port", "--serial", "--serial-mode", "--verbose",
-                                   "--version", "--help"})
+        for (const char* listed : {"--listen", "--controllers", "--port", "--udp-port", "--sync-port", "--serial",
+                                   "--serial-mode", "--inject", "--script", "--ftp", "--ftp-root", "--ftp-python",
+                                   "--verbose", "--version", "--help", "python3-pyftpdlib", "470913",
+                                   // the rule syntax
+                                   "state S", "raw HEX", "reply HEX", "delay MS", "split MS", "dribble MS",
+                                   "truncate", "corrupt", "silent", "close", "times N", "channel CH", "@ADDR",
+                                   "busy N MS", "dnc-capacity BYTES", "running CH NAME", "emergency-stop CH",
+                                   "alarm A B C", "variable ADDR VALUE", "program is runing."})
             EXPECT_TRUE(line.message().contains(QLatin1String(listed))) << listed;
     }
     const SimulatorCommandLine version = parse({"--version"});
@@ -89,6 +144,20 @@ TEST(SimulatorCommandLineTest, BadOrUnknownOptionsAreRefusedWithTwoAndTheReason)
         {{"-x"}, "'x'"},
         {{"--verbose=yes"}, "--verbose"},
         {{"extra"}, "extra"},
+        {{"--listen", "127.0.0.5", "--listen", "127.0.0.5"}, "twice"},
+        {{"--controllers", "0"}, "--controllers"},
+        {{"--controllers", "101"}, "'101'"},
+        {{"--controllers", "two"}, "'two'"},
+        {{"--listen", "127.0.0.5", "--listen", "127.0.0.6", "--controllers", "2"}, "one --listen"},
+        {{"--listen", "::1", "--controllers", "2"}, "IPv4"},
+        {{"--listen", "127.0.0.250", "--controllers", "6"}, "127.0.0.250"},
+        {{"--inject", "r 1 stat 3"}, "--inject 'r 1 stat 3': unknown word 'stat'"},
+        {{"--inject", "# only a comment"}, "empty"},
+        {{"--inject", "@127.0.0.9 p silent"}, "127.0.0.9, which is not one of the controllers"},
+        {{"--script", "/nonexistent/rules.txt"}, "--script cannot read '/nonexistent/rules.txt'"},
+        {{"--ftp-root", "/tmp"}, "--ftp-root needs --ftp"},
+        {{"--ftp-python", "/usr/bin/python3"}, "--ftp-python needs --ftp"},
+        {{"--ftp", "--ftp-root", ""}, "--ftp-root: the path is empty"},
     };
     for (const Case& c : cases) {
         const SimulatorCommandLine line = parse(c.options);

@@ -3,9 +3,11 @@
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 namespace {
 constexpr int kPromptMs = 5000;
@@ -84,7 +86,9 @@ TEST(SimulatorProgramTest, HelpAndVersionPrintAndEndWithZero)
         if (line.contains(QStringLiteral("--version")))
             EXPECT_EQ(run.out.toStdString(), "cnc-simulator " ACM_VERSION "\n");
         else
-            EXPECT_TRUE(run.out.contains("--serial-mode")) << run.out.toStdString();
+            for (const char* listed : {"--serial-mode", "--controllers", "--inject", "--script", "--ftp-root",
+                                       "emergency-stop CH"})
+                EXPECT_TRUE(run.out.contains(listed)) << listed << " missing from " << run.out.toStdString();
     }
 }
 
@@ -93,6 +97,13 @@ TEST(SimulatorProgramTest, BadOrUnknownOptionsEndWithTwoAndSayWhy)
     const quint16 port = freePort();
     ASSERT_NE(port, 0);
     const QString portText = QString::number(port);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString badScript = dir.filePath(QStringLiteral("bad.rules"));
+    QFile script(badScript);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("p silent # fine\njog state 3\n");
+    script.close();
     struct Case
     {
         QStringList line;
@@ -106,6 +117,11 @@ TEST(SimulatorProgramTest, BadOrUnknownOptionsEndWithTwoAndSayWhy)
          "127.0.0.300"},
         {{QStringLiteral("--port"), portText, QStringLiteral("--bogus")}, "bogus"},
         {{QStringLiteral("--port"), portText, QStringLiteral("--udp-port"), QStringLiteral("0")}, "--udp-port"},
+        {{QStringLiteral("--port"), portText, QStringLiteral("--inject"), QStringLiteral("r 1 stat 3")},
+         "--inject 'r 1 stat 3': unknown word 'stat'"},
+        {{QStringLiteral("--port"), portText, QStringLiteral("--script"), badScript}, ":2: 'jog' is neither a request"},
+        {{QStringLiteral("--port"), portText, QStringLiteral("--script"), dir.filePath(QStringLiteral("none"))},
+         "cannot read"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line.join(' ').toStdString());

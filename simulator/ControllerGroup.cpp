@@ -1,0 +1,86 @@
+#include "ControllerGroup.h"
+
+#include "FtpEndpoint.h"
+#include "InjectionRule.h"
+#include "SimulatedController.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+ControllerGroup::ControllerGroup() = default;
+
+ControllerGroup::~ControllerGroup()
+{
+    m_ftp.clear(); // the servers end before their temporary folder goes
+    m_controllers.clear();
+}
+
+bool ControllerGroup::start(const SimulatorCommandLine::Settings& settings)
+{
+    for (const QString& address : settings.addresses)
+        if (!startController(settings, address))
+            return false;
+    if (!settings.serialPath.isEmpty() && !m_controllers.front()->startSerial(settings.serialPath, settings.serialMode)) {
+        m_failure = QStringLiteral("cannot serve serial mode %1 on %2").arg(settings.serialMode).arg(settings.serialPath);
+        return false;
+    }
+    if (settings.ftp)
+        for (const QString& address : settings.addresses)
+            startFtp(settings, address);
+    for (const QString& address : settings.addresses)
+        m_served << QStringLiteral("cnc-simulator listening on %1:%2").arg(address).arg(settings.port);
+    return true;
+}
+
+bool ControllerGroup::startController(const SimulatorCommandLine::Settings& settings, const QString& address)
+{
+    auto controller = std::make_unique<SimulatedController>();
+    if (!controller->start(address, settings.port)) {
+        m_failure = QStringLiteral("cannot listen on %1:%2").arg(address).arg(settings.port);
+        return false;
+    }
+    controller->setVerbose(settings.verbose);
+    if (!controller->startAddressService(settings.udpPort))
+        m_warnings << QStringLiteral("address service not available on %1, UDP %2").arg(address).arg(settings.udpPort);
+    if (!controller->startSyncService(settings.syncPort))
+        m_warnings << QStringLiteral("sync service not available on %1, TCP %2").arg(address).arg(settings.syncPort);
+    for (const InjectionRule& rule : settings.rules)
+        if (rule.controller.isEmpty() || rule.controller == address)
+            apply(rule, *controller);
+    m_controllers.push_back(std::move(controller));
+    return true;
+}
+
+void ControllerGroup::startFtp(const SimulatorCommandLine::Settings& settings, const QString& address)
+{
+    QString home = settings.ftpRoot;
+    if (home.isEmpty()) {
+        if (!m_ftpTemp)
+            m_ftpTemp = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/cnc-simulator-ftp-XXXXXX"));
+        home = m_ftpTemp->path();
+    }
+    if (settings.addresses.size() > 1)
+        home += QLatin1Char('/') + address;
+    auto ftp = std::make_unique<FtpEndpoint>();
+    if (!ftp->start(address, QDir(home).absolutePath(), settings.ftpPython, settings.verbose)) {
+        m_warnings << QStringLiteral("FTP is not served on %1: %2. Going on without it.").arg(address, ftp->failure());
+        return;
+    }
+    m_served << QStringLiteral("cnc-simulator FTP on %1:%2, users root and ftp in %3")
+                    .arg(address).arg(FtpEndpoint::kPort).arg(QDir(home).absolutePath());
+    m_ftp.push_back(std::move(ftp));
+}
+
+void ControllerGroup::apply(const InjectionRule& rule, SimulatedController& controller)
+{
+    const std::array<int32_t, 3>& n = rule.numbers;
+    switch (rule.kind) {
+    case InjectionRule::Reply: controller.scriptReply(rule.code, rule.sub, rule.script); break;
+    case InjectionRule::BusyPhases: controller.setBusyPhases(n[0], n[1]); break;
+    case InjectionRule::DncCapacity: controller.setDncCapacity(n[0]); break;
+    case InjectionRule::RunningProgram: controller.setRunningProgram(n[0], rule.name); break;
+    case InjectionRule::EmergencyStop: controller.setEmergencyStop(n[0], true); break;
+    case InjectionRule::Alarm: controller.raiseAlarm(n[0], n[1], n[2]); break;
+    case InjectionRule::Variable: controller.setVariable(n[0], n[1]); break;
+    }
+}
