@@ -1,7 +1,7 @@
 # The FTP tests and the upload benchmark run a real server: pyftpdlib, which Debian packages
 # for its own python3 (a python3 found earlier on PATH may lack it), so take the first one
 # that has it. Sets ACM_FTP_PYTHON and ACM_FTP_SERVER_SCRIPT.
-include_guard(GLOBAL)
+include_guard(DIRECTORY) # each including folder gets the variables in its own scope
 set(ACM_FTP_SERVER_SCRIPT ${PROJECT_SOURCE_DIR}/tests/ftp/ftp_server.py)
 set(ACM_FTP_PYTHON_CANDIDATES /usr/bin/python3)
 find_program(ACM_PATH_PYTHON3 python3)
