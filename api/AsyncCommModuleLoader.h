@@ -24,7 +24,9 @@
  *     acmLibraryUnload(&acm);
  *
  * Unload only after every target is removed, every remote buffer closed and every FTP
- * operation ended: the library's threads and objects would otherwise run on unloaded code.
+ * operation ended. acmLibraryUnload gives the handle back and empties the table; the library's
+ * code stays mapped (RTLD_NODELETE), because Qt objects and threads it made can outlive its last
+ * call, and a later acmLibraryLoad finds it in place.
  *
  * The meaning of each result code: AsyncCommModuleResults.h (acmResultText).
  */
@@ -234,7 +236,7 @@ typedef struct AcmLibrary {
     X(bufOpen) X(bufWrite) X(bufClear) X(bufClose) X(getBufValidCnt) X(getBufState) X(getBufStateInf) \
     X(ftpUploadFile) X(ftpUploadFileDes) X(ftpUpdateSystem) X(ftpMkdir) X(getFtpUploadFileProgress)
 
-/* Closes the library and empties the table; harmless on an empty or failed table. */
+/* Gives the handle back and empties the table; harmless on an empty or failed table. */
 static inline void acmLibraryUnload(AcmLibrary* library)
 {
     if (!library)
@@ -269,7 +271,7 @@ static inline int acmLibraryLoad(AcmLibrary* library, const char* file)
     if (!file)
         file = ACM_LIBRARY_DEFAULT_FILE;
     dlerror();
-    library->handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+    library->handle = dlopen(file, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!library->handle) {
         const char* why = dlerror();
         snprintf(library->error, sizeof library->error, "cannot load %s: %s", file, why ? why : "unknown reason");
