@@ -66,6 +66,7 @@ TEST_F(CnccommTest, BadUsageEndsWithStatusTwoAndSaysWhy)
         {{"--channel", "0", "read", "1"}, "read takes a channel from 1 to 99"},
         {{"check", "--channel", "100"}, "--channel: '100' is not a whole number from 0 to 99"},
         {{"--timeout", "0", "check"}, "--timeout: '0' is not a number of seconds"},
+        {{"--async", "read", "1000001"}, "--async: read has no asynchronous form"},
         {{"get-bit", "X", "1"}, "'X' is not a bit table"},
         {{"set-bit", "I", "1", "1"}, "'I' is not a table whose bits can be set"},
         {{"set-bit", "C", "1", "1", "--extra", "3"}, "--extra needs --cnc"},

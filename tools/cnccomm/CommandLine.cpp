@@ -104,6 +104,9 @@ void CommandLine::parse(const QStringList& arguments)
                           .arg(m_command->name())
                           .arg(m_command->lowestChannel())
                           .arg(m_command->highestChannel()));
+    if (m_settings.async && !m_command->takesAsync())
+        return refuse(QStringLiteral("--async: %1 has no asynchronous form (write and set-bit have one).")
+                          .arg(m_command->name()));
     if (!m_command->parse(own, m_settings, &error))
         return refuse(error);
 }

@@ -5,9 +5,34 @@
 #include <QFileInfo>
 
 #include <dlfcn.h>
+#include <link.h>
+
+#include <vector>
 
 namespace {
 const char* const kLibraryVariable = "ACM_LIBRARY";
+
+// The folders the dynamic linker searches for the program's own libraries (its run path,
+// LD_LIBRARY_PATH, the system's), in order. Searched here by path, because a dlopen by name
+// searches the run path of the object that calls it, which under a sanitizer's interceptor is
+// not the program.
+QStringList programSearchPath()
+{
+    QStringList folders;
+    void* program = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size{};
+    if (!program || dlinfo(program, RTLD_DI_SERINFOSIZE, &size) != 0 || size.dls_size < sizeof(Dl_serinfo))
+        return folders;
+    std::vector<char> storage(size.dls_size);
+    auto* info = reinterpret_cast<Dl_serinfo*>(storage.data());
+    *info = size;
+    if (dlinfo(program, RTLD_DI_SERINFO, info) != 0)
+        return folders;
+    for (unsigned int i = 0; i < info->dls_cnt; ++i)
+        if (info->dls_serpath[i].dls_name && *info->dls_serpath[i].dls_name)
+            folders << QFile::decodeName(info->dls_serpath[i].dls_name);
+    return folders;
+}
 }
 
 LibraryLocator::LibraryLocator(const QString& explicitFile) : m_explicitFile(explicitFile)
@@ -28,9 +53,12 @@ QStringList LibraryLocator::candidates() const
         return {m_explicitFile};
     const QString file = QStringLiteral(ACM_LIBRARY_DEFAULT_FILE);
     const QDir programDir(QCoreApplication::applicationDirPath());
-    return {programDir.filePath(file),
-            QDir::cleanPath(programDir.filePath(QStringLiteral(CNCCOMM_BIN_TO_LIB) + QLatin1Char('/') + file)),
-            file};
+    QStringList files{programDir.filePath(file),
+                      QDir::cleanPath(programDir.filePath(QStringLiteral(CNCCOMM_BIN_TO_LIB) + QLatin1Char('/') + file))};
+    for (const QString& folder : programSearchPath())
+        files << QDir(folder).filePath(file);
+    files << file;
+    return files;
 }
 
 bool LibraryLocator::load()

@@ -6,7 +6,8 @@
 
 // Finds and loads the library for the tool. An explicit file (--library, else ACM_LIBRARY) is
 // the only candidate; otherwise, in this order: next to the program, in the installation's
-// library folder beside bin/, and the SONAME for the dynamic linker's own search.
+// library folder beside bin/, in the folders the dynamic linker searches for the program, and
+// the SONAME for the dynamic linker's own search.
 class LibraryLocator
 {
 public:

@@ -8,6 +8,7 @@ class SetBitCommand : public Subcommand
 public:
     QString name() const override { return QStringLiteral("set-bit"); }
     QString summary() const override;
+    bool takesAsync() const override { return true; }
     QString syntax() const override { return QStringLiteral("TABLE INDEX VALUE"); }
     QString details() const override;
     QList<QCommandLineOption> options() const override;

@@ -31,6 +31,8 @@ public:
     // Further lines of its own help: what it prints, which calls it makes.
     virtual QString details() const { return QString(); }
     virtual QList<QCommandLineOption> options() const { return {}; }
+    // Whether --async changes what it does.
+    virtual bool takesAsync() const { return false; }
     // The channels it works on.
     virtual int lowestChannel() const { return CommonSettings::kFirstChannel; }
     virtual int highestChannel() const { return CommonSettings::kLastChannel; }

@@ -10,6 +10,7 @@ class WatchCommand : public Subcommand
 public:
     QString name() const override { return QStringLiteral("watch"); }
     QString summary() const override;
+    bool takesAsync() const override { return true; }
     QString syntax() const override { return QStringLiteral("ADDRESS..."); }
     QString details() const override;
     QList<QCommandLineOption> options() const override;

@@ -9,6 +9,7 @@ class WriteCommand : public Subcommand
 public:
     QString name() const override { return QStringLiteral("write"); }
     QString summary() const override;
+    bool takesAsync() const override { return true; }
     QString syntax() const override { return QStringLiteral("ADDRESS=VALUE..."); }
     QString details() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
