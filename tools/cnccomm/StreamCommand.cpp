@@ -135,11 +135,13 @@ ExitStatus StreamCommand::waitUntilReady(CommandContext& context, AcmRemoteBuffe
         const int32_t state = context.acm.getBufState(buffer);
         if (acceptsWrites(state))
             return ExitStatus::Success;
-        if (state == kClosed && waited.elapsed() >= std::min<qint64>(kConnectGraceMs, timeoutMs)) {
+        // Closed is also the state while the buffer connects: only after its own connect wait is it
+        // the verdict, whatever --timeout says.
+        if (state == kClosed && waited.elapsed() >= kConnectGraceMs) {
             context.report.error(QStringLiteral("cannot connect to %1: the buffer stays closed").arg(context.common.host));
             return ExitStatus::NotConnected;
         }
-        if (waited.elapsed() >= timeoutMs) {
+        if (state != kClosed && waited.elapsed() >= timeoutMs) {
             context.report.error(QStringLiteral("the controller did not take the buffer's declaration within %1 s: %2")
                                      .arg(context.common.timeoutSeconds)
                                      .arg(stateText(context.acm, buffer)));
