@@ -5,9 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QThread>
-
-#include <csignal>
 
 TEST_F(CnccommTest, ErrorsShowsTheCurrentAndTheHistoricalErrorFile)
 {
@@ -55,33 +52,43 @@ std::vector<int> watched(const QString& out, int address)
 }
 }
 
-TEST_F(CnccommTest, WatchPrintsEachChangeWithATimeStamp)
+TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeWithATimeStamp)
 {
     sim.setVariable(1000001, 5);
     sim.setVariable(1000002, -3);
-    auto process = startHere({"watch", "1000001", "1000002", "1000004", "--duration", "1.5", "--interval", "20"});
-    QThread::msleep(500);
+    auto tool = startHere({"watch", "1000001", "1000002", "1000004", "--interval", "20"});
+    ASSERT_TRUE(tool->waitForOutput(" 1000004 = 0\n", 10000)) << tool->outSoFar().constData();
     sim.setVariable(1000001, 6);
-    QThread::msleep(400);
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 6\n", 5000)) << tool->outSoFar().constData();
     sim.setVariable(1000001, 7);
-    const ToolRun r = finish(*process, 10000);
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 7\n", 5000)) << tool->outSoFar().constData();
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_EQ(watched(r.out, 1000001), std::vector<int>({5, 6, 7})) << qPrintable(r.out);
     EXPECT_EQ(watched(r.out, 1000002), std::vector<int>({-3})) << qPrintable(r.out);
     EXPECT_EQ(watched(r.out, 1000004), std::vector<int>({0})) << "a first value of 0 is shown too";
     EXPECT_TRUE(r.out.contains("registerVars: result 0")) << qPrintable(r.out);
-    EXPECT_TRUE(r.outLines().last().startsWith("watched 1.")) << qPrintable(r.out);
+    EXPECT_TRUE(r.outLines().last().endsWith("5 values shown (interrupted)")) << qPrintable(r.out);
+}
+
+TEST_F(CnccommTest, WatchEndsAfterItsDuration)
+{
+    const ToolRun r = runHere({"watch", "1000001", "--duration", "0.5"}, 10000);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_TRUE(QRegularExpression("^watched 0\\.[5-9] s: 1 values shown$").match(r.outLines().value(2)).hasMatch())
+        << qPrintable(r.out);
 }
 
 TEST_F(CnccommTest, WatchInJsonEndsCleanlyWhenInterrupted)
 {
     sim.setVariable(1000003, 1);
-    auto process = startHere({"--json", "watch", "1000003", "--interval", "20"});
-    QThread::msleep(400);
+    auto tool = startHere({"--json", "watch", "1000003", "--interval", "20"});
+    ASSERT_TRUE(tool->waitForOutput("\"value\":1}", 10000)) << tool->outSoFar().constData();
     sim.setVariable(1000003, 2);
-    QThread::msleep(300);
-    ::kill(pid_t(process->processId()), SIGINT);
-    const ToolRun r = finish(*process, 10000);
+    ASSERT_TRUE(tool->waitForOutput("\"value\":2}", 5000)) << tool->outSoFar().constData();
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     const QStringList lines = r.outLines();
     ASSERT_EQ(lines.size(), 3) << qPrintable(r.out);
@@ -99,10 +106,10 @@ TEST_F(CnccommTest, WatchInJsonEndsCleanlyWhenInterrupted)
 
 TEST_F(CnccommTest, WatchOfALinkThatGoesDownIsNotConnected)
 {
-    auto process = startHere({"watch", "1000001", "--duration", "5"});
-    QThread::msleep(400);
+    auto tool = startHere({"watch", "1000001", "--duration", "20"});
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 0\n", 10000)) << tool->outSoFar().constData();
     sim.stop();
-    const ToolRun r = finish(*process, 10000);
+    const ToolRun r = tool->finish(10000);
     EXPECT_EQ(r.status, 3) << qPrintable(r.out);
     EXPECT_TRUE(r.out.contains("readVars: result 7 (not connected)")) << qPrintable(r.out);
 }

@@ -103,3 +103,11 @@ TEST_F(CnccommTest, AStreamTheControllerKeepsBusyEndsAfterTheTimeout)
     EXPECT_EQ(r.status, 5);
     EXPECT_TRUE(r.err.contains("no progress for 0.5 s")) << qPrintable(r.err);
 }
+
+TEST_F(CnccommTest, AStreamWhoseDeclarationIsRefusedIsControllerRefused)
+{
+    sim.scriptReply('d', 1, scriptOf(ReplyScript::Status, 1, 0, -1));
+    const ToolRun r = runHere({"--timeout", "0.5", "stream", writeFile("a.nc", "G0\n")});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(r.err.contains("did not take the buffer's declaration within 0.5 s: parameters error.")) << qPrintable(r.err);
+}
