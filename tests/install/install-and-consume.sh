@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the built library into a scratch prefix and builds a program against that copy
 # twice, through the CMake package and through pkg-config; both run against the installed
-# simulator program, which must also answer --version.
+# simulator program, which must also answer --version; the installed cnccomm answers --version
+# and --help, finding the installed library beside its bin/ folder.
 set -eu
 build=$1
 source_dir=$2
@@ -20,6 +21,13 @@ cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
 test -f "$scratch/prefix/include/AsyncCommModule.h"
 test -x "$scratch/prefix/bin/cnc-simulator"
 test "$("$scratch/prefix/bin/cnc-simulator" --version)" = "cnc-simulator $version"
+test -f "$scratch/prefix/include/AsyncCommModuleLoader.h"
+test -f "$scratch/prefix/include/AsyncCommModuleResults.h"
+test -x "$scratch/prefix/bin/cnccomm"
+cnccomm_version=$(env -u ACM_LIBRARY "$scratch/prefix/bin/cnccomm" --version)
+test "$(echo "$cnccomm_version" | sed -n 1p)" = "cnccomm $version"
+echo "$cnccomm_version" | sed -n 2p | grep -q "^library: $scratch/prefix/.*/libAsyncCommModule.so.1"
+"$scratch/prefix/bin/cnccomm" --help | grep -q "^Usage: cnccomm"
 
 # The installed simulator on a free loopback address of its own.
 for host in $(seq 230 250); do

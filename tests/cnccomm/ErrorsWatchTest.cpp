@@ -1,0 +1,115 @@
+// errors and watch against the simulated controller.
+#include "CnccommFixture.h"
+#include "ControllerFiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+TEST_F(CnccommTest, ErrorsShowsTheCurrentAndTheHistoricalErrorFile)
+{
+    sim.files()->setErrorFile(1, false, "E1001 overtravel X+\n");
+    sim.files()->setErrorFile(1, true, "E0007 old\nE0008 older\n");
+    const ToolRun current = runHere({"errors"});
+    EXPECT_EQ(current.status, 0) << qPrintable(current.err);
+    EXPECT_EQ(current.outLines(), QStringList({"getCncCurrentError: status 0 (success, or queued in asynchronous mode), 20 bytes",
+                                               "E1001 overtravel X+"}));
+    const ToolRun history = runHere({"errors", "--history"});
+    EXPECT_EQ(history.outLines().mid(1), QStringList({"E0007 old", "E0008 older"}));
+
+    sim.files()->setErrorFile(0, false, "system\n");
+    const QJsonObject json = runHere({"--json", "--channel", "0", "errors"}).json();
+    EXPECT_EQ(json.value("status").toString(), "0");
+    EXPECT_EQ(json.value("text").toString(), "system\n");
+    EXPECT_EQ(json.value("bytes").toInt(), 7);
+}
+
+TEST_F(CnccommTest, ErrorsWithoutAFileOrInTimeFail)
+{
+    const ToolRun none = runHere({"--json", "--channel", "2", "errors"});
+    EXPECT_EQ(none.status, 4) << qPrintable(none.out);
+    EXPECT_EQ(none.json().value("status").toString(), "3");
+    EXPECT_EQ(none.json().value("meaning").toString(), "the controller's reply reported a failure");
+    EXPECT_TRUE(none.err.contains("controller error report: errorCmd 11")) << qPrintable(none.err);
+
+    sim.files()->holdErrorFileRequests(true);
+    const ToolRun late = runHere({"errors"});
+    EXPECT_EQ(late.status, 5);
+    EXPECT_TRUE(late.out.startsWith("getCncCurrentError: status 8 (error file not ready in time)")) << qPrintable(late.out);
+}
+
+namespace {
+// The values that lines "TIME ADDRESS = VALUE" show for address, in order.
+std::vector<int> watched(const QString& out, int address)
+{
+    std::vector<int> values;
+    const QRegularExpression line(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} %1 = (-?\\d+)$").arg(address),
+        QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(out); it.hasNext();)
+        values.push_back(it.next().captured(1).toInt());
+    return values;
+}
+}
+
+TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeWithATimeStamp)
+{
+    sim.setVariable(1000001, 5);
+    sim.setVariable(1000002, -3);
+    auto tool = startHere({"watch", "1000001", "1000002", "1000004", "--interval", "20"});
+    ASSERT_TRUE(tool->waitForOutput(" 1000004 = 0\n", 10000)) << tool->outSoFar().constData();
+    sim.setVariable(1000001, 6);
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 6\n", 5000)) << tool->outSoFar().constData();
+    sim.setVariable(1000001, 7);
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 7\n", 5000)) << tool->outSoFar().constData();
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_EQ(watched(r.out, 1000001), std::vector<int>({5, 6, 7})) << qPrintable(r.out);
+    EXPECT_EQ(watched(r.out, 1000002), std::vector<int>({-3})) << qPrintable(r.out);
+    EXPECT_EQ(watched(r.out, 1000004), std::vector<int>({0})) << "a first value of 0 is shown too";
+    EXPECT_TRUE(r.out.contains("registerVars: result 0")) << qPrintable(r.out);
+    EXPECT_TRUE(r.outLines().last().endsWith("5 values shown (interrupted)")) << qPrintable(r.out);
+}
+
+TEST_F(CnccommTest, WatchEndsAfterItsDuration)
+{
+    const ToolRun r = runHere({"watch", "1000001", "--duration", "0.5"}, 10000);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_TRUE(QRegularExpression("^watched 0\\.[5-9] s: 1 values shown$").match(r.outLines().value(2)).hasMatch())
+        << qPrintable(r.out);
+}
+
+TEST_F(CnccommTest, WatchInJsonEndsCleanlyWhenInterrupted)
+{
+    sim.setVariable(1000003, 1);
+    auto tool = startHere({"--json", "watch", "1000003", "--interval", "20"});
+    ASSERT_TRUE(tool->waitForOutput("\"value\":1}", 10000)) << tool->outSoFar().constData();
+    sim.setVariable(1000003, 2);
+    ASSERT_TRUE(tool->waitForOutput("\"value\":2}", 5000)) << tool->outSoFar().constData();
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 3) << qPrintable(r.out);
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject event = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(event.value("address").toInt(), 1000003);
+        EXPECT_EQ(event.value("value").toInt(), i + 1);
+        EXPECT_FALSE(event.value("time").toString().isEmpty());
+    }
+    const QJsonObject summary = r.json();
+    EXPECT_TRUE(summary.value("interrupted").toBool());
+    EXPECT_EQ(summary.value("shown").toInt(), 2);
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 0);
+}
+
+TEST_F(CnccommTest, WatchOfALinkThatGoesDownIsNotConnected)
+{
+    auto tool = startHere({"watch", "1000001", "--duration", "20"});
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 0\n", 10000)) << tool->outSoFar().constData();
+    sim.stop();
+    const ToolRun r = tool->finish(10000);
+    EXPECT_EQ(r.status, 3) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains("readVars: result 7 (not connected)")) << qPrintable(r.out);
+}

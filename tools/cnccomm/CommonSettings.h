@@ -1,0 +1,27 @@
+#pragma once
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+
+// The options every subcommand takes, before or after its name.
+struct CommonSettings
+{
+    static constexpr int kFirstChannel = 1;
+    static constexpr int kLastChannel = 99;
+    static constexpr double kLongestTimeoutSeconds = 3600;
+
+    QString host = QStringLiteral("127.0.0.1");
+    int channel = 1;
+    double timeoutSeconds = 10;
+    bool json = false;
+    bool async = false;
+    int settleMs = 500;
+    QString library;
+    bool verbose = false;
+
+    static QList<QCommandLineOption> options();
+    // Takes the options that parser saw (others keep their values); false with the reason when
+    // a value is bad.
+    bool take(const QCommandLineParser& parser, QString* error);
+};

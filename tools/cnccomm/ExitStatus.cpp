@@ -1,0 +1,41 @@
+#include "ExitStatus.h"
+
+#include <QStringList>
+
+ExitStatus exitStatusForResult(int32_t result)
+{
+    switch (result) {
+    case 0:
+        return ExitStatus::Success;
+    case 1:
+    case 4:
+    case 6:
+    case 9:
+    case 10:
+        return ExitStatus::LibraryRefused;
+    case 7:
+        return ExitStatus::NotConnected;
+    case 8:
+    case 111:
+        return ExitStatus::NoReply;
+    default:
+        return ExitStatus::ControllerRefused;
+    }
+}
+
+QString exitStatusHelp()
+{
+    const QStringList lines = {
+        QStringLiteral("Exit status:"),
+        QStringLiteral("  0  success"),
+        QStringLiteral("  1  the library refused the request (result 1, 4, 6, 9, 10)"),
+        QStringLiteral("  2  bad usage"),
+        QStringLiteral("  3  not connected: nothing answered at the address, or the link went down (result 7)"),
+        QStringLiteral("  4  the controller refused (result 3, 5, 100 and above except 111)"),
+        QStringLiteral("  5  no reply in time (result 111, 8), or a wait that ran out (--timeout)"),
+        QStringLiteral("  6  the library could not be loaded"),
+        QStringLiteral("  7  a local file could not be read, or holds text that cannot be sent"),
+        QStringLiteral("  8  an FTP upload or a stream stopped before its end"),
+    };
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}

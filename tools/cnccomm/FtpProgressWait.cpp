@@ -1,0 +1,49 @@
+#include "FtpProgressWait.h"
+
+#include "ProgressDisplay.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+constexpr int kPollMs = 20;
+constexpr double kFinished = 100.0;
+// After the end: time for the operation to say goodbye to the server.
+constexpr int kClosingMs = 100;
+}
+
+FtpProgressWait::FtpProgressWait(const AcmLibrary& acm, int id, double timeoutSeconds)
+    : m_acm(acm), m_id(id), m_timeoutMs(int(timeoutSeconds * 1000))
+{
+}
+
+double FtpProgressWait::run(ProgressDisplay& display)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer still;
+    still.start();
+    double last = m_acm.getFtpUploadFileProgress(m_id);
+    display.update(last);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        const double progress = m_acm.getFtpUploadFileProgress(m_id);
+        display.update(progress);
+        if (progress != last) {
+            last = progress;
+            still.restart();
+        }
+        if (progress >= kFinished || still.elapsed() >= m_timeoutMs)
+            loop.quit();
+    });
+    poll.start(kPollMs);
+    loop.exec();
+    poll.stop();
+    display.finish();
+    if (last >= kFinished) {
+        QEventLoop closing;
+        QTimer::singleShot(kClosingMs, &closing, &QEventLoop::quit);
+        closing.exec();
+    }
+    return last;
+}

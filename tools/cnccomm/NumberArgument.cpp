@@ -1,0 +1,39 @@
+#include "NumberArgument.h"
+
+#include <cmath>
+#include <limits>
+
+bool parseInteger(const QString& text, int64_t lowest, int64_t highest, int* value, const QString& what,
+                  QString* error)
+{
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok, 10);
+    if (!ok || n < lowest || n > highest) {
+        *error = QStringLiteral("%1: '%2' is not a whole number from %3 to %4.").arg(what, text).arg(lowest).arg(highest);
+        return false;
+    }
+    *value = int(n);
+    return true;
+}
+
+bool parseInt32(const QString& text, int32_t* value, const QString& what, QString* error)
+{
+    int n = 0;
+    if (!parseInteger(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), &n, what,
+                      error))
+        return false;
+    *value = int32_t(n);
+    return true;
+}
+
+bool parseSeconds(const QString& text, double highest, double* value, const QString& what, QString* error)
+{
+    bool ok = false;
+    const double s = text.toDouble(&ok);
+    if (!ok || !std::isfinite(s) || s <= 0 || s > highest) {
+        *error = QStringLiteral("%1: '%2' is not a number of seconds above 0 and at most %3.").arg(what, text).arg(highest);
+        return false;
+    }
+    *value = s;
+    return true;
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+#include <cstdint>
+
+// Decimal numbers of the command line, each checked against its range; on failure the reason,
+// naming `what`, goes to *error.
+bool parseInteger(const QString& text, int64_t lowest, int64_t highest, int* value, const QString& what,
+                  QString* error);
+bool parseInt32(const QString& text, int32_t* value, const QString& what, QString* error);
+// Seconds, with a fraction: more than 0, at most highest.
+bool parseSeconds(const QString& text, double highest, double* value, const QString& what, QString* error);

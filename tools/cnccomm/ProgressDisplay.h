@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+
+// Progress of a transfer: a bar redrawn in place when stdout is a terminal, otherwise one
+// line "LABEL: N%" each time the whole percentage changes. Silent in JSON mode.
+class ProgressDisplay
+{
+public:
+    ProgressDisplay(const QString& label, bool silent);
+    ~ProgressDisplay();
+    ProgressDisplay(const ProgressDisplay&) = delete;
+    ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+
+    // percent is clamped to 0 ... 100; detail, if any, follows the bar.
+    void update(double percent, const QString& detail = QString());
+    // Ends the bar's line.
+    void finish();
+
+private:
+    QString m_label;
+    bool m_silent;
+    bool m_terminal;
+    int m_shown = -1;
+    QString m_shownDetail;
+    bool m_open = false;
+};

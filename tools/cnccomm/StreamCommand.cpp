@@ -1,0 +1,238 @@
+#include "StreamCommand.h"
+
+#include "ProgramName.h"
+#include "ProgressDisplay.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+// The buffer's states.
+constexpr int32_t kReady = 0;
+constexpr int32_t kClosed = 3;
+constexpr int32_t kRefused = 4;
+constexpr int32_t kIdle = 5;
+constexpr int kMdiMode = 0;
+constexpr int kDncMode = 1;
+constexpr int kPieceBytes = 480;       // text per append request of the buffer
+constexpr int kQueueFrames = 1000;     // frames the buffer queues at most
+constexpr int kMdiByteBudget = 102400; // what one MDI stream may hold
+constexpr int kLongestWriteBytes = 100 * kPieceBytes; // per bufWrite, so that progress moves evenly
+constexpr int kConnectGraceMs = 1500;  // past the buffer's own 500 ms connect wait
+constexpr int kPollMs = 10;
+constexpr int kLongestFile = 64 * 1024 * 1024;
+const QString kMode = QStringLiteral("mode");
+
+bool acceptsWrites(int32_t state)
+{
+    return state == kReady || state == kIdle;
+}
+
+// The buffer's states in a word each, for the progress bar.
+QString stateName(int32_t state)
+{
+    static const char* const names[] = {"ready", "controller busy", "declaring the file", "closed", "refused, repeating",
+                                        "idle"};
+    return state >= 0 && state <= kIdle ? QString::fromLatin1(names[state]) : QStringLiteral("state %1").arg(state);
+}
+
+QString stateText(const AcmLibrary& acm, AcmRemoteBuffer* buffer)
+{
+    const char* text = acm.getBufStateInf(buffer);
+    return text ? QString::fromLocal8Bit(text) : QString();
+}
+}
+
+QString StreamCommand::summary() const
+{
+    return QStringLiteral("Stream a program through the remote buffer.");
+}
+
+QString StreamCommand::details() const
+{
+    return QStringLiteral(
+        "The file must be 7-bit text without NUL bytes; in MDI mode at most 102400 bytes. Opens a buffer\n"
+        "on the channel (bufOpen), writes the text as the buffer has room (bufWrite, getBufValidCnt) and\n"
+        "waits until the controller has taken it all (state 5), then closes the buffer. A buffer that\n"
+        "makes no progress for --timeout seconds ends the stream. JSON fields: bytes, state, stateText.");
+}
+
+QList<QCommandLineOption> StreamCommand::options() const
+{
+    return {QCommandLineOption(kMode, QStringLiteral("dnc (default) or mdi."), QStringLiteral("MODE"))};
+}
+
+bool StreamCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
+{
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 1) {
+        *error = QStringLiteral("stream needs exactly one program file.");
+        return false;
+    }
+    m_path = args[0];
+    const QString mode = parser.isSet(kMode) ? parser.value(kMode).toLower() : QStringLiteral("dnc");
+    if (mode != QLatin1String("dnc") && mode != QLatin1String("mdi")) {
+        *error = QStringLiteral("--mode: '%1' is neither dnc nor mdi.").arg(parser.value(kMode));
+        return false;
+    }
+    m_mode = mode == QLatin1String("dnc") ? kDncMode : kMdiMode;
+    return true;
+}
+
+ExitStatus StreamCommand::run(CommandContext& context)
+{
+    Report& report = context.report;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kLongestFile) {
+        report.error(QStringLiteral("cannot read %1: %2")
+                         .arg(m_path, file.size() > kLongestFile ? QStringLiteral("larger than 64 MiB") : file.errorString()));
+        return ExitStatus::LocalFile;
+    }
+    m_text = file.readAll();
+    const int bad = firstUnsendableByte(m_text);
+    if (bad >= 0) {
+        report.error(QStringLiteral("%1: byte 0x%2 at offset %3: program text must be 7-bit ASCII without NUL bytes")
+                         .arg(m_path)
+                         .arg(uchar(m_text[bad]), 2, 16, QLatin1Char('0'))
+                         .arg(bad));
+        return ExitStatus::LocalFile;
+    }
+    if (m_mode == kMdiMode && m_text.size() > kMdiByteBudget) {
+        report.error(QStringLiteral("%1: %2 bytes; an MDI stream takes at most %3").arg(m_path).arg(m_text.size()).arg(kMdiByteBudget));
+        return ExitStatus::LocalFile;
+    }
+    report.set(QStringLiteral("bytes"), m_text.size());
+
+    QByteArray host = context.common.host.toLocal8Bit();
+    AcmRemoteBuffer* buffer = context.acm.bufOpen(host.data(), m_mode, context.common.channel);
+    report.line(QStringLiteral("bufOpen: %1").arg(buffer ? QStringLiteral("a %1 buffer on channel %2 of %3")
+                                                               .arg(m_mode == kDncMode ? QStringLiteral("DNC")
+                                                                                       : QStringLiteral("MDI"))
+                                                               .arg(context.common.channel)
+                                                               .arg(context.common.host)
+                                                         : QStringLiteral("null")));
+    if (!buffer) {
+        report.error(QStringLiteral("bufOpen refused the address, the mode or the channel"));
+        return ExitStatus::LibraryRefused;
+    }
+    ExitStatus status = waitUntilReady(context, buffer);
+    if (status == ExitStatus::Success)
+        status = stream(context, buffer);
+    reportState(context, buffer);
+    report.line(QStringLiteral("bufClose: %1").arg(context.acm.bufClose(buffer)));
+    return status;
+}
+
+ExitStatus StreamCommand::waitUntilReady(CommandContext& context, AcmRemoteBuffer* buffer)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const qint64 timeoutMs = qint64(context.common.timeoutSeconds * 1000);
+    for (;;) {
+        const int32_t state = context.acm.getBufState(buffer);
+        if (acceptsWrites(state))
+            return ExitStatus::Success;
+        // Closed is also the state while the buffer connects: only after its own connect wait is it
+        // the verdict, whatever --timeout says.
+        if (state == kClosed && waited.elapsed() >= kConnectGraceMs) {
+            context.report.error(QStringLiteral("cannot connect to %1: the buffer stays closed").arg(context.common.host));
+            return ExitStatus::NotConnected;
+        }
+        if (state != kClosed && waited.elapsed() >= timeoutMs) {
+            context.report.error(QStringLiteral("the controller did not take the buffer's declaration within %1 s: %2")
+                                     .arg(context.common.timeoutSeconds)
+                                     .arg(stateText(context.acm, buffer)));
+            return state == kRefused ? ExitStatus::ControllerRefused : ExitStatus::NoReply;
+        }
+        QThread::msleep(kPollMs);
+    }
+}
+
+ExitStatus StreamCommand::stream(CommandContext& context, AcmRemoteBuffer* buffer)
+{
+    const AcmLibrary& acm = context.acm;
+    ProgressDisplay progress(QStringLiteral("stream %1").arg(QFileInfo(m_path).fileName()), context.report.json());
+    QElapsedTimer still;
+    still.start();
+    int acknowledged = 0;
+    int lastAcknowledged = -1;
+    int32_t lastState = -1;
+    const qint64 timeoutMs = qint64(context.common.timeoutSeconds * 1000);
+    bool everWritten = false;
+    for (;;) {
+        int32_t state = acm.getBufState(buffer);
+        if (acceptsWrites(state) && (m_written < m_text.size() || (m_mode == kMdiMode && !everWritten))) {
+            writeMore(acm, buffer);
+            everWritten = true;
+            state = acm.getBufState(buffer);
+        }
+        // Busy, refused and re-declaring states show nothing of the queue: the last count stands.
+        acknowledged = std::max(acknowledged, acknowledgedBytes(acm, buffer, state));
+        progress.update(m_text.isEmpty() ? (state == kIdle ? 100 : 0) : acknowledged * 100.0 / m_text.size(),
+                        stateName(state));
+        if (state == kIdle && m_written == m_text.size() && (m_mode == kDncMode || everWritten)) {
+            progress.update(100, stateName(state));
+            return ExitStatus::Success;
+        }
+        if (state == kClosed) {
+            progress.finish();
+            context.report.error(QStringLiteral("the stream stopped after %1 of %2 bytes: %3")
+                                     .arg(acknowledged)
+                                     .arg(m_text.size())
+                                     .arg(stateText(acm, buffer)));
+            return ExitStatus::Unfinished;
+        }
+        if (acknowledged != lastAcknowledged || state != lastState) {
+            lastAcknowledged = acknowledged;
+            lastState = state;
+            still.restart();
+        } else if (still.elapsed() >= timeoutMs) {
+            progress.finish();
+            context.report.error(QStringLiteral("no progress for %1 s after %2 of %3 bytes: %4")
+                                     .arg(context.common.timeoutSeconds)
+                                     .arg(acknowledged)
+                                     .arg(m_text.size())
+                                     .arg(stateText(acm, buffer)));
+            return state == kRefused ? ExitStatus::ControllerRefused : ExitStatus::NoReply;
+        }
+        QThread::msleep(kPollMs);
+    }
+}
+
+void StreamCommand::writeMore(const AcmLibrary& acm, AcmRemoteBuffer* buffer)
+{
+    // MDI mode: one write, which the buffer ends with a file end of its own.
+    int length = m_text.size() - m_written;
+    if (m_mode == kDncMode) {
+        const int room = acm.getBufValidCnt(buffer) / kPieceBytes * kPieceBytes;
+        length = std::min({length, room, kLongestWriteBytes});
+        if (length <= 0)
+            return;
+    }
+    QByteArray piece = m_text.mid(m_written, length);
+    if (acm.bufWrite(buffer, piece.data()) == 1)
+        m_written += length;
+}
+
+int StreamCommand::acknowledgedBytes(const AcmLibrary& acm, AcmRemoteBuffer* buffer, int32_t state) const
+{
+    if (state == kIdle)
+        return m_written;
+    if (m_mode == kMdiMode || !acceptsWrites(state))
+        return -1;
+    // In DNC mode the free room counts the frames still queued; the one in flight is not yet taken.
+    const int queuedFrames = kQueueFrames - acm.getBufValidCnt(buffer) / kPieceBytes;
+    return std::clamp(m_written - (queuedFrames + 1) * kPieceBytes, 0, m_written);
+}
+
+void StreamCommand::reportState(CommandContext& context, AcmRemoteBuffer* buffer)
+{
+    const int32_t state = context.acm.getBufState(buffer);
+    const QString text = stateText(context.acm, buffer);
+    context.report.line(QStringLiteral("getBufState: %1 (%2)").arg(state).arg(text));
+    context.report.set(QStringLiteral("state"), state);
+    context.report.set(QStringLiteral("stateText"), text);
+}
