@@ -56,12 +56,21 @@ Transport* AsynchronousClient::syncTransport() const
     return serialTransport && serialTransport->isOpen() ? serialTransport.get() : transport.get();
 }
 
-// The synchronous path looks at its link now, so a link the peer closed is down at once; an
-// asynchronous client's link belongs to its worker, which notices a loss on its next exchange.
+// Looks at the link now, so a link the peer closed is down at once. An asynchronous client's
+// worker may sleep with nothing to send, so it would only notice the loss at its next exchange and
+// the command would be queued for a link that is gone and dropped without a word: the caller looks
+// instead (never behind a running exchange) and tells the worker to end.
 bool AsynchronousClient::socketConnected()
 {
-    if (syncMode == 0)
-        return isConnected && transport->isOpen();
+    if (syncMode == 0) {
+        if (!isConnected)
+            return false;
+        if (transport->checkLink())
+            return true;
+        isConnected = false;
+        wakeWorker();
+        return false;
+    }
     Transport* link = syncTransport();
     if (link->checkLink())
         return true;
