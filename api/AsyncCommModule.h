@@ -177,6 +177,8 @@ ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
 /* ---- controller files and error files ---- */
 ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
 ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID);
+/* Points into storage of the target kept for the calling thread: valid until the same thread's next
+ * getCncCurrentError on the same target (calls from other threads do not touch it) or the target's removal. */
 ACM_EXPORT char* getCncCurrentError(CncLong channel, int cncID);
 ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, int cncID);
 
