@@ -572,3 +572,35 @@ TEST_F(FaultMatrix, TransferControllerRestartsMidUpload)
 }
 
 } // namespace
+
+namespace {
+
+using AsyncLinkLookTest = ClientFixture;
+
+// Every poll's reply is broken at once, so the worker renews its connection before each request;
+// meanwhile the application's thread keeps looking at the link. A renewal on either thread must
+// not look like a lost link to the other: no command gets 7 and the worker goes on.
+TEST_F(AsyncLinkLookTest, RenewalOnOneThreadIsNoLostLinkToTheOther)
+{
+    client.reset(new AsynchronousClient);
+    client->setSyncMode(0);
+    const int32_t addresses[] = {1001500, 1001501, 1001502};
+    ASSERT_EQ(client->registerVars(addresses, 3), 0);
+    QByteArray broken = tcpFrame(QByteArray("B\x03", 2));
+    broken[4] = char(0xFF);
+    broken[5] = char(0xFF);
+    sim->scriptReply('B', -1, rawReply(broken, -1));
+    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
+    int32_t values[3] = {};
+    int calls = 0, notConnected = 0;
+    Stopwatch clock;
+    while (clock.ms() < 1000 && notConnected == 0) {
+        notConnected += client->readVars(addresses, 3, values) == ResultCode::NotConnected;
+        ++calls;
+    }
+    EXPECT_EQ(notConnected, 0) << "after " << calls << " looks and " << sim->requestCount('B') << " polls";
+    EXPECT_TRUE(client->isRunning());
+    EXPECT_GT(sim->requestCount('B'), 20) << "the worker kept polling, on a fresh connection each time";
+}
+
+} // namespace

@@ -255,10 +255,10 @@ TEST_F(ConcurrencyTest, CallersOnOneControllerNeverLoseDuplicateOrCrossWhatTheyS
 
     for (const std::string& f : record.failures())
         ADD_FAILURE() << f;
-    EXPECT_GE(cycles, 3);
+    EXPECT_GE(cycles, 2);
     EXPECT_GT(uploadsWhole, 4);
     EXPECT_GE(errorFilesRead, 4);
-    EXPECT_GT(syncReadBacks, 10);
+    EXPECT_GE(syncReadBacks, 5);
     EXPECT_GT(asyncReadBacks, 5);
 
     // What the controller received, by (key, value): variable writes by address and value, jogs by
