@@ -2,6 +2,8 @@
 #include "SerialEndpoint.h"
 #include "SimulatorThread.h"
 
+#include <QCoreApplication>
+
 SimulatedController::SimulatedController() = default;
 
 SimulatedController::~SimulatedController()
@@ -19,10 +21,14 @@ bool SimulatedController::start(const QString& address, quint16 port)
         m_thread.reset();
         return false;
     }
-    // Several test processes run at once: take the first free loopback address.
-    for (int host = 2; host <= 254; ++host) {
+    // Several test processes run at once: take the first free loopback address, looking from a
+    // place of this process's own, so that an address another process frees for a moment (a
+    // controller restart in a test) is seldom the first free one here.
+    constexpr int kFirstHost = 2, kHosts = 253;
+    const int offset = int(QCoreApplication::applicationPid() % kHosts);
+    for (int i = 0; i < kHosts; ++i) {
         m_thread.reset(new SimulatorThread);
-        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(host), port))
+        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(kFirstHost + (offset + i) % kHosts), port))
             return true;
     }
     m_thread.reset();

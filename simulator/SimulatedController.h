@@ -18,7 +18,8 @@ public:
     SimulatedController();
     ~SimulatedController();
 
-    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.254.
+    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.254, from a
+    // place that depends on the process.
     bool start(const QString& address = QString(), quint16 port = 60000);
     void stop();
     QString address() const;
