@@ -977,8 +977,9 @@ ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int
  *          Another digit is the first digit of another result code: '7' alone when the link
  *          went down during the exchange, '4' on an asynchronous client. null when a reply
  *          wait failed (a silent controller) or cncID is not registered.
- *          The text belongs to the target client: valid until the next getCncCurrentError on
- *          the same target, from any thread, or the target's removal. Do not free it.
+ *          The text is kept for the calling thread: valid until the same thread's next
+ *          getCncCurrentError on the same target (calls from other threads do not touch it)
+ *          or the target's removal. Do not free it.
  * Reports: errorCmd 11 (open refused), 12 (a piece of the wrong size), 13 (close refused), 6 (a
  *          variable write refused).
  * Blocks: holds the target client throughout: 2 variable writes, the 500 ms pause, 1 read, the

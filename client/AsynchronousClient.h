@@ -142,8 +142,9 @@ public:
     // Open, pieces of at most 200 bytes, close: 0, or 100/101/102 for the step that failed.
     int32_t writeCncFile(int32_t type, const QString& fileName, const QString& content);
     // Selector channel * 10 (+ 1 for the history). A status character, then the error file's
-    // bytes or a message; null when a reply wait failed. The text stays valid until the next
-    // getCncCurrentError on this client.
+    // bytes or a message; null when a reply wait failed. The text is kept for the calling thread:
+    // it stays valid until that thread's next getCncCurrentError on this client, whatever other
+    // threads ask meanwhile.
     const char* getCncCurrentError(int32_t channel);
     // text and info receive at most CallerBuffer::TextBytes bytes, always 0-terminated, empty
     // when the call fails; a null buffer, like a file name that is not Latin-1, gives 1.
@@ -160,7 +161,8 @@ public:
     static constexpr int kErrorFileReadAttempts = 3;           // a failing piece, sent again twice
     static constexpr int kMostErrorFileBytes = 1024 * 1024;    // a longer error file gives status 3
     static constexpr int kErrorTextEmptyReplies = 3;           // text requests that brought nothing
-    QByteArray errorFileText; // what getCncCurrentError returned last
+    QByteArray errorFileText; // what getCncCurrentError returned last, to any thread
+    std::map<Qt::HANDLE, QByteArray> errorFileTexts; // what it returned last to each thread
 
     // ---- reply callbacks ----
     void onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count) override;

@@ -136,8 +136,11 @@ const char* AsynchronousClient::getCncCurrentError(int32_t channel)
             if (logFlags & LogFlag::Progress)
                 qCDebug(acmLog).noquote() << "getCncCurrentError" << "datez_size" << recvFileData.size();
             clearFlags();
-            errorFileText = QByteArray(recvFileData.constData(), recvFileData.size());
-            return errorFileText.constData();
+            // The caller's own copy: another thread's call must not change or free it.
+            QByteArray& mine = errorFileTexts[QThread::currentThreadId()];
+            mine = QByteArray(recvFileData.constData(), recvFileData.size());
+            errorFileText = mine;
+            return mine.constData();
         };
         const auto refuse = [&](int32_t status, const char* message) {
             if (logFlags & LogFlag::Errors)

@@ -34,7 +34,11 @@ bool TcpTransport::isOpen() const
 
 bool TcpTransport::openLocked(int timeoutMs)
 {
-    closeLocked();
+    // The old link goes, but `up` keeps its value until the new one's outcome is known: a renewal
+    // on one thread must not look like a lost link to another (an asynchronous client's worker
+    // and the caller that looks at its link).
+    SocketOps::closeSocket(fd);
+    fd = -1;
     QString why;
     fd = SocketOps::connectTo(host, port, timeoutMs, ReplyCollector::kReplyWaitMs, &why);
     renewBeforeUse = false;

@@ -67,7 +67,7 @@ AxisModel& ControllerModel::axis(int32_t channel, int32_t index)
     return m_axes[(int64_t(channel) << 32) | uint32_t(index)];
 }
 
-QByteArray ControllerModel::reply(const QByteArray& request, int status)
+QByteArray ControllerModel::reply(const QByteArray& request, int status, quint64 session)
 {
     const FrameReader r(reinterpret_cast<const uint8_t*>(request.constData()), request.size(), FrameTcp);
     if (!r.has(7, 1))
@@ -94,7 +94,8 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status)
     case 'c': case 'e': case 'i': case 0x83: case 0x84: case 0x85: m_files.reply(r, code, sub, state, w); break;
     case 'd': case 'f':
         answered = ProgramStore::handles(code, sub)
-                       ? m_programs.reply(r, code, sub, status != kDefaultStatus ? std::optional<int>(status) : std::nullopt, w)
+                       ? m_programs.reply(r, code, sub, status != kDefaultStatus ? std::optional<int>(status) : std::nullopt, w,
+                                          session)
                        : others(r, code, sub, state, w);
         break;
     default: answered = others(r, code, sub, state, w); break;

@@ -27,7 +27,8 @@ public:
     static constexpr int32_t kEmergencyAlarm = 1001;
 
     // Reply frame (TCP framing) to one request frame; empty = the controller stays silent.
-    QByteArray reply(const QByteArray& request, int status = kDefaultStatus);
+    // session: the connection the request came on (see ProgramStore).
+    QByteArray reply(const QByteArray& request, int status = kDefaultStatus, quint64 session = 0);
 
     int32_t variable(int32_t address) const;
     void setVariable(int32_t address, int32_t value);

@@ -33,7 +33,8 @@ bool ProgramStore::handles(uint8_t code, int sub)
     return (code == 'd' && sub >= Declare && sub <= Query) || (code == 'f' && sub == 4);
 }
 
-bool ProgramStore::reply(const FrameReader& r, uint8_t code, int sub, std::optional<int> scripted, FrameWriter& w)
+bool ProgramStore::reply(const FrameReader& r, uint8_t code, int sub, std::optional<int> scripted, FrameWriter& w,
+                         quint64 session)
 {
     std::lock_guard<std::mutex> g(m_lock);
     if (code == 'f') {
@@ -44,11 +45,11 @@ bool ProgramStore::reply(const FrameReader& r, uint8_t code, int sub, std::optio
     switch (sub) {
     case Declare:
     case Query:
-        w.byte(0).byte(0).byte(declare(r, sub, scripted)); // the state sits at offset 4
+        w.byte(0).byte(0).byte(declare(r, sub, scripted, session)); // the state sits at offset 4
         break;
     case Append:
     case Overwrite:
-        w.byte(storeBlock(r, sub == Overwrite, scripted));
+        w.byte(storeBlock(r, sub == Overwrite, scripted, session));
         break;
     case TransferState:
         w.byte(scripted.value_or(busy() ? kTransferBusy : kOk));
@@ -59,7 +60,13 @@ bool ProgramStore::reply(const FrameReader& r, uint8_t code, int sub, std::optio
     return true;
 }
 
-int ProgramStore::declare(const FrameReader& r, int sub, std::optional<int> scripted)
+void ProgramStore::endSession(quint64 session)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_sessionTargets.remove(session);
+}
+
+int ProgramStore::declare(const FrameReader& r, int sub, std::optional<int> scripted, quint64 session)
 {
     const int32_t channel = r.byteAt(kChannelAt);
     const QByteArray name = r.tail(kFileNameAt);
@@ -72,29 +79,35 @@ int ProgramStore::declare(const FrameReader& r, int sub, std::optional<int> scri
     if (state != kOk)
         return state;
     const Key key(channel, name);
-    m_target = key;
+    if (session == 0)
+        m_target = key;
+    else
+        m_sessionTargets.insert(session, key);
     if (sub == Declare && !m_programs.contains(key))
         m_programs.insert(key, QByteArray(""));
     return state;
 }
 
-int ProgramStore::storeBlock(const FrameReader& r, bool overwrite, std::optional<int> scripted)
+int ProgramStore::storeBlock(const FrameReader& r, bool overwrite, std::optional<int> scripted, quint64 session)
 {
     const QByteArray text = r.tail(kTextAt);
+    const auto own = m_sessionTargets.constFind(session);
+    const std::optional<Key> target =
+        session == 0 ? m_target : (own != m_sessionTargets.constEnd() ? std::optional<Key>(*own) : std::nullopt);
     int state = kOk;
-    if (!m_target) {
+    if (!target) {
         state = kParametersError;
     } else {
-        const int before = overwrite ? 0 : m_programs.value(*m_target).size();
+        const int before = overwrite ? 0 : m_programs.value(*target).size();
         if (m_capacity >= 0 && before + text.size() > m_capacity)
             state = kFullOrMissing;
         else if (busy() || (m_busyEvery > 0 && (m_storedBlocks + 1) % m_busyEvery == 0))
             state = kBusyOrRunning;
     }
     state = scripted.value_or(state);
-    if (!m_target || (state != kOk && state != kBusyOrRunning))
+    if (!target || (state != kOk && state != kBusyOrRunning))
         return state;
-    QByteArray& file = m_programs[*m_target];
+    QByteArray& file = m_programs[*target];
     if (overwrite)
         file = text;
     else

@@ -12,8 +12,10 @@ class FrameReader;
 class FrameWriter;
 
 // The controller's side of the program text transfer: programs kept per channel and name, the
-// one file that a transfer writes into (chosen by the last accepted declaration or state query;
-// a file end leaves it chosen, so that the blocks of a remote buffer keep going to it), the
+// file that a transfer writes into (chosen by the last accepted declaration or state query on
+// the same connection, so that transfers on several connections at once stay apart and a new
+// connection has none: its blocks are refused; a file end leaves it chosen, so that the blocks of
+// a remote buffer keep going to it), the
 // program running on each channel, and the DNC memory's limits and busy phases, which tests
 // provoke. Texts are stored as they arrive, so tests compare them byte for byte.
 class ProgramStore
@@ -25,7 +27,12 @@ public:
     // Writes the reply PDU of one request it handles. A scripted state replaces the state the
     // store would give; the store then acts as the controller does on that state (a block is kept
     // on 0 and 2 only, a file is chosen on 0 only). Returns true: every such request is answered.
-    bool reply(const FrameReader& r, uint8_t code, int sub, std::optional<int> scriptedState, FrameWriter& w);
+    // session: the connection the request came on; 0 for requests without one (a serial line),
+    // which share one choice of file.
+    bool reply(const FrameReader& r, uint8_t code, int sub, std::optional<int> scriptedState, FrameWriter& w,
+               quint64 session = 0);
+    // The connection has closed: its choice of file goes.
+    void endSession(quint64 session);
 
     // Null when the channel holds no such program.
     QByteArray programText(int32_t channel, const QByteArray& name) const;
@@ -44,15 +51,16 @@ private:
     using Key = QPair<int32_t, QByteArray>;
     using Clock = std::chrono::steady_clock;
 
-    int declare(const FrameReader& r, int sub, std::optional<int> scripted);
-    int storeBlock(const FrameReader& r, bool overwrite, std::optional<int> scripted);
+    int declare(const FrameReader& r, int sub, std::optional<int> scripted, quint64 session);
+    int storeBlock(const FrameReader& r, bool overwrite, std::optional<int> scripted, quint64 session);
     int startByName(const FrameReader& r, std::optional<int> scripted);
     bool busy() const;
 
     mutable std::mutex m_lock;
     QMap<Key, QByteArray> m_programs;
     QMap<int32_t, QByteArray> m_running;
-    std::optional<Key> m_target; // the file the transfer writes into
+    std::optional<Key> m_target;         // the file of requests without a connection
+    QMap<quint64, Key> m_sessionTargets; // per connection that declared one
     int m_capacity = -1;
     int m_busyEvery = 0;
     int m_busyMs = 0;

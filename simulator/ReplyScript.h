@@ -5,7 +5,9 @@
 
 // How the simulator answers the next matching requests instead of its normal reply.
 struct ReplyScript {
-    enum Kind { Status, Silence, Delay, Truncate, BadChecksum, Close, Split, Raw, Dribble };
+    // Close: the request is taken in (and acted on), then the connection closes without a reply.
+    // CloseMidReply: the first half of the reply goes out, then the connection closes.
+    enum Kind { Status, Silence, Delay, Truncate, BadChecksum, Close, Split, Raw, Dribble, CloseMidReply };
     Kind kind = Status;
     int status = 0;          // status byte of the reply (Status, Delay, Split, Truncate)
     int delayMs = 0;         // Delay: answer after this; Split: pause between the two halves;

@@ -162,6 +162,7 @@ void SerialEndpoint::send(QSerialPort& port, const QByteArray& reply, bool scrip
     case ReplyScript::Close: // a serial line has nothing to hang up
         return;
     case ReplyScript::Truncate:
+    case ReplyScript::CloseMidReply: // the line stays: what is left is a cut reply
         port.write(reply.left(reply.size() / 2));
         return;
     case ReplyScript::BadChecksum: {

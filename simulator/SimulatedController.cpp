@@ -2,6 +2,8 @@
 #include "SerialEndpoint.h"
 #include "SimulatorThread.h"
 
+#include <QCoreApplication>
+
 SimulatedController::SimulatedController() = default;
 
 SimulatedController::~SimulatedController()
@@ -19,10 +21,13 @@ bool SimulatedController::start(const QString& address, quint16 port)
         m_thread.reset();
         return false;
     }
-    // Several test processes run at once: take the first free loopback address.
-    for (int host = kFirstAutoHost; host <= kLastAutoHost; ++host) {
+    // Several test processes run at once: take the first free loopback address, looking from a
+    // place of this process's own, so that two processes starting together seldom race for one.
+    constexpr int kHosts = kLastAutoHost - kFirstAutoHost + 1;
+    const int offset = int(QCoreApplication::applicationPid() % kHosts);
+    for (int i = 0; i < kHosts; ++i) {
         m_thread.reset(new SimulatorThread);
-        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(host), port))
+        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(kFirstAutoHost + (offset + i) % kHosts), port))
             return true;
     }
     m_thread.reset();

@@ -23,7 +23,8 @@ public:
     static constexpr int kFirstAutoHost = 2;
     static constexpr int kLastAutoHost = 99;
 
-    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.99.
+    // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.99, from a
+    // place that depends on the process.
     bool start(const QString& address = QString(), quint16 port = 60000);
     void stop();
     QString address() const;

@@ -95,11 +95,13 @@ void SimulatorThread::serve()
     QObject::connect(&server, &QTcpServer::newConnection, &context, [&] {
         while (QTcpSocket* s = server.nextPendingConnection()) {
             s->setParent(&context);
+            m_sessions.insert(s, ++m_lastSession);
             ++connections;
             QObject::connect(s, &QTcpSocket::readyRead, &context, [this, s] { onReadable(s); });
             QObject::connect(s, &QTcpSocket::disconnected, &context, [this, s] {
                 --connections;
                 m_pending.remove(s);
+                model.programs().endSession(m_sessions.take(s));
                 s->deleteLater();
             });
         }
@@ -181,7 +183,7 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
     if (scripted && (script.kind == ReplyScript::Raw || !script.raw.isEmpty()))
         reply = script.raw;
     else
-        reply = model.reply(request, scripted ? script.status : ControllerModel::kDefaultStatus);
+        reply = model.reply(request, scripted ? script.status : ControllerModel::kDefaultStatus, m_sessions.value(socket));
     if (verbose)
         std::fprintf(stderr, "sim %s <- %s\nsim %s -> %s\n", qPrintable(address), request.toHex(' ').constData(),
                      qPrintable(address), reply.toHex(' ').constData());
@@ -197,6 +199,10 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
         return;
     case ReplyScript::Truncate:
         socket->write(reply.left(reply.size() / 2));
+        return;
+    case ReplyScript::CloseMidReply:
+        socket->write(reply.left(qMax(1, reply.size() / 2)));
+        socket->disconnectFromHost(); // the half goes out first
         return;
     case ReplyScript::BadChecksum:
         if (reply.size() > 5)

@@ -99,9 +99,7 @@ TEST(ReconnectTest, AsynchronousClientsWorkAfterTheControllerRestarts)
     // An address outside the range simulators pick by themselves, so that no parallel test
     // process takes it while this controller restarts.
     SimulatedController sim;
-    for (int host = 100; host < 120 && sim.address().isEmpty(); ++host)
-        sim.start(QStringLiteral("127.0.0.%1").arg(host));
-    ASSERT_FALSE(sim.address().isEmpty());
+    ASSERT_TRUE(startRestartable(sim));
     QByteArray ip = sim.address().toLatin1();
     // The target-level client and channel 2 asynchronous, channel 1 synchronous.
     ASSERT_TRUE(addTargetCnc(kCnc, 2, ip.data(), 0b101));

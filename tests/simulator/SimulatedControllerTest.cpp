@@ -58,6 +58,58 @@ TEST_F(SimulatedControllerTest, ScriptedFailuresShapeTheReply)
     EXPECT_EQ(socket.state(), QAbstractSocket::UnconnectedState);
 }
 
+TEST_F(SimulatedControllerTest, ConnectionClosedMidReplySendsItsFirstHalf)
+{
+    sim.scriptReply('p', -1, scriptOf(ReplyScript::CloseMidReply, 1, 0, 1));
+    socket.write(kWatchdog);
+    EXPECT_EQ(readFor(200), kAlive.left(4));
+    EXPECT_EQ(socket.state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(sim.requestCount('p'), 1);
+}
+
+QByteArray tcpFrame(const QByteArray& pdu)
+{
+    QByteArray f(7, '\0');
+    f[4] = char((pdu.size() + 1) & 0xFF);
+    f[5] = char((pdu.size() + 1) >> 8);
+    return f + pdu;
+}
+
+// Each connection writes into the file it declared, whatever other connections declare meanwhile;
+// one that declared nothing has no file, and its blocks are refused.
+TEST_F(SimulatedControllerTest, TransferTargetIsKeptPerConnection)
+{
+    QTcpSocket other;
+    other.connectToHost(sim.address(), 60000);
+    ASSERT_TRUE(other.waitForConnected(2000));
+    const auto exchange = [this](QTcpSocket& s, const QByteArray& pdu) {
+        s.write(tcpFrame(pdu));
+        QByteArray got;
+        while (got.size() < 7 || got.size() < 6 + (uint8_t(got[4]) | uint8_t(got[5]) << 8))
+            if (!s.waitForReadyRead(1000))
+                break;
+            else
+                got += s.readAll();
+        return got;
+    };
+    const QByteArray declareA = QByteArray("d\x01\x01\x03", 4) + "A1";
+    const QByteArray declareB = QByteArray("d\x01\x02\x03", 4) + "B2";
+    ASSERT_FALSE(exchange(socket, declareA).isEmpty());
+    ASSERT_FALSE(exchange(other, declareB).isEmpty());
+    ASSERT_FALSE(exchange(socket, QByteArray("d\x02", 2) + "first").isEmpty());
+    ASSERT_FALSE(exchange(other, QByteArray("d\x02", 2) + "second").isEmpty());
+    EXPECT_EQ(sim.programText(1, "A1"), QByteArray("first"));
+    EXPECT_EQ(sim.programText(2, "B2"), QByteArray("second"));
+    QTcpSocket undeclared;
+    undeclared.connectToHost(sim.address(), 60000);
+    ASSERT_TRUE(undeclared.waitForConnected(2000));
+    const QByteArray refused = exchange(undeclared, QByteArray("d\x02", 2) + "+");
+    ASSERT_EQ(refused.size(), 10);
+    EXPECT_EQ(refused.at(9), char(1)) << "parameters error";
+    EXPECT_EQ(sim.programText(1, "A1"), QByteArray("first"));
+    EXPECT_EQ(sim.programText(2, "B2"), QByteArray("second"));
+}
+
 TEST_F(SimulatedControllerTest, BytesThatNeverFormAFrameDropTheConnection)
 {
     QByteArray garbage(600, '\x7f');

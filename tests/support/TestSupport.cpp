@@ -135,6 +135,14 @@ int LogCapture::count(const std::string& text) const
     return n;
 }
 
+bool startRestartable(SimulatedController& sim)
+{
+    for (int host = SimulatedController::kLastAutoHost + 1; host < SimulatedController::kLastAutoHost + 21; ++host)
+        if (sim.start(QStringLiteral("127.0.0.%1").arg(host)))
+            return true;
+    return false;
+}
+
 double processCpuMs()
 {
     rusage usage{};

@@ -36,6 +36,10 @@ extern "C" void recordError(int32_t errorCmd, int32_t cmdState, const char* deta
 
 double processCpuMs();
 
+// Restarts sim on an address above the range simulators pick by themselves, so that no parallel
+// test process takes it while a test stops and starts the controller there again.
+bool startRestartable(SimulatedController& sim);
+
 // Collects the process's debug lines while it lives (one at a time per process).
 class LogCapture
 {

@@ -1,0 +1,236 @@
+// The remote buffer's cells of the fault matrix: a stream whose declaration or third piece meets
+// the fault. A stream in doubt stops in state 3 and says why; a refusing or busy controller keeps
+// it waiting in state 4 or 1, paced, until the application closes it; the close is bounded and
+// leaves no thread or descriptor behind; nothing the controller did not take is counted as gone.
+#include "CommCodes.h"
+#include "FaultSupport.h"
+#include "RemoteBufferFixture.h"
+
+#include <string>
+#include <thread>
+
+namespace {
+
+class BufferFaultMatrix : public RemoteBufferFixture
+{
+protected:
+    struct StopCase
+    {
+        const char* fault;
+        ReplyScript script;
+        const char* text;
+        int minMs, maxMs;
+    };
+    void runStopCell(const StopCase& c);
+};
+
+const char* const kBuffer = "remote buffer";
+const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
+const char* const kNoValidReply = "No valid reply from the controller within 500 ms; stream stopped.";
+constexpr int kPieces = 10;
+constexpr int kPiece = VRemoteBuffer::kPieceSize;
+constexpr int kCloseMs = 800; // a close waits for one step of the worker: at most a 500 ms wait
+
+std::string stateOf(VRemoteBuffer* b)
+{
+    return std::to_string(b->getBufState()) + " \"" + b->getBufStateInf() + "\"";
+}
+
+// Closes the buffer, checking that the close is bounded.
+qint64 closeTimed(VRemoteBuffer*& b)
+{
+    Stopwatch clock;
+    EXPECT_EQ(VRemoteBuffer::bufClose(b), 1);
+    b = nullptr;
+    EXPECT_LT(clock.ms(), kCloseMs);
+    return clock.ms();
+}
+
+// The fault meets the third piece of a stream of ten.
+void faultOnThirdPiece(SimulatedController& sim, const ReplyScript& fault)
+{
+    sim.scriptReply('d', 2, fault);
+    sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 2));
+}
+
+// The stream stops at the third piece with the text of the case, sends nothing after it and
+// counts nothing as gone; the controller holds the first two pieces and perhaps the third.
+void BufferFaultMatrix::runStopCell(const StopCase& c)
+{
+    FaultCell cell(c.fault, kBuffer);
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    faultOnThirdPiece(*sim, c.script);
+    const QByteArray text = programOf(kPieces * kPiece);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) == 3; }, 2000));
+    Stopwatch clock;
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 2000)) << stateOf(buffer);
+    const qint64 ms = clock.ms();
+    EXPECT_GE(ms, c.minMs);
+    EXPECT_LE(ms, c.maxMs);
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), c.text);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0) << "the unsent pieces are not counted as gone";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(sim->requestCount('d', 2), 3) << "the third piece is neither sent again nor followed";
+    const QByteArray held = sim->programText(1, "DNC");
+    EXPECT_TRUE(held == text.left(2 * kPiece) || held == text.left(3 * kPiece)) << held.size();
+    const qint64 closeMs = closeTimed(buffer);
+    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 0; }, 2000));
+    cell.outcome("state " + std::to_string(VRemoteBuffer::Closed) + " \"" + c.text + "\" " + std::to_string(ms) +
+                 " ms after the third piece went, nothing sent after it, " + std::to_string(held.size() / kPiece) +
+                 " pieces held, close " + std::to_string(closeMs) + " ms");
+    cell.done();
+}
+
+TEST_F(BufferFaultMatrix, BufferDropMidReply)
+{
+    runStopCell({"drop mid-reply", scriptOf(ReplyScript::CloseMidReply, 0, 0, 1), kLinkClosed, 0, 400});
+}
+
+TEST_F(BufferFaultMatrix, BufferReplyLaterThanTheWait)
+{
+    runStopCell({"reply later than the wait", scriptOf(ReplyScript::Delay, 0, 700, 1), kNoValidReply, 400, 1000});
+}
+
+TEST_F(BufferFaultMatrix, BufferTruncatedReply)
+{
+    runStopCell({"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), kNoValidReply, 400, 1000});
+}
+
+// An overwrite reply to an append says nothing about the append.
+TEST_F(BufferFaultMatrix, BufferReplyOfAnotherKind)
+{
+    runStopCell({"reply of another kind", rawReply(tcpFrame(QByteArray("d\x03\x00", 3))), kNoValidReply, 400, 1000});
+}
+
+// The controller takes the declaration in and closes the link: the stream never starts.
+TEST_F(BufferFaultMatrix, BufferDropAfterTheRequest)
+{
+    FaultCell cell("drop after the request", kBuffer);
+    sim->scriptReply('d', 1, scriptOf(ReplyScript::Close, 0, 0, 1));
+    buffer = open(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 1) == 1; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return std::string(buffer->getBufStateInf()) == kLinkClosed; }, 1000)) << stateOf(buffer);
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(sim->requestCount('d', 2), 0);
+    const qint64 closeMs = closeTimed(buffer);
+    cell.outcome("declaration taken, link closed: state " + std::to_string(VRemoteBuffer::Closed) + " \"" + kLinkClosed +
+                 "\", writes refused, close " + std::to_string(closeMs) + " ms");
+    cell.done();
+}
+
+// Every request late: the declaration's reply never comes in time, so the stream never starts.
+TEST_F(BufferFaultMatrix, BufferEveryRequestLate)
+{
+    FaultCell cell("every request late", kBuffer);
+    sim->scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, 700, -1));
+    buffer = open(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    Stopwatch clock;
+    ASSERT_TRUE(waitUntil([&] { return std::string(buffer->getBufStateInf()) == kNoValidReply; }, 2000)) << stateOf(buffer);
+    const qint64 ms = clock.ms();
+    EXPECT_GE(ms, 450);
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(sim->requestCount('d'), 1) << "the declaration alone, once";
+    const qint64 closeMs = closeTimed(buffer);
+    cell.outcome("state 3 \"" + std::string(kNoValidReply) + "\" " + std::to_string(ms) +
+                 " ms after open, the declaration sent once, close " + std::to_string(closeMs) + " ms");
+    cell.done();
+}
+
+// Refused for ever: the piece goes again and again as it was, paced, in state 4; nothing else goes,
+// nothing of it is stored, writes are refused, and the close ends it.
+TEST_F(BufferFaultMatrix, BufferRefusedForEver)
+{
+    FaultCell cell("refused for ever", kBuffer);
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 1, 0, -1));
+    const QByteArray text = programOf(3 * kPiece);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Refused; }, 1000)) << stateOf(buffer);
+    const int first = sim->requestCount('d', 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const int perSecond = sim->requestCount('d', 2) - first;
+    EXPECT_GE(perSecond, 5) << "it keeps trying";
+    EXPECT_LE(perSecond, 21) << "paced by the 50 ms pause, not spinning";
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Refused);
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), "parameters error.");
+    for (const QByteArray& piece : blockTexts(*sim, 2))
+        EXPECT_EQ(piece, text.left(kPiece)) << "only the refused piece, as it was";
+    EXPECT_EQ(sim->programText(1, "DNC"), QByteArray(""));
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0);
+    const qint64 closeMs = closeTimed(buffer);
+    cell.outcome("state 4 \"parameters error.\", the piece resent " + std::to_string(perSecond) +
+                 " times a second, nothing stored, writes refused, close " + std::to_string(closeMs) + " ms");
+    cell.done();
+}
+
+// Busy for ever: the piece was stored with "busy", and the transfer state never turns ready. The
+// buffer polls, paced, sends no further piece, and the close ends it.
+TEST_F(BufferFaultMatrix, BufferBusyForEver)
+{
+    FaultCell cell("remote buffer busy for ever", kBuffer);
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    sim->scriptReply('d', 5, scriptOf(ReplyScript::Status, 1, 0, -1));
+    faultOnThirdPiece(*sim, scriptOf(ReplyScript::Status, 2, 0, 1));
+    const QByteArray text = programOf(kPieces * kPiece);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 5) > 0; }, 1000));
+    const int first = sim->requestCount('d', 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const int perSecond = sim->requestCount('d', 5) - first;
+    EXPECT_GE(perSecond, 5) << "it keeps polling";
+    EXPECT_LE(perSecond, 21) << "one query per 50 ms at most";
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Busy);
+    EXPECT_EQ(sim->requestCount('d', 2), 3) << "no piece while busy";
+    EXPECT_EQ(sim->programText(1, "DNC"), text.left(3 * kPiece));
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    const qint64 closeMs = closeTimed(buffer);
+    cell.outcome("state 1, " + std::to_string(perSecond) + " transfer-state queries a second, no further piece, "
+                 "3 pieces held, writes refused, close " + std::to_string(closeMs) + " ms");
+    cell.done();
+}
+
+// The controller restarts in the middle of a stream: the stream stops for good (a fresh connection
+// would not carry the controller's transfer on), and a new buffer streams whole to the restarted one.
+TEST_F(BufferFaultMatrix, BufferControllerRestartsMidStream)
+{
+    FaultCell cell("controller restarts mid-session", kBuffer);
+    ASSERT_TRUE(startRestartable(*sim));
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    const QString address = sim->address();
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 100, -1));
+    const QByteArray text = programOf(kPieces * kPiece);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) == 3; }, 2000));
+    sim->stop();
+    Stopwatch clock;
+    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 1000)) << stateOf(buffer);
+    const qint64 ms = clock.ms();
+    EXPECT_EQ(std::string(buffer->getBufStateInf()), kLinkClosed);
+    ASSERT_TRUE(sim->start(address));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed) << "no reconnection of its own";
+    EXPECT_EQ(sim->connectionCount(), 0);
+    closeTimed(buffer);
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    EXPECT_TRUE(waitForStored(buffer, 1, "DNC", text));
+    closeTimed(buffer);
+    cell.outcome("state 3 \"" + std::string(kLinkClosed) + "\" " + std::to_string(ms) +
+                 " ms after the stop, no reconnection; a new buffer streams whole to the restarted controller");
+    cell.done();
+}
+
+} // namespace
