@@ -35,9 +35,11 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         }
         {
             // Commands queued for a link that is gone are not sent on the new one: a jog asked for
-            // before a controller restart must not move an axis after it.
+            // before a controller restart must not move an axis after it. A file declared on the
+            // old connection is not open on the new one either: text needs a new declaration.
             std::lock_guard<std::mutex> lock(mutex);
             cmdQueue.clear();
+            isSetFileOk = false;
         }
         const int nul = ip.indexOf('\0');
         const QByteArray host = nul >= 0 ? ip.left(nul) : ip;

@@ -566,6 +566,8 @@ TEST_F(FaultMatrix, TransferControllerRestartsMidUpload)
     ASSERT_TRUE(sim->start(address));
     EXPECT_EQ(client->append(text.constData()), ResultCode::NotConnected);
     ASSERT_TRUE(client->tcpConnect(address.toLatin1()));
+    EXPECT_EQ(client->append(text.constData()), ResultCode::ArgumentOutOfRange)
+        << "the declaration of the old connection does not hold on the new one";
     EXPECT_EQ(client->uploadFile(2, 1, "O80", text.constData()), ResultCode::Success);
     EXPECT_EQ(sim->programText(1, "O80"), text);
     cell.outcome(resultText(result, clock.ms()) + " after the stop, 7 until connect, then the upload arrives whole");
