@@ -1,6 +1,8 @@
 /* Harness of the examples: the simulator as a child process. POSIX only. */
 #include "example_support.h"
 
+#include "SimulatorLauncher.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -22,48 +24,18 @@ void sleepMs(long ms)
 
 void simulatorKill(void)
 {
-    if (simulator <= 0)
-        return;
-    kill(simulator, SIGKILL);
-    waitpid(simulator, NULL, 0);
+    simulatorEnd(simulator, SIGKILL);
     simulator = -1;
 }
 
 int simulatorStartOn(const char* program, const char* address)
 {
     simulatorKill();
-    int out[2];
-    if (strlen(program) >= sizeof simulatorProgram || strlen(address) >= sizeof simulatorAddress || pipe(out) != 0)
+    if (strlen(program) >= sizeof simulatorProgram || strlen(address) >= sizeof simulatorAddress)
         return 0;
-    pid_t child = fork();
-    if (child < 0)
+    simulator = simulatorLaunch(program, address);
+    if (simulator < 0)
         return 0;
-    if (child == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        execl(program, program, "--listen", address, (char*)NULL);
-        _exit(127);
-    }
-    close(out[1]);
-    /* It prints "cnc-simulator listening on ..." once it serves; give it 5 s. */
-    char line[256] = {0};
-    size_t used = 0;
-    struct pollfd p = {out[0], POLLIN, 0};
-    while (used < sizeof line - 1 && poll(&p, 1, 5000) > 0) {
-        ssize_t n = read(out[0], line + used, sizeof line - 1 - used);
-        if (n <= 0)
-            break;
-        used += (size_t)n;
-        if (strchr(line, '\n'))
-            break;
-    }
-    close(out[0]);
-    simulator = child;
-    if (!strstr(line, "listening")) {
-        simulatorKill();
-        return 0;
-    }
     strcpy(simulatorProgram, program);
     strcpy(simulatorAddress, address);
     return 1;

@@ -3,6 +3,8 @@
  * must not displace the C library's for Qt's own sockets. Usage: DirectLinkProgram SIMULATOR */
 #include "AsyncCommModule.h"
 
+#include "SimulatorLauncher.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -16,35 +18,8 @@ static pid_t simulator = -1;
 /* Starts the simulator on address; true once it says it listens. */
 static bool startSimulator(const char* program, const char* address)
 {
-    int out[2];
-    if (pipe(out) != 0)
-        return false;
-    simulator = fork();
-    if (simulator == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        execl(program, program, "--listen", address, (char*)NULL);
-        _exit(127);
-    }
-    close(out[1]);
-    char line[256] = {0};
-    size_t used = 0;
-    struct pollfd p = {out[0], POLLIN, 0};
-    while (used < sizeof line - 1 && poll(&p, 1, 5000) > 0) {
-        ssize_t n = read(out[0], line + used, sizeof line - 1 - used);
-        if (n <= 0)
-            break;
-        used += (size_t)n;
-        if (strchr(line, '\n'))
-            break;
-    }
-    close(out[0]);
-    if (strstr(line, "listening"))
-        return true;
-    kill(simulator, SIGTERM);
-    waitpid(simulator, NULL, 0);
-    simulator = -1;
-    return false;
+    simulator = simulatorLaunch(program, address);
+    return simulator > 0;
 }
 
 static int fail(const char* what, long value)

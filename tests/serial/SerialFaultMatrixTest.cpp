@@ -6,50 +6,21 @@
 #include "AsynchronousClient.h"
 #include "CommCodes.h"
 #include "FaultSupport.h"
-#include "SocatPair.h"
+#include "SerialFixture.h"
 #include "TransferTestSupport.h"
 
 #include <memory>
 
 namespace {
 
-struct Framing
-{
-    int32_t asciiSel;
-    const char* name;
-};
 
-void PrintTo(const Framing& framing, std::ostream* os)
-{
-    *os << framing.name;
-}
-
-class SerialFaultMatrix : public ::testing::TestWithParam<Framing>
-{
-protected:
-    void SetUp() override
-    {
-        if (!SocatPair::available())
-            GTEST_SKIP() << "socat is not on PATH; the serial tests need it to make a pty pair";
-        ASSERT_TRUE(socat.start()) << "socat did not name two ptys";
-        sim.reset(new SimulatedController);
-        ASSERT_TRUE(sim->start());
-        ASSERT_TRUE(sim->startSerial(socat.end(1), GetParam().asciiSel == 1 ? 2 : 1));
-    }
-    void TearDown() override
-    {
-        sim.reset();
-        socat.stop();
-    }
-
-    SocatPair socat;
-    std::unique_ptr<SimulatedController> sim;
-};
+using SerialFaultMatrix = SerialFixture;
 
 TEST_P(SerialFaultMatrix, TransferWithACorruptCheckSum)
 {
+    client.reset(); // the cell counts the client's own port thread and descriptors
     FaultCell cell(std::string("corrupt check sum, serial ") + GetParam().name, "text transfer");
-    auto client = std::make_unique<AsynchronousClient>();
+    client = std::make_unique<AsynchronousClient>();
     ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel));
     const QByteArray text = programOf(2000);
     sim->scriptReply('d', 2, scriptOf(ReplyScript::BadChecksum, 0, 0, 1));
@@ -74,10 +45,5 @@ TEST_P(SerialFaultMatrix, TransferWithACorruptCheckSum)
     cell.done();
 }
 
-const Framing kFramings[] = {
-    {0, "StationCrc"},
-    {1, "ColonLrc"},
-};
-INSTANTIATE_TEST_SUITE_P(Framings, SerialFaultMatrix, ::testing::ValuesIn(kFramings),
-                         [](const ::testing::TestParamInfo<Framing>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Framings, SerialFaultMatrix, ::testing::ValuesIn(kFramings), framingName);
 } // namespace

@@ -3,7 +3,7 @@
 #include "AsynchronousClient.h"
 #include "CommCodes.h"
 #include "ControllerFiles.h"
-#include "SocatPair.h"
+#include "SerialFixture.h"
 #include "TestSupport.h"
 
 #include <cstring>
@@ -11,51 +11,16 @@
 
 namespace {
 
-struct Framing
-{
-    int32_t asciiSel;
-    const char* name;
-};
 
-void PrintTo(const Framing& framing, std::ostream* os)
+using SerialFilesTest = SerialFixture;
+
+QByteArray bytes(int size)
 {
-    *os << framing.name;
+    QByteArray b;
+    for (int i = 0; i < size; ++i)
+        b.append(char('a' + i % 26));
+    return b;
 }
-
-class SerialFilesTest : public ::testing::TestWithParam<Framing>
-{
-protected:
-    void SetUp() override
-    {
-        if (!SocatPair::available())
-            GTEST_SKIP() << "socat is not on PATH; the serial tests need it to make a pty pair";
-        ASSERT_TRUE(socat.start()) << "socat did not name two ptys";
-        sim.reset(new SimulatedController);
-        ASSERT_TRUE(sim->start());
-        client.reset(new AsynchronousClient);
-        ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel));
-        ASSERT_TRUE(sim->startSerial(socat.end(1), client->frameMode));
-    }
-
-    void TearDown() override
-    {
-        client.reset();
-        sim.reset();
-        socat.stop();
-    }
-
-    QByteArray bytes(int size) const
-    {
-        QByteArray b;
-        for (int i = 0; i < size; ++i)
-            b.append(char('a' + i % 26));
-        return b;
-    }
-
-    SocatPair socat;
-    std::unique_ptr<SimulatedController> sim;
-    std::unique_ptr<AsynchronousClient> client;
-};
 
 TEST_P(SerialFilesTest, ErrorFileReadsAllItsPieces)
 {
@@ -81,10 +46,5 @@ TEST_P(SerialFilesTest, RepliesOfOpenLengthArriveWhole)
     EXPECT_STREQ(info, "size=7");
 }
 
-const Framing kFramings[] = {
-    {0, "StationCrc"},
-    {1, "ColonLrc"},
-};
-INSTANTIATE_TEST_SUITE_P(Framings, SerialFilesTest, ::testing::ValuesIn(kFramings),
-                         [](const ::testing::TestParamInfo<Framing>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Framings, SerialFilesTest, ::testing::ValuesIn(kFramings), framingName);
 }

@@ -1,5 +1,4 @@
-#include "AsynchronousClient.h"
-#include "SocatPair.h"
+#include "SerialFixture.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
@@ -10,53 +9,13 @@
 namespace {
 constexpr uint8_t kJog = 'r';
 
-struct Framing
-{
-    int32_t asciiSel;
-    int32_t frameMode;
-    int32_t headerLen;
-    const char* name;
-};
-
-void PrintTo(const Framing& framing, std::ostream* os)
-{
-    *os << framing.name;
-}
-
 int32_t fieldAt(const QByteArray& frame, int offset)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(frame.constData()) + offset;
     return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
 }
 
-// A client on one end of a pty pair, the simulator on the other, in the framing of the parameter.
-// The client has no TCP link unless a test makes one.
-class SerialLinkTest : public ::testing::TestWithParam<Framing>
-{
-protected:
-    void SetUp() override
-    {
-        if (!SocatPair::available())
-            GTEST_SKIP() << "socat is not on PATH; the serial link tests need it to make a pty pair";
-        ASSERT_TRUE(socat.start()) << "socat did not name two ptys";
-        sim.reset(new SimulatedController);
-        ASSERT_TRUE(sim->start());
-        ASSERT_TRUE(sim->startSerial(socat.end(1), GetParam().frameMode));
-        client.reset(new AsynchronousClient);
-        ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel));
-    }
-
-    void TearDown() override
-    {
-        client.reset();
-        sim.reset();
-        socat.stop();
-    }
-
-    SocatPair socat;
-    std::unique_ptr<SimulatedController> sim;
-    std::unique_ptr<AsynchronousClient> client;
-};
+using SerialLinkTest = SerialFixture;
 
 TEST_P(SerialLinkTest, FramingFollowsSelectionAndCloseRestoresTcp)
 {
@@ -213,10 +172,5 @@ TEST_P(SerialLinkTest, SerialPortTakesOverTheSynchronousPathWhileOpen)
     EXPECT_EQ(tcpSim.requestCount(kJog, 1), 1) << "back on TCP in its own framing";
 }
 
-const Framing kFramings[] = {
-    {0, 1, 1, "StationCrc"},
-    {1, 2, 2, "ColonLrc"},
-};
-INSTANTIATE_TEST_SUITE_P(Framings, SerialLinkTest, ::testing::ValuesIn(kFramings),
-                         [](const ::testing::TestParamInfo<Framing>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Framings, SerialLinkTest, ::testing::ValuesIn(kFramings), framingName);
 }

@@ -1,18 +1,17 @@
 #include "SendCommand.h"
 
 #include "NumberArgument.h"
+#include "ProgramFile.h"
 #include "ProgramName.h"
 #include "ProgressDisplay.h"
 #include "TargetSession.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
 // Less than the library's 400-byte block, so that every overwrite or append call sends exactly
 // one block (a full block would make it send one more, empty, to end the text).
 constexpr int kPieceBytes = 399;
-constexpr int kLongestFile = 64 * 1024 * 1024;
 const QString kName = QStringLiteral("name");
 const QString kType = QStringLiteral("type");
 const QString kStart = QStringLiteral("start");
@@ -59,21 +58,8 @@ bool SendCommand::parse(const QCommandLineParser& parser, const CommonSettings&,
 ExitStatus SendCommand::run(CommandContext& context)
 {
     Report& report = context.report;
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kLongestFile) {
-        report.error(QStringLiteral("cannot read %1: %2")
-                         .arg(m_path, file.size() > kLongestFile ? QStringLiteral("larger than 64 MiB") : file.errorString()));
+    if (!readProgramFile(m_path, &m_text, report))
         return ExitStatus::LocalFile;
-    }
-    m_text = file.readAll();
-    const int bad = firstUnsendableByte(m_text);
-    if (bad >= 0) {
-        report.error(QStringLiteral("%1: byte 0x%2 at offset %3: program text must be 7-bit ASCII without NUL bytes")
-                         .arg(m_path)
-                         .arg(uchar(m_text[bad]), 2, 16, QLatin1Char('0'))
-                         .arg(bad));
-        return ExitStatus::LocalFile;
-    }
     report.set(QStringLiteral("name"), QString::fromLatin1(m_name));
     report.set(QStringLiteral("bytes"), m_text.size());
 

@@ -1,9 +1,9 @@
 #include "StreamCommand.h"
 
+#include "ProgramFile.h"
 #include "ProgramName.h"
 #include "ProgressDisplay.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -23,7 +23,6 @@ constexpr int kMdiByteBudget = 102400; // what one MDI stream may hold
 constexpr int kLongestWriteBytes = 100 * kPieceBytes; // per bufWrite, so that progress moves evenly
 constexpr int kConnectGraceMs = 1500;  // past the buffer's own 500 ms connect wait
 constexpr int kPollMs = 10;
-constexpr int kLongestFile = 64 * 1024 * 1024;
 const QString kMode = QStringLiteral("mode");
 
 bool acceptsWrites(int32_t state)
@@ -85,21 +84,8 @@ bool StreamCommand::parse(const QCommandLineParser& parser, const CommonSettings
 ExitStatus StreamCommand::run(CommandContext& context)
 {
     Report& report = context.report;
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kLongestFile) {
-        report.error(QStringLiteral("cannot read %1: %2")
-                         .arg(m_path, file.size() > kLongestFile ? QStringLiteral("larger than 64 MiB") : file.errorString()));
+    if (!readProgramFile(m_path, &m_text, report))
         return ExitStatus::LocalFile;
-    }
-    m_text = file.readAll();
-    const int bad = firstUnsendableByte(m_text);
-    if (bad >= 0) {
-        report.error(QStringLiteral("%1: byte 0x%2 at offset %3: program text must be 7-bit ASCII without NUL bytes")
-                         .arg(m_path)
-                         .arg(uchar(m_text[bad]), 2, 16, QLatin1Char('0'))
-                         .arg(bad));
-        return ExitStatus::LocalFile;
-    }
     if (m_mode == kMdiMode && m_text.size() > kMdiByteBudget) {
         report.error(QStringLiteral("%1: %2 bytes; an MDI stream takes at most %3").arg(m_path).arg(m_text.size()).arg(kMdiByteBudget));
         return ExitStatus::LocalFile;
