@@ -90,6 +90,9 @@ public:
 protected:
     void run() override;
 
+    // The reply-path fuzzing harness drives the state machine without a thread or a socket.
+    friend struct RemoteBufferReplyProbe;
+
 private:
     VRemoteBuffer(const QByteArray& ip, int32_t mode, int32_t channel);
 
@@ -104,6 +107,8 @@ private:
 
     // Worker.
     bool exchange(const QByteArray& frame); // false: the stream stopped
+    // Under the mutex: what the reply to the current frame means for the stream (false: stopped).
+    bool takeReply(const QByteArray& reply);
     void stopStream(const char* why);
     // Sleeps up to ms, woken early by a close (and, when waitForWork, by new frames).
     void pause(int ms, bool waitForWork);

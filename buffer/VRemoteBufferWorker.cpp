@@ -125,8 +125,11 @@ bool VRemoteBuffer::exchange(const QByteArray& frame)
     const QByteArray reply = transport->exchange(frame, FrameTcp, kReplyTimeoutMs);
     replyFlag = 1;
     std::lock_guard<std::mutex> lock(mutex);
-    if (stopFlag)
-        return false;
+    return !stopFlag && takeReply(reply);
+}
+
+bool VRemoteBuffer::takeReply(const QByteArray& reply)
+{
     if (reply.isEmpty() || reply.size() >= kFrameBufferSize) {
         stopStream(transport->isOpen() ? kNoValidReply : kLinkClosed);
         return false;

@@ -141,6 +141,10 @@ void ControllerFiles::errorString(const FrameReader& r, int sub, int state, Fram
         w.bytes(asBytes(length), length.size());
         return;
     }
+    if (sub != 2) { // a sub-code this controller does not know: an empty answer of its kind
+        w.code(0x85).byte(sub);
+        return;
+    }
     const QByteArray piece = m_errorTextRead.open ? nextPiece(m_errorTextRead) : QByteArray();
     const bool last = m_errorTextRead.at >= m_errorTextRead.bytes.size();
     w.code(0x85).byte(last ? kLastErrorTextPiece : 2).bytes(asBytes(piece), piece.size());
@@ -163,10 +167,11 @@ void ControllerFiles::oscilloscope(const FrameReader& r, int sub, int state, Fra
     const int32_t first = r.int32At(kFields), count = r.int32At(kFields + 4);
     QList<int32_t> points;
     for (int32_t i = 0; sampling && i < std::min(count, kMostPointsPerReply); ++i) {
+        const int64_t at = int64_t(first) + i; // any first index may come from the wire
         if (m_points.isEmpty())
-            points.append(first + i);
-        else if (first + i >= 0 && first + i < m_points.size())
-            points.append(m_points[first + i]);
+            points.append(int32_t(uint32_t(at))); // counting points wrap like the controller's counter
+        else if (at >= 0 && at < m_points.size())
+            points.append(m_points[int(at)]);
     }
     w.byte(points.size());
     for (int32_t p : points)

@@ -10,7 +10,8 @@
 namespace {
 int64_t bitKey(int32_t ch, int32_t kind, int32_t index)
 {
-    return (int64_t(ch) << 40) | (int64_t(kind & 0xFF) << 32) | uint32_t(index);
+    // Shifted as unsigned: a negative channel from the wire must not be undefined behaviour.
+    return int64_t((uint64_t(uint32_t(ch)) << 40) | (uint64_t(kind & 0xFF) << 32) | uint32_t(index));
 }
 // Requests whose success is reported as state 1 rather than 0.
 bool succeedsWithOne(uint8_t code, int sub)
@@ -46,7 +47,7 @@ void ControllerModel::raiseAlarm(int32_t a, int32_t b, int32_t c)
 int32_t ControllerModel::axisPosition(int32_t channel, int32_t index) const
 {
     std::lock_guard<std::mutex> g(m_lock);
-    const auto it = m_axes.find((int64_t(channel) << 32) | uint32_t(index));
+    const auto it = m_axes.find(axisKey(channel, index));
     return it == m_axes.end() ? 0 : it->position(AxisModel::Clock::now());
 }
 
@@ -62,9 +63,14 @@ bool ControllerModel::isRunning() const
     return m_running != 0;
 }
 
+int64_t ControllerModel::axisKey(int32_t channel, int32_t index)
+{
+    return int64_t((uint64_t(uint32_t(channel)) << 32) | uint32_t(index));
+}
+
 AxisModel& ControllerModel::axis(int32_t channel, int32_t index)
 {
-    return m_axes[(int64_t(channel) << 32) | uint32_t(index)];
+    return m_axes[axisKey(channel, index)];
 }
 
 QByteArray ControllerModel::reply(const QByteArray& request, int status, quint64 session)

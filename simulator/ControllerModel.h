@@ -50,6 +50,8 @@ private:
     void axes(const FrameReader& r, int sub, int st, FrameWriter& w, Now now);
     bool others(const FrameReader& r, uint8_t code, int sub, int st, FrameWriter& w);
 
+    // Key of one axis of one channel in the axis and jog tables.
+    static int64_t axisKey(int32_t channel, int32_t index);
     AxisModel& axis(int32_t channel, int32_t index);
     // Applies fn to each axis of channel whose bit is set in the two masks.
     template <class Fn> void forAxes(int32_t channel, int32_t hBits, int32_t lBits, Fn fn);

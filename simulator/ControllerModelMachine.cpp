@@ -36,7 +36,7 @@ void ControllerModel::maskOf(int32_t channel, int32_t hBits, int32_t lBits, Test
 void ControllerModel::motion(const FrameReader& r, int sub, int st, FrameWriter& w, Now now)
 {
     const int32_t ch = arg(r, 0);
-    const int64_t key = (int64_t(ch) << 32) | uint32_t(arg(r, 1));
+    const int64_t key = axisKey(ch, arg(r, 1));
     if (st == 0) {
         switch (sub) {
         case 1: axis(ch, arg(r, 1)).startJog(arg(r, 2), arg(r, 3) != 0, now); break;
@@ -44,7 +44,7 @@ void ControllerModel::motion(const FrameReader& r, int sub, int st, FrameWriter&
         case 5: m_jogParams[key] = JogParameters{arg(r, 2), 0, arg(r, 3), 0}; break;
         case 6:
             forAxes(ch, arg(r, 1), arg(r, 2), [&](int index, AxisModel& a) {
-                const JogParameters p = m_jogParams.value((int64_t(ch) << 32) | uint32_t(index));
+                const JogParameters p = m_jogParams.value(axisKey(ch, index));
                 a.startJog(p.feed, p.negative != 0, now);
             });
             break;
@@ -52,7 +52,7 @@ void ControllerModel::motion(const FrameReader& r, int sub, int st, FrameWriter&
         case 11: m_jogParams[key] = JogParameters{arg(r, 2), arg(r, 3), 0, arg(r, 4)}; break;
         case 12:
             forAxes(ch, arg(r, 1), arg(r, 2), [&](int index, AxisModel& a) {
-                const JogParameters p = m_jogParams.value((int64_t(ch) << 32) | uint32_t(index));
+                const JogParameters p = m_jogParams.value(axisKey(ch, index));
                 a.move(p.len, p.absolute != 0, now);
             });
             break;

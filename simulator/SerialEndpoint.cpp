@@ -1,13 +1,10 @@
 #include "SerialEndpoint.h"
 
-#include "Checksum.h"
-#include "FrameBoundary.h"
 #include "FrameMode.h"
-#include "FrameReader.h"
-#include "FrameWriter.h"
+#include "FramingConverter.h"
 #include "RequestChannel.h"
+#include "SerialRequestReader.h"
 #include "SimulatorThread.h"
-#include "WireFields.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -15,24 +12,6 @@
 #include <cstdio>
 
 namespace {
-QByteArray framed(const uint8_t* buf, int n)
-{
-    return n > 0 ? QByteArray(reinterpret_cast<const char*>(buf), n) : QByteArray();
-}
-
-// Moves the command code and its fields from one framing into another.
-QByteArray reframe(const QByteArray& frame, int fromMode, int toMode, bool asReply)
-{
-    const FrameReader r(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size(), fromMode);
-    if (!r.has(r.headerLen(), 1))
-        return QByteArray();
-    const QByteArray fields = r.tail(r.headerLen() + 1);
-    uint8_t buf[kFrameBufferSize];
-    FrameWriter w(buf, sizeof buf, toMode);
-    w.code(r.byteAt(r.headerLen())).bytes(reinterpret_cast<const uint8_t*>(fields.constData()), fields.size());
-    return framed(buf, asReply ? w.finishReply() : w.finishRequest());
-}
-
 // The check byte that a corrupted reply gets wrong: CRC high byte, or the LRC before the line feed.
 int checkByteIndex(const QByteArray& reply, int mode)
 {
@@ -53,6 +32,7 @@ bool SerialEndpoint::startOn(const QString& devicePath, int frameMode)
         return false;
     m_path = devicePath;
     m_mode = frameMode;
+    m_reader = std::make_unique<SerialRequestReader>(frameMode);
     return startServing();
 }
 
@@ -84,7 +64,7 @@ void SerialEndpoint::serve()
 
 void SerialEndpoint::onReadable(QSerialPort& port, QTimer& quiet)
 {
-    m_pending += port.readAll();
+    m_reader->append(port.readAll());
     takeFrames(port, quiet, false);
 }
 
@@ -92,45 +72,17 @@ void SerialEndpoint::onReadable(QSerialPort& port, QTimer& quiet)
 // the line to fall quiet (quietNow: the quiet timer fired with no byte since).
 void SerialEndpoint::takeFrames(QSerialPort& port, QTimer& quiet, bool quietNow)
 {
-    using FrameBoundary::Verdict;
-    const char leadIn = m_mode == FrameSerialColon ? ':' : char(0x01);
     quiet.stop();
-    for (;;) {
-        const int at = m_pending.indexOf(leadIn); // skip noise before a frame
-        m_pending.remove(0, at < 0 ? m_pending.size() : at);
-        if (m_pending.isEmpty())
-            return;
-        const auto* data = reinterpret_cast<const uint8_t*>(m_pending.constData());
-        const FrameBoundary::Cut cut = FrameBoundary::request(m_mode, data, m_pending.size());
-        if (cut.verdict == Verdict::NeedMore)
-            break;
-        if (cut.verdict == Verdict::CompleteWhenQuiet && !quietNow) {
-            quiet.start(kQuietGapMs);
-            return;
-        }
-        const QByteArray frame = m_pending.left(cut.length);
-        if (cut.verdict == Verdict::Broken || !checksumPasses(frame)) {
-            m_pending.remove(0, 1); // not a frame at this lead-in: look for the next one
-            continue;
-        }
-        m_pending.remove(0, cut.length);
+    bool waitForQuiet = false;
+    for (const QByteArray& frame : m_reader->take(quietNow, &waitForQuiet))
         answer(port, frame);
-        quietNow = false;
-    }
-    if (m_pending.size() > kFrameBufferSize) // garbage that never forms a frame
-        m_pending.clear();
-}
-
-bool SerialEndpoint::checksumPasses(const QByteArray& frame) const
-{
-    const auto* data = reinterpret_cast<const uint8_t*>(frame.constData());
-    const int n = frame.size();
-    return n >= 4 && WireFields::getUInt16(data + n - 2) == Checksum::crc16(data, uint16_t(n - 2));
+    if (waitForQuiet)
+        quiet.start(kQuietGapMs);
 }
 
 void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
 {
-    const QByteArray tcpRequest = reframe(request, m_mode, FrameTcp, false);
+    const QByteArray tcpRequest = FramingConverter::convert(request, m_mode, FrameTcp, false);
     if (tcpRequest.isEmpty())
         return;
     {
@@ -145,7 +97,7 @@ void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
     if (scripted && script.kind == ReplyScript::Raw)
         reply = script.raw; // already in the serial framing
     else
-        reply = reframe(m_controller.model.reply(tcpRequest, scripted ? script.status : ControllerModel::kDefaultStatus),
+        reply = FramingConverter::convert(m_controller.model.reply(tcpRequest, scripted ? script.status : ControllerModel::kDefaultStatus),
                         FrameTcp, m_mode, true);
     if (m_controller.verbose)
         std::fprintf(stderr, "sim %s <- %s\nsim %s -> %s\n", qPrintable(m_path), request.toHex(' ').constData(),

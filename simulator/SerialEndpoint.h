@@ -5,8 +5,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 class QSerialPort;
 class QTimer;
+class SerialRequestReader;
 class SimulatorThread;
 
 // Serves the command protocol on a serial device in one of the two serial
@@ -31,12 +34,11 @@ private:
 
     void onReadable(QSerialPort& port, QTimer& quiet);
     void takeFrames(QSerialPort& port, QTimer& quiet, bool quietNow);
-    bool checksumPasses(const QByteArray& frame) const;
     void answer(QSerialPort& port, const QByteArray& request);
     void send(QSerialPort& port, const QByteArray& reply, bool scripted, const ReplyScript& script);
 
     SimulatorThread& m_controller;
     QString m_path;
     int m_mode = 1;
-    QByteArray m_pending; // bytes of a request not complete yet
+    std::unique_ptr<SerialRequestReader> m_reader;
 };

@@ -2,10 +2,10 @@
 // first byte picks: both must give the same replies and the same end (limits included), every reply code must
 // be a real one, and nothing may outgrow the parser's limit.
 #include "FtpReplyParser.h"
+#include "FuzzInput.h"
 
 #include <QList>
 
-#include <cstdlib>
 
 namespace {
 struct Outcome
@@ -22,8 +22,7 @@ Outcome run(const QByteArray& stream, int piece)
         parser.feed(stream.mid(at, piece));
         FtpReply reply;
         while ((out.last = parser.next(&reply)) == FtpReplyParser::ReplyReady) {
-            if (reply.code < 100 || reply.code > 599 || reply.text.size() > FtpReplyParser::kMaxReplyBytes)
-                std::abort();
+            FUZZ_CHECK(reply.code >= 100 && reply.code <= 599 && reply.text.size() <= FtpReplyParser::kMaxReplyBytes);
             out.replies << reply;
         }
     }
@@ -39,10 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray stream(reinterpret_cast<const char*>(data + 1), int(size - 1));
     const Outcome whole = run(stream, stream.size() + 1);
     const Outcome pieces = run(stream, piece);
-    if (whole.last != pieces.last || whole.replies.size() != pieces.replies.size())
-        std::abort();
+    FUZZ_CHECK(whole.last == pieces.last && whole.replies.size() == pieces.replies.size());
     for (int i = 0; i < whole.replies.size(); ++i)
-        if (whole.replies[i].code != pieces.replies[i].code || whole.replies[i].text != pieces.replies[i].text)
-            std::abort();
+        FUZZ_CHECK(whole.replies[i].code == pieces.replies[i].code && whole.replies[i].text == pieces.replies[i].text);
     return 0;
 }
