@@ -51,13 +51,19 @@ int finishConnect(int fd, int timeoutMs)
     return error;
 }
 
+timeval asTimeval(int ms)
+{
+    timeval wait{};
+    wait.tv_sec = ms / 1000;
+    wait.tv_usec = (ms % 1000) * 1000;
+    return wait;
+}
+
 void configure(int fd, int readWaitMs)
 {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    timeval wait{};
-    wait.tv_sec = readWaitMs / 1000;
-    wait.tv_usec = (readWaitMs % 1000) * 1000;
+    const timeval wait = asTimeval(readWaitMs);
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
 }
@@ -169,6 +175,12 @@ ReadResult readSome(int fd, QByteArray& buffer, int waitMs, int readWaitMs)
     if (ready < 0)
         return ReadResult::Closed;
     return received(::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT), chunk, buffer);
+}
+
+bool setReadWait(int fd, int readWaitMs)
+{
+    const timeval wait = asTimeval(readWaitMs);
+    return ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0;
 }
 
 ReadResult drain(int fd)

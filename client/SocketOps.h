@@ -21,6 +21,8 @@ enum class ReadResult { Data, Nothing, Closed };
 // Waits up to waitMs for bytes and appends what is there to buffer. A wait of the socket's own
 // read wait is one blocking read; a shorter one polls first.
 ReadResult readSome(int fd, QByteArray& buffer, int waitMs, int readWaitMs);
+// Changes how long one read on the socket blocks; false when the system refused.
+bool setReadWait(int fd, int readWaitMs);
 // Drops every byte already received, without waiting.
 ReadResult drain(int fd);
 

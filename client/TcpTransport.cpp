@@ -41,6 +41,7 @@ bool TcpTransport::openLocked(int timeoutMs)
     fd = -1;
     QString why;
     fd = SocketOps::connectTo(host, port, timeoutMs, ReplyCollector::kReplyWaitMs, &why);
+    readWaitMs = ReplyCollector::kReplyWaitMs;
     renewBeforeUse = false;
     up = fd >= 0;
     if (fd < 0)
@@ -114,7 +115,11 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int re
         return QByteArray();
     }
     const ReplyCollector::Result result = ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
-        return SocketOps::readSome(fd, buffer, waitMs, ReplyCollector::kReplyWaitMs) != SocketOps::ReadResult::Closed;
+        // A caller with a wait of its own (the remote buffer's 500 ms) gets it as the socket's read
+        // wait once, so that its reads too are one blocking call, not a poll and a read.
+        if (waitMs >= kOwnReadWaitFromMs && waitMs != readWaitMs && SocketOps::setReadWait(fd, waitMs))
+            readWaitMs = waitMs;
+        return SocketOps::readSome(fd, buffer, waitMs, readWaitMs) != SocketOps::ReadResult::Closed;
     }, replyBudgetMs);
     switch (result.outcome) {
     case ReplyCollector::Outcome::Answered:

@@ -27,6 +27,10 @@ public:
     void shutdown() override;
 
 private:
+    // Waits at least this long are given to the socket as its read wait; shorter ones (the quiet
+    // gap) poll.
+    static constexpr int kOwnReadWaitFromMs = 200;
+
     // All of these run with ioLock held.
     bool openLocked(int timeoutMs);
     void closeLocked();
@@ -38,6 +42,7 @@ private:
     std::mutex ioLock;
     int fd = -1;
     bool renewBeforeUse = false;
+    int readWaitMs = 0; // how long one read on fd blocks
     QByteArray host;
     quint16 port = 0;
     int connectTimeoutMs = 500;

@@ -40,6 +40,7 @@ bool ControllerGroup::startController(const SimulatorCommandLine::Settings& sett
         return false;
     }
     controller->setVerbose(settings.verbose);
+    controller->setRecording(false); // nobody reads it here, and it would grow for ever
     if (!controller->startAddressService(settings.udpPort))
         m_warnings << QStringLiteral("address service not available on %1, UDP %2").arg(address).arg(settings.udpPort);
     if (!controller->startSyncService(settings.syncPort))

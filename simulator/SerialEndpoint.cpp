@@ -87,7 +87,8 @@ void SerialEndpoint::answer(QSerialPort& port, const QByteArray& request)
         return;
     {
         std::lock_guard<std::mutex> g(m_controller.lock);
-        m_controller.received.append(tcpRequest);
+        if (m_controller.recordRequests)
+            m_controller.received.append(tcpRequest);
     }
     const uint8_t code = uint8_t(tcpRequest[7]);
     const int sub = tcpRequest.size() > 8 ? uint8_t(tcpRequest[8]) : 0;

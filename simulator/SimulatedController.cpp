@@ -44,6 +44,7 @@ void SimulatedController::stop()
 
 QString SimulatedController::address() const { return m_thread ? m_thread->address : QString(); }
 void SimulatedController::setVerbose(bool on) { if (m_thread) m_thread->verbose = on; }
+void SimulatedController::setRecording(bool on) { if (m_thread) m_thread->recordRequests = on; }
 
 void SimulatedController::scriptReply(uint8_t code, int subCode, const ReplyScript& script)
 {

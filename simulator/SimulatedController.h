@@ -29,6 +29,8 @@ public:
     void stop();
     QString address() const;
     void setVerbose(bool on);
+    // Whether receivedFrames() keeps the requests (on unless turned off).
+    void setRecording(bool on);
 
     void scriptReply(uint8_t code, int subCode, const ReplyScript& script); // subCode -1 = any
     void clearScripts();

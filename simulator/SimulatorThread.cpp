@@ -173,7 +173,8 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
 {
     {
         std::lock_guard<std::mutex> g(lock);
-        received.append(request);
+        if (recordRequests)
+            received.append(request);
     }
     const uint8_t code = request.size() > 7 ? uint8_t(request[7]) : 0;
     const int sub = request.size() > 8 ? uint8_t(request[8]) : 0; // no sub-code byte: scripts for 0 or any match

@@ -39,6 +39,8 @@ public:
     AddressService addressService;
     SyncService syncService;
     std::atomic<bool> verbose{false};
+    // Tests read what came in; the program, which may run for days, keeps nothing.
+    std::atomic<bool> recordRequests{true};
     mutable std::mutex lock;
     QList<Script> scripts;
     QList<QByteArray> received;
