@@ -37,3 +37,18 @@ bool parseSeconds(const QString& text, double highest, double* value, const QStr
     *value = s;
     return true;
 }
+
+bool parseAddresses(const QStringList& args, const QString& verb, std::vector<int32_t>* addresses, QString* error)
+{
+    if (args.isEmpty()) {
+        *error = QStringLiteral("%1 needs at least one variable address.").arg(verb);
+        return false;
+    }
+    for (const QString& a : args) {
+        int32_t address = 0;
+        if (!parseInt32(a, &address, QStringLiteral("address"), error))
+            return false;
+        addresses->push_back(address);
+    }
+    return true;
+}

@@ -1,12 +1,16 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <vector>
 
 // Decimal numbers of the command line, each checked against its range; on failure the reason,
 // naming `what`, goes to *error.
 bool parseInteger(const QString& text, int64_t lowest, int64_t highest, int* value, const QString& what,
                   QString* error);
 bool parseInt32(const QString& text, int32_t* value, const QString& what, QString* error);
+// One or more variable addresses, for the command named verb.
+bool parseAddresses(const QStringList& args, const QString& verb, std::vector<int32_t>* addresses, QString* error);
 // Seconds, with a fraction: more than 0, at most highest.
 bool parseSeconds(const QString& text, double highest, double* value, const QString& what, QString* error);

@@ -18,18 +18,7 @@ QString ReadCommand::details() const
 
 bool ReadCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
-    if (args.isEmpty()) {
-        *error = QStringLiteral("read needs at least one variable address.");
-        return false;
-    }
-    for (const QString& a : args) {
-        int32_t address = 0;
-        if (!parseInt32(a, &address, QStringLiteral("address"), error))
-            return false;
-        m_addresses.push_back(address);
-    }
-    return true;
+    return parseAddresses(parser.positionalArguments(), QStringLiteral("read"), &m_addresses, error);
 }
 
 ExitStatus ReadCommand::run(CommandContext& context)

@@ -43,17 +43,8 @@ QList<QCommandLineOption> WatchCommand::options() const
 
 bool WatchCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
-    if (args.isEmpty()) {
-        *error = QStringLiteral("watch needs at least one variable address.");
+    if (!parseAddresses(parser.positionalArguments(), QStringLiteral("watch"), &m_addresses, error))
         return false;
-    }
-    for (const QString& a : args) {
-        int32_t address = 0;
-        if (!parseInt32(a, &address, QStringLiteral("address"), error))
-            return false;
-        m_addresses.push_back(address);
-    }
     if (parser.isSet(kDuration) && !parseSeconds(parser.value(kDuration), kLongestDurationSeconds,
                                                  &m_durationSeconds, QStringLiteral("--duration"), error))
         return false;
