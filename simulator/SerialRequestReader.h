@@ -15,7 +15,6 @@ public:
     // The complete requests held, in order. quietNow: no byte came for the quiet gap. Sets
     // *waitForQuiet when a frame of open length is held that more bytes could still lengthen.
     QList<QByteArray> take(bool quietNow, bool* waitForQuiet);
-    int pendingSize() const { return m_pending.size(); }
 
 private:
     bool checksumPasses(const QByteArray& frame) const;

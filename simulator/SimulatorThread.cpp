@@ -1,7 +1,7 @@
 #include "SimulatorThread.h"
-#include "FrameBoundary.h"
 #include "FrameMode.h"
 #include "RequestChannel.h"
+#include "TcpRequestReader.h"
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QPointer>
@@ -117,22 +117,13 @@ void SimulatorThread::onReadable(QTcpSocket* socket)
     // Work on a copy: answering may close the socket, which drops its entry from m_pending.
     QByteArray pending = m_pending.take(socket) + socket->readAll();
     const QPointer<QTcpSocket> alive(socket);
-    for (;;) {
-        const FrameBoundary::Cut cut =
-            FrameBoundary::request(FrameTcp, reinterpret_cast<const uint8_t*>(pending.constData()), pending.size());
-        if (cut.verdict == FrameBoundary::Verdict::Broken) { // a length no frame can have
-            socket->abort();
-            return;
-        }
-        if (cut.verdict != FrameBoundary::Verdict::Complete)
-            break;
-        const QByteArray frame = pending.left(cut.length);
-        pending.remove(0, cut.length);
+    const TcpRequestReader::Taken taken = TcpRequestReader::take(pending);
+    for (const QByteArray& frame : taken.frames) {
         answer(socket, frame);
         if (!alive || socket->state() != QAbstractSocket::ConnectedState)
             return;
     }
-    if (pending.size() > kFrameBufferSize) { // garbage that never forms a frame
+    if (taken.broken) {
         socket->abort();
         return;
     }

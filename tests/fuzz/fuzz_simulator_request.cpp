@@ -1,5 +1,5 @@
 // The simulator's request path: a byte stream in one of the three framings (the first byte picks
-// it) is cut into requests as its TCP server or serial endpoint does, each request goes to the
+// it) is cut into requests by the readers of its TCP server and serial endpoint, each request goes to the
 // controller model (status and session from the second byte), and every reply it makes is one
 // whole frame of that framing with a passing check sum, answering its request.
 #include "ControllerModel.h"
@@ -11,23 +11,16 @@
 #include "ReplyMatch.h"
 #include "ReplyToucher.h"
 #include "SerialRequestReader.h"
+#include "TcpRequestReader.h"
 
 #include <QList>
 
 namespace {
 const uint8_t* bytesOf(const QByteArray& b) { return reinterpret_cast<const uint8_t*>(b.constData()); }
 
-// The requests a TCP connection would deliver: frames up to the first broken length.
 QList<QByteArray> tcpRequests(QByteArray stream)
 {
-    QList<QByteArray> requests;
-    for (;;) {
-        const FrameBoundary::Cut cut = FrameBoundary::request(FrameTcp, bytesOf(stream), stream.size());
-        if (cut.verdict != FrameBoundary::Verdict::Complete)
-            return requests;
-        requests << stream.left(cut.length);
-        stream.remove(0, cut.length);
-    }
+    return TcpRequestReader::take(stream).frames;
 }
 
 QList<QByteArray> serialRequests(int mode, const QByteArray& stream)
@@ -38,7 +31,6 @@ QList<QByteArray> serialRequests(int mode, const QByteArray& stream)
     QList<QByteArray> requests = reader.take(false, &waitForQuiet);
     if (waitForQuiet)
         requests += reader.take(true, &waitForQuiet);
-    FUZZ_CHECK(reader.pendingSize() <= kFrameBufferSize + stream.size());
     return requests;
 }
 

@@ -8,7 +8,6 @@
 #include <QThread>
 
 namespace {
-constexpr int kLastAxis = 63;
 constexpr int kEndPollMs = 20;
 const QString kNoWait = QStringLiteral("no-wait");
 }
@@ -31,15 +30,8 @@ QList<QCommandLineOption> HomeCommand::options() const
 
 bool HomeCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
-    if (args.size() != 1) {
-        *error = QStringLiteral("home needs exactly one axis.");
+    if (!parseAxis(parser.positionalArguments(), QStringLiteral("home"), &m_axis, error))
         return false;
-    }
-    int axis = 0;
-    if (!parseInteger(args[0], 0, kLastAxis, &axis, QStringLiteral("axis"), error))
-        return false;
-    m_axis = axis;
     m_wait = !parser.isSet(kNoWait);
     return true;
 }

@@ -10,7 +10,6 @@
 namespace {
 constexpr int kDefaultFeed = 1000;
 constexpr int kLongestRunMs = 600000;
-constexpr int kLastAxis = 63;
 constexpr int kStopPollMs = 20;
 constexpr int32_t kStoppedNow = 0; // jogMotionP_IsStop's mode
 
@@ -54,15 +53,8 @@ QList<QCommandLineOption> JogCommand::options() const
 
 bool JogCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
-    if (args.size() != 1) {
-        *error = QStringLiteral("jog needs exactly one axis.");
+    if (!parseAxis(parser.positionalArguments(), QStringLiteral("jog"), &m_axis, error))
         return false;
-    }
-    int axis = 0;
-    if (!parseInteger(args[0], 0, kLastAxis, &axis, QStringLiteral("axis"), error))
-        return false;
-    m_axis = axis;
     const int kinds = int(parser.isSet(kFor)) + int(parser.isSet(kDistance)) + int(parser.isSet(kStop));
     if (kinds != 1) {
         *error = QStringLiteral("jog needs exactly one of --for, --distance and --stop.");

@@ -52,3 +52,17 @@ bool parseAddresses(const QStringList& args, const QString& verb, std::vector<in
     }
     return true;
 }
+
+bool parseAxis(const QStringList& args, const QString& verb, int32_t* axis, QString* error)
+{
+    constexpr int kLastAxis = 63;
+    if (args.size() != 1) {
+        *error = QStringLiteral("%1 needs exactly one axis.").arg(verb);
+        return false;
+    }
+    int value = 0;
+    if (!parseInteger(args[0], 0, kLastAxis, &value, QStringLiteral("axis"), error))
+        return false;
+    *axis = value;
+    return true;
+}

@@ -10,6 +10,8 @@
 bool parseInteger(const QString& text, int64_t lowest, int64_t highest, int* value, const QString& what,
                   QString* error);
 bool parseInt32(const QString& text, int32_t* value, const QString& what, QString* error);
+// Exactly one axis number (0..63), for the command named verb.
+bool parseAxis(const QStringList& args, const QString& verb, int32_t* axis, QString* error);
 // One or more variable addresses, for the command named verb.
 bool parseAddresses(const QStringList& args, const QString& verb, std::vector<int32_t>* addresses, QString* error);
 // Seconds, with a fraction: more than 0, at most highest.
