@@ -115,15 +115,12 @@ static int startServer(const char* python, const char* script, char* address, si
 
 static int sameBytes(const char* path, const unsigned char* bytes, long size)
 {
+    static unsigned char back[kFileSize + 1];
     FILE* f = fopen(path, "rb");
-    if (!f)
-        return 0;
-    long i = 0;
-    for (int c; (c = fgetc(f)) != EOF && i < size && c == bytes[i];)
-        ++i;
-    const int whole = i == size && fgetc(f) == EOF;
-    fclose(f);
-    return whole;
+    const long n = f ? (long)fread(back, 1, sizeof back, f) : -1;
+    if (f)
+        fclose(f);
+    return n == size && memcmp(back, bytes, (size_t)size) == 0;
 }
 
 /* A call that must fail at once: the error callback hears of the failed step well before
