@@ -23,8 +23,8 @@
  *     acm.removeTargetCnc(1);
  *     acmLibraryUnload(&acm);
  *
- * Unload only after every target is removed, every remote buffer closed and every FTP
- * operation ended. acmLibraryUnload gives the handle back and empties the table; the library's
+ * Unload only after every target is removed (which also ends the target's FTP thread), every
+ * remote buffer closed and every FTP operation ended. acmLibraryUnload gives the handle back and empties the table; the library's
  * code stays mapped (RTLD_NODELETE), because Qt objects and threads it made can outlive its last
  * call, and a later acmLibraryLoad finds it in place.
  *
