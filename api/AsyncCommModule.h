@@ -257,7 +257,7 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
  *          stays as it was: address, channels and modes are not changed) or maxDncCh > 99.
  * Reports: none. Logs one line with the arguments (not asyncMask).
  * Blocks: no network. Only while no other function of the library runs (see "Threads"). */
-ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask);
+ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask);
 
 /* removeTargetCnc: forget target cncID: close its connections and free it.
  *   cncID  the target
@@ -790,7 +790,7 @@ ACM_EXPORT CncLong alarmRead(CncLong channel, CncLong* first, CncLong* second, C
  * Reports: none.
  * Blocks: at most 600 ms waiting for an answer, which is read and ignored; the target client's
  *         commands wait meanwhile. */
-ACM_EXPORT CncLong udpSetCncIp(char* ip, int cncID);
+ACM_EXPORT CncLong udpSetCncIp(const char* ip, int cncID);
 /* SetCncStaticIp: set the controller's static network address.
  *   value1 ... value6  the six values of the request, passed unchanged in this order; how they
  *                      spell the address is the controller's (the simulator answers state 0
@@ -851,7 +851,7 @@ ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
  *          block refused: 100, 101, 103 (memory full), 100+s.
  * Reports: errorCmd 1 for a refused declaration, errorCmd 2 for the empty block.
  * Blocks: synchronous: one request, two for a type other than 2. Logs one line. */
-ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, const char* fileName, int cncID);
 /* getTransFileState: ask whether a file may be written; an accepted query counts as a
  * declaration for overwrite and append.
  *   type, channel, fileName, cncID: as for setTransFileType
@@ -861,7 +861,7 @@ ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, char* fileNam
  *          being executed; 100+s other states.
  * Reports: errorCmd 1 with the state.
  * Blocks: synchronous: one request. Logs one line. */
-ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, const char* fileName, int cncID);
 /* overwrite: replace the declared file's text.
  *   text     the program text (see the group's head); "" empties the file
  *   channel  1..channel count
@@ -876,13 +876,13 @@ ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, char* fileNa
  *         block), a refused full block up to 20 more after 50 ms each; stops at the first
  *         unanswered request. Asynchronous: up to 4 s per block waiting for room in the queue.
  *         Logs one line with the text. */
-ACM_EXPORT CncLong overwrite(char* text, CncLong channel, int cncID);
+ACM_EXPORT CncLong overwrite(const char* text, CncLong channel, int cncID);
 /* append: add text to the declared file.
  *   text, channel, cncID: as for overwrite
  * Client: channel. Blocks of 400 bytes; a text of 400 * k bytes ends with an empty block. The
  *         last, shorter block is not sent again when refused: its code is returned.
  * Returns, Reports, Blocks: as overwrite (errorCmd 3). Logs one line with the text. */
-ACM_EXPORT CncLong append(char* text, CncLong channel, int cncID);
+ACM_EXPORT CncLong append(const char* text, CncLong channel, int cncID);
 /* fileEnd: close the declared file. From now on the channel client takes no overwrite or
  * append until the next declaration, also when this request fails.
  *   channel  1..channel count
@@ -907,7 +907,7 @@ ACM_EXPORT CncLong fileEnd(CncLong channel, int cncID);
  * Blocks: synchronous: the three steps' requests: the declaration, the empty block (not for
  *         type 2), one block per 400 bytes of text (and one more), the file end, plus resent
  *         blocks; a silent controller: one request. */
-ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, char* fileName, char* text, int cncID);
+ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, const char* fileName, const char* text, int cncID);
 /* cycStart: start a program by name on a channel.
  *   channel   1..99, sent as one byte; not checked against the channel count
  *   fileName  the program's name
@@ -921,7 +921,7 @@ ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, char* fileName, cha
  * Reports: (8, s, text) for every state s other than 0: "parameters error.", "program is
  *          runing.", "file is not exist.", or "".
  * Blocks: synchronous: one request. Logs one line. */
-ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
 
 /* =========================================================================================
  * Controller files and error files (target client; getCurErrString on the channel client).
@@ -943,7 +943,7 @@ ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
  *          controller answered with a failure (for example no such file); 4; 7; 111.
  * Reports: none.
  * Blocks: synchronous: one request. */
-ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
+ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* fileName, char* info, int cncID);
 /* writeCncFile: write a file on the controller: open, the content in pieces, close.
  *   type      a number sent with the open, passed unchanged; its meaning is the controller's
  *   fileName  UTF-8, sent as its bytes
@@ -957,7 +957,7 @@ ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, 
  *          1 fileName or content null, or cncID not registered.
  * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step.
  * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
-ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID);
+ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* content, int cncID);
 /* getCncCurrentError: fetch a channel's current or historical error file.
  *   selector  channel * 10 for the current errors, channel * 10 + 1 for the history, channel
  *             0..8: 0, 1, 10, 11, ..., 80, 81
@@ -1035,7 +1035,7 @@ typedef struct AcmRemoteBuffer AcmRemoteBuffer;
  *          most 500 ms), then 2, then 5; "Connection to the controller failed." in state 3
  *          tells that it did not connect.
  * Blocks: no. */
-ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
+ACM_EXPORT AcmRemoteBuffer* bufOpen(const char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.
  *   buffer  the handle
  *   text    the text, up to its first byte that is 0 or lies in 0x80..0xFF, copied
@@ -1043,7 +1043,7 @@ ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
  *          is declared: poll getBufState first), more than 1000 requests are queued, the MDI
  *          budget of 102400 bytes is used up, text null, or buffer null.
  * Blocks: no. */
-ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, char* text);
+ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, const char* text);
 /* bufClear: drop the queued text, declare the file again and empty it; in MDI mode the budget
  * starts afresh.
  *   buffer  the handle
@@ -1108,7 +1108,7 @@ ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
  * Returns: 0 started (with no path the list only connects and logs in); 1 type neither 0 nor 1
  *          (nothing started), or cncID not registered.
  * Blocks: no, but see the group's head. */
-ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, const char* sPath, const char* hostIp, int cncID);
 /* ftpUploadFileDes: upload one file to a given remote folder.
  *   source       the local path
  *   destination  the remote folder prefix: the remote name is destination followed directly by
@@ -1117,20 +1117,20 @@ ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, cha
  *   cncID        the target
  * Client: target (login user "root").
  * Returns: 0 started; 1 cncID not registered. */
-ACM_EXPORT CncLong ftpUploadFileDes(char* source, char* destination, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUploadFileDes(const char* source, const char* destination, const char* hostIp, int cncID);
 /* ftpUpdateSystem: upload a system update package to "updata/" + its file name (relative to the
  * login folder), logged in as user "ftp".
  *   source  the package's local path
  *   hostIp  see above
  *   cncID   the target
  * Returns: 0 started; 1 cncID not registered. */
-ACM_EXPORT CncLong ftpUpdateSystem(char* source, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUpdateSystem(const char* source, const char* hostIp, int cncID);
 /* ftpMkdir: make one remote folder (its parent must exist).
  *   desPath  the remote folder
  *   hostIp   see above
  *   cncID    the target
  * Returns: 0 started; 1 cncID not registered. The progress reads 100 once the folder is made. */
-ACM_EXPORT CncLong ftpMkdir(char* desPath, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpMkdir(const char* desPath, const char* hostIp, int cncID);
 /* getFtpUploadFileProgress: progress of the target's newest FTP list, in whole percent.
  *   cncID  the target
  * Returns: 0 before any FTP call; 0..99 while a file's data flows; 100 once that upload (or the

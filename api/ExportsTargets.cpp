@@ -5,7 +5,7 @@ using namespace ExportFrame;
 
 extern "C" {
 
-bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask)
+bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask)
 {
     logLine("@@@@####1111", "bool addTargetCnc(int, int, char*, int)", " cncID=", cncID, " maxDncCh=", maxDncCh,
             " ip=", ip ? static_cast<const char*>(ip) : "");
