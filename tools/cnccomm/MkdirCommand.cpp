@@ -17,7 +17,7 @@ QString MkdirCommand::details() const
 
 bool MkdirCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() != 1 || args[0].isEmpty()) {
         *error = QStringLiteral("mkdir needs exactly one folder.");
         return false;

@@ -41,7 +41,7 @@ QList<QCommandLineOption> UploadCommand::options() const
 
 bool UploadCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    m_files = parser.positionalArguments();
+    m_files = positionalArguments(parser);
     if (m_files.isEmpty()) {
         *error = QStringLiteral("upload needs at least one file.");
         return false;

@@ -43,7 +43,7 @@ QList<QCommandLineOption> WatchCommand::options() const
 
 bool WatchCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    if (!parseAddresses(parser.positionalArguments(), QStringLiteral("watch"), &m_addresses, error))
+    if (!parseAddresses(positionalArguments(parser), QStringLiteral("watch"), &m_addresses, error))
         return false;
     if (parser.isSet(kDuration) && !parseSeconds(parser.value(kDuration), kLongestDurationSeconds,
                                                  &m_durationSeconds, QStringLiteral("--duration"), error))
