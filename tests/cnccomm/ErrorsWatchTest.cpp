@@ -30,7 +30,7 @@ TEST_F(CnccommTest, ErrorsWithoutAFileOrInTimeFail)
     EXPECT_EQ(none.status, 4) << qPrintable(none.out);
     EXPECT_EQ(none.json().value("status").toString(), "3");
     EXPECT_EQ(none.json().value("meaning").toString(), "the controller's reply reported a failure");
-    EXPECT_TRUE(none.err.contains("controller error report: errorCmd 11")) << qPrintable(none.err);
+    EXPECT_TRUE(none.err.contains("the controller reported: errorCmd 11")) << qPrintable(none.err);
 
     sim.files()->holdErrorFileRequests(true);
     const ToolRun late = runHere({"errors"});

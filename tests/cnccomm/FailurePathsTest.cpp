@@ -48,7 +48,7 @@ TEST_F(CnccommTest, EachFailureHasTheStatusOfItsCauseAndSaysWhatHappened)
          "jogMotionV_Run: result 102 (the controller refuses while a program runs or the emergency stop is set"},
         {[](SimulatedController& s) { s.setRunningProgram(1, "P1"); }, {"send", program}, 4,
          "(that program is running, so the controller refuses to take a new text for it)"},
-        {nothing, {"start", "O4321"}, 4, "cycStart: result 103 (the controller has no such file"},
+        {nothing, {"start", "O4321"}, 4, "cycStart: result 103 (the controller has no such file (state 3))"},
         {scripted('p', -1, scriptOf(ReplyScript::Status, 0)), {"check"}, 4, "CheckTcpWdt: result 3"},
         {scripted('q', 3, scriptOf(ReplyScript::Silence)), {"home", "1"}, 5, "homeAxisIsEnd: result 111"},
         {scripted('u', 2, scriptOf(ReplyScript::Status, 2)), {"set-bit", "S", "1", "1"}, 4, "setSBit: result 102"},

@@ -60,7 +60,7 @@ TEST_F(CnccommTest, SendIntoAFullMemoryIsControllerRefused)
     sim.setDncCapacity(500);
     const ToolRun r = runHere({"send", writeFile("big.nc", programText(2000))});
     EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.out.contains("append: result 103 (controller memory full, or the file does not exist)"))
+    EXPECT_TRUE(r.out.contains("append: result 103 (the controller's memory is full (state 3))"))
         << qPrintable(r.out);
     EXPECT_TRUE(r.err.contains("the transfer stopped after 399 of 2000 bytes")) << qPrintable(r.err);
 }
@@ -69,7 +69,7 @@ TEST_F(CnccommTest, StartOfAMissingProgramIsControllerRefused)
 {
     const ToolRun r = runHere({"start", "O9999"});
     EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.outLines(), QStringList({"cycStart: result 103 (controller memory full, or the file does not exist)"}));
+    EXPECT_EQ(r.outLines(), QStringList({"cycStart: result 103 (the controller has no such file (state 3))"}));
 }
 
 TEST_F(CnccommTest, StreamTakesAProgramThroughTheBuffer)
@@ -110,4 +110,30 @@ TEST_F(CnccommTest, AStreamWhoseDeclarationIsRefusedIsControllerRefused)
     const ToolRun r = runHere({"--timeout", "0.5", "stream", writeFile("a.nc", "G0\n")});
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(r.err.contains("did not take the buffer's declaration within 0.5 s: parameters error.")) << qPrintable(r.err);
+}
+
+TEST_F(CnccommTest, AnInterruptedSendEndsTheTransferAndResumesFromTheLineItNames)
+{
+    const QByteArray text = programText(8000);
+    const QString file = writeFile("long.nc", text);
+    sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 100)); // every append takes 0.1 s
+    auto tool = startHere({"--json", "send", file, "--name", "O7"});
+    ASSERT_TRUE(waitUntil([&] { return sim.programText(1, "O7").size() >= 1000; }, 10000));
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
+    EXPECT_EQ(r.status, 130) << qPrintable(r.err);
+    const QJsonObject json = r.json();
+    const QByteArray held = sim.programText(1, "O7");
+    EXPECT_EQ(json.value("acknowledged").toInt(), held.size());
+    EXPECT_LT(held.size(), text.size()) << "stopped midway";
+    EXPECT_EQ(sim.requestCount('d', 4), 1) << "the transfer was ended";
+
+    // Resumed with the modal state first, from the first line the controller does not hold whole.
+    sim.clearScripts();
+    const int line = json.value("resumeFromLine").toInt();
+    EXPECT_EQ(line, held.count('\n') + 1);
+    const ToolRun resumed = runHere({"send", file, "--name", "O8", "--from-line", QString::number(line), "--preamble",
+                                     writeFile("modal.nc", "G21 G54 S1000 M3")});
+    EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
+    EXPECT_EQ(sim.programText(1, "O8"), "G21 G54 S1000 M3\n" + text.mid(held.lastIndexOf('\n') + 1));
 }

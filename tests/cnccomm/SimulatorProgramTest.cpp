@@ -66,6 +66,14 @@ TEST_F(CnccommTest, TheSimulatorProgramAsAControllerToDevelopAgainst)
     EXPECT_TRUE(errors.out.contains("E9001 door open")) << qPrintable(errors.out);
     EXPECT_EQ(run(host + QStringList{"errors", "--history", "--channel", "0"}).status, 0);
     EXPECT_EQ(run(host + QStringList{"jog", "1", "--distance", "5"}).status, 0) << "only channel 3 is stopped";
+#ifdef ACM_FIRST_STEPS_PROGRAM
+    for (int time = 1; time <= 2; ++time) {
+        QProcess firstSteps;
+        firstSteps.start(QStringLiteral(ACM_FIRST_STEPS_PROGRAM), {program.address()});
+        ASSERT_TRUE(firstSteps.waitForFinished(20000));
+        EXPECT_EQ(firstSteps.exitCode(), 0) << "the README's first program, run " << time << " times";
+    }
+#endif
 
     // A started program ends by itself after its run time.
     const QString file = writeFile("P5", "G1 X1\n");

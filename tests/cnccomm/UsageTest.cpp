@@ -2,6 +2,7 @@
 // found, bad usage (status 2), and a library that cannot be loaded (status 6).
 #include "CnccommFixture.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 
@@ -22,6 +23,12 @@ TEST_F(CnccommTest, HelpListsEveryCommandAndEveryExitStatus)
         EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1  ").arg(status))) << status;
     EXPECT_TRUE(help.out.contains("ACM_LIBRARY"));
     EXPECT_EQ(run({"help"}).out, help.out);
+
+    QFile man(QStringLiteral(CNCCOMM_MAN_PAGE));
+    ASSERT_TRUE(man.open(QIODevice::ReadOnly)) << "the manual page is built with the program";
+    const QString page = QString::fromUtf8(man.readAll());
+    for (const QString& line : help.outLines())
+        EXPECT_TRUE(page.contains(QString(line).replace('\\', "\\e"))) << "the page tells the help: " << qPrintable(line);
 }
 
 TEST_F(CnccommTest, EveryCommandHasItsOwnHelp)

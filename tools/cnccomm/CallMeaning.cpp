@@ -8,7 +8,9 @@ namespace {
 constexpr int32_t kStateBase = 100;
 constexpr int32_t kHighestState = 99;
 
-const QStringList kFileCalls = {"setTransFileType", "getTransFileState", "cycStart", "getCncFileInf", "start"};
+// Calls that name a file, and calls that fill the program memory: their state 3.
+const QStringList kFileCalls = {"getTransFileState", "cycStart", "getCncFileInf"};
+const QStringList kFillingCalls = {"setTransFileType", "overwrite", "append", "fileEnd"};
 
 QString writeCncFileMeaning(int32_t result)
 {
@@ -33,7 +35,9 @@ QString stateMeaning(const QString& function, int32_t state)
         return QStringLiteral("the controller refuses while a program runs or the emergency stop is set (state 2)");
     case 3:
         if (kFileCalls.contains(function))
-            return QStringLiteral("the controller has no such file, or its memory is full (state 3)");
+            return QStringLiteral("the controller has no such file (state 3)");
+        if (kFillingCalls.contains(function))
+            return QStringLiteral("the controller's memory is full (state 3)");
         break;
     default:
         break;
