@@ -89,7 +89,8 @@
  *   102   state 2: refused while a program runs or the file is being executed
  *   103   state 3: DNC memory full, the text block was not stored; cycStart: no such file
  *   111   no valid reply within 1.8 s on a synchronous client: nothing came, the reply was
- *         broken, or the controller answered with an error reply
+ *         broken, or the controller answered with an error reply; an asynchronous readVars or
+ *         readBits: no poll has read a requested address yet
  *   112   getCurErrString: the length request failed
  *   113   getCurErrString: a text request failed, or three in a row brought nothing
  *   200   the controller raised an execution alarm (state 100) on cycStart or reset
@@ -368,10 +369,11 @@ ACM_EXPORT CncLong getErrorDeb(CncLong debugFlags, int cncID);
  *   cncID      the target
  * Client: target. Nothing is sent by this call. On an asynchronous target client the worker
  *         reads every registered address again and again (see "Synchronous and asynchronous
- *         clients") and readVars answers from what it read. A registered address reads 0 until
- *         its first poll; registering it again sets it back to 0. On a synchronous target
- *         client registering has no lasting effect: every synchronous readVars and readBits
- *         forgets all registrations.
+ *         clients") and readVars answers from what it read. A registered address has no value
+ *         until a poll has read it (readVars gives 111 for it); registering it again, or
+ *         connecting the target again, forgets its value until the next poll. On a synchronous
+ *         target client registering has no lasting effect: every synchronous readVars and
+ *         readBits forgets all registrations.
  * Returns: 0 all registered; 1 none registered: addresses null, count outside 1..100000, an
  *          address outside the valid ranges, or cncID not registered.
  * Reports: none here; a poll request the controller refuses reports (0, 1, "parameters error.").
@@ -382,14 +384,17 @@ ACM_EXPORT CncLong registerVars(CncLong* addresses, int count, int cncID);
  *   addresses  count addresses; addresses not registered are ignored
  *   count      1..100000; with null addresses or another count nothing happens
  *   cncID      the target
- * Client: target. Removing the variable that holds registered bits stops their poll too.
+ * Client: target. Removing the variable that holds registered bits stops their poll too. No
+ *         poll after the call carries a removed address: the reply of a poll already under way
+ *         when the call came stores only the addresses still registered.
  * Returns: 0; 1 when cncID is not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong removeVars(CncLong* addresses, int count, int cncID);
 
 /* clearVars: take every variable and bit out of the background poll.
  *   cncID  the target
- * Client: target. On a synchronous target client it does nothing.
+ * Client: target. On a synchronous target client it does nothing. Once it returns the
+ *         asynchronous worker polls nothing (a poll already under way stores nothing).
  * Returns: 0; 1 when cncID is not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong clearVars(int cncID);
@@ -401,8 +406,10 @@ ACM_EXPORT CncLong clearVars(int cncID);
  *   cncID      the target
  * Client: target.
  *   Synchronous: reads the addresses in requests of 64, in the order given.
- *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i],
- *   0 when the address is not registered or not read yet.
+ *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i].
+ *   When any address is not registered, or no poll has read it since it was registered and
+ *   since the target was last connected, the call returns 111 and leaves values untouched: a
+ *   value nobody has read is not given as read.
  * Returns: 0 read; 1 addresses or values null, count outside 1..100000, or cncID not
  *          registered (values untouched); 7 not connected (values untouched); 111 a request
  *          got no valid reply, the controller refused it with an error reply, or an address is
@@ -451,7 +458,7 @@ ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits,
  *   channel, bitType, bits, count: as for registerBits. The whole word of each bit leaves the
  *   poll, so the other registered bits of that word stop being read too.
  *   cncID  the target
- * Client: target; it must be asynchronous.
+ * Client: target; it must be asynchronous. No poll after the call carries a removed word.
  * Returns: 0; 6 the target client is synchronous; 7 not connected; 1 bits null, count outside
  *          1..100000, bitType outside 0..6, channel outside 1..99, or cncID not registered.
  * Blocks: no network; waits for a running call on the target client. */
@@ -466,8 +473,9 @@ ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, i
  *   cncID    the target
  * Client: target.
  *   Synchronous: one read request of every word the bits need (64 different words at most).
- *   Asynchronous: sends nothing; answers from the poll (see registerBits); a bit whose word is
- *   not registered reads 0.
+ *   Asynchronous: sends nothing; answers from the poll (see registerBits). When a bit's word is
+ *   not registered, or no poll has read it since it was registered and since the target was
+ *   last connected, the call returns 111 and leaves values untouched.
  * Returns: 0; 1 values or bits null, count outside 1..100000, channel outside 1..99, bitType
  *          outside 0..6, or cncID not registered; 7 not connected; 111 no valid reply, an
  *          error reply, more than 64 words, or a word that is no valid address (values

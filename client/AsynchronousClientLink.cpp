@@ -41,6 +41,7 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
             std::lock_guard<std::mutex> lock(mutex);
             cmdQueue.clear();
             isSetFileOk = false;
+            polledAddresses.clear(); // values read on an earlier link may be stale on this one
         }
         const ControllerAddress address = ControllerAddress::parse(ip, kCommandPort);
         const QByteArray& host = address.host;
