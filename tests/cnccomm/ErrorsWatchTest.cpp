@@ -113,3 +113,28 @@ TEST_F(CnccommTest, WatchOfALinkThatGoesDownIsNotConnected)
     EXPECT_EQ(r.status, 3) << qPrintable(r.out);
     EXPECT_TRUE(r.out.contains("readVars: result 7 (not connected)")) << qPrintable(r.out);
 }
+
+TEST_F(CnccommTest, WatchShowsOnlyPolledValuesAndKeepsWatchingAcrossARestart)
+{
+    sim.setVariable(1000001, 1234);
+    sim.scriptReply('B', -1, scriptOf(ReplyScript::Silence));
+    sim.scriptReply('A', -1, scriptOf(ReplyScript::Silence));
+    const ToolRun unread = runHere({"--json", "watch", "1000001", "--duration", "3"});
+    EXPECT_EQ(unread.status, 0) << qPrintable(unread.err);
+    EXPECT_FALSE(unread.out.contains("\"value\"")) << "no value a poll did not bring: " << qPrintable(unread.out);
+    EXPECT_TRUE(unread.out.contains("{\"address\":1000001,\"stale\":true")) << qPrintable(unread.out);
+
+    sim.clearScripts();
+    const QString address = sim.address();
+    auto tool = startHere({"watch", "1000001", "--reconnect", "--interval", "20"});
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 1234\n", 10000)) << tool->outSoFar().constData();
+    sim.stop();
+    ASSERT_TRUE(tool->waitForOutput(" link lost\n", 10000)) << tool->outSoFar().constData();
+    ASSERT_TRUE(sim.start(address));
+    sim.setVariable(1000001, 9);
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 9\n", 20000)) << tool->outSoFar().constData();
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(" link back\n")) << qPrintable(r.out);
+}

@@ -41,6 +41,7 @@ TEST_F(CnccommTest, EachFailureHasTheStatusOfItsCauseAndSaysWhatHappened)
         {nothing, {"write", "1170000=1"}, 2, "'1170000' is not a variable address"},
         {nothing, {"check", "--host", "300.1.2.3"}, 2, "--host: '300.1.2.3' is not an address"},
         {nothing, {"check", "--host", "no.such.host.invalid"}, 3, "cannot resolve no.such.host.invalid"},
+        {nothing, {"read", "1000001", "--port", "60001"}, 3, "cannot connect to"},
         {silentReads, {"read", "1000001"}, 5, "readVars: result 111 (no valid reply in time)"},
         {scripted('D', -1, writeRefused()), {"write", "1000001=1"}, 4, "the controller reported: errorCmd 6"},
         {scripted('D', -1, writeRefused()), {"--async", "write", "1000001=1"}, 4, "the controller reported: errorCmd 6"},

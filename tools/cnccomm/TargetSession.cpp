@@ -54,6 +54,14 @@ bool TargetSession::takeErrorReports()
     return !reports.isEmpty();
 }
 
+QString TargetSession::takeErrorReportText()
+{
+    const QList<ErrorReports::Entry> reports = ErrorReports::take();
+    for (const ErrorReports::Entry& e : reports)
+        m_context.report.errorReport(e.errorCmd, e.cmdState, e.detail);
+    return reports.isEmpty() ? QString() : reports.last().detail;
+}
+
 bool TargetSession::settle()
 {
     QThread::msleep(static_cast<unsigned long>(m_context.common.settleMs));

@@ -20,6 +20,8 @@ public:
     bool connect();
     // Moves the error reports that came so far into the report; true when there were any.
     bool takeErrorReports();
+    // The same; the last report's text, or empty when none came.
+    QString takeErrorReportText();
     // Waits --settle ms for queued commands to go out; the error reports that came meanwhile
     // go into the report. True when there were any.
     bool settle();
