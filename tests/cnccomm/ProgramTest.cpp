@@ -112,28 +112,42 @@ TEST_F(CnccommTest, AStreamWhoseDeclarationIsRefusedIsControllerRefused)
     EXPECT_TRUE(r.err.contains("did not take the buffer's declaration within 0.5 s: parameters error.")) << qPrintable(r.err);
 }
 
-TEST_F(CnccommTest, AnInterruptedSendEndsTheTransferAndResumesFromTheLineItNames)
+TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames)
 {
-    const QByteArray text = programText(8000);
+    const QByteArray text = programText(20000);
     const QString file = writeFile("long.nc", text);
-    sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 100)); // every append takes 0.1 s
-    auto tool = startHere({"--json", "send", file, "--name", "O7"});
-    ASSERT_TRUE(waitUntil([&] { return sim.programText(1, "O7").size() >= 1000; }, 10000));
-    tool->interrupt();
-    const ToolRun r = tool->finish(10000);
-    EXPECT_EQ(r.status, 130) << qPrintable(r.err);
-    const QJsonObject json = r.json();
-    const QByteArray held = sim.programText(1, "O7");
-    EXPECT_EQ(json.value("acknowledged").toInt(), held.size());
-    EXPECT_LT(held.size(), text.size()) << "stopped midway";
-    EXPECT_EQ(sim.requestCount('d', 4), 1) << "the transfer was ended";
+    const struct
+    {
+        QStringList args;
+        QByteArray stored; // the program's name in the controller
+    } rows[] = {{{"send", file, "--name", "O7"}, "O7"}, {{"stream", file}, "DNC"}};
+    for (const auto& row : rows) {
+        sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 100)); // every append takes 0.1 s
+        const int ends = sim.requestCount('d', 4);
+        auto tool = startHere(QStringList{"--json"} + row.args);
+        ASSERT_TRUE(waitUntil([&] { return sim.programText(1, row.stored).size() >= 2000; }, 10000));
+        tool->interrupt();
+        const ToolRun r = tool->finish(10000);
+        EXPECT_EQ(r.status, 130) << qPrintable(r.err);
+        if (row.args.first() == "send") {
+            EXPECT_EQ(sim.requestCount('d', 4), ends + 1) << "the transfer was ended";
+        }
+        const QJsonObject json = r.json();
+        const QByteArray held = sim.programText(1, row.stored);
+        EXPECT_LT(held.size(), text.size()) << "stopped midway";
+        EXPECT_GT(json.value("acknowledged").toInt(), 0);
+        EXPECT_LE(json.value("acknowledged").toInt(), held.size()) << "only what the controller holds";
+        const int line = json.value("resumeFromLine").toInt();
+        EXPECT_EQ(line, text.left(json.value("acknowledged").toInt()).count('\n') + 1);
 
-    // Resumed with the modal state first, from the first line the controller does not hold whole.
-    sim.clearScripts();
-    const int line = json.value("resumeFromLine").toInt();
-    EXPECT_EQ(line, held.count('\n') + 1);
-    const ToolRun resumed = runHere({"send", file, "--name", "O8", "--from-line", QString::number(line), "--preamble",
-                                     writeFile("modal.nc", "G21 G54 S1000 M3")});
-    EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
-    EXPECT_EQ(sim.programText(1, "O8"), "G21 G54 S1000 M3\n" + text.mid(held.lastIndexOf('\n') + 1));
+        // Resumed with the modal state first, from the first line not acknowledged whole.
+        sim.clearScripts();
+        const ToolRun resumed = runHere({"send", file, "--name", "O8", "--from-line", QString::number(line),
+                                         "--preamble", writeFile("modal.nc", "G21 G54 S1000 M3")});
+        EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
+        int start = 0;
+        for (int n = 1; n < line; ++n)
+            start = text.indexOf('\n', start) + 1;
+        EXPECT_EQ(sim.programText(1, "O8"), "G21 G54 S1000 M3\n" + text.mid(start));
+    }
 }
