@@ -26,7 +26,8 @@ QList<QCommandLineOption> CommonSettings::options()
                            QStringLiteral("Controller address or host name (default 127.0.0.1)."),
                            QStringLiteral("ADDR")),
         QCommandLineOption({QStringLiteral("p"), kPort},
-                           QStringLiteral("The controller's command port (default: the library's)."),
+                           QStringLiteral("The controller's command port, for the commands and the stream's buffer "
+                                          "(default: the library's, 60000)."),
                            QStringLiteral("PORT")),
         QCommandLineOption({QStringLiteral("c"), kChannel}, QStringLiteral("Channel: 1 to 99, for errors 0 to 8 (default 1)."),
                            QStringLiteral("N")),

@@ -30,7 +30,7 @@ QString exitStatusHelp()
         QStringLiteral("  0  success"),
         QStringLiteral("  1  the library refused the request before sending it (result 1, 4, 6, 9, 10 with no"),
         QStringLiteral("     error report of the controller)"),
-        QStringLiteral("  2  bad usage"),
+        QStringLiteral("  2  bad usage, also a variable address out of range or a --host that is no address"),
         QStringLiteral("  3  not connected: the host name cannot be resolved, nothing answered at the address, or"),
         QStringLiteral("     the link went down (result 7)"),
         QStringLiteral("  4  the controller refused: it sent an error report (whatever the result and the mode),"),

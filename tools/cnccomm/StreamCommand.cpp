@@ -98,8 +98,8 @@ ExitStatus StreamCommand::run(CommandContext& context)
     }
     report.set(QStringLiteral("bytes"), m_text.size());
 
-    QByteArray host = context.common.host.toLocal8Bit();
-    AcmRemoteBuffer* buffer = context.acm.bufOpen(host.data(), m_mode, context.common.channel);
+    const QByteArray host = context.common.targetAddress().toLocal8Bit();
+    AcmRemoteBuffer* buffer = context.acm.bufOpen(host.constData(), m_mode, context.common.channel);
     report.line(QStringLiteral("bufOpen: %1").arg(buffer ? QStringLiteral("a %1 buffer on channel %2 of %3")
                                                                .arg(m_mode == kDncMode ? QStringLiteral("DNC")
                                                                                        : QStringLiteral("MDI"))
