@@ -24,23 +24,6 @@ TEST_F(CnccommTest, CheckShowsWatchdogProbeAndRunningProgram)
     EXPECT_EQ(json.value("exitStatus").toInt(), 0);
 }
 
-TEST_F(CnccommTest, NothingListeningIsNotConnected)
-{
-    RefusingAddress nowhere;
-    const QList<QStringList> commands = {{"check"}, {"read", "1000001"}, {"write", "1000001=1"},
-                                         {"get-bit", "C", "1"}, {"set-bit", "C", "1", "1"}, {"jog", "1", "--stop"},
-                                         {"home", "1"}, {"start", "P1"}, {"errors"},
-                                         {"watch", "1000001", "--duration", "5"}};
-    for (const QStringList& c : commands) {
-        const ToolRun r = run(QStringList{"--host", nowhere.address()} + c);
-        EXPECT_EQ(r.status, 3) << qPrintable(c.join(' ')) << ": " << qPrintable(r.err);
-        EXPECT_TRUE(r.err.contains(QStringLiteral("cannot connect to %1").arg(nowhere.address()))) << qPrintable(r.err);
-    }
-    const QJsonObject json = run({"--json", "--host", nowhere.address(), "check"}).json();
-    EXPECT_FALSE(json.value("connected").toBool(true));
-    EXPECT_EQ(json.value("exitStatus").toInt(), 3);
-}
-
 TEST_F(CnccommTest, WriteThenReadVariables)
 {
     const ToolRun written = runHere({"write", "1000001=-7", "1000002=42"});

@@ -24,20 +24,6 @@ TEST_F(CnccommTest, ErrorsShowsTheCurrentAndTheHistoricalErrorFile)
     EXPECT_EQ(json.value("bytes").toInt(), 7);
 }
 
-TEST_F(CnccommTest, ErrorsWithoutAFileOrInTimeFail)
-{
-    const ToolRun none = runHere({"--json", "--channel", "2", "errors"});
-    EXPECT_EQ(none.status, 4) << qPrintable(none.out);
-    EXPECT_EQ(none.json().value("status").toString(), "3");
-    EXPECT_EQ(none.json().value("meaning").toString(), "the controller's reply reported a failure");
-    EXPECT_TRUE(none.err.contains("the controller reported: errorCmd 11")) << qPrintable(none.err);
-
-    sim.files()->holdErrorFileRequests(true);
-    const ToolRun late = runHere({"errors"});
-    EXPECT_EQ(late.status, 5);
-    EXPECT_TRUE(late.out.startsWith("getCncCurrentError: status 8 (error file not ready in time)")) << qPrintable(late.out);
-}
-
 namespace {
 // The values that lines "TIME ADDRESS = VALUE" show for address, in order.
 std::vector<int> watched(const QString& out, int address)
@@ -50,7 +36,7 @@ std::vector<int> watched(const QString& out, int address)
         values.push_back(it.next().captured(1).toInt());
     return values;
 }
-}
+} // namespace
 
 TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeWithATimeStamp)
 {

@@ -44,34 +44,6 @@ TEST_F(CnccommTest, SendWritesTheProgramWithProgressAndStartsIt)
     EXPECT_EQ(sim.programText(2, "O2.nc"), "G0 X1\n");
 }
 
-TEST_F(CnccommTest, SendRefusesTextItCannotSend)
-{
-    const ToolRun eightBit = runHere({"send", writeFile("umlaut.nc", "G0 X1 (Fr\xC3\xA4se)\n")});
-    EXPECT_EQ(eightBit.status, 7);
-    EXPECT_TRUE(eightBit.err.contains("byte 0xc3 at offset 9")) << qPrintable(eightBit.err);
-    const ToolRun missing = runHere({"send", dir.path() + "/none.nc"});
-    EXPECT_EQ(missing.status, 7);
-    EXPECT_TRUE(missing.err.contains("cannot read")) << qPrintable(missing.err);
-    EXPECT_TRUE(sim.receivedFrames().isEmpty());
-}
-
-TEST_F(CnccommTest, SendIntoAFullMemoryIsControllerRefused)
-{
-    sim.setDncCapacity(500);
-    const ToolRun r = runHere({"send", writeFile("big.nc", programText(2000))});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.out.contains("append: result 103 (the controller's memory is full (state 3))"))
-        << qPrintable(r.out);
-    EXPECT_TRUE(r.err.contains("the transfer stopped after 399 of 2000 bytes")) << qPrintable(r.err);
-}
-
-TEST_F(CnccommTest, StartOfAMissingProgramIsControllerRefused)
-{
-    const ToolRun r = runHere({"start", "O9999"});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.outLines(), QStringList({"cycStart: result 103 (the controller has no such file (state 3))"}));
-}
-
 TEST_F(CnccommTest, StreamTakesAProgramThroughTheBuffer)
 {
     const QByteArray text = programText(20000);
@@ -86,30 +58,6 @@ TEST_F(CnccommTest, StreamTakesAProgramThroughTheBuffer)
     EXPECT_EQ(mdi.json().value("state").toInt(), 5);
     EXPECT_EQ(mdi.json().value("bytes").toInt(), 6);
     EXPECT_EQ(sim.programText(3, "MDI"), "G0 X5\n");
-}
-
-TEST_F(CnccommTest, StreamToNothingIsNotConnected)
-{
-    RefusingAddress nowhere;
-    const ToolRun r = run({"--host", nowhere.address(), "stream", writeFile("a.nc", "G0\n")});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.contains("the buffer stays closed")) << qPrintable(r.err);
-}
-
-TEST_F(CnccommTest, AStreamTheControllerKeepsBusyEndsAfterTheTimeout)
-{
-    sim.setBusyPhases(1, 60000);
-    const ToolRun r = runHere({"--timeout", "0.5", "stream", writeFile("busy.nc", programText(3000))});
-    EXPECT_EQ(r.status, 5);
-    EXPECT_TRUE(r.err.contains("no progress for 0.5 s")) << qPrintable(r.err);
-}
-
-TEST_F(CnccommTest, AStreamWhoseDeclarationIsRefusedIsControllerRefused)
-{
-    sim.scriptReply('d', 1, scriptOf(ReplyScript::Status, 1, 0, -1));
-    const ToolRun r = runHere({"--timeout", "0.5", "stream", writeFile("a.nc", "G0\n")});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.err.contains("did not take the buffer's declaration within 0.5 s: parameters error.")) << qPrintable(r.err);
 }
 
 TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames)
