@@ -18,7 +18,7 @@
  * A target is one controller, known by a number of your choosing (cncID) from addTargetCnc
  * until removeTargetCnc. It has channels 1..maxDncCh. Per target the library keeps one command
  * client per channel and two target-level clients; each client has its own TCP connection to
- * the controller's command port 60000:
+ * the controller's command port 60000 (or the port its address gives):
  *   channel  the client of the channel the call names. It carries that channel's commands:
  *            jog, homing, program control, single bits and bit groups, axis status, the
  *            controller type, program text transfer, the error text. The call checks the
@@ -89,7 +89,8 @@
  *   102   state 2: refused while a program runs or the file is being executed
  *   103   state 3: DNC memory full, the text block was not stored; cycStart: no such file
  *   111   no valid reply within 1.8 s on a synchronous client: nothing came, the reply was
- *         broken, or the controller answered with an error reply
+ *         broken, or the controller answered with an error reply; an asynchronous readVars or
+ *         readBits: no poll has read a requested address yet
  *   112   getCurErrString: the length request failed
  *   113   getCurErrString: a text request failed, or three in a row brought nothing
  *   200   the controller raised an execution alarm (state 100) on cycStart or reset
@@ -252,15 +253,18 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
  *   cncID      any number of your choosing, unique among the registered targets
  *   maxDncCh   number of channels, up to 99; 1 or less gives one channel
  *   ip         the controller's address: a numeric IPv4 or IPv6 address or a host name, copied;
- *              null gives an empty address, which never connects
+ *              null gives an empty address, which never connects. "host:port" connects every
+ *              client to that port instead of 60000 (an IPv6 address with a port in brackets:
+ *              "[::1]:60001"); the port is 1..65535 in decimal digits only
  *   asyncMask  bit 0: the target client asynchronous; bit k: channel k's client asynchronous
  *              (k = 1..30); bit 31 and channels above 30 stay synchronous; 0: all synchronous
  * Client: none. The aux client is always synchronous.
  * Returns: true when the target was made; false when cncID is registered already (the target
- *          stays as it was: address, channels and modes are not changed) or maxDncCh > 99.
+ *          stays as it was: address, channels and modes are not changed), maxDncCh > 99, or
+ *          ip carries a malformed port ("host:", "host:0", "host:65536", "host:6x").
  * Reports: none. Logs one line with the arguments (not asyncMask).
  * Blocks: no network. Only while no other function of the library runs (see "Threads"). */
-ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask);
+ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask);
 
 /* removeTargetCnc: forget target cncID: close its connections and free it.
  *   cncID  the target
@@ -276,7 +280,8 @@ ACM_EXPORT bool removeTargetCnc(int cncID);
 /* connect: connect every client of target cncID to the controller.
  *   cncID  the target
  * Client: all. In this order: the target client, the aux client, then the channel clients 1..n,
- *         each to port 60000 of the target's address, each waiting at most 500 ms. After each
+ *         each to port 60000 of the target's address (or the port the address gives), each
+ *         waiting at most 500 ms. After each
  *         connection the client writes 1 to variable 1110037 (the link marker): a synchronous
  *         client waits for the reply (its outcome does not count), an asynchronous one queues
  *         it and starts its worker thread. A client whose link is up is left as it is; one
@@ -367,10 +372,11 @@ ACM_EXPORT CncLong getErrorDeb(CncLong debugFlags, int cncID);
  *   cncID      the target
  * Client: target. Nothing is sent by this call. On an asynchronous target client the worker
  *         reads every registered address again and again (see "Synchronous and asynchronous
- *         clients") and readVars answers from what it read. A registered address reads 0 until
- *         its first poll; registering it again sets it back to 0. On a synchronous target
- *         client registering has no lasting effect: every synchronous readVars and readBits
- *         forgets all registrations.
+ *         clients") and readVars answers from what it read. A registered address has no value
+ *         until a poll has read it (readVars gives 111 for it); registering it again, or
+ *         connecting the target again, forgets its value until the next poll. On a synchronous
+ *         target client registering has no lasting effect: every synchronous readVars and
+ *         readBits forgets all registrations.
  * Returns: 0 all registered; 1 none registered: addresses null, count outside 1..100000, an
  *          address outside the valid ranges, or cncID not registered.
  * Reports: none here; a poll request the controller refuses reports (0, 1, "parameters error.").
@@ -381,14 +387,17 @@ ACM_EXPORT CncLong registerVars(CncLong* addresses, int count, int cncID);
  *   addresses  count addresses; addresses not registered are ignored
  *   count      1..100000; with null addresses or another count nothing happens
  *   cncID      the target
- * Client: target. Removing the variable that holds registered bits stops their poll too.
+ * Client: target. Removing the variable that holds registered bits stops their poll too. No
+ *         poll after the call carries a removed address: the reply of a poll already under way
+ *         when the call came stores only the addresses still registered.
  * Returns: 0; 1 when cncID is not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong removeVars(CncLong* addresses, int count, int cncID);
 
 /* clearVars: take every variable and bit out of the background poll.
  *   cncID  the target
- * Client: target. On a synchronous target client it does nothing.
+ * Client: target. On a synchronous target client it does nothing. Once it returns the
+ *         asynchronous worker polls nothing (a poll already under way stores nothing).
  * Returns: 0; 1 when cncID is not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong clearVars(int cncID);
@@ -400,8 +409,10 @@ ACM_EXPORT CncLong clearVars(int cncID);
  *   cncID      the target
  * Client: target.
  *   Synchronous: reads the addresses in requests of 64, in the order given.
- *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i],
- *   0 when the address is not registered or not read yet.
+ *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i].
+ *   When any address is not registered, or no poll has read it since it was registered and
+ *   since the target was last connected, the call returns 111 and leaves values untouched: a
+ *   value nobody has read is not given as read.
  * Returns: 0 read; 1 addresses or values null, count outside 1..100000, or cncID not
  *          registered (values untouched); 7 not connected (values untouched); 111 a request
  *          got no valid reply, the controller refused it with an error reply, or an address is
@@ -450,7 +461,7 @@ ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits,
  *   channel, bitType, bits, count: as for registerBits. The whole word of each bit leaves the
  *   poll, so the other registered bits of that word stop being read too.
  *   cncID  the target
- * Client: target; it must be asynchronous.
+ * Client: target; it must be asynchronous. No poll after the call carries a removed word.
  * Returns: 0; 6 the target client is synchronous; 7 not connected; 1 bits null, count outside
  *          1..100000, bitType outside 0..6, channel outside 1..99, or cncID not registered.
  * Blocks: no network; waits for a running call on the target client. */
@@ -465,8 +476,9 @@ ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, i
  *   cncID    the target
  * Client: target.
  *   Synchronous: one read request of every word the bits need (64 different words at most).
- *   Asynchronous: sends nothing; answers from the poll (see registerBits); a bit whose word is
- *   not registered reads 0.
+ *   Asynchronous: sends nothing; answers from the poll (see registerBits). When a bit's word is
+ *   not registered, or no poll has read it since it was registered and since the target was
+ *   last connected, the call returns 111 and leaves values untouched.
  * Returns: 0; 1 values or bits null, count outside 1..100000, channel outside 1..99, bitType
  *          outside 0..6, or cncID not registered; 7 not connected; 111 no valid reply, an
  *          error reply, more than 64 words, or a word that is no valid address (values
@@ -793,7 +805,7 @@ ACM_EXPORT CncLong alarmRead(CncLong channel, CncLong* first, CncLong* second, C
  * Reports: none.
  * Blocks: at most 600 ms waiting for an answer, which is read and ignored; the target client's
  *         commands wait meanwhile. */
-ACM_EXPORT CncLong udpSetCncIp(char* ip, int cncID);
+ACM_EXPORT CncLong udpSetCncIp(const char* ip, int cncID);
 /* SetCncStaticIp: set the controller's static network address.
  *   value1 ... value6  the six values of the request, passed unchanged in this order; how they
  *                      spell the address is the controller's (the simulator answers state 0
@@ -854,7 +866,7 @@ ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
  *          block refused: 100, 101, 103 (memory full), 100+s.
  * Reports: errorCmd 1 for a refused declaration, errorCmd 2 for the empty block.
  * Blocks: synchronous: one request, two for a type other than 2. Logs one line. */
-ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, const char* fileName, int cncID);
 /* getTransFileState: ask whether a file may be written; an accepted query counts as a
  * declaration for overwrite and append.
  *   type, channel, fileName, cncID: as for setTransFileType
@@ -864,7 +876,7 @@ ACM_EXPORT CncLong setTransFileType(CncLong type, CncLong channel, char* fileNam
  *          being executed; 100+s other states.
  * Reports: errorCmd 1 with the state.
  * Blocks: synchronous: one request. Logs one line. */
-ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, const char* fileName, int cncID);
 /* overwrite: replace the declared file's text.
  *   text     the program text (see the group's head); "" empties the file
  *   channel  1..channel count
@@ -879,13 +891,13 @@ ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, char* fileNa
  *         block), a refused full block up to 20 more after 50 ms each; stops at the first
  *         unanswered request. Asynchronous: up to 4 s per block waiting for room in the queue.
  *         Logs one line with the text. */
-ACM_EXPORT CncLong overwrite(char* text, CncLong channel, int cncID);
+ACM_EXPORT CncLong overwrite(const char* text, CncLong channel, int cncID);
 /* append: add text to the declared file.
  *   text, channel, cncID: as for overwrite
  * Client: channel. Blocks of 400 bytes; a text of 400 * k bytes ends with an empty block. The
  *         last, shorter block is not sent again when refused: its code is returned.
  * Returns, Reports, Blocks: as overwrite (errorCmd 3). Logs one line with the text. */
-ACM_EXPORT CncLong append(char* text, CncLong channel, int cncID);
+ACM_EXPORT CncLong append(const char* text, CncLong channel, int cncID);
 /* fileEnd: close the declared file. From now on the channel client takes no overwrite or
  * append until the next declaration, also when this request fails.
  *   channel  1..channel count
@@ -910,7 +922,7 @@ ACM_EXPORT CncLong fileEnd(CncLong channel, int cncID);
  * Blocks: synchronous: the three steps' requests: the declaration, the empty block (not for
  *         type 2), one block per 400 bytes of text (and one more), the file end, plus resent
  *         blocks; a silent controller: one request. */
-ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, char* fileName, char* text, int cncID);
+ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, const char* fileName, const char* text, int cncID);
 /* cycStart: start a program by name on a channel.
  *   channel   1..99, sent as one byte; not checked against the channel count
  *   fileName  the program's name
@@ -924,7 +936,7 @@ ACM_EXPORT CncLong uploadFile(CncLong type, CncLong channel, char* fileName, cha
  * Reports: (8, s, text) for every state s other than 0: "parameters error.", "program is
  *          runing.", "file is not exist.", or "".
  * Blocks: synchronous: one request. Logs one line. */
-ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
+ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
 
 /* =========================================================================================
  * Controller files and error files (target client; getCurErrString on the channel client).
@@ -946,7 +958,7 @@ ACM_EXPORT CncLong cycStart(CncLong channel, char* fileName, int cncID);
  *          controller answered with a failure (for example no such file); 4; 7; 111.
  * Reports: none.
  * Blocks: synchronous: one request. */
-ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
+ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* fileName, char* info, int cncID);
 /* writeCncFile: write a file on the controller: open, the content in pieces, close.
  *   type      a number sent with the open, passed unchanged; its meaning is the controller's
  *   fileName  UTF-8, sent as its bytes
@@ -960,7 +972,7 @@ ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, 
  *          1 fileName or content null, or cncID not registered.
  * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step.
  * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
-ACM_EXPORT CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID);
+ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* content, int cncID);
 /* getCncCurrentError: fetch a channel's current or historical error file.
  *   selector  channel * 10 for the current errors, channel * 10 + 1 for the history, channel
  *             0..8: 0, 1, 10, 11, ..., 80, 81
@@ -1029,16 +1041,17 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
 typedef struct AcmRemoteBuffer AcmRemoteBuffer;
 
 /* bufOpen: open a remote buffer to a controller's channel and start its thread.
- *   ip       the controller's address (numeric or host name), copied
+ *   ip       the controller's address (numeric or host name), copied; "host:port" as for
+ *            addTargetCnc
  *   mode     0 MDI: each bufWrite's text ends with a file end, and at most 102400 bytes go until
  *            bufClear; 1 DNC: an unending stream into one file
  *   channel  1..99
- * Returns: the handle, or null when ip is null, mode is not 0 or 1, or channel is outside
- *          1..99. It returns before the connection is made: the state is 3 until connected (at
- *          most 500 ms), then 2, then 5; "Connection to the controller failed." in state 3
- *          tells that it did not connect.
+ * Returns: the handle, or null when ip is null or carries a malformed port, mode is not 0 or
+ *          1, or channel is outside 1..99. It returns before the connection is made: the state
+ *          is 3 until connected (at most 500 ms), then 2, then 5; "Connection to the controller
+ *          failed." in state 3 tells that it did not connect.
  * Blocks: no. */
-ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
+ACM_EXPORT AcmRemoteBuffer* bufOpen(const char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.
  *   buffer  the handle
  *   text    the text, up to its first byte that is 0 or lies in 0x80..0xFF, copied
@@ -1046,7 +1059,7 @@ ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
  *          is declared: poll getBufState first), more than 1000 requests are queued, the MDI
  *          budget of 102400 bytes is used up, text null, or buffer null.
  * Blocks: no. */
-ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, char* text);
+ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, const char* text);
 /* bufClear: drop the queued text, declare the file again and empty it; in MDI mode the budget
  * starts afresh.
  *   buffer  the handle
@@ -1121,7 +1134,7 @@ ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
  * Returns: 0 started (with no path the list only connects and logs in); 1 type neither 0 nor 1
  *          (nothing started), or cncID not registered.
  * Blocks: no, but see the group's head. */
-ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, const char* sPath, const char* hostIp, int cncID);
 /* ftpUploadFileDes: upload one file to a given remote folder.
  *   source       the local path
  *   destination  the remote folder prefix: the remote name is destination followed directly by
@@ -1130,20 +1143,20 @@ ACM_EXPORT CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, cha
  *   cncID        the target
  * Client: target (login user "root").
  * Returns: 0 started; 1 cncID not registered. */
-ACM_EXPORT CncLong ftpUploadFileDes(char* source, char* destination, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUploadFileDes(const char* source, const char* destination, const char* hostIp, int cncID);
 /* ftpUpdateSystem: upload a system update package to "updata/" + its file name (relative to the
  * login folder), logged in as user "ftp".
  *   source  the package's local path
  *   hostIp  see above
  *   cncID   the target
  * Returns: 0 started; 1 cncID not registered. */
-ACM_EXPORT CncLong ftpUpdateSystem(char* source, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpUpdateSystem(const char* source, const char* hostIp, int cncID);
 /* ftpMkdir: make one remote folder (its parent must exist).
  *   desPath  the remote folder
  *   hostIp   see above
  *   cncID    the target
  * Returns: 0 started; 1 cncID not registered. The progress reads 100 once the folder is made. */
-ACM_EXPORT CncLong ftpMkdir(char* desPath, char* hostIp, int cncID);
+ACM_EXPORT CncLong ftpMkdir(const char* desPath, const char* hostIp, int cncID);
 /* getFtpUploadFileProgress: progress of the target's newest FTP list, in whole percent.
  *   cncID  the target
  * Returns: 0 before any FTP call; 0..99 while a file's data flows; 100 once that upload (or the

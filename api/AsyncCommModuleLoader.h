@@ -75,7 +75,7 @@ enum AcmLoadResult {
 /* The library's 99 functions, in the order of AsyncCommModule.h; see there for what each does. */
 typedef struct AcmLibrary {
     /* ---- targets and connection ---- */
-    bool (*addTargetCnc)(int cncID, int maxDncCh, char* ip, int asyncMask);
+    bool (*addTargetCnc)(int cncID, int maxDncCh, const char* ip, int asyncMask);
     bool (*removeTargetCnc)(int cncID);
     bool (*connect)(int cncID);
     bool (*disconnect)(int cncID);
@@ -170,7 +170,7 @@ typedef struct AcmLibrary {
     CncLong (*getAxesCoord)(CncLong arg1, CncLong arg2, CncLong arg3, CncLong arg4, CncLong count,
                             CncLong* coords, int cncID);
     CncLong (*alarmRead)(CncLong channel, CncLong* first, CncLong* second, CncLong* third, int cncID);
-    CncLong (*udpSetCncIp)(char* ip, int cncID);
+    CncLong (*udpSetCncIp)(const char* ip, int cncID);
     CncLong (*SetCncStaticIp)(CncLong arg1, CncLong arg2, CncLong arg3, CncLong arg4, CncLong arg5,
                               CncLong arg6, int cncID);
 
@@ -178,23 +178,23 @@ typedef struct AcmLibrary {
     CncLong (*setCncType)(CncLong type, CncLong channel, int cncID);
 
     /* ---- program text transfer ---- */
-    CncLong (*setTransFileType)(CncLong type, CncLong channel, char* fileName, int cncID);
-    CncLong (*getTransFileState)(CncLong type, CncLong channel, char* fileName, int cncID);
-    CncLong (*overwrite)(char* text, CncLong channel, int cncID);
-    CncLong (*append)(char* text, CncLong channel, int cncID);
+    CncLong (*setTransFileType)(CncLong type, CncLong channel, const char* fileName, int cncID);
+    CncLong (*getTransFileState)(CncLong type, CncLong channel, const char* fileName, int cncID);
+    CncLong (*overwrite)(const char* text, CncLong channel, int cncID);
+    CncLong (*append)(const char* text, CncLong channel, int cncID);
     CncLong (*fileEnd)(CncLong channel, int cncID);
-    CncLong (*uploadFile)(CncLong type, CncLong channel, char* fileName, char* text, int cncID);
-    CncLong (*cycStart)(CncLong channel, char* fileName, int cncID);
+    CncLong (*uploadFile)(CncLong type, CncLong channel, const char* fileName, const char* text, int cncID);
+    CncLong (*cycStart)(CncLong channel, const char* fileName, int cncID);
 
     /* ---- controller files and error files ---- */
-    CncLong (*getCncFileInf)(CncLong type, CncLong channel, char* fileName, char* info, int cncID);
-    CncLong (*writeCncFile)(CncLong type, char* fileName, char* content, int cncID);
+    CncLong (*getCncFileInf)(CncLong type, CncLong channel, const char* fileName, char* info, int cncID);
+    CncLong (*writeCncFile)(CncLong type, const char* fileName, const char* content, int cncID);
     char* (*getCncCurrentError)(CncLong channel, int cncID);
     CncLong (*getCurErrString)(CncLong channel, CncLong value, char* text, int cncID);
 
     /* ---- remote buffer ---- */
-    AcmRemoteBuffer* (*bufOpen)(char* ip, int mode, int channel);
-    CncLong (*bufWrite)(AcmRemoteBuffer* buffer, char* text);
+    AcmRemoteBuffer* (*bufOpen)(const char* ip, int mode, int channel);
+    CncLong (*bufWrite)(AcmRemoteBuffer* buffer, const char* text);
     CncLong (*bufClear)(AcmRemoteBuffer* buffer);
     CncLong (*bufClose)(AcmRemoteBuffer* buffer);
     CncLong (*getBufValidCnt)(AcmRemoteBuffer* buffer);
@@ -202,10 +202,10 @@ typedef struct AcmLibrary {
     char* (*getBufStateInf)(AcmRemoteBuffer* buffer);
 
     /* ---- FTP uploads ---- */
-    CncLong (*ftpUploadFile)(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID);
-    CncLong (*ftpUploadFileDes)(char* source, char* destination, char* hostIp, int cncID);
-    CncLong (*ftpUpdateSystem)(char* source, char* hostIp, int cncID);
-    CncLong (*ftpMkdir)(char* desPath, char* hostIp, int cncID);
+    CncLong (*ftpUploadFile)(CncLong type, CncLong channel, const char* sPath, const char* hostIp, int cncID);
+    CncLong (*ftpUploadFileDes)(const char* source, const char* destination, const char* hostIp, int cncID);
+    CncLong (*ftpUpdateSystem)(const char* source, const char* hostIp, int cncID);
+    CncLong (*ftpMkdir)(const char* desPath, const char* hostIp, int cncID);
     double (*getFtpUploadFileProgress)(int cncID);
 
     /* ---- the loader's own fields, after the functions ---- */

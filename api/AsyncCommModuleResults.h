@@ -53,7 +53,7 @@ static inline const char* acmResultText(int32_t code)
     case 111:
         return "no valid reply in time";
     case 112:
-        return "getCurErrString: the length request failed; getOscPoint: no point came";
+        return "getCurErrString: the length request failed; or a sampling request brought no point";
     case 113:
         return "getCurErrString: a text request failed or brought nothing";
     case 200:

@@ -55,7 +55,7 @@ CncLong alarmRead(CncLong channel, CncLong* first, CncLong* second, CncLong* thi
     return onMain(cncID, [&](AsynchronousClient& c) { return c.alarmRead(channel, first, second, third); });
 }
 
-CncLong udpSetCncIp(char* ip, int cncID)
+CncLong udpSetCncIp(const char* ip, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) { return c.udpSetCncIp(ip); });
 }

@@ -17,14 +17,14 @@ R onBuffer(AcmRemoteBuffer* handle, R noBuffer, Body&& body) noexcept
 
 extern "C" {
 
-AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel)
+AcmRemoteBuffer* bufOpen(const char* ip, int mode, int channel)
 {
     return guarded<AcmRemoteBuffer*>(nullptr, [&] {
         return reinterpret_cast<AcmRemoteBuffer*>(VRemoteBuffer::bufOpen(ip, mode, channel));
     });
 }
 
-CncLong bufWrite(AcmRemoteBuffer* handle, char* text)
+CncLong bufWrite(AcmRemoteBuffer* handle, const char* text)
 {
     return onBuffer<CncLong>(handle, 0, [&](VRemoteBuffer& b) { return b.bufWrite(text); });
 }

@@ -5,7 +5,7 @@ using namespace ExportFrame;
 
 extern "C" {
 
-CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info, int cncID)
+CncLong getCncFileInf(CncLong type, CncLong channel, const char* fileName, char* info, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) {
         if (!fileName)
@@ -14,7 +14,7 @@ CncLong getCncFileInf(CncLong type, CncLong channel, char* fileName, char* info,
     });
 }
 
-CncLong writeCncFile(CncLong type, char* fileName, char* content, int cncID)
+CncLong writeCncFile(CncLong type, const char* fileName, const char* content, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) {
         if (!fileName || !content)

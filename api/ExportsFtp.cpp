@@ -7,22 +7,22 @@ using namespace ExportFrame;
 
 extern "C" {
 
-CncLong ftpUploadFile(CncLong type, CncLong channel, char* sPath, char* hostIp, int cncID)
+CncLong ftpUploadFile(CncLong type, CncLong channel, const char* sPath, const char* hostIp, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) { return c.ftpUploadFile(type, channel, sPath, hostIp); });
 }
 
-CncLong ftpUploadFileDes(char* source, char* destination, char* hostIp, int cncID)
+CncLong ftpUploadFileDes(const char* source, const char* destination, const char* hostIp, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) { return c.ftpUploadFileDes(source, destination, hostIp); });
 }
 
-CncLong ftpUpdateSystem(char* source, char* hostIp, int cncID)
+CncLong ftpUpdateSystem(const char* source, const char* hostIp, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) { return c.ftpUpdateSystem(source, hostIp); });
 }
 
-CncLong ftpMkdir(char* desPath, char* hostIp, int cncID)
+CncLong ftpMkdir(const char* desPath, const char* hostIp, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) { return c.ftpMkdir(desPath, hostIp); });
 }

@@ -1,16 +1,19 @@
 // Exports of the target registry and the connection.
+#include "ControllerAddress.h"
 #include "ExportFrame.h"
 
 using namespace ExportFrame;
 
 extern "C" {
 
-bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask)
+bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask)
 {
     logLine("@@@@####1111", "bool addTargetCnc(int, int, char*, int)", " cncID=", cncID, " maxDncCh=", maxDncCh,
             " ip=", ip ? static_cast<const char*>(ip) : "");
     return guarded(false, [&] {
         if (TargetRegistry::targetMap.count(cncID) || maxDncCh > TargetCnc::kMaxChannels)
+            return false;
+        if (ip && !ControllerAddress::parse(QByteArray(ip), 0).valid)
             return false;
         auto* target = new TargetCnc();
         target->ip = ip ? QByteArray(ip) : QByteArray();

@@ -10,7 +10,7 @@ const char* textOrEmpty(const char* text) { return text ? text : ""; }
 
 extern "C" {
 
-CncLong setTransFileType(CncLong type, CncLong channel, char* fileName, int cncID)
+CncLong setTransFileType(CncLong type, CncLong channel, const char* fileName, int cncID)
 {
     const CncLong out = onChannel(cncID, channel,
                                   [&](AsynchronousClient& c) { return c.setTransFileType(type, channel, fileName, false); });
@@ -19,7 +19,7 @@ CncLong setTransFileType(CncLong type, CncLong channel, char* fileName, int cncI
     return out;
 }
 
-CncLong getTransFileState(CncLong type, CncLong channel, char* fileName, int cncID)
+CncLong getTransFileState(CncLong type, CncLong channel, const char* fileName, int cncID)
 {
     const CncLong out = onChannel(cncID, channel,
                                   [&](AsynchronousClient& c) { return c.setTransFileType(type, channel, fileName, true); });
@@ -28,7 +28,7 @@ CncLong getTransFileState(CncLong type, CncLong channel, char* fileName, int cnc
     return out;
 }
 
-CncLong overwrite(char* text, CncLong channel, int cncID)
+CncLong overwrite(const char* text, CncLong channel, int cncID)
 {
     const CncLong out = onChannel(cncID, channel, [&](AsynchronousClient& c) { return c.overwrite(text); });
     logLine("long int overwrite(char*, long int, int)", " channel=", channel, " cncID=", cncID, " txt=",
@@ -36,7 +36,7 @@ CncLong overwrite(char* text, CncLong channel, int cncID)
     return out;
 }
 
-CncLong append(char* text, CncLong channel, int cncID)
+CncLong append(const char* text, CncLong channel, int cncID)
 {
     const CncLong out = onChannel(cncID, channel, [&](AsynchronousClient& c) { return c.append(text); });
     logLine("long int append(char*, long int, int)", " channel=", channel, " cncID=", cncID, " txt=",
@@ -51,13 +51,13 @@ CncLong fileEnd(CncLong channel, int cncID)
     return out;
 }
 
-CncLong uploadFile(CncLong type, CncLong channel, char* fileName, char* text, int cncID)
+CncLong uploadFile(CncLong type, CncLong channel, const char* fileName, const char* text, int cncID)
 {
     return onChannel(cncID, channel,
                      [&](AsynchronousClient& c) { return c.uploadFile(type, channel, fileName, text); });
 }
 
-CncLong cycStart(CncLong channel, char* fileName, int cncID)
+CncLong cycStart(CncLong channel, const char* fileName, int cncID)
 {
     const CncLong out = onMain(cncID, [&](AsynchronousClient& c) { return c.cycStart(channel, fileName); });
     logLine("long int cycStart(long int, char*, int)", " channel=", channel, " cncID=", cncID, " fileName=",

@@ -201,6 +201,12 @@ void ControllerFiles::setErrorFile(int channel, bool history, const QByteArray& 
     m_errorContents[errorFilePath(channel, history)] = bytes;
 }
 
+void ControllerFiles::addErrorEntry(int channel, bool history, const QByteArray& line)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_errorContents[errorFilePath(channel, history)] += line + '\n';
+}
+
 void ControllerFiles::removeErrorFile(int channel, bool history)
 {
     std::lock_guard<std::mutex> g(m_lock);

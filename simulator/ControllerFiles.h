@@ -32,6 +32,8 @@ public:
     // ---- test side ----
     void setErrorFile(int channel, bool history, const QByteArray& bytes);
     void removeErrorFile(int channel, bool history);
+    // One more line at the end of an error file (a newline is added).
+    void addErrorEntry(int channel, bool history, const QByteArray& line);
     void holdErrorFileRequests(bool hold); // 120138 keeps its value: the file never gets ready
     // Binary files the client closed, by name; an unclosed file is not there.
     QByteArray binaryFile(const QByteArray& name) const;

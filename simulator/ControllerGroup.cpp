@@ -1,10 +1,13 @@
 #include "ControllerGroup.h"
 
+#include "ControllerFiles.h"
 #include "FtpEndpoint.h"
 #include "InjectionRule.h"
 #include "SimulatedController.h"
 
 #include <QDir>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 ControllerGroup::ControllerGroup() = default;
@@ -36,9 +39,11 @@ bool ControllerGroup::startController(const SimulatorCommandLine::Settings& sett
 {
     auto controller = std::make_unique<SimulatedController>();
     if (!controller->start(address, settings.port)) {
-        m_failure = QStringLiteral("cannot listen on %1:%2").arg(address).arg(settings.port);
+        m_failure = QStringLiteral("cannot listen on %1:%2: %3").arg(address).arg(settings.port).arg(listenFailure(address, settings.port));
         return false;
     }
+    controller->setRunTime(settings.runMs);
+    addErrorFiles(*controller);
     controller->setVerbose(settings.verbose);
     controller->setRecording(false); // nobody reads it here, and it would grow for ever
     if (!controller->startAddressService(settings.udpPort))
@@ -83,5 +88,30 @@ void ControllerGroup::apply(const InjectionRule& rule, SimulatedController& cont
     case InjectionRule::EmergencyStop: controller.setEmergencyStop(n[0], true); break;
     case InjectionRule::Alarm: controller.raiseAlarm(n[0], n[1], n[2]); break;
     case InjectionRule::Variable: controller.setVariable(n[0], n[1]); break;
+    case InjectionRule::ErrorEntry: controller.files()->addErrorEntry(n[0], n[1] != 0, rule.name); break;
+    }
+}
+
+QString ControllerGroup::listenFailure(const QString& address, quint16 port)
+{
+    // The controller does not keep the system's reason; a second try on the address gives it.
+    QTcpServer probe;
+    if (probe.listen(QHostAddress(address), port))
+        return QStringLiteral("the address was taken meanwhile");
+    return probe.errorString();
+}
+
+void ControllerGroup::addErrorFiles(SimulatedController& controller)
+{
+    constexpr int kLastErrorFileChannel = 8;
+    for (int channel = 0; channel <= kLastErrorFileChannel; ++channel) {
+        ControllerFiles& files = *controller.files();
+        files.setErrorFile(channel, false, QByteArray());
+        files.setErrorFile(channel, true, QByteArray());
+        files.addErrorEntry(channel, false, "E2010 axis X: following error too large");
+        files.addErrorEntry(channel, false, "E3005 spindle not ready");
+        files.addErrorEntry(channel, true, "E1001 emergency stop pressed");
+        files.addErrorEntry(channel, true, "E2010 axis X: following error too large");
+        files.addErrorEntry(channel, true, "E4002 lubrication pressure low");
     }
 }

@@ -42,6 +42,10 @@ public:
 private:
     bool startController(const SimulatorCommandLine::Settings& settings, const QString& address);
     void startFtp(const SimulatorCommandLine::Settings& settings, const QString& address);
+    // Why nothing can listen on the address, in the system's words.
+    static QString listenFailure(const QString& address, quint16 port);
+    // A few entries in every channel's current and history error file, for `rules` to add to.
+    static void addErrorFiles(SimulatedController& controller);
 
     std::unique_ptr<QTemporaryDir> m_ftpTemp; // outlives the FTP servers that use it
     std::vector<std::unique_ptr<SimulatedController>> m_controllers;

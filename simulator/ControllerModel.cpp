@@ -3,6 +3,7 @@
 #include "FrameMode.h"
 #include "FrameReader.h"
 #include "FrameWriter.h"
+#include "RequestChannel.h"
 #include "VProtocol_Client.h"
 
 #include <vector>
@@ -89,7 +90,8 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status, quint64
     // Emergency stop refuses motion and program start unless a test scripted the state.
     const bool startsMotion = (code == 'r' && (sub == 1 || sub == 6 || sub == 7 || sub == 12)) ||
                               (code == 'q' && (sub == 1 || sub == 2)) || (code == 't' && sub == 1);
-    const int state = (m_emergencyStop && startsMotion && status == kDefaultStatus) ? 2 : st;
+    const bool stopped = m_stoppedChannels.contains(RequestChannel::of(request).value_or(0));
+    const int state = (stopped && startsMotion && status == kDefaultStatus) ? 2 : st;
     bool answered = true;
     switch (code) {
     case 'r': motion(r, sub, state, w, now); break;
@@ -167,11 +169,8 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
             w.byte(st);
         break;
     case 'f':
-        if (st == 0 && sub == 3) {
-            m_running = 0;
-            if (!m_emergencyStop)
-                m_alarm[0] = m_alarm[1] = m_alarm[2] = 0;
-        }
+        if (st == 0 && sub == 3)
+            endProgram(r.byteAt(9), true);
         w.code('f').byte(sub).byte(0).byte(st);
         break;
     case 'g': {
@@ -214,11 +213,21 @@ void ControllerModel::stopEverything(Now now)
 
 void ControllerModel::emergencyStop(int32_t channel, bool on, Now now)
 {
-    m_emergencyStop = on;
-    if (!on)
+    if (!on) {
+        m_stoppedChannels.remove(channel);
         return;
+    }
+    m_stoppedChannels.insert(channel);
     stopEverything(now);
     m_alarm[0] = 1;
     m_alarm[1] = channel;
     m_alarm[2] = kEmergencyAlarm;
+}
+
+void ControllerModel::endProgram(int32_t channel, bool reset)
+{
+    m_running = 0;
+    m_programs.endRun(channel);
+    if (reset && m_stoppedChannels.isEmpty())
+        m_alarm[0] = m_alarm[1] = m_alarm[2] = 0;
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QSet>
 
 #include <cstdint>
 #include <mutex>
@@ -17,8 +18,8 @@ class FrameWriter;
 // Machine behaviour: a continuous jog moves its axis at `feed` units per second until
 // stopped; an incremental jog moves at once; homing takes 100 ms and ends at 0; cycle
 // start sets the run state, stop and reset clear it; emergency stop (value 1) stops every
-// axis and the program and raises alarm (1, channel, 1001), and refuses motion with
-// state 2 until released; reset clears the alarm once released. Axis bit masks: bit i of
+// axis and the program and raises alarm (1, channel, 1001), and refuses that channel's motion
+// with state 2 until released; reset clears the alarm once released. Axis bit masks: bit i of
 // the low word is axis i, bit i of the high word axis 32 + i.
 class ControllerModel
 {
@@ -59,6 +60,9 @@ private:
     template <class Test> void maskOf(int32_t channel, int32_t hBits, int32_t lBits, Test test, FrameWriter& w);
     void stopEverything(Now now);
     void emergencyStop(int32_t channel, bool on, Now now);
+    // Stop and reset of a channel: its program ends; a reset also clears the alarm once no
+    // emergency stop is pressed.
+    void endProgram(int32_t channel, bool reset);
 
     struct JogParameters { int32_t feed = 0, len = 0, negative = 0, absolute = 0; };
 
@@ -69,7 +73,7 @@ private:
     QMap<int64_t, int32_t> m_bits;            // (channel, kind, index) -> value
     int32_t m_alarm[3] = {0, 0, 0};
     int32_t m_running = 0;
-    bool m_emergencyStop = false;
+    QSet<int32_t> m_stoppedChannels; // whose emergency stop is pressed
     ControllerFiles m_files;
     ProgramStore m_programs; // the text transfer and the start by name
 };

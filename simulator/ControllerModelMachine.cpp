@@ -90,13 +90,9 @@ void ControllerModel::program(const FrameReader& r, int sub, int st, FrameWriter
     if (st == 0) {
         switch (sub) {
         case 1: m_running = 1; break;
-        case 2: m_running = 0; break;
+        case 2: endProgram(arg(r, 0), false); break;
         case 8: emergencyStop(arg(r, 0), arg(r, 1) != 0, now); break;
-        case 9:
-            m_running = 0;
-            if (!m_emergencyStop)
-                m_alarm[0] = m_alarm[1] = m_alarm[2] = 0;
-            break;
+        case 9: endProgram(arg(r, 0), true); break;
         default: break;
         }
     }

@@ -19,6 +19,7 @@ struct InjectionRule
         EmergencyStop,  // numbers: channel
         Alarm,          // numbers: the three values of the alarm read
         Variable,       // numbers: address, value
+        ErrorEntry,     // numbers: channel 0..8, 1 for the history file; `name`: the entry's text
     };
 
     Kind kind = Reply;

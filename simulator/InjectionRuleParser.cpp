@@ -18,11 +18,18 @@ constexpr int64_t kMostMs = 600000;
 constexpr int64_t kMostTimes = 1000000;
 constexpr int kFirstChannel = 1;
 constexpr int kLastChannel = 99;
+constexpr int kLastErrorFileChannel = 8;
+// Requests whose channel the library checks to start at 1: a rule for their channel 0 never matches.
+bool channelStartsAtOne(uint8_t code)
+{
+    return code == 'r' || code == 'q' || code == 'd' || code == 'f' || code == 'g';
+}
 constexpr int kNameBytes = 100;
 
 const QStringList kConditions{QStringLiteral("busy"),           QStringLiteral("dnc-capacity"),
                               QStringLiteral("running"),        QStringLiteral("emergency-stop"),
-                              QStringLiteral("alarm"),          QStringLiteral("variable")};
+                              QStringLiteral("alarm"),          QStringLiteral("variable"),
+                              QStringLiteral("error"),          QStringLiteral("error-history")};
 // Ways of delivering the reply; at most one per rule.
 const QStringList kDeliveries{QStringLiteral("delay"),    QStringLiteral("split"),   QStringLiteral("dribble"),
                               QStringLiteral("truncate"), QStringLiteral("corrupt"), QStringLiteral("silent"),
@@ -182,6 +189,9 @@ bool InjectionRuleParser::parseReplyClauses()
                     m_rule.sub >= 0 ? QStringLiteral(" %1").arg(m_rule.sub) : QString()));
             if (!takeNumber(QStringLiteral("channel"), 0, 255, &n))
                 return false;
+            if (n == 0 && channelStartsAtOne(m_rule.code))
+                return fail(QStringLiteral("channel 0: requests %1 go to channels from 1 on, so the rule would never "
+                                           "match").arg(requestName(m_rule.code)));
             s.channel = int(n);
         } else if (word == QLatin1String("state")) {
             if (!takeNumber(QStringLiteral("state"), -128, 255, &n))
@@ -285,6 +295,17 @@ bool InjectionRuleParser::parseCondition(const QString& word)
         if (!takeNumber(QStringLiteral("emergency-stop: channel"), kFirstChannel, kLastChannel, &a))
             return false;
         v[0] = int32_t(a);
+    } else if (word == QLatin1String("error") || word == QLatin1String("error-history")) {
+        m_rule.kind = InjectionRule::ErrorEntry;
+        if (!takeNumber(word + QStringLiteral(": channel"), 0, kLastErrorFileChannel, &a))
+            return false;
+        v = {int32_t(a), word == QLatin1String("error") ? 0 : 1, 0};
+        QStringList words;
+        while (!atEnd())
+            words << take();
+        if (words.isEmpty())
+            return fail(QStringLiteral("%1: the entry's text is missing").arg(word));
+        m_rule.name = words.join(QLatin1Char(' ')).toUtf8();
     } else if (word == QLatin1String("alarm")) {
         m_rule.kind = InjectionRule::Alarm;
         if (!takeNumber(QStringLiteral("alarm: first value"), kInt32Min, kInt32Max, &a) ||
@@ -337,6 +358,8 @@ QString InjectionRuleParser::syntax()
                          are refused (state 2) and the alarm read gives 1 CH 1001, until the
                          application releases it (emStopSet with 0) and resets
     alarm A B C          the alarm read gives A B C
+    error CH TEXT        one more entry TEXT in channel CH's (0 to 8) current error file
+    error-history CH TEXT  the same in its history error file
     variable ADDR VALUE  controller variable ADDR holds VALUE
 
   @ADDR: the rule is for the controller on ADDR only; without it, for every controller.

@@ -37,6 +37,7 @@ bool ProgramStore::reply(const FrameReader& r, uint8_t code, int sub, std::optio
                          quint64 session)
 {
     std::lock_guard<std::mutex> g(m_lock);
+    endFinishedRuns();
     if (code == 'f') {
         w.code('f').byte(sub).byte(0).byte(startByName(r, scripted));
         return true;
@@ -130,8 +131,11 @@ int ProgramStore::startByName(const FrameReader& r, std::optional<int> scripted)
     else if (!m_programs.contains(Key(channel, name)))
         state = kFullOrMissing;
     state = scripted.value_or(state);
-    if (state == kOk)
+    if (state == kOk) {
         m_running[channel] = name;
+        if (m_runMs >= 0)
+            m_runEnds[channel] = Clock::now() + std::chrono::milliseconds(m_runMs);
+    }
     return state;
 }
 
@@ -158,11 +162,39 @@ void ProgramStore::setRunningProgram(int32_t channel, const QByteArray& name)
 {
     std::lock_guard<std::mutex> g(m_lock);
     m_running[channel] = QByteArray(name.constData(), name.size());
+    m_runEnds.remove(channel);
+}
+
+void ProgramStore::setRunTime(int runMs)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_runMs = runMs;
+}
+
+void ProgramStore::endRun(int32_t channel)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_running.remove(channel);
+    m_runEnds.remove(channel);
+}
+
+void ProgramStore::endFinishedRuns() const
+{
+    const Clock::time_point now = Clock::now();
+    for (auto it = m_runEnds.begin(); it != m_runEnds.end();) {
+        if (it.value() > now) {
+            ++it;
+            continue;
+        }
+        m_running.remove(it.key());
+        it = m_runEnds.erase(it);
+    }
 }
 
 QByteArray ProgramStore::runningProgram(int32_t channel) const
 {
     std::lock_guard<std::mutex> g(m_lock);
+    endFinishedRuns();
     const QByteArray name = m_running.value(channel);
     return QByteArray(name.constData(), name.size());
 }

@@ -21,6 +21,8 @@ class FrameWriter;
 class ProgramStore
 {
 public:
+    static constexpr int kDefaultRunMs = 5000;
+
     // Whether reply() serves this request: 'd' 1 to 6 and the cycle start by name ('f' 4).
     static bool handles(uint8_t code, int sub);
 
@@ -37,8 +39,12 @@ public:
     // Null when the channel holds no such program.
     QByteArray programText(int32_t channel, const QByteArray& name) const;
     void setProgramText(int32_t channel, const QByteArray& name, const QByteArray& text);
-    // The program a channel runs; an empty name: none.
+    // The program a channel runs; an empty name: none. Set so, it runs until ended.
     void setRunningProgram(int32_t channel, const QByteArray& name);
+    // A program started by name ends by itself after runMs (negative: runs until ended).
+    void setRunTime(int runMs);
+    // Stop or reset: the channel's program ends.
+    void endRun(int32_t channel);
     QByteArray runningProgram(int32_t channel) const;
     // Most bytes the file being written may hold; a block beyond it is refused with state 3.
     // Negative: no limit.
@@ -55,10 +61,14 @@ private:
     int storeBlock(const FrameReader& r, bool overwrite, std::optional<int> scripted, quint64 session);
     int startByName(const FrameReader& r, std::optional<int> scripted);
     bool busy() const;
+    // Ends the started programs whose run time is over.
+    void endFinishedRuns() const;
 
     mutable std::mutex m_lock;
     QMap<Key, QByteArray> m_programs;
-    QMap<int32_t, QByteArray> m_running;
+    mutable QMap<int32_t, QByteArray> m_running;
+    mutable QMap<int32_t, Clock::time_point> m_runEnds; // of the programs started by name
+    int m_runMs = kDefaultRunMs;
     std::optional<Key> m_target;         // the file of requests without a connection
     QMap<quint64, Key> m_sessionTargets; // per connection that declared one
     int m_capacity = -1;

@@ -103,6 +103,7 @@ ControllerFiles* SimulatedController::files() { return m_thread ? &m_thread->mod
 QByteArray SimulatedController::programText(int32_t ch, const QByteArray& name) const { return m_thread ? m_thread->model.programs().programText(ch, name) : QByteArray(); }
 void SimulatedController::setProgramText(int32_t ch, const QByteArray& name, const QByteArray& text) { if (m_thread) m_thread->model.programs().setProgramText(ch, name, text); }
 void SimulatedController::setRunningProgram(int32_t ch, const QByteArray& name) { if (m_thread) m_thread->model.programs().setRunningProgram(ch, name); }
+void SimulatedController::setRunTime(int runMs) { if (m_thread) m_thread->model.programs().setRunTime(runMs); }
 QByteArray SimulatedController::runningProgram(int32_t ch) const { return m_thread ? m_thread->model.programs().runningProgram(ch) : QByteArray(); }
 void SimulatedController::setDncCapacity(int bytes) { if (m_thread) m_thread->model.programs().setDncCapacity(bytes); }
 void SimulatedController::setBusyPhases(int everyNth, int busyMs) { if (m_thread) m_thread->model.programs().setBusyPhases(everyNth, busyMs); }

@@ -65,6 +65,7 @@ public:
     void setProgramText(int32_t channel, const QByteArray& name, const QByteArray& text);
     void setRunningProgram(int32_t channel, const QByteArray& name); // empty: none
     QByteArray runningProgram(int32_t channel) const;
+    void setRunTime(int runMs);                          // of programs started by name; negative: for ever
     void setDncCapacity(int bytes);                      // negative: no limit
     void setBusyPhases(int everyNthBlock, int busyMs);   // 0: never busy
 

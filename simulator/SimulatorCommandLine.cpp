@@ -93,8 +93,12 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
                        "PATH, the first that has pyftpdlib)."),
         QStringLiteral("PATH"));
     const QCommandLineOption verbose(option("verbose"), QStringLiteral("Print every request and reply."));
+    const QCommandLineOption runTime(option("run-time"),
+                                     QStringLiteral("How long a started program runs before it ends by itself (default "
+                                                    "5; 0: until stop or reset)."),
+                                     QStringLiteral("SECONDS"));
     parser.addOptions({help, version, listen, controllers, port, udpPort, syncPort, serial, serialMode, inject, script,
-                       ftp, ftpRoot, ftpPython, verbose});
+                       ftp, ftpRoot, ftpPython, runTime, verbose});
 
     if (!parser.parse(arguments)) {
         refuse(parser.errorText());
@@ -146,6 +150,17 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
             refuse(QStringLiteral("--serial: the device path is empty."));
             return;
         }
+    }
+    if (parser.isSet(runTime)) {
+        constexpr double kLongestRunSeconds = 86400;
+        bool ok = false;
+        const double seconds = parser.value(runTime).toDouble(&ok);
+        if (!ok || !(seconds >= 0 && seconds <= kLongestRunSeconds)) {
+            refuse(QStringLiteral("--run-time: '%1' is not a number of seconds from 0 to %2.")
+                       .arg(parser.value(runTime)).arg(kLongestRunSeconds));
+            return;
+        }
+        m_settings.runMs = seconds == 0 ? -1 : int(seconds * 1000);
     }
     if (!takeFtp(parser) || !takeRules(parser.values(script), parser.values(inject)))
         return;

@@ -23,6 +23,7 @@ public:
         QString serialPath; // empty: no serial side
         int serialMode = 1;
         bool verbose = false;
+        int runMs = 5000;   // how long a program started by name runs; negative: until stopped
         QList<InjectionRule> rules; // the script files' rules first, then --inject's, in order
         bool ftp = false;
         QString ftpRoot;   // empty: a temporary folder

@@ -24,20 +24,6 @@ TEST_F(CnccommTest, ErrorsShowsTheCurrentAndTheHistoricalErrorFile)
     EXPECT_EQ(json.value("bytes").toInt(), 7);
 }
 
-TEST_F(CnccommTest, ErrorsWithoutAFileOrInTimeFail)
-{
-    const ToolRun none = runHere({"--json", "--channel", "2", "errors"});
-    EXPECT_EQ(none.status, 4) << qPrintable(none.out);
-    EXPECT_EQ(none.json().value("status").toString(), "3");
-    EXPECT_EQ(none.json().value("meaning").toString(), "the controller's reply reported a failure");
-    EXPECT_TRUE(none.err.contains("controller error report: errorCmd 11")) << qPrintable(none.err);
-
-    sim.files()->holdErrorFileRequests(true);
-    const ToolRun late = runHere({"errors"});
-    EXPECT_EQ(late.status, 5);
-    EXPECT_TRUE(late.out.startsWith("getCncCurrentError: status 8 (error file not ready in time)")) << qPrintable(late.out);
-}
-
 namespace {
 // The values that lines "TIME ADDRESS = VALUE" show for address, in order.
 std::vector<int> watched(const QString& out, int address)
@@ -50,7 +36,7 @@ std::vector<int> watched(const QString& out, int address)
         values.push_back(it.next().captured(1).toInt());
     return values;
 }
-}
+} // namespace
 
 TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeWithATimeStamp)
 {
@@ -112,4 +98,29 @@ TEST_F(CnccommTest, WatchOfALinkThatGoesDownIsNotConnected)
     const ToolRun r = tool->finish(10000);
     EXPECT_EQ(r.status, 3) << qPrintable(r.out);
     EXPECT_TRUE(r.out.contains("readVars: result 7 (not connected)")) << qPrintable(r.out);
+}
+
+TEST_F(CnccommTest, WatchShowsOnlyPolledValuesAndKeepsWatchingAcrossARestart)
+{
+    sim.setVariable(1000001, 1234);
+    sim.scriptReply('B', -1, scriptOf(ReplyScript::Silence));
+    sim.scriptReply('A', -1, scriptOf(ReplyScript::Silence));
+    const ToolRun unread = runHere({"--json", "watch", "1000001", "--duration", "3"});
+    EXPECT_EQ(unread.status, 0) << qPrintable(unread.err);
+    EXPECT_FALSE(unread.out.contains("\"value\"")) << "no value a poll did not bring: " << qPrintable(unread.out);
+    EXPECT_TRUE(unread.out.contains("{\"address\":1000001,\"stale\":true")) << qPrintable(unread.out);
+
+    sim.clearScripts();
+    const QString address = sim.address();
+    auto tool = startHere({"watch", "1000001", "--reconnect", "--interval", "20"});
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 1234\n", 10000)) << tool->outSoFar().constData();
+    sim.stop();
+    ASSERT_TRUE(tool->waitForOutput(" link lost\n", 10000)) << tool->outSoFar().constData();
+    ASSERT_TRUE(sim.start(address));
+    sim.setVariable(1000001, 9);
+    ASSERT_TRUE(tool->waitForOutput(" 1000001 = 9\n", 20000)) << tool->outSoFar().constData();
+    tool->interrupt();
+    const ToolRun r = tool->finish(10000);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(" link back\n")) << qPrintable(r.out);
 }

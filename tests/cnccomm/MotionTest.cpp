@@ -38,15 +38,6 @@ TEST_F(CnccommTest, JogForATimeMovesThenStops)
     EXPECT_EQ(sim.axisPosition(2, 1), position) << "the axis stands where it was shown";
 }
 
-TEST_F(CnccommTest, JogTheControllerRefusesIsControllerRefused)
-{
-    sim.scriptReply('r', 1, scriptOf(ReplyScript::Status, 2, 0, 1));
-    const ToolRun r = runHere({"jog", "1", "--for", "50"});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.outLines(), QStringList({"jogMotionV_Run: result 102 (refused while a program runs or the file is in "
-                                         "use; writeCncFile: the close failed)"}));
-}
-
 TEST_F(CnccommTest, JogStopStopsBothKindsOfJog)
 {
     const ToolRun r = runHere({"--json", "jog", "3", "--stop"});
@@ -65,10 +56,22 @@ TEST_F(CnccommTest, HomeWaitsUntilTheAxisIsHomed)
     EXPECT_TRUE(runHere({"--json", "home", "0"}).json().value("homed").toBool());
 }
 
-TEST_F(CnccommTest, HomeWithoutAnAnswerIsNoReply)
+TEST_F(CnccommTest, StopResetAndTheEmergencyStopOfOneChannel)
 {
-    sim.scriptReply('q', 3, scriptOf(ReplyScript::Silence, 0, 0, -1));
-    const ToolRun r = runHere({"home", "1"});
-    EXPECT_EQ(r.status, 5);
-    EXPECT_TRUE(r.out.contains("homeAxisIsEnd: result 111")) << qPrintable(r.out);
+    sim.setProgramText(1, "P7", "G1 X1\n");
+    ASSERT_EQ(runHere({"start", "P7"}).status, 0);
+    EXPECT_EQ(runHere({"stop"}).status, 0);
+    EXPECT_TRUE(sim.runningProgram(1).isEmpty()) << "stop ends the program";
+    ASSERT_EQ(runHere({"start", "P7"}).status, 0);
+    EXPECT_EQ(runHere({"reset"}).status, 0);
+    EXPECT_TRUE(sim.runningProgram(1).isEmpty()) << "reset ends it";
+
+    EXPECT_EQ(runHere({"estop", "on", "--channel", "2"}).status, 0);
+    const QJsonObject alarm = runHere({"--json", "alarm"}).json().value("alarm").toObject();
+    EXPECT_EQ(alarm, QJsonObject({{"active", true}, {"channel", 2}, {"number", 1001}}));
+    EXPECT_EQ(runHere({"jog", "1", "--distance", "5", "--channel", "2"}).status, 4);
+    EXPECT_EQ(runHere({"jog", "1", "--distance", "5"}).status, 0) << "the other channel still moves";
+    EXPECT_EQ(runHere({"estop", "off", "--channel", "2"}).status, 0);
+    EXPECT_EQ(runHere({"reset"}).status, 0);
+    EXPECT_EQ(runHere({"alarm"}).outLines().value(0), "alarm: none");
 }

@@ -44,34 +44,6 @@ TEST_F(CnccommTest, SendWritesTheProgramWithProgressAndStartsIt)
     EXPECT_EQ(sim.programText(2, "O2.nc"), "G0 X1\n");
 }
 
-TEST_F(CnccommTest, SendRefusesTextItCannotSend)
-{
-    const ToolRun eightBit = runHere({"send", writeFile("umlaut.nc", "G0 X1 (Fr\xC3\xA4se)\n")});
-    EXPECT_EQ(eightBit.status, 7);
-    EXPECT_TRUE(eightBit.err.contains("byte 0xc3 at offset 9")) << qPrintable(eightBit.err);
-    const ToolRun missing = runHere({"send", dir.path() + "/none.nc"});
-    EXPECT_EQ(missing.status, 7);
-    EXPECT_TRUE(missing.err.contains("cannot read")) << qPrintable(missing.err);
-    EXPECT_TRUE(sim.receivedFrames().isEmpty());
-}
-
-TEST_F(CnccommTest, SendIntoAFullMemoryIsControllerRefused)
-{
-    sim.setDncCapacity(500);
-    const ToolRun r = runHere({"send", writeFile("big.nc", programText(2000))});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.out.contains("append: result 103 (controller memory full, or the file does not exist)"))
-        << qPrintable(r.out);
-    EXPECT_TRUE(r.err.contains("the transfer stopped after 399 of 2000 bytes")) << qPrintable(r.err);
-}
-
-TEST_F(CnccommTest, StartOfAMissingProgramIsControllerRefused)
-{
-    const ToolRun r = runHere({"start", "O9999"});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.outLines(), QStringList({"cycStart: result 103 (controller memory full, or the file does not exist)"}));
-}
-
 TEST_F(CnccommTest, StreamTakesAProgramThroughTheBuffer)
 {
     const QByteArray text = programText(20000);
@@ -88,26 +60,42 @@ TEST_F(CnccommTest, StreamTakesAProgramThroughTheBuffer)
     EXPECT_EQ(sim.programText(3, "MDI"), "G0 X5\n");
 }
 
-TEST_F(CnccommTest, StreamToNothingIsNotConnected)
+TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames)
 {
-    RefusingAddress nowhere;
-    const ToolRun r = run({"--host", nowhere.address(), "stream", writeFile("a.nc", "G0\n")});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.contains("the buffer stays closed")) << qPrintable(r.err);
-}
+    const QByteArray text = programText(20000);
+    const QString file = writeFile("long.nc", text);
+    const struct
+    {
+        QStringList args;
+        QByteArray stored; // the program's name in the controller
+    } rows[] = {{{"send", file, "--name", "O7"}, "O7"}, {{"stream", file}, "DNC"}};
+    for (const auto& row : rows) {
+        sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 100)); // every append takes 0.1 s
+        const int ends = sim.requestCount('d', 4);
+        auto tool = startHere(QStringList{"--json"} + row.args);
+        ASSERT_TRUE(waitUntil([&] { return sim.programText(1, row.stored).size() >= 2000; }, 10000));
+        tool->interrupt();
+        const ToolRun r = tool->finish(10000);
+        EXPECT_EQ(r.status, 130) << qPrintable(r.err);
+        if (row.args.first() == "send") {
+            EXPECT_EQ(sim.requestCount('d', 4), ends + 1) << "the transfer was ended";
+        }
+        const QJsonObject json = r.json();
+        const QByteArray held = sim.programText(1, row.stored);
+        EXPECT_LT(held.size(), text.size()) << "stopped midway";
+        EXPECT_GT(json.value("acknowledged").toInt(), 0);
+        EXPECT_LE(json.value("acknowledged").toInt(), held.size()) << "only what the controller holds";
+        const int line = json.value("resumeFromLine").toInt();
+        EXPECT_EQ(line, text.left(json.value("acknowledged").toInt()).count('\n') + 1);
 
-TEST_F(CnccommTest, AStreamTheControllerKeepsBusyEndsAfterTheTimeout)
-{
-    sim.setBusyPhases(1, 60000);
-    const ToolRun r = runHere({"--timeout", "0.5", "stream", writeFile("busy.nc", programText(3000))});
-    EXPECT_EQ(r.status, 5);
-    EXPECT_TRUE(r.err.contains("no progress for 0.5 s")) << qPrintable(r.err);
-}
-
-TEST_F(CnccommTest, AStreamWhoseDeclarationIsRefusedIsControllerRefused)
-{
-    sim.scriptReply('d', 1, scriptOf(ReplyScript::Status, 1, 0, -1));
-    const ToolRun r = runHere({"--timeout", "0.5", "stream", writeFile("a.nc", "G0\n")});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.err.contains("did not take the buffer's declaration within 0.5 s: parameters error.")) << qPrintable(r.err);
+        // Resumed with the modal state first, from the first line not acknowledged whole.
+        sim.clearScripts();
+        const ToolRun resumed = runHere({"send", file, "--name", "O8", "--from-line", QString::number(line),
+                                         "--preamble", writeFile("modal.nc", "G21 G54 S1000 M3")});
+        EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
+        int start = 0;
+        for (int n = 1; n < line; ++n)
+            start = text.indexOf('\n', start) + 1;
+        EXPECT_EQ(sim.programText(1, "O8"), "G21 G54 S1000 M3\n" + text.mid(start));
+    }
 }

@@ -2,12 +2,14 @@
 // found, bad usage (status 2), and a library that cannot be loaded (status 6).
 #include "CnccommFixture.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 
 namespace {
 const QStringList kCommands = {"check", "read",   "write",  "get-bit", "set-bit", "jog",    "home",
-                               "send",  "start",  "stream", "upload",  "mkdir",   "errors", "watch"};
+                               "send",  "start",  "stream", "upload",  "mkdir",   "errors", "watch",
+                               "stop",  "reset",  "estop",  "alarm"};
 }
 
 TEST_F(CnccommTest, HelpListsEveryCommandAndEveryExitStatus)
@@ -21,6 +23,12 @@ TEST_F(CnccommTest, HelpListsEveryCommandAndEveryExitStatus)
         EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1  ").arg(status))) << status;
     EXPECT_TRUE(help.out.contains("ACM_LIBRARY"));
     EXPECT_EQ(run({"help"}).out, help.out);
+
+    QFile man(QStringLiteral(CNCCOMM_MAN_PAGE));
+    ASSERT_TRUE(man.open(QIODevice::ReadOnly)) << "the manual page is built with the program";
+    const QString page = QString::fromUtf8(man.readAll());
+    for (const QString& line : help.outLines())
+        EXPECT_TRUE(page.contains(QString(line).replace('\\', "\\e"))) << "the page tells the help: " << qPrintable(line);
 }
 
 TEST_F(CnccommTest, EveryCommandHasItsOwnHelp)
@@ -29,7 +37,7 @@ TEST_F(CnccommTest, EveryCommandHasItsOwnHelp)
         const ToolRun help = run({c, "--help"});
         EXPECT_EQ(help.status, 0) << qPrintable(c);
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: cnccomm [options] ") + c)) << qPrintable(help.out);
-        EXPECT_TRUE(help.out.contains("--host")) << qPrintable(c);
+        EXPECT_FALSE(help.out.contains("--library")) << "the common options are only in cnccomm --help";
         EXPECT_TRUE(help.out.contains("Exit status:")) << qPrintable(c);
         EXPECT_EQ(run({"help", c}).out, help.out) << qPrintable(c);
     }
@@ -60,7 +68,7 @@ TEST_F(CnccommTest, BadUsageEndsWithStatusTwoAndSaysWhy)
         {{"--bogus", "check"}, "Unknown option 'bogus'"},
         {{"check", "extra"}, "check takes no arguments"},
         {{"read"}, "read needs at least one variable address"},
-        {{"read", "12a"}, "address: '12a' is not a whole number"},
+        {{"read", "12a"}, "address: '12a' is not a variable address"},
         {{"write", "1000001"}, "'1000001' is not ADDRESS=VALUE"},
         {{"write", "1000001=99999999999"}, "value: '99999999999' is not a whole number"},
         {{"--channel", "0", "read", "1"}, "read takes a channel from 1 to 99"},
@@ -96,7 +104,7 @@ TEST_F(CnccommTest, BadUsageEndsWithStatusTwoAndSaysWhy)
     const QJsonObject json = runHere({"--json", "read", "x"}).json();
     EXPECT_EQ(json.value("exitStatus").toInt(), 2);
     EXPECT_EQ(json.value("command").toString(), "read");
-    EXPECT_TRUE(json.value("error").toString().contains("'x' is not a whole number"));
+    EXPECT_TRUE(json.value("error").toString().contains("'x' is not a variable address"));
 }
 
 TEST_F(CnccommTest, ALibraryThatCannotBeLoadedEndsWithStatusSix)

@@ -118,7 +118,7 @@ TEST_F(ControllerModelTest, EmergencyStopRaisesAlarmAndRefusesMotionUntilReset)
     EXPECT_FALSE(model.isRunning());
     EXPECT_EQ(ask([](Requests& r) { return r.CmdAlarmRead(1); }),
               tcp(pdu({'t', 10, 0}) + le(1) + le(2) + le(ControllerModel::kEmergencyAlarm)));
-    EXPECT_EQ(ask([](Requests& r) { return r.CmdJogMotionV_Run(1, 0, 10, 0, 0); }), tcp(pdu({'r', 1, 2})));
+    EXPECT_EQ(ask([](Requests& r) { return r.CmdJogMotionV_Run(2, 0, 10, 0, 0); }), tcp(pdu({'r', 1, 2})));
     ask([](Requests& r) { return r.CmdReset(1); });
     EXPECT_EQ(tailInt(ask([](Requests& r) { return r.CmdAlarmRead(1); })), ControllerModel::kEmergencyAlarm)
         << "kept while the stop is still engaged";

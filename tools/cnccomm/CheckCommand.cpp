@@ -15,7 +15,7 @@ QString CheckCommand::details() const
 
 bool CheckCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    if (!parser.positionalArguments().isEmpty()) {
+    if (!positionalArguments(parser).isEmpty()) {
         *error = QStringLiteral("check takes no arguments.");
         return false;
     }
@@ -56,6 +56,5 @@ ExitStatus CheckCommand::run(CommandContext& context)
         if (status == ExitStatus::Success)
             status = ExitStatus::NoReply;
     }
-    session.takeErrorReports();
-    return status;
+    return session.takeErrorReports() ? ExitStatus::ControllerRefused : status;
 }

@@ -2,6 +2,8 @@
 
 #include "ExitStatus.h"
 
+#include <QRegularExpression>
+
 namespace {
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
@@ -18,6 +20,21 @@ QString withPlainName(QString help)
     if (help.startsWith(QStringLiteral("Usage: ")) && usageEnd > 0)
         help.replace(7, usageEnd - 7, QStringLiteral("cnccomm"));
     return help;
+}
+
+// "-1" after a subcommand is an argument, unless it is the value of the option before it.
+QStringList markNegativeNumbers(QStringList args, const QList<QCommandLineOption>& options)
+{
+    QStringList takingValues;
+    for (const QCommandLineOption& o : options)
+        if (!o.valueName().isEmpty())
+            for (const QString& name : o.names())
+                takingValues << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    static const QRegularExpression negative(QStringLiteral("^-[0-9]"));
+    for (int i = 1; i < args.size(); ++i)
+        if (negative.match(args[i]).hasMatch() && !takingValues.contains(args[i - 1]))
+            args[i].prepend(kNegativeNumberMark);
+    return args;
 }
 
 QString environmentHelp()
@@ -90,7 +107,7 @@ void CommandLine::parse(const QStringList& arguments)
     addCommon(own);
     own.addOptions(m_command->options());
     rest.first() = arguments.value(0);
-    if (!own.parse(rest))
+    if (!own.parse(markNegativeNumbers(rest, CommonSettings::options() + m_command->options())))
         return refuse(own.errorText());
     if (tool.isSet(kHelp) || own.isSet(kHelp)) {
         m_outcome = Outcome::Help;
@@ -141,11 +158,14 @@ QString CommandLine::toolHelp() const
 QString CommandLine::commandHelp(const Subcommand& command) const
 {
     QCommandLineParser parser;
-    addCommon(parser);
+    parser.addOption(helpOption());
     parser.addOptions(command.options());
     parser.setApplicationDescription(command.summary() +
                                      (command.details().isEmpty() ? QString() : QLatin1Char('\n') + command.details()));
     parser.addPositionalArgument(command.name(), QStringLiteral("The command."),
                                  (command.name() + QLatin1Char(' ') + command.syntax()).trimmed());
-    return withPlainName(parser.helpText()) + QLatin1Char('\n') + exitStatusHelp();
+    return withPlainName(parser.helpText()) +
+           QStringLiteral("\nThe options every command takes (--host, --port, --channel, --json, ...) are listed by "
+                          "'cnccomm --help'.\n\n") +
+           exitStatusHelp();
 }

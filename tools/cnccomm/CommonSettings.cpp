@@ -1,5 +1,6 @@
 #include "CommonSettings.h"
 
+#include "HostAddress.h"
 #include "NumberArgument.h"
 
 
@@ -7,6 +8,8 @@ namespace {
 constexpr int kLongestSettleMs = 60000;
 
 const QString kHost = QStringLiteral("host");
+const QString kPort = QStringLiteral("port");
+constexpr int kLastPort = 65535;
 const QString kChannel = QStringLiteral("channel");
 const QString kTimeout = QStringLiteral("timeout");
 const QString kJson = QStringLiteral("json");
@@ -20,7 +23,12 @@ QList<QCommandLineOption> CommonSettings::options()
 {
     return {
         QCommandLineOption({QStringLiteral("H"), kHost},
-                           QStringLiteral("Controller address (default 127.0.0.1)."), QStringLiteral("ADDR")),
+                           QStringLiteral("Controller address or host name (default 127.0.0.1)."),
+                           QStringLiteral("ADDR")),
+        QCommandLineOption({QStringLiteral("p"), kPort},
+                           QStringLiteral("The controller's command port, for the commands and the stream's buffer "
+                                          "(default: the library's, 60000)."),
+                           QStringLiteral("PORT")),
         QCommandLineOption({QStringLiteral("c"), kChannel}, QStringLiteral("Channel: 1 to 99, for errors 0 to 8 (default 1)."),
                            QStringLiteral("N")),
         QCommandLineOption({QStringLiteral("t"), kTimeout},
@@ -51,7 +59,13 @@ bool CommonSettings::take(const QCommandLineParser& parser, QString* error)
             *error = QStringLiteral("--host: the address is empty.");
             return false;
         }
+        if (HostAddress::isMalformed(host)) {
+            *error = QStringLiteral("--host: '%1' is not an address.").arg(host);
+            return false;
+        }
     }
+    if (parser.isSet(kPort) && !parseInteger(parser.value(kPort), 1, kLastPort, &port, QStringLiteral("--port"), error))
+        return false;
     if (parser.isSet(kChannel) &&
         !parseInteger(parser.value(kChannel), 0, kLastChannel, &channel, QStringLiteral("--channel"), error))
         return false;
@@ -67,4 +81,9 @@ bool CommonSettings::take(const QCommandLineParser& parser, QString* error)
     async = async || parser.isSet(kAsync);
     verbose = verbose || parser.isSet(kVerbose);
     return true;
+}
+
+QString CommonSettings::targetAddress() const
+{
+    return port == 0 ? host : QStringLiteral("%1:%2").arg(host).arg(port);
 }

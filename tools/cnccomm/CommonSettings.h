@@ -12,6 +12,7 @@ struct CommonSettings
     static constexpr double kLongestTimeoutSeconds = 3600;
 
     QString host = QStringLiteral("127.0.0.1");
+    int port = 0; // 0: the library's
     int channel = 1;
     double timeoutSeconds = 10;
     bool json = false;
@@ -24,4 +25,6 @@ struct CommonSettings
     // Takes the options that parser saw (others keep their values); false with the reason when
     // a value is bad.
     bool take(const QCommandLineParser& parser, QString* error);
+    // The address for addTargetCnc: host, with ":port" when --port was given.
+    QString targetAddress() const;
 };

@@ -19,6 +19,12 @@ void record(int32_t errorCmd, int32_t cmdState, const char* detail)
 }
 } // namespace ErrorReports
 
+bool ErrorReports::any()
+{
+    std::lock_guard<std::mutex> g(lock);
+    return !entries()->isEmpty();
+}
+
 QList<ErrorReports::Entry> ErrorReports::take()
 {
     std::lock_guard<std::mutex> g(lock);

@@ -18,4 +18,6 @@ struct Entry
 extern "C" void record(int32_t errorCmd, int32_t cmdState, const char* detail);
 // The reports recorded since the last call, oldest first.
 QList<Entry> take();
+// Whether a report is waiting to be taken.
+bool any();
 } // namespace ErrorReports

@@ -46,7 +46,7 @@ QList<QCommandLineOption> ErrorsCommand::options() const
 
 bool ErrorsCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    if (!parser.positionalArguments().isEmpty()) {
+    if (!positionalArguments(parser).isEmpty()) {
         *error = QStringLiteral("errors takes no arguments; the channel goes with --channel.");
         return false;
     }

@@ -14,6 +14,7 @@ enum class ExitStatus : int {
     LibraryUnavailable = 6, // the library could not be loaded
     LocalFile = 7,          // a local file could not be read, or its text cannot be sent
     Unfinished = 8,         // an FTP upload or a stream stopped before its end
+    Interrupted = 130,      // SIGINT or SIGTERM ended a transfer midway (128 + SIGINT, as shells do)
 };
 
 // The exit status that a result code of the library stands for.

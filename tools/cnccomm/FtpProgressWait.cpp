@@ -1,5 +1,6 @@
 #include "FtpProgressWait.h"
 
+#include "ErrorReports.h"
 #include "ProgressDisplay.h"
 
 #include <QElapsedTimer>
@@ -33,7 +34,8 @@ double FtpProgressWait::run(ProgressDisplay& display)
             last = progress;
             still.restart();
         }
-        if (progress >= kFinished || still.elapsed() >= m_timeoutMs)
+        // A failed list reports at once (a refused connection, an error reply of the server).
+        if (progress >= kFinished || still.elapsed() >= m_timeoutMs || ErrorReports::any())
             loop.quit();
     });
     poll.start(kPollMs);

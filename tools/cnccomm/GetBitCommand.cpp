@@ -31,7 +31,7 @@ QString GetBitCommand::details() const
 
 bool GetBitCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() < 2) {
         *error = QStringLiteral("get-bit needs a table and at least one bit index.");
         return false;
@@ -69,6 +69,5 @@ ExitStatus GetBitCommand::run(CommandContext& context)
                                                                   {QStringLiteral("value"), value}});
     }
     context.report.call(function, result);
-    session.takeErrorReports();
-    return exitStatusForResult(result);
+    return session.outcome(result);
 }

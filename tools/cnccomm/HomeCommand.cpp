@@ -30,7 +30,7 @@ QList<QCommandLineOption> HomeCommand::options() const
 
 bool HomeCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    if (!parseAxis(parser.positionalArguments(), QStringLiteral("home"), &m_axis, error))
+    if (!parseAxis(positionalArguments(parser), QStringLiteral("home"), &m_axis, error))
         return false;
     m_wait = !parser.isSet(kNoWait);
     return true;
@@ -43,11 +43,10 @@ ExitStatus HomeCommand::run(CommandContext& context)
         return ExitStatus::NotConnected;
     const int32_t result = context.acm.homeRunAxis(context.common.channel, m_axis, session.id());
     context.report.call(QStringLiteral("homeRunAxis"), result);
-    ExitStatus status = exitStatusForResult(result);
+    ExitStatus status = session.outcome(result);
     if (status == ExitStatus::Success && m_wait)
         status = waitForEnd(context, session.id());
-    session.takeErrorReports();
-    return status;
+    return session.takeErrorReports() ? ExitStatus::ControllerRefused : status;
 }
 
 ExitStatus HomeCommand::waitForEnd(CommandContext& context, int id)

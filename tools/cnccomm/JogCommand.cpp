@@ -53,7 +53,7 @@ QList<QCommandLineOption> JogCommand::options() const
 
 bool JogCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    if (!parseAxis(parser.positionalArguments(), QStringLiteral("jog"), &m_axis, error))
+    if (!parseAxis(positionalArguments(parser), QStringLiteral("jog"), &m_axis, error))
         return false;
     const int kinds = int(parser.isSet(kFor)) + int(parser.isSet(kDistance)) + int(parser.isSet(kStop));
     if (kinds != 1) {
@@ -92,8 +92,7 @@ ExitStatus JogCommand::run(CommandContext& context)
     }
     if (status == ExitStatus::Success)
         status = reportAxisPosition(context, session.id(), m_axis);
-    session.takeErrorReports();
-    return status;
+    return session.takeErrorReports() ? ExitStatus::ControllerRefused : status;
 }
 
 ExitStatus JogCommand::runContinuous(CommandContext& context, int id)

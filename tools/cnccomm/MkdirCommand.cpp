@@ -17,7 +17,7 @@ QString MkdirCommand::details() const
 
 bool MkdirCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() != 1 || args[0].isEmpty()) {
         *error = QStringLiteral("mkdir needs exactly one folder.");
         return false;
@@ -37,11 +37,13 @@ ExitStatus MkdirCommand::run(CommandContext& context)
     ProgressDisplay display(QStringLiteral("mkdir %1").arg(QString::fromLatin1(m_directory)), true);
     const double progress = FtpProgressWait(context.acm, session.id(), context.common.timeoutSeconds).run(display);
     context.report.set(QStringLiteral("progress"), progress);
+    const QString serverSaid = session.takeErrorReportText();
     if (progress < 100) {
-        context.report.error(QStringLiteral("mkdir %1 did not finish: no FTP server at %2, a refused login, or the "
-                                            "folder was refused (no progress for %3 s)")
-                                 .arg(QString::fromLatin1(m_directory), context.common.host)
-                                 .arg(context.common.timeoutSeconds));
+        context.report.error(QStringLiteral("mkdir %1 did not finish: %2")
+                                 .arg(QString::fromLatin1(m_directory),
+                                      serverSaid.isEmpty()
+                                          ? QStringLiteral("no progress for %1 s").arg(context.common.timeoutSeconds)
+                                          : serverSaid));
         return ExitStatus::Unfinished;
     }
     context.report.line(QStringLiteral("made %1").arg(QString::fromLatin1(m_directory)));

@@ -38,6 +38,26 @@ bool parseSeconds(const QString& text, double highest, double* value, const QStr
     return true;
 }
 
+bool parseAddress(const QString& text, int32_t* address, QString* error)
+{
+    constexpr qlonglong kAreaSize = 1000000;
+    constexpr qlonglong kLastArea = 16;
+    constexpr qlonglong kLastIndex = 169999;
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok, 10);
+    if (!ok || n < 0 || n / kAreaSize > kLastArea || n % kAreaSize > kLastIndex) {
+        *error = QStringLiteral("address: '%1' is not a variable address (area * %2 + index, area 0 to %3, index 0 "
+                                "to %4).")
+                     .arg(text)
+                     .arg(kAreaSize)
+                     .arg(kLastArea)
+                     .arg(kLastIndex);
+        return false;
+    }
+    *address = int32_t(n);
+    return true;
+}
+
 bool parseAddresses(const QStringList& args, const QString& verb, std::vector<int32_t>* addresses, QString* error)
 {
     if (args.isEmpty()) {
@@ -46,7 +66,7 @@ bool parseAddresses(const QStringList& args, const QString& verb, std::vector<in
     }
     for (const QString& a : args) {
         int32_t address = 0;
-        if (!parseInt32(a, &address, QStringLiteral("address"), error))
+        if (!parseAddress(a, &address, error))
             return false;
         addresses->push_back(address);
     }

@@ -18,7 +18,7 @@ QString ReadCommand::details() const
 
 bool ReadCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    return parseAddresses(parser.positionalArguments(), QStringLiteral("read"), &m_addresses, error);
+    return parseAddresses(positionalArguments(parser), QStringLiteral("read"), &m_addresses, error);
 }
 
 ExitStatus ReadCommand::run(CommandContext& context)
@@ -37,6 +37,5 @@ ExitStatus ReadCommand::run(CommandContext& context)
         }
     }
     context.report.call(QStringLiteral("readVars"), result);
-    session.takeErrorReports();
-    return exitStatusForResult(result);
+    return session.outcome(result);
 }

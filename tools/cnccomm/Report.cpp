@@ -1,6 +1,6 @@
 #include "Report.h"
 
-#include "AsyncCommModuleResults.h"
+#include "CallMeaning.h"
 
 #include <QJsonDocument>
 
@@ -39,7 +39,7 @@ void Report::raw(const QByteArray& bytes)
 
 void Report::call(const QString& function, int32_t result)
 {
-    const QString meaning = QString::fromUtf8(acmResultText(result));
+    const QString meaning = callMeaning(function, result);
     line(QStringLiteral("%1: result %2 (%3)").arg(function).arg(result).arg(meaning));
     append(QStringLiteral("calls"), QJsonObject{{QStringLiteral("function"), function},
                                                 {QStringLiteral("result"), int(result)},
@@ -82,13 +82,15 @@ void Report::error(const QString& message)
 
 void Report::errorReport(int32_t errorCmd, int32_t cmdState, const QString& detail)
 {
-    print(stderr, QStringLiteral("cnccomm: controller error report: errorCmd %1, cmdState %2: %3")
+    const QString meaning = controllerTextMeaning(detail);
+    print(stderr, QStringLiteral("cnccomm: the controller reported: errorCmd %1, cmdState %2: \"%3\"%4")
                       .arg(errorCmd)
                       .arg(cmdState)
-                      .arg(detail));
+                      .arg(detail, meaning.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(meaning)));
     append(QStringLiteral("errorReports"), QJsonObject{{QStringLiteral("errorCmd"), int(errorCmd)},
                                                        {QStringLiteral("cmdState"), int(cmdState)},
-                                                       {QStringLiteral("detail"), detail}});
+                                                       {QStringLiteral("detail"), detail},
+                                                       {QStringLiteral("meaning"), meaning}});
 }
 
 int Report::finish(ExitStatus status)

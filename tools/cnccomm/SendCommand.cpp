@@ -1,5 +1,6 @@
 #include "SendCommand.h"
 
+#include "InterruptFlag.h"
 #include "NumberArgument.h"
 #include "ProgramFile.h"
 #include "ProgramName.h"
@@ -26,21 +27,23 @@ QString SendCommand::details() const
 {
     return QStringLiteral(
         "The file must be 7-bit text without NUL bytes. Calls setTransFileType, overwrite and append\n"
-        "(one block each, with progress), fileEnd, and with --start cycStart.\n"
-        "JSON fields: calls, name, bytes.");
+        "(one block each, with progress), fileEnd, and with --start cycStart. Interrupted (Ctrl-C), it\n"
+        "sends no further block, ends the transfer with fileEnd and says from which line to continue.\n"
+        "JSON fields: calls, name, bytes; when interrupted also acknowledged, lines, resumeFromLine.");
 }
 
 QList<QCommandLineOption> SendCommand::options() const
 {
-    return {QCommandLineOption(kName, QStringLiteral("Program name on the controller (default: the file's name)."),
+    return QList<QCommandLineOption>{QCommandLineOption(kName, QStringLiteral("Program name on the controller (default: the file's name)."),
                                QStringLiteral("NAME")),
             QCommandLineOption(kType, QStringLiteral("File type of the declaration (default 1)."), QStringLiteral("N")),
-            QCommandLineOption(kStart, QStringLiteral("Start the program once it is written."))};
+            QCommandLineOption(kStart, QStringLiteral("Start the program once it is written."))} +
+           ProgramResume::options();
 }
 
 bool SendCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() != 1) {
         *error = QStringLiteral("send needs exactly one program file.");
         return false;
@@ -52,14 +55,15 @@ bool SendCommand::parse(const QCommandLineParser& parser, const CommonSettings&,
     if (parser.isSet(kType) && !parseInt32(parser.value(kType), &m_type, QStringLiteral("--type"), error))
         return false;
     m_start = parser.isSet(kStart);
-    return true;
+    return m_resume.take(parser, error);
 }
 
 ExitStatus SendCommand::run(CommandContext& context)
 {
     Report& report = context.report;
-    if (!readProgramFile(m_path, &m_text, report))
+    if (!m_resume.load(m_path, &m_text, report))
         return ExitStatus::LocalFile;
+    InterruptFlag::install();
     report.set(QStringLiteral("name"), QString::fromLatin1(m_name));
     report.set(QStringLiteral("bytes"), m_text.size());
 
@@ -70,7 +74,8 @@ ExitStatus SendCommand::run(CommandContext& context)
     const int32_t channel = context.common.channel;
     int32_t result = acm.setTransFileType(m_type, channel, m_name.data(), session.id());
     report.call(QStringLiteral("setTransFileType"), result);
-    if (result == 0 && sendPieces(context, session.id(), &result)) {
+    bool interrupted = false;
+    if (result == 0 && sendPieces(context, session.id(), &result, &interrupted)) {
         result = acm.fileEnd(channel, session.id());
         report.call(QStringLiteral("fileEnd"), result);
         if (result == 0 && m_start) {
@@ -78,11 +83,20 @@ ExitStatus SendCommand::run(CommandContext& context)
             report.call(QStringLiteral("cycStart"), result);
         }
     }
-    session.takeErrorReports();
-    return exitStatusForResult(result);
+    if (interrupted)
+        return endInterrupted(context, session.id());
+    return session.outcome(result);
 }
 
-bool SendCommand::sendPieces(CommandContext& context, int id, int32_t* result)
+ExitStatus SendCommand::endInterrupted(CommandContext& context, int id)
+{
+    context.report.error(QStringLiteral("interrupted after %1 of %2 bytes").arg(m_sent).arg(m_text.size()));
+    context.report.call(QStringLiteral("fileEnd"), context.acm.fileEnd(context.common.channel, id));
+    m_resume.reportStop(m_text, m_sent, context.report);
+    return ExitStatus::Interrupted;
+}
+
+bool SendCommand::sendPieces(CommandContext& context, int id, int32_t* result, bool* interrupted)
 {
     const AcmLibrary& acm = context.acm;
     const int32_t channel = context.common.channel;
@@ -91,6 +105,11 @@ bool SendCommand::sendPieces(CommandContext& context, int id, int32_t* result)
     int offset = 0;
     int pieces = 0;
     do {
+        if (InterruptFlag::raised()) {
+            progress.finish();
+            *interrupted = true;
+            return false;
+        }
         QByteArray piece = m_text.mid(offset, kPieceBytes);
         *result = offset == 0 ? acm.overwrite(piece.data(), channel, id) : acm.append(piece.data(), channel, id);
         if (*result != 0) {
@@ -101,6 +120,7 @@ bool SendCommand::sendPieces(CommandContext& context, int id, int32_t* result)
         }
         ++pieces;
         offset += piece.size();
+        m_sent = offset;
         progress.update(m_text.isEmpty() ? 100.0 : offset * 100.0 / m_text.size());
     } while (offset < m_text.size());
     progress.finish();

@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramResume.h"
 #include "Subcommand.h"
 
 // Writes a program file into the channel by text transfer, block by block with progress, and
@@ -15,12 +16,17 @@ public:
     ExitStatus run(CommandContext& context) override;
 
 private:
-    // overwrite for the first piece, append for the others: false at the first failure.
-    bool sendPieces(CommandContext& context, int id, int32_t* result);
+    // overwrite for the first piece, append for the others: false at the first failure or at an
+    // interrupt (then *interrupted is set).
+    bool sendPieces(CommandContext& context, int id, int32_t* result, bool* interrupted);
+    // After an interrupt: ends the transfer (fileEnd) and says where to continue.
+    ExitStatus endInterrupted(CommandContext& context, int id);
 
     QString m_path;
     QByteArray m_name;
     int32_t m_type = 1;
     bool m_start = false;
     QByteArray m_text;
+    ProgramResume m_resume;
+    int m_sent = 0;
 };

@@ -29,7 +29,7 @@ QList<QCommandLineOption> SetBitCommand::options() const
 
 bool SetBitCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() != 3) {
         *error = QStringLiteral("set-bit needs a table, a bit index and a value.");
         return false;
@@ -85,8 +85,7 @@ ExitStatus SetBitCommand::run(CommandContext& context)
         result = acm.setABit(channel, m_index, m_value, id);
     }
     context.report.call(function, result);
-    const bool reported = context.common.async ? session.settle() : session.takeErrorReports();
-    if (result == 0 && reported)
+    if (context.common.async && session.settle())
         return ExitStatus::ControllerRefused;
-    return exitStatusForResult(result);
+    return session.outcome(result);
 }

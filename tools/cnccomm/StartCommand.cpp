@@ -16,7 +16,7 @@ QString StartCommand::details() const
 
 bool StartCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() != 1) {
         *error = QStringLiteral("start needs exactly one program name.");
         return false;
@@ -31,6 +31,5 @@ ExitStatus StartCommand::run(CommandContext& context)
         return ExitStatus::NotConnected;
     const int32_t result = context.acm.cycStart(context.common.channel, m_name.data(), session.id());
     context.report.call(QStringLiteral("cycStart"), result);
-    session.takeErrorReports();
-    return exitStatusForResult(result);
+    return session.outcome(result);
 }

@@ -1,5 +1,6 @@
 #include "StreamCommand.h"
 
+#include "InterruptFlag.h"
 #include "ProgramFile.h"
 #include "ProgramName.h"
 #include "ProgressDisplay.h"
@@ -56,17 +57,21 @@ QString StreamCommand::details() const
         "The file must be 7-bit text without NUL bytes; in MDI mode at most 102400 bytes. Opens a buffer\n"
         "on the channel (bufOpen), writes the text as the buffer has room (bufWrite, getBufValidCnt) and\n"
         "waits until the controller has taken it all (state 5), then closes the buffer. A buffer that\n"
-        "makes no progress for --timeout seconds ends the stream. JSON fields: bytes, state, stateText.");
+        "makes no progress for --timeout seconds ends the stream. Interrupted (Ctrl-C), it stops writing,\n"
+        "closes the buffer and says from which line to continue (--from-line). JSON fields: bytes, state,\n"
+        "stateText; when interrupted also acknowledged, lines, resumeFromLine.");
 }
 
 QList<QCommandLineOption> StreamCommand::options() const
 {
-    return {QCommandLineOption(kMode, QStringLiteral("dnc (default) or mdi."), QStringLiteral("MODE"))};
+    return QList<QCommandLineOption>{QCommandLineOption(kMode, QStringLiteral("dnc (default) or mdi."),
+                                                        QStringLiteral("MODE"))} +
+           ProgramResume::options();
 }
 
 bool StreamCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.size() != 1) {
         *error = QStringLiteral("stream needs exactly one program file.");
         return false;
@@ -78,22 +83,23 @@ bool StreamCommand::parse(const QCommandLineParser& parser, const CommonSettings
         return false;
     }
     m_mode = mode == QLatin1String("dnc") ? kDncMode : kMdiMode;
-    return true;
+    return m_resume.take(parser, error);
 }
 
 ExitStatus StreamCommand::run(CommandContext& context)
 {
     Report& report = context.report;
-    if (!readProgramFile(m_path, &m_text, report))
+    if (!m_resume.load(m_path, &m_text, report))
         return ExitStatus::LocalFile;
+    InterruptFlag::install();
     if (m_mode == kMdiMode && m_text.size() > kMdiByteBudget) {
         report.error(QStringLiteral("%1: %2 bytes; an MDI stream takes at most %3").arg(m_path).arg(m_text.size()).arg(kMdiByteBudget));
         return ExitStatus::LocalFile;
     }
     report.set(QStringLiteral("bytes"), m_text.size());
 
-    QByteArray host = context.common.host.toLocal8Bit();
-    AcmRemoteBuffer* buffer = context.acm.bufOpen(host.data(), m_mode, context.common.channel);
+    const QByteArray host = context.common.targetAddress().toLocal8Bit();
+    AcmRemoteBuffer* buffer = context.acm.bufOpen(host.constData(), m_mode, context.common.channel);
     report.line(QStringLiteral("bufOpen: %1").arg(buffer ? QStringLiteral("a %1 buffer on channel %2 of %3")
                                                                .arg(m_mode == kDncMode ? QStringLiteral("DNC")
                                                                                        : QStringLiteral("MDI"))
@@ -109,6 +115,8 @@ ExitStatus StreamCommand::run(CommandContext& context)
         status = stream(context, buffer);
     reportState(context, buffer);
     report.line(QStringLiteral("bufClose: %1").arg(context.acm.bufClose(buffer)));
+    if (status == ExitStatus::Interrupted)
+        m_resume.reportStop(m_text, m_acknowledged, report);
     return status;
 }
 
@@ -121,6 +129,10 @@ ExitStatus StreamCommand::waitUntilReady(CommandContext& context, AcmRemoteBuffe
         const int32_t state = context.acm.getBufState(buffer);
         if (acceptsWrites(state))
             return ExitStatus::Success;
+        if (InterruptFlag::raised()) {
+            context.report.error(QStringLiteral("interrupted before the controller took the buffer's declaration"));
+            return ExitStatus::Interrupted;
+        }
         // Closed is also the state while the buffer connects: only after its own connect wait is it
         // the verdict, whatever --timeout says.
         if (state == kClosed && waited.elapsed() >= kConnectGraceMs) {
@@ -157,11 +169,17 @@ ExitStatus StreamCommand::stream(CommandContext& context, AcmRemoteBuffer* buffe
         }
         // Busy, refused and re-declaring states show nothing of the queue: the last count stands.
         acknowledged = std::max(acknowledged, acknowledgedBytes(acm, buffer, state));
+        m_acknowledged = acknowledged;
         progress.update(m_text.isEmpty() ? (state == kIdle ? 100 : 0) : acknowledged * 100.0 / m_text.size(),
                         stateName(state));
         if (state == kIdle && m_written == m_text.size() && (m_mode == kDncMode || everWritten)) {
             progress.update(100, stateName(state));
             return ExitStatus::Success;
+        }
+        if (InterruptFlag::raised()) {
+            progress.finish();
+            context.report.error(QStringLiteral("interrupted after %1 of %2 bytes").arg(acknowledged).arg(m_text.size()));
+            return ExitStatus::Interrupted;
         }
         if (state == kClosed) {
             progress.finish();

@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramResume.h"
 #include "Subcommand.h"
 
 #include <QElapsedTimer>
@@ -29,6 +30,8 @@ private:
 
     QString m_path;
     int m_mode = 1;
+    ProgramResume m_resume;
     QByteArray m_text;
     int m_written = 0;
+    int m_acknowledged = 0;
 };

@@ -9,6 +9,18 @@
 #include <QList>
 #include <QString>
 
+// The command line marks arguments that are negative numbers, so that the parser does not take
+// them for options; a subcommand reads its arguments through this, which takes the mark off.
+constexpr QChar kNegativeNumberMark(0x1f);
+inline QStringList positionalArguments(const QCommandLineParser& parser)
+{
+    QStringList args = parser.positionalArguments();
+    for (QString& a : args)
+        if (a.startsWith(kNegativeNumberMark))
+            a.remove(0, 1);
+    return args;
+}
+
 // What a subcommand gets to run with.
 struct CommandContext
 {

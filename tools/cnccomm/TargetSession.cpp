@@ -20,8 +20,8 @@ int asyncMaskFor(bool asynchronous, int channel)
 TargetSession::TargetSession(CommandContext& context, bool asynchronous) : m_context(context)
 {
     const AcmLibrary& acm = context.acm;
-    QByteArray host = context.common.host.toLocal8Bit();
-    m_added = acm.addTargetCnc(kTargetId, context.common.channel, host.data(),
+    const QByteArray host = context.common.targetAddress().toLocal8Bit();
+    m_added = acm.addTargetCnc(kTargetId, context.common.channel, host.constData(),
                                asyncMaskFor(asynchronous, context.common.channel));
     if (m_added)
         acm.setErrCallbackFunc(&ErrorReports::record, kTargetId);
@@ -54,8 +54,21 @@ bool TargetSession::takeErrorReports()
     return !reports.isEmpty();
 }
 
+QString TargetSession::takeErrorReportText()
+{
+    const QList<ErrorReports::Entry> reports = ErrorReports::take();
+    for (const ErrorReports::Entry& e : reports)
+        m_context.report.errorReport(e.errorCmd, e.cmdState, e.detail);
+    return reports.isEmpty() ? QString() : reports.last().detail;
+}
+
 bool TargetSession::settle()
 {
     QThread::msleep(static_cast<unsigned long>(m_context.common.settleMs));
     return takeErrorReports();
+}
+
+ExitStatus TargetSession::outcome(int32_t result)
+{
+    return takeErrorReports() ? ExitStatus::ControllerRefused : exitStatusForResult(result);
 }

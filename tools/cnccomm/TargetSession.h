@@ -20,9 +20,14 @@ public:
     bool connect();
     // Moves the error reports that came so far into the report; true when there were any.
     bool takeErrorReports();
+    // The same; the last report's text, or empty when none came.
+    QString takeErrorReportText();
     // Waits --settle ms for queued commands to go out; the error reports that came meanwhile
     // go into the report. True when there were any.
     bool settle();
+    // The exit status of a call's result: the controller refused when it sent error reports
+    // (which go into the report), whatever code the call returned, else the code's own status.
+    ExitStatus outcome(int32_t result);
 
 private:
     CommandContext& m_context;

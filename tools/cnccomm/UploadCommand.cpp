@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace {
 constexpr int32_t kProgramFiles = 1;
 constexpr int32_t kPlcFiles = 0;
@@ -26,22 +28,23 @@ QString UploadCommand::details() const
     return QStringLiteral(
         "Without options each FILE goes into the channel's program folder (ftpUploadFile, type 1). The\n"
         "upload runs in cnccomm's event loop; it has finished when getFtpUploadFileProgress reaches 100.\n"
-        "When the progress does not move for --timeout seconds (no FTP server on port 21 of the\n"
-        "controller, a refused login or upload), the upload has stopped: exit status 8.\n"
-        "JSON fields: calls, files [{path, progress}].");
+        "A refused connection or an error reply of the server ends it at once with the server's reply;\n"
+        "a server that stays silent for --timeout seconds, too: exit status 8.\n"
+        "JSON fields: calls, bytes (sent in all), files [{path, progress, bytes}].");
 }
 
 QList<QCommandLineOption> UploadCommand::options() const
 {
     return {QCommandLineOption(kPlc, QStringLiteral("Into the channel's PLC folder (ftpUploadFile, type 0).")),
-            QCommandLineOption(kTo, QStringLiteral("Into this remote folder; DIR ends with '/' (ftpUploadFileDes)."),
+            QCommandLineOption(kTo, QStringLiteral("Into this remote folder ('/' is added when DIR does not end with one; "
+                                                   "ftpUploadFileDes)."),
                                QStringLiteral("DIR")),
             QCommandLineOption(kSystem, QStringLiteral("As a system update package (ftpUpdateSystem)."))};
 }
 
 bool UploadCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    m_files = parser.positionalArguments();
+    m_files = positionalArguments(parser);
     if (m_files.isEmpty()) {
         *error = QStringLiteral("upload needs at least one file.");
         return false;
@@ -61,6 +64,9 @@ bool UploadCommand::parse(const QCommandLineParser& parser, const CommonSettings
             *error = QStringLiteral("--to: the folder is empty.");
             return false;
         }
+        // The library puts the file name right after it.
+        if (!m_directory.endsWith(QLatin1Char('/')))
+            m_directory += QLatin1Char('/');
     }
     return true;
 }
@@ -95,12 +101,15 @@ ExitStatus UploadCommand::run(CommandContext& context)
     Report& report = context.report;
     for (const QString& path : m_files) {
         QFile file(path);
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-            report.error(QStringLiteral("cannot read %1: %2").arg(path, QFileInfo(path).isDir() ? QStringLiteral("a folder") : file.errorString()));
+        const bool readable = file.open(QIODevice::ReadOnly);
+        if (!readable || QFileInfo(path).isDir()) {
+            report.error(QStringLiteral("cannot read %1: %2").arg(path, readable ? QStringLiteral("a folder") : file.errorString()));
             return ExitStatus::LocalFile;
         }
     }
     TargetSession session(context, false);
+    qint64 sent = 0;
+    report.set(QStringLiteral("bytes"), sent);
     for (const QString& path : m_files) {
         QString function;
         const int32_t result = start(context, session.id(), QFileInfo(path).absoluteFilePath(), &function);
@@ -109,15 +118,19 @@ ExitStatus UploadCommand::run(CommandContext& context)
             return exitStatusForResult(result);
         ProgressDisplay display(QStringLiteral("upload %1").arg(QFileInfo(path).fileName()), report.json());
         const double progress = FtpProgressWait(context.acm, session.id(), context.common.timeoutSeconds).run(display);
+        const qint64 bytes = qint64(QFileInfo(path).size() * std::min(progress, 100.0) / 100);
+        sent += bytes;
+        report.set(QStringLiteral("bytes"), sent);
         report.append(QStringLiteral("files"), QJsonObject{{QStringLiteral("path"), path},
-                                                           {QStringLiteral("progress"), progress}});
+                                                           {QStringLiteral("progress"), progress},
+                                                           {QStringLiteral("bytes"), bytes}});
+        const QString serverSaid = session.takeErrorReportText();
         if (progress < 100) {
-            report.error(QStringLiteral("the upload of %1 stopped at %2%: no FTP server at %3, a refused login or "
-                                        "upload (no progress for %4 s)")
+            report.error(QStringLiteral("the upload of %1 stopped at %2%: %3")
                              .arg(path)
                              .arg(progress)
-                             .arg(context.common.host)
-                             .arg(context.common.timeoutSeconds));
+                             .arg(serverSaid.isEmpty() ? QStringLiteral("no progress for %1 s").arg(context.common.timeoutSeconds)
+                                                       : serverSaid));
             return ExitStatus::Unfinished;
         }
         report.line(QStringLiteral("uploaded %1").arg(path));

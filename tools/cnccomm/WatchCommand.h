@@ -1,6 +1,7 @@
 #pragma once
 #include "Subcommand.h"
 
+#include <optional>
 #include <vector>
 
 // Registers variables for the asynchronous poll and prints each change with a time stamp,
@@ -20,8 +21,18 @@ public:
 private:
     // Reads the cache until the end; prints the first values and every change.
     ExitStatus watch(CommandContext& context, int id);
+    // Prints the values that are new, changed or back from stale.
+    void showValues(CommandContext& context, const std::vector<int32_t>& values, const QString& now);
+    // Marks every value stale that is not yet.
+    void markStale(CommandContext& context, const QString& now);
+    // Connects the target again and registers the addresses anew; false while it cannot.
+    bool reconnect(CommandContext& context, int id);
 
     std::vector<int32_t> m_addresses;
     double m_durationSeconds = 0; // 0: until interrupted
     int m_intervalMs = 100;
+    bool m_reconnect = false;
+    std::vector<std::optional<int32_t>> m_shown; // none: not shown yet
+    std::vector<bool> m_stale;
+    int m_changes = 0;
 };

@@ -18,7 +18,7 @@ QString WriteCommand::details() const
 
 bool WriteCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = positionalArguments(parser);
     if (args.isEmpty()) {
         *error = QStringLiteral("write needs at least one ADDRESS=VALUE.");
         return false;
@@ -31,7 +31,7 @@ bool WriteCommand::parse(const QCommandLineParser& parser, const CommonSettings&
             *error = QStringLiteral("'%1' is not ADDRESS=VALUE.").arg(a);
             return false;
         }
-        if (!parseInt32(a.left(equals), &address, QStringLiteral("address"), error) ||
+        if (!parseAddress(a.left(equals), &address, error) ||
             !parseInt32(a.mid(equals + 1), &value, QStringLiteral("value"), error))
             return false;
         m_addresses.push_back(address);
@@ -48,8 +48,7 @@ ExitStatus WriteCommand::run(CommandContext& context)
     const int32_t result =
         context.acm.writeVars(m_addresses.data(), int(m_addresses.size()), m_values.data(), session.id());
     context.report.call(QStringLiteral("writeVars"), result);
-    const bool reported = context.common.async ? session.settle() : session.takeErrorReports();
-    if (result == 0 && reported)
+    if (context.common.async && session.settle())
         return ExitStatus::ControllerRefused;
-    return exitStatusForResult(result);
+    return session.outcome(result);
 }

@@ -2,9 +2,11 @@
 // which it loads at run time; `cnccomm --help` lists the commands and the exit statuses.
 #include "CheckCommand.h"
 #include "CommandLine.h"
+#include "ControlCommand.h"
 #include "ErrorsCommand.h"
 #include "GetBitCommand.h"
 #include "HomeCommand.h"
+#include "HostAddress.h"
 #include "JogCommand.h"
 #include "LibraryLocator.h"
 #include "MkdirCommand.h"
@@ -36,6 +38,10 @@ std::vector<std::unique_ptr<Subcommand>> allCommands()
     commands.push_back(std::make_unique<SendCommand>());
     commands.push_back(std::make_unique<StartCommand>());
     commands.push_back(std::make_unique<StreamCommand>());
+    commands.push_back(std::make_unique<ControlCommand>(ControlCommand::Kind::Stop));
+    commands.push_back(std::make_unique<ControlCommand>(ControlCommand::Kind::Reset));
+    commands.push_back(std::make_unique<ControlCommand>(ControlCommand::Kind::EmergencyStop));
+    commands.push_back(std::make_unique<ControlCommand>(ControlCommand::Kind::Alarm));
     commands.push_back(std::make_unique<UploadCommand>());
     commands.push_back(std::make_unique<MkdirCommand>());
     commands.push_back(std::make_unique<ErrorsCommand>());
@@ -67,7 +73,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const std::vector<std::unique_ptr<Subcommand>> commands = allCommands();
     const CommandLine line(app.arguments(), commands);
-    const CommonSettings& settings = line.settings();
+    CommonSettings settings = line.settings();
     const QString commandName = line.command() ? line.command()->name() : QString();
     switch (line.outcome()) {
     case CommandLine::Outcome::Help:
@@ -90,6 +96,11 @@ int main(int argc, char** argv)
     if (!locator.load()) {
         report.error(QStringLiteral("%1 (set ACM_LIBRARY or --library to the library's file)").arg(locator.error()));
         return report.finish(ExitStatus::LibraryUnavailable);
+    }
+    QString reason;
+    if (!HostAddress::resolve(settings.host, &settings.host, &reason)) {
+        report.error(QStringLiteral("cannot resolve %1: %2").arg(settings.host, reason));
+        return report.finish(ExitStatus::NotConnected);
     }
     CommandContext context{locator.library(), settings, report};
     return report.finish(line.command()->run(context));
