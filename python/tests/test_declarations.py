@@ -1,0 +1,49 @@
+"""The ctypes declarations and the result texts must match the C headers."""
+import ctypes
+import os
+import re
+
+import pytest
+
+from asynccomm import _native, errors
+
+API = os.path.join(os.path.dirname(__file__), "..", "..", "api")
+C_TYPES = {"CncLong": _native.CncLong, "int": ctypes.c_int, "bool": ctypes.c_bool, "double": ctypes.c_double,
+           "CncLong*": _native.CncLongPtr, "char*": ctypes.c_char_p, "AcmRemoteBuffer*": _native.BufferHandle,
+           "ErrCallbackFunc": _native.ErrCallbackFunc}
+
+
+def header_exports():
+    text = open(os.path.join(API, "AsyncCommModule.h")).read()
+    found = {}
+    for ret, name, params in re.findall(r"ACM_EXPORT\s+(\w+\s*\*?)\s*(\w+)\(([^)]*)\);", text):
+        types = [re.sub(r"\s*\b\w+$", "", p.strip()).replace(" ", "") for p in params.split(",")]
+        found[name] = (ret.replace(" ", ""), types)
+    return found
+
+
+def test_every_export_is_declared_with_the_header_types():
+    exports = header_exports()
+    assert len(exports) == 99 and sorted(exports) == sorted(_native.PROTOTYPES)
+    for name, (ret, args) in exports.items():
+        assert _native.PROTOTYPES[name] == (C_TYPES[ret], [C_TYPES[a] for a in args]), name
+
+
+def test_the_library_has_every_declared_export():
+    lib = _native.library()
+    assert all(getattr(lib, name).argtypes is not None for name in _native.PROTOTYPES)
+
+
+def test_result_texts_match_the_c_header():
+    text = open(os.path.join(API, "AsyncCommModuleResults.h")).read()
+    cases = re.findall(r"case (\d+):\s*return \"([^\"]*)\";", text)
+    assert len(cases) > 10
+    assert all(errors.result_text(int(code)) == want for code, want in cases)
+    assert errors.result_text(150) == "controller failure: the reply's state is the code minus 100"
+
+
+@pytest.mark.parametrize("code, cls", [(1, errors.ArgumentError), (4, errors.QueueFull), (7, errors.NotConnected),
+                                       (111, errors.NoReply), (103, errors.Refused), (200, errors.Refused),
+                                       (113, errors.Error)])
+def test_codes_map_to_their_exception(code, cls):
+    assert type(errors.error_for(code, "f")) is cls
