@@ -8,8 +8,8 @@ import pytest
 from asynccomm import _native, errors
 
 API = os.path.join(os.path.dirname(__file__), "..", "..", "api")
-C_TYPES = {"CncLong": _native.CncLong, "int": ctypes.c_int, "bool": ctypes.c_bool, "double": ctypes.c_double,
-           "CncLong*": _native.CncLongPtr, "char*": ctypes.c_char_p, "AcmRemoteBuffer*": _native.BufferHandle,
+C_TYPES = {"CncLong": ctypes.c_int32, "int": ctypes.c_int, "bool": ctypes.c_bool, "double": ctypes.c_double,
+           "CncLong*": ctypes.POINTER(ctypes.c_int32), "char*": ctypes.c_char_p, "AcmRemoteBuffer*": ctypes.c_void_p,
            "ErrCallbackFunc": _native.ErrCallbackFunc}
 
 
@@ -27,6 +27,8 @@ def test_every_export_is_declared_with_the_header_types():
     assert len(exports) == 99 and sorted(exports) == sorted(_native.PROTOTYPES)
     for name, (ret, args) in exports.items():
         assert _native.PROTOTYPES[name] == (C_TYPES[ret], [C_TYPES[a] for a in args]), name
+    callback = _native.ErrCallbackFunc
+    assert (callback._restype_, callback._argtypes_) == (None, (ctypes.c_int32, ctypes.c_int32, ctypes.c_char_p))
 
 
 def test_the_library_has_every_declared_export():
