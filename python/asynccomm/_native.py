@@ -12,8 +12,8 @@ from . import _locate
 
 #: Every 32-bit value of the controller protocol, also in arrays (never ``c_long``: 64 bits on Linux).
 CncLong = ctypes.c_int32
-#: A pointer to one or more ``CncLong`` (arrays and outputs).
 CncLongPtr = ctypes.POINTER(CncLong)
+CncLongPtr.__doc__ = "A pointer to one or more CncLong (arrays and outputs)."
 #: The remote buffer's opaque handle.
 BufferHandle = ctypes.c_void_p
 #: ``void (*)(CncLong errorCmd, CncLong cmdState, const char* detail)``.

@@ -53,13 +53,15 @@ def route_to_logging(enable=True):
     Note that the library's ``getErrorDeb`` replaces the handler again (for its log files).
     """
     global _installed
+    if bool(enable) == (_installed is not None):
+        return
     install = _qt_install()
     install.restype = ctypes.c_void_p
     install.argtypes = [_HANDLER]
-    if enable and _installed is None:
+    if enable:
         _installed = _HANDLER(_on_message)
         install(_installed)
-    elif not enable and _installed is not None:
+    else:
         install(ctypes.cast(None, _HANDLER))
         _installed = None
 

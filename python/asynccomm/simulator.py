@@ -46,6 +46,7 @@ class Simulator:
         for rule in inject:
             self.arguments += ["--inject", rule]
         self.output = []
+        self.errors = []
         self._process = None
 
     def start(self):
@@ -53,18 +54,27 @@ class Simulator:
         self._process = subprocess.Popen(self.arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                          stderr=subprocess.PIPE, text=True)
         ready = threading.Event()
-        threading.Thread(target=self._read_output, args=(ready,), daemon=True).start()
+        self._readers = [threading.Thread(target=self._read, args=(self._process.stdout, self.output, ready),
+                                          daemon=True),
+                         threading.Thread(target=self._read, args=(self._process.stderr, self.errors, None),
+                                          daemon=True)]
+        for reader in self._readers:
+            reader.start()
         if not ready.wait(START_TIMEOUT) or self._process.poll() is not None:
-            errors = self._stop()
-            raise RuntimeError("%s did not start: %s" % (" ".join(self.arguments), errors.strip() or "no answer"))
+            self._stop()
+            raise RuntimeError("%s did not start: %s" % (" ".join(self.arguments),
+                                                         " ".join(self.errors).strip() or "no answer"))
         return self
 
-    def _read_output(self, ready):
-        for line in self._process.stdout:
-            self.output.append(line.rstrip("\n"))
-            if line.startswith(READY_LINE):
+    @staticmethod
+    def _read(stream, lines, ready):
+        """Keep the program's output (both pipes are drained so that it never blocks on them)."""
+        for line in stream:
+            lines.append(line.rstrip("\n"))
+            if ready is not None and line.startswith(READY_LINE):
                 ready.set()
-        ready.set()  # ended: start() sees the exit
+        if ready is not None:
+            ready.set()  # ended: start() sees the exit
 
     def _stop(self):
         process, self._process = self._process, None
@@ -77,7 +87,8 @@ class Simulator:
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
-        return process.stderr.read()
+        for reader in self._readers:
+            reader.join(STOP_TIMEOUT)
 
     def stop(self):
         """Stop the program (SIGTERM, then SIGKILL after 5 s); safe to call twice."""

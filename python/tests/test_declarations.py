@@ -49,3 +49,18 @@ def test_result_texts_match_the_c_header():
                                        (113, errors.Error)])
 def test_codes_map_to_their_exception(code, cls):
     assert type(errors.error_for(code, "f")) is cls
+
+
+def test_every_public_name_has_a_docstring():
+    import inspect
+    import asynccomm
+    missing = []
+    for module in [asynccomm] + [m for m in vars(asynccomm).values() if inspect.ismodule(m)]:
+        for name, value in vars(module).items():
+            if name.startswith("_") or getattr(value, "__module__", "").split(".")[0] != "asynccomm":
+                continue
+            members = vars(value).items() if inspect.isclass(value) else ()
+            missing += [name] if not value.__doc__ else []
+            missing += ["%s.%s" % (name, n) for n, m in members
+                        if not n.startswith("_") and callable(getattr(m, "fget", m)) and not getattr(m, "__doc__", None)]
+    assert missing == []

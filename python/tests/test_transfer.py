@@ -37,12 +37,13 @@ def test_an_ftp_upload_completes_from_a_plain_script(tmp_path):
     assert seen[-1] == 100
 
 
-@pytest.mark.parametrize("script, expected", [("monitor_variables.py", "1000001=1 1000002=2 120138=3"),
+@pytest.mark.parametrize("script, expected", [("monitor_variables.py --rounds 10", "1000001=1 1000002=2 120138=3"),
                                               ("send_and_start.py", "started O1234 on channel 1"),
                                               ("stream_with_progress.py", "done: ")])
 def test_the_examples_run_against_a_simulator_of_their_own(script, expected):
+    script, *arguments = script.split()
     examples = os.path.join(os.path.dirname(__file__), "..", "examples")
     env = dict(os.environ, PYTHONPATH=os.path.dirname(asynccomm.__path__[0]), QT_LOGGING_RULES="acm.debug=false")
-    run = subprocess.run([sys.executable, os.path.join(examples, script)], capture_output=True, text=True,
+    run = subprocess.run([sys.executable, os.path.join(examples, script)] + arguments, capture_output=True, text=True,
                          env=env, timeout=60)
     assert run.returncode == 0 and expected in run.stdout, run.stderr
