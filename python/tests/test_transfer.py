@@ -39,7 +39,7 @@ def test_an_ftp_upload_completes_from_a_plain_script(tmp_path):
 
 @pytest.mark.parametrize("script, expected", [("monitor_variables.py --rounds 10", "1000001=1 1000002=2 120138=3"),
                                               ("send_and_start.py", "started O1234 on channel 1"),
-                                              ("stream_with_progress.py", "done: ")])
+                                              ("stream_with_progress.py", "(100 %)")])
 def test_the_examples_run_against_a_simulator_of_their_own(script, expected):
     script, *arguments = script.split()
     examples = os.path.join(os.path.dirname(__file__), "..", "examples")
