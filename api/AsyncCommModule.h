@@ -128,6 +128,9 @@
  *   13        error file close, binary    0 "closing file error." (close) or "onRecCmdBinFile
  *             file step, error text head    error." (binary file); 1 "onRecCmdBinFile error."
  *                                           (error text head); other s ""
+ *   20        an FTP list stopped on a    the step that failed (0 connect, 1 log in, 2 upload,
+ *             failure (see "FTP uploads") 4 make the folder); the reason, for example the
+ *                                           server's reply or "Connecting to <ip> failed: ..."
  * Never reported: refusals of the machine commands (jog, homing, handwheel, program control,
  * bits, axes, servo, coordinates, alarm read, static address), of the watchdog and of file
  * information; a missing or broken reply (111); a lost connection. They reach you only as a
@@ -1084,12 +1087,22 @@ ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
  * list connects to port 21 of hostIp (active mode, binary), logs in with the controller's user
  * and password, and runs its commands one after another; after each upload it tells the
  * controller's sync service (TCP port 60006 of hostIp) that files have arrived, waiting at most
- * 2 s to reach it. The list runs in the calling thread and advances only while that thread runs
- * a Qt event loop (QCoreApplication::exec, QEventLoop::exec or processEvents); on a thread that
- * runs none, nothing happens. A plain C program cannot run one: call these from C++ (see
- * examples/ftp_upload.cpp). A server that stays silent ends a step after 30 s.
- * Follow the upload with getFtpUploadFileProgress; a failure only shows as a progress that stops
- * below 100, so give up after a time of your own choosing.
+ * 2 s to reach it. Where the list runs:
+ * - Called from a Qt application's main thread (the thread of its QCoreApplication), or from a
+ *   thread inside a running QEventLoop: in the calling thread, as before. It advances only while
+ *   that thread runs its event loop (QCoreApplication::exec, QEventLoop::exec, processEvents),
+ *   and its Qt signals are delivered there.
+ * - Called from any other thread, and from every thread of a program without a QCoreApplication
+ *   (C, Python, ...): on the target's own FTP thread, which runs an event loop of the library's
+ *   and needs no application object. The list advances by itself; the caller only polls. The
+ *   thread starts with the target's first such call and ends with removeTargetCnc.
+ * A refused connection or an error reply of the server ends the list at once; a server that
+ * stays silent ends a step after 30 s.
+ * Follow the upload with getFtpUploadFileProgress. A list that stops on a failure leaves the
+ * progress below 100 and reports to the error callback that was installed when the FTP call was
+ * made (errorCmd 20; cmdState the step that failed: 0 connect, 1 log in, 2 upload, 4 make the
+ * folder; detail the reason, UTF-8), from the thread that runs the list. That callback must not
+ * remove its own target.
  * hostIp: the FTP server's address; null or "" means the address of the target client's last
  * successful connect.
  * A second FTP call on the same target starts a second list: both run on, the progress shows

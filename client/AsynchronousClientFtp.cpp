@@ -38,6 +38,17 @@ QByteArray channelDirectory(int32_t channel, const char* leaf)
     return QByteArray(channel <= 9 ? "/veko/usr/sys000" : "/veko/usr/sys00") + QByteArray::number(channel) + leaf;
 }
 
+// A list that stops on a failure reports it to the error callback installed when the list was
+// started: the operator may outlive the client, so it keeps the function, not the client.
+void reportStops(VTeleFileOpreator& op, ErrCallbackFunc callback)
+{
+    if (!callback)
+        return;
+    op.setStopHandler([callback](int cmdType, const QString& reason) {
+        callback(ErrorCmd::FtpList, cmdType, reason.toUtf8().constData());
+    });
+}
+
 // Connect, log in, then the operation's own commands, on a new operator that replaces the
 // client's current one. The caller holds the client's mutex.
 void startList(AsynchronousClient& client, const char* user, const QList<FtpCmd>& own, const char* hostIp)
@@ -48,8 +59,8 @@ void startList(AsynchronousClient& client, const char* user, const QList<FtpCmd>
     list.append(FtpCmd::login(user, kPassword));
     list.append(own);
     std::unique_ptr<VTeleFileOpreator> op(new VTeleFileOpreator);
-    client.ftpOperators.replaceNewest(op.get());
-    op.release()->startCmdList(list);
+    reportStops(*op, client.errCallback.load());
+    client.ftpOperators.start(op.release(), list);
 }
 }
 

@@ -65,6 +65,7 @@ constexpr int32_t UnknownCommand = 9;
 constexpr int32_t OpenReadFile = 11;
 constexpr int32_t ReadFile = 12;
 constexpr int32_t FileStep = 13; // close, binary file, error information, oscilloscope set-up
+constexpr int32_t FtpList = 20; // an FTP list stopped on a failure; the state is the failed command's type
 } // namespace ErrorCmd
 
 // Bits of a client's logFlags.

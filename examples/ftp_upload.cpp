@@ -1,10 +1,11 @@
 // FTP upload with an event loop.
 //
-// The FTP functions only start a list of FTP commands and return 0 at once. The list then runs
-// in the event loop of the thread that called them: that thread must run a Qt event loop until
-// the upload is done, or nothing moves. A plain C program has no Qt event loop, so this example
-// is C++ with a QCoreApplication. getFtpUploadFileProgress reads 100 when a step is done; a
-// failure shows only as a progress that stops below 100, so every wait is bounded.
+// The FTP functions only start a list of FTP commands and return 0 at once. Called from a Qt
+// application's main thread, as here, the list runs in that thread's event loop: it must run
+// the loop until the upload is done, and gets the FTP work among its own events. (A program
+// without a QCoreApplication, C or Python, needs no loop: the library runs the list on a thread
+// of its own.) getFtpUploadFileProgress reads 100 when a step is done; a failure leaves the
+// progress below 100 and goes to the error callback, and every wait here is bounded.
 //
 // Usage: ftp_upload SIMULATOR-PROGRAM PYTHON FTP-SERVER-SCRIPT
 // (it starts an FTP server and the simulator on one loopback address; exit status 77 when the

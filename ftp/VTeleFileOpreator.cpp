@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <utility>
 
 VTeleFileOpreator::VTeleFileOpreator(QObject* parent)
     : QObject(parent), stepTimeoutMs(FtpClient::kDefaultStepTimeoutMs)
@@ -29,6 +30,16 @@ void VTeleFileOpreator::setStepTimeout(int ms)
 bool VTeleFileOpreator::isListRunning() const
 {
     return listRunning;
+}
+
+void VTeleFileOpreator::markListStarting()
+{
+    listRunning = true;
+}
+
+void VTeleFileOpreator::setStopHandler(StopHandler handler)
+{
+    stopHandler = std::move(handler);
 }
 
 double VTeleFileOpreator::progress() const
@@ -101,7 +112,11 @@ void VTeleFileOpreator::runNextCmd()
 void VTeleFileOpreator::stopList(const QString& reason)
 {
     listRunning = false;
+    const int failedType = cmdIndex >= 0 && cmdIndex < cmdList.size() ? cmdList.at(cmdIndex).cmdType : -1;
+    const StopHandler handler = stopHandler; // a slot of stateInf may delete the operator
     emit stateInf(reason);
+    if (handler)
+        handler(failedType, reason);
 }
 
 void VTeleFileOpreator::connectHost(FtpCmd cmd)

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 class FtpClient;
 class QFile;
@@ -14,8 +15,9 @@ class QTcpSocket;
 
 // Runs a list of FTP commands (connect, log in, upload, download, make a directory) one
 // after another, each when the previous one has succeeded, and tells the controller's sync
-// service after every upload that files have arrived. Lives in the thread that made it and
-// advances only in that thread's event loop; progress() may be read from any thread.
+// service after every upload that files have arrived. Lives in its thread (the one that made it,
+// or the one it was moved to) and advances only in that thread's event loop; progress() and
+// isListRunning() may be read from any thread.
 class VTeleFileOpreator : public QObject
 {
     Q_OBJECT
@@ -42,6 +44,12 @@ public:
     void setStepTimeout(int ms);
     // From start until the list has ended or stopped; any thread.
     bool isListRunning() const;
+    // For a list that the operator's own thread will start: it counts as running from now.
+    void markListStarting();
+    // Called in the operator's thread whenever a list stops on a failure, with the type of the
+    // command that failed and the state text that says why. Set it before the list starts.
+    using StopHandler = std::function<void(int cmdType, const QString& reason)>;
+    void setStopHandler(StopHandler handler);
 
 signals:
     void opreatProgrss(int percent);
@@ -70,4 +78,5 @@ private:
 
     int stepTimeoutMs;
     std::atomic<bool> listRunning{false};
+    StopHandler stopHandler;
 };

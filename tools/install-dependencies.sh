@@ -3,7 +3,7 @@
 # As root apt-get runs directly, since a fresh container has no sudo; any other user goes
 # through sudo.
 set -eu
-packages="cmake g++ make clang pkg-config qtbase5-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
+packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils python3-venv python3-wheel python3-setuptools
   python3-pytest"
 if [ "$(id -u)" -eq 0 ]; then

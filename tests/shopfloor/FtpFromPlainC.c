@@ -1,0 +1,184 @@
+/* FTP from a plain C program: no Qt object of its own, so no Qt event loop. Each FTP call must
+ * still advance to its end on the library's own thread. Starts the test FTP server (pyftpdlib)
+ * on a free loopback address. Usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT */
+#include "AsyncCommModule.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <stdatomic.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+enum { kCnc = 5, kFtpList = 20, kFileSize = 3 << 20 };
+
+static char root[] = "/tmp/acm-ftp-c-XXXXXX"; /* both users' home, and the local file */
+static pid_t server = -1;
+static int serverInput = -1; /* the server ends when this closes */
+static atomic_int reports;
+static atomic_int lastCmd;
+static atomic_int lastState;
+
+static void onError(CncLong errorCmd, CncLong cmdState, const char* detail)
+{
+    atomic_store(&lastCmd, errorCmd);
+    atomic_store(&lastState, detail && *detail ? cmdState : -100); /* a report must say why */
+    atomic_fetch_add(&reports, 1);
+}
+
+static double nowMs(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+/* Polls cond every 10 ms until it holds or limitMs has passed; its final value. */
+static int waitFor(int (*cond)(void), double limitMs)
+{
+    const struct timespec step = {0, 10 * 1000 * 1000};
+    for (const double end = nowMs() + limitMs; !cond() && nowMs() < end;)
+        nanosleep(&step, NULL);
+    return cond();
+}
+
+static int progressDone(void) { return getFtpUploadFileProgress(kCnc) >= 100.0; }
+static int reported(void) { return atomic_load(&reports) > 0; }
+
+static void removeFiles(const char* dir)
+{
+    const char* leftovers[] = {"made/O1234.nc", "made", "O1234.nc", "commands.log", ""};
+    char path[300];
+    for (int i = 0; i < 5; ++i) {
+        snprintf(path, sizeof path, "%s/%s", dir, leftovers[i]);
+        remove(path);
+    }
+}
+
+static void stopServer(void)
+{
+    if (serverInput >= 0)
+        close(serverInput);
+    serverInput = -1;
+    if (server > 0) {
+        kill(server, SIGTERM);
+        waitpid(server, NULL, 0);
+        removeFiles(root);
+    }
+    server = -1;
+}
+
+static int fail(const char* what, double value)
+{
+    fprintf(stderr, "FtpFromPlainC: %s (%g)\n", what, value);
+    stopServer();
+    return 1;
+}
+
+/* Starts the server with both users at home in root; the address it listens on, or 0. */
+static int startServer(const char* python, const char* script, char* address, size_t size)
+{
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0)
+        return 0;
+    char first[8], log[512];
+    snprintf(first, sizeof first, "%d", 150 + getpid() % 60);
+    snprintf(log, sizeof log, "%s/commands.log", root);
+    server = fork();
+    if (server == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[1]);
+        close(out[0]);
+        execl(python, python, script, "--first-host", first, "--root-home", root, "--ftp-home", root, "--log", log,
+              (char*)NULL);
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    serverInput = in[1];
+    char line[128] = {0};
+    size_t used = 0;
+    struct pollfd p = {out[0], POLLIN, 0};
+    for (const double end = nowMs() + 10000; used < sizeof line - 1 && !strchr(line, '\n') && nowMs() < end;) {
+        if (poll(&p, 1, 100) > 0 && read(out[0], line + used, 1) != 1)
+            break;
+        used = strlen(line);
+    }
+    close(out[0]);
+    return sscanf(line, "READY %31s", address) == 1 && strlen(address) < size;
+}
+
+static int sameBytes(const char* path, const unsigned char* bytes, long size)
+{
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return 0;
+    long i = 0;
+    for (int c; (c = fgetc(f)) != EOF && i < size && c == bytes[i];)
+        ++i;
+    const int whole = i == size && fgetc(f) == EOF;
+    fclose(f);
+    return whole;
+}
+
+/* A call that must fail at once: the error callback hears of the failed step well before
+ * the 30 s a silent server gets, and the progress stays below 100. */
+static int failsFast(CncLong started, int expectState, const char* what)
+{
+    const double t0 = nowMs();
+    if (started != 0 || !waitFor(reported, 2000) || atomic_load(&lastCmd) != kFtpList ||
+        atomic_load(&lastState) != expectState || getFtpUploadFileProgress(kCnc) >= 100.0)
+        return fail(what, nowMs() - t0);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return fail("usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT", 0);
+    char address[32] = {0};
+    if (!mkdtemp(root) || !startServer(argv[1], argv[2], address, sizeof address))
+        return fail("no FTP server", 0);
+
+    static unsigned char bytes[kFileSize];
+    for (long i = 0; i < kFileSize; ++i)
+        bytes[i] = (unsigned char)(i * 7 + i / 251);
+    char local[256], remote[300];
+    snprintf(local, sizeof local, "%s/O1234.nc", root);
+    FILE* f = fopen(local, "wb");
+    if (!f || fwrite(bytes, 1, kFileSize, f) != kFileSize || fclose(f) != 0)
+        return fail("writing the local file", 0);
+
+    if (!addTargetCnc(kCnc, 1, address, 0) || !setErrCallbackFunc(onError, kCnc))
+        return fail("addTargetCnc", 0);
+    char made[] = "/made", dest[] = "/made/", missing[] = "/missing/child";
+    struct stat st;
+    snprintf(remote, sizeof remote, "%s/made", root);
+    if (ftpMkdir(made, address, kCnc) != 0 || !waitFor(progressDone, 10000) || stat(remote, &st) != 0)
+        return fail("ftpMkdir did not make the folder", getFtpUploadFileProgress(kCnc));
+    if (ftpUploadFileDes(local, dest, address, kCnc) != 0 || !waitFor(progressDone, 20000))
+        return fail("the upload did not reach 100", getFtpUploadFileProgress(kCnc));
+    snprintf(remote, sizeof remote, "%s/made/O1234.nc", root);
+    if (!sameBytes(remote, bytes, kFileSize))
+        return fail("the uploaded file differs", 0);
+    if (reported())
+        return fail("a success was reported as a failure", atomic_load(&lastCmd));
+
+    /* A server error reply ends the list at once (the folder's parent is missing)... */
+    if (failsFast(ftpMkdir(missing, address, kCnc), 4, "a refused folder did not end at once"))
+        return 1;
+    /* ...and so does an address where nothing listens on port 21. */
+    stopServer();
+    atomic_store(&reports, 0);
+    if (failsFast(ftpMkdir(made, address, kCnc), 0, "a refused connection did not end at once"))
+        return 1;
+    if (!removeTargetCnc(kCnc))
+        return fail("removeTargetCnc", 0);
+    printf("FtpFromPlainC: uploaded %d bytes to %s; failures ended at once\n", kFileSize, address);
+    return 0;
+}
