@@ -18,7 +18,7 @@
  * A target is one controller, known by a number of your choosing (cncID) from addTargetCnc
  * until removeTargetCnc. It has channels 1..maxDncCh. Per target the library keeps one command
  * client per channel and two target-level clients; each client has its own TCP connection to
- * the controller's command port 60000:
+ * the controller's command port 60000 (or the port its address gives):
  *   channel  the client of the channel the call names. It carries that channel's commands:
  *            jog, homing, program control, single bits and bit groups, axis status, the
  *            controller type, program text transfer, the error text. The call checks the
@@ -252,12 +252,15 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
  *   cncID      any number of your choosing, unique among the registered targets
  *   maxDncCh   number of channels, up to 99; 1 or less gives one channel
  *   ip         the controller's address: a numeric IPv4 or IPv6 address or a host name, copied;
- *              null gives an empty address, which never connects
+ *              null gives an empty address, which never connects. "host:port" connects every
+ *              client to that port instead of 60000 (an IPv6 address with a port in brackets:
+ *              "[::1]:60001"); the port is 1..65535 in decimal digits only
  *   asyncMask  bit 0: the target client asynchronous; bit k: channel k's client asynchronous
  *              (k = 1..30); bit 31 and channels above 30 stay synchronous; 0: all synchronous
  * Client: none. The aux client is always synchronous.
  * Returns: true when the target was made; false when cncID is registered already (the target
- *          stays as it was: address, channels and modes are not changed) or maxDncCh > 99.
+ *          stays as it was: address, channels and modes are not changed), maxDncCh > 99, or
+ *          ip carries a malformed port ("host:", "host:0", "host:65536", "host:6x").
  * Reports: none. Logs one line with the arguments (not asyncMask).
  * Blocks: no network. Only while no other function of the library runs (see "Threads"). */
 ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask);
@@ -276,7 +279,8 @@ ACM_EXPORT bool removeTargetCnc(int cncID);
 /* connect: connect every client of target cncID to the controller.
  *   cncID  the target
  * Client: all. In this order: the target client, the aux client, then the channel clients 1..n,
- *         each to port 60000 of the target's address, each waiting at most 500 ms. After each
+ *         each to port 60000 of the target's address (or the port the address gives), each
+ *         waiting at most 500 ms. After each
  *         connection the client writes 1 to variable 1110037 (the link marker): a synchronous
  *         client waits for the reply (its outcome does not count), an asynchronous one queues
  *         it and starts its worker thread. A client whose link is up is left as it is; one
@@ -1029,14 +1033,15 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
 typedef struct AcmRemoteBuffer AcmRemoteBuffer;
 
 /* bufOpen: open a remote buffer to a controller's channel and start its thread.
- *   ip       the controller's address (numeric or host name), copied
+ *   ip       the controller's address (numeric or host name), copied; "host:port" as for
+ *            addTargetCnc
  *   mode     0 MDI: each bufWrite's text ends with a file end, and at most 102400 bytes go until
  *            bufClear; 1 DNC: an unending stream into one file
  *   channel  1..99
- * Returns: the handle, or null when ip is null, mode is not 0 or 1, or channel is outside
- *          1..99. It returns before the connection is made: the state is 3 until connected (at
- *          most 500 ms), then 2, then 5; "Connection to the controller failed." in state 3
- *          tells that it did not connect.
+ * Returns: the handle, or null when ip is null or carries a malformed port, mode is not 0 or
+ *          1, or channel is outside 1..99. It returns before the connection is made: the state
+ *          is 3 until connected (at most 500 ms), then 2, then 5; "Connection to the controller
+ *          failed." in state 3 tells that it did not connect.
  * Blocks: no. */
 ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.

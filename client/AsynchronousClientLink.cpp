@@ -4,6 +4,7 @@
 
 #include "AddressDatagram.h"
 #include "CommLog.h"
+#include "ControllerAddress.h"
 #include "UdpAddressSender.h"
 
 #include <QDebug>
@@ -41,9 +42,9 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
             cmdQueue.clear();
             isSetFileOk = false;
         }
-        const int nul = ip.indexOf('\0');
-        const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
-        const bool ok = transport->open(host, kCommandPort, kConnectWaitMs);
+        const ControllerAddress address = ControllerAddress::parse(ip, kCommandPort);
+        const QByteArray& host = address.host;
+        const bool ok = address.valid && transport->open(host, address.port, kConnectWaitMs);
         isConnected = ok;
         if (ok && syncMode == 0 && !isRunning())
             start();
