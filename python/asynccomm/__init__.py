@@ -13,7 +13,7 @@ from ._native import library
 from .buffer import RemoteBuffer, BufferStopped
 from .controller import Controller
 from .diagnostics import route_to_logging as log_diagnostics
-from .errors import (Error, ArgumentError, QueueFull, NotConnected, NoReply, Refused, TransferStopped,
+from .errors import (Error, ArgumentError, QueueFull, NotConnected, NoReply, Refused, TransferStopped, FtpFailed,
                      result_text)
 from .simulator import Simulator
 from . import aio
@@ -21,5 +21,5 @@ from . import aio
 __version__ = "1.0.0"
 
 __all__ = ["Controller", "RemoteBuffer", "Simulator", "Error", "ArgumentError", "QueueFull", "NotConnected",
-           "NoReply", "Refused", "TransferStopped", "BufferStopped", "LibraryNotFound", "library",
+           "NoReply", "Refused", "TransferStopped", "FtpFailed", "BufferStopped", "LibraryNotFound", "library",
            "library_candidates", "simulator_candidates", "find_simulator", "log_diagnostics", "result_text"]

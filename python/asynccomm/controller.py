@@ -16,6 +16,7 @@ logger = logging.getLogger("asynccomm")
 
 _BIT_READERS = {"I": "getIBit", "O": "getOBit", "C": "getCBit", "S": "getSBit", "A": "getABit"}
 _BIT_WRITERS = {"O": "setPlcOBit", "C": "setCBit", "S": "setSBit", "A": "setABit"}
+FTP_STOPPED = 20  # errorCmd of a report that an FTP list stopped
 _TEXT_SIZE = 1024  # the library's output texts are cut to 1023 bytes plus the NUL
 _FIRST_ID = 1
 _ids_lock = threading.Lock()  # guards _ids_in_use
@@ -66,6 +67,7 @@ class Controller:
         self._lib = _native.library(library)
         self._reports = threading.local()
         self._callback = _native.ErrCallbackFunc(self._on_report)
+        self._ftp_failure = None  # the last FTP report; written on the library's FTP thread
         self.cnc_id = None
         self._claimed = None
         self._open(cnc_id)
@@ -127,6 +129,8 @@ class Controller:
     def _on_report(self, error_cmd, cmd_state, detail):
         """The error callback: remember the report for the running call, then pass it on."""
         text = (detail or b"").decode("utf-8", "replace")
+        if error_cmd == FTP_STOPPED:
+            self._ftp_failure = (error_cmd, cmd_state, text)
         pending = getattr(self._reports, "pending", None)
         if pending is not None:
             pending.append((error_cmd, cmd_state, text))
@@ -352,19 +356,23 @@ class Controller:
         """Upload local files into the channel's program (``file_type`` 1) or PLC (0) folder.
 
         Blocks until every file is done; ``progress(percent, path)`` is called as it advances.
-        Raises ``asynccomm.Error`` when an upload stalls for ``timeout`` seconds.
+        Raises ``asynccomm.FtpFailed`` when the transfer stops, ``asynccomm.NoReply`` when it
+        stalls for ``timeout`` seconds.
         """
         if isinstance(paths, (str, os.PathLike)):
             paths = [paths]
         for path in paths:
             path = os.fspath(path)
+            self._ftp_failure = None
             self._check("ftpUploadFile", file_type, channel, path.encode(), _host(host))
-            wait_for_upload(self._lib, self.cnc_id, "ftpUploadFile", path, progress, timeout)
+            wait_for_upload(self._lib, self.cnc_id, "ftpUploadFile", path, progress, timeout,
+                            lambda: self._ftp_failure)
 
     def ftp_mkdir(self, folder, host=None, timeout=60.0):
         """Make one remote folder over FTP; blocks until it is made."""
+        self._ftp_failure = None
         self._check("ftpMkdir", folder.encode(), _host(host))
-        wait_for_upload(self._lib, self.cnc_id, "ftpMkdir", folder, None, timeout)
+        wait_for_upload(self._lib, self.cnc_id, "ftpMkdir", folder, None, timeout, lambda: self._ftp_failure)
 
 
 def _host(host):

@@ -79,6 +79,13 @@ class TransferStopped(Error):
     """Code 5: a program text transfer stopped."""
 
 
+class FtpFailed(Error):
+    """An FTP list stopped: ``reports`` holds (20, step, reason), the step 0 connect, 1 log in, 2 upload, 4 make the folder."""
+
+    def __init__(self, function, reports):
+        super().__init__(None, function, reports, note="the FTP transfer stopped")
+
+
 _CLASSES = {1: ArgumentError, 4: QueueFull, 5: TransferStopped, 7: NotConnected, 111: NoReply}
 
 

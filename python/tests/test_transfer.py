@@ -25,13 +25,19 @@ def test_a_broken_stream_raises_with_the_buffers_words(cnc):
     assert raised.value.detail.startswith("Connection closed by the controller")
 
 
-@pytest.mark.xfail(reason="needs FTP from a thread without a Qt event loop (branch ftpthread)", strict=False)
-def test_an_ftp_upload_completes_from_a_plain_script(tmp_path):
+@pytest.mark.parametrize("options, outcome", [(["--ftp"], None), ([], asynccomm.FtpFailed)])
+def test_an_ftp_upload_completes_from_a_plain_script_or_raises_when_it_stops(options, outcome, tmp_path):
     root, local = tmp_path / "root", tmp_path / "O9"
     root.mkdir()
     local.write_bytes(b"G00 X0\n" * 5000)
     seen = []
-    with Simulator(options=["--ftp", "--ftp-root", str(root)]) as sim, Controller(sim.address) as ctl:
+    with Simulator(options=options + ["--ftp-root", str(root)] * bool(options)) as sim, \
+            Controller(sim.address) as ctl:
+        if outcome:
+            with pytest.raises(outcome) as raised:
+                ctl.ftp_upload(local, channel=1, timeout=10)
+            assert raised.value.reports[0][:2] == (20, 0)
+            return
         ctl.ftp_upload(local, channel=1, progress=lambda percent, path: seen.append(percent), timeout=10)
     assert (root / "veko/usr/sys0001/program/O9").read_bytes() == local.read_bytes()
     assert seen[-1] == 100
