@@ -272,6 +272,10 @@ class Controller:
         """Switch the servo of ``axis`` on or off."""
         self._check("servoOnAxisSet", axis, int(on))
 
+    def is_servo_on(self, axis):
+        """Whether the servo of ``axis`` is on."""
+        return bool(self._outputs("servoOnAxisGet", 1, axis)[0])
+
     # ---- program control ----------------------------------------------------------------------
     def cycle_start(self, channel=1):
         """Start the channel's current program."""

@@ -4,6 +4,7 @@ import logging
 import os
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -24,6 +25,7 @@ REFUSALS = [
     ("f 4 state 3 times 1", lambda c: c.start_program("O1"), asynccomm.Refused, 103, "file is not exist."),
     ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error."),
     ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied"),
+    (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
     (None, lambda c: c.jog(0, 100, channel=2), asynccomm.ArgumentError, 1, None),
     (None, lambda c: c.write_vars({17000000: 1}), asynccomm.NoReply, 111, None),
 ]
@@ -102,3 +104,32 @@ def test_a_missing_file_is_named_in_the_failure(variable, value, monkeypatch):
     monkeypatch.setenv("PYTHONPATH", os.path.dirname(asynccomm.__path__[0]))
     run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     assert "LibraryNotFound" in run.stderr and value in run.stderr
+
+
+# (what to do first, what to ask, the answer): each row checks one method's arguments reach the controller
+MACHINE = [
+    (lambda c: c.move(0, 25, feed=100), lambda c: c.coordinate(0), 25),
+    (lambda c: c.move(1, -7, feed=100, absolute=True), lambda c: c.coordinates(2), [0, -7]),
+    (lambda c: c.set_bit("O", 5, 1), lambda c: [c.get_bit("I", 5), c.get_bit("I", 4)], [1, 0]),
+    (lambda c: c.set_bit("C", 3, 1), lambda c: c.get_bit("C", 3), 1),
+    (lambda c: c.write_vars({1032048: 0b100}), lambda c: c.read_bits(1, 0, [2, 3]), [1, 0]),
+    (lambda c: c.emergency_stop(), lambda c: c.alarm(), (1, 1, 1001)),
+    (lambda c: c.servo(2, on=False), lambda c: [c.is_servo_on(2), c.is_servo_on(1)], [False, True]),
+    (lambda c: c.cycle_start(), lambda c: c.running_program(), "O1234"),
+    (lambda c: None, lambda c: c.running_program(), "O0001"),
+    (lambda c: None, lambda c: c.connected and c.watchdog() is None, True),
+]
+
+
+@pytest.mark.parametrize("action, query, answer", MACHINE)
+def test_machine_methods_reach_the_controller(cnc, action, query, answer):
+    action(cnc)
+    assert query(cnc) == answer
+
+
+def test_homing_ends(cnc):
+    cnc.home(0)
+    deadline = time.monotonic() + 5
+    while not cnc.is_homed(0) and time.monotonic() < deadline:
+        time.sleep(0.01)
+    assert cnc.is_homed(0) and not cnc.is_moving(0)
