@@ -25,6 +25,7 @@ REFUSALS = [
     ("f 4 state 3 times 1", lambda c: c.start_program("O1"), asynccomm.Refused, 103, "file is not exist."),
     ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error."),
     ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied"),
+    ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None),
     (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
     (None, lambda c: c.jog(0, 100, channel=2), asynccomm.ArgumentError, 1, None),
     (None, lambda c: c.write_vars({17000000: 1}), asynccomm.NoReply, 111, None),
