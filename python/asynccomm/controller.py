@@ -183,7 +183,11 @@ class Controller:
 
     # ---- variables and bits -----------------------------------------------------------------
     def read_vars(self, addresses):
-        """The values of the variables at ``addresses`` (a list of ints, in the same order)."""
+        """The values of the variables at ``addresses`` (a list of ints, in the same order).
+
+        On an asynchronous Controller nothing is sent: the values are those the background poll
+        last read (see ``register_vars``), 0 for an address not polled yet.
+        """
         addresses = list(addresses)
         values = (_native.CncLong * max(len(addresses), 1))()
         self._check("readVars", _native.cnc_array(addresses), len(addresses), values)
