@@ -69,7 +69,6 @@ class Controller:
         self._callback = _native.ErrCallbackFunc(self._on_report)
         self._ftp_failure = None  # the last FTP report; written on the library's FTP thread
         self.cnc_id = None
-        self._claimed = None
         self._open(cnc_id)
 
     # ---- life cycle -----------------------------------------------------------------------
@@ -150,8 +149,13 @@ class Controller:
         try:
             return getattr(self._lib, name)(*args, self.cnc_id)
         finally:
-            self.last_reports = self._reports.pending
+            self._reports.last = self._reports.pending
             self._reports.pending = None
+
+    @property
+    def last_reports(self):
+        """The controller's reports made during this thread's last ``call``, as (errorCmd, cmdState, detail)."""
+        return getattr(self._reports, "last", [])
 
     def _check(self, name, *args):
         """Call ``name`` and raise the fitting Error unless it returned 0."""
@@ -312,6 +316,8 @@ class Controller:
             raise error_for(1, "getRuningPrg")
         if text == b"o":
             raise error_for(111, "getRuningPrg")
+        if text == b"":
+            raise error_for(1, "getRuningPrg")
         return text.decode("ascii", "replace")
 
     def alarm(self):
