@@ -1,0 +1,21 @@
+"""``asyncio`` helpers: a polled-value async iterator (every ``Controller`` method also has a ``*_async`` twin)."""
+
+import asyncio
+
+
+async def poll(controller, addresses, interval=0.1):
+    """Yield the list of values of ``addresses`` every ``interval`` seconds, without blocking the loop.
+
+    On an asynchronous Controller the addresses are registered for the background poll first,
+    and removed when the iteration ends.
+    """
+    addresses = list(addresses)
+    if controller.asynchronous:
+        await controller.register_vars_async(addresses)
+    try:
+        while True:
+            yield await controller.read_vars_async(addresses)
+            await asyncio.sleep(interval)
+    finally:
+        if controller.asynchronous and controller.cnc_id is not None:
+            controller.remove_vars(addresses)

@@ -1,0 +1,21 @@
+#!/bin/sh
+# The two ways in that the README gives: `cmake --install` (the package finds the installed
+# library and simulator by itself) and pip into a fresh virtual environment with no index.
+set -eu
+build=$1
+package=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+check='import asynccomm
+with asynccomm.Simulator() as sim, asynccomm.Controller(sim.address) as ctl:
+    ctl.write_vars({1000001: 7}); print(ctl.read_vars([1000001]))'
+cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
+test "$(env -u ASYNCCOMM_LIBRARY -u ASYNCCOMM_SIMULATOR PATH=/usr/bin:/bin \
+    PYTHONPATH="$scratch/prefix/lib/python3/dist-packages" /usr/bin/python3 -c "$check")" = "[7]"
+
+cp -r "$package" "$scratch/source" # pip builds in the source folder
+/usr/bin/python3 -m venv --system-site-packages "$scratch/venv"
+"$scratch/venv/bin/pip" install --no-build-isolation --no-index "$scratch/source" > /dev/null
+test "$(ASYNCCOMM_LIBRARY="$scratch/prefix/lib/libAsyncCommModule.so.1" PATH="$scratch/prefix/bin:/usr/bin:/bin" \
+    env -u ASYNCCOMM_SIMULATOR "$scratch/venv/bin/python" -c "$check")" = "[7]"

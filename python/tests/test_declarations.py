@@ -1,0 +1,66 @@
+"""The ctypes declarations and the result texts must match the C headers."""
+import ctypes
+import os
+import re
+
+import pytest
+
+from asynccomm import _native, errors
+
+API = os.path.join(os.path.dirname(__file__), "..", "..", "api")
+C_TYPES = {"CncLong": ctypes.c_int32, "int": ctypes.c_int, "bool": ctypes.c_bool, "double": ctypes.c_double,
+           "CncLong*": ctypes.POINTER(ctypes.c_int32), "char*": ctypes.c_char_p, "AcmRemoteBuffer*": ctypes.c_void_p,
+           "ErrCallbackFunc": _native.ErrCallbackFunc}
+
+
+def header_exports():
+    text = open(os.path.join(API, "AsyncCommModule.h")).read()
+    found = {}
+    for ret, name, params in re.findall(r"ACM_EXPORT\s+(\w+\s*\*?)\s*(\w+)\(([^)]*)\);", text):
+        types = [re.sub(r"\s*\b\w+$", "", p.strip()).replace(" ", "") for p in params.split(",")]
+        found[name] = (ret.replace(" ", ""), types)
+    return found
+
+
+def test_every_export_is_declared_with_the_header_types():
+    exports = header_exports()
+    assert len(exports) == 99 and sorted(exports) == sorted(_native.PROTOTYPES)
+    for name, (ret, args) in exports.items():
+        assert _native.PROTOTYPES[name] == (C_TYPES[ret], [C_TYPES[a] for a in args]), name
+    callback = _native.ErrCallbackFunc
+    assert (callback._restype_, callback._argtypes_) == (None, (ctypes.c_int32, ctypes.c_int32, ctypes.c_char_p))
+
+
+def test_the_library_has_every_declared_export():
+    lib = _native.library()
+    assert all(getattr(lib, name).argtypes is not None for name in _native.PROTOTYPES)
+
+
+def test_result_texts_match_the_c_header():
+    text = open(os.path.join(API, "AsyncCommModuleResults.h")).read()
+    cases = re.findall(r"case (\d+):\s*return \"([^\"]*)\";", text)
+    assert len(cases) > 10
+    assert all(errors.result_text(int(code)) == want for code, want in cases)
+    assert errors.result_text(150) == "controller failure: the reply's state is the code minus 100"
+
+
+@pytest.mark.parametrize("code, cls", [(1, errors.ArgumentError), (4, errors.QueueFull), (7, errors.NotConnected),
+                                       (111, errors.NoReply), (103, errors.Refused), (200, errors.Refused),
+                                       (113, errors.Error)])
+def test_codes_map_to_their_exception(code, cls):
+    assert type(errors.error_for(code, "f")) is cls
+
+
+def test_every_public_name_has_a_docstring():
+    import inspect
+    import asynccomm
+    missing = []
+    for module in [asynccomm] + [m for m in vars(asynccomm).values() if inspect.ismodule(m)]:
+        for name, value in vars(module).items():
+            if name.startswith("_") or getattr(value, "__module__", "").split(".")[0] != "asynccomm":
+                continue
+            members = vars(value).items() if inspect.isclass(value) else ()
+            missing += [name] if not value.__doc__ else []
+            missing += ["%s.%s" % (name, n) for n, m in members
+                        if not n.startswith("_") and callable(getattr(m, "fget", m)) and not getattr(m, "__doc__", None)]
+    assert missing == []
