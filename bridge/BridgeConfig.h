@@ -42,8 +42,8 @@ struct MqttConfig
 struct BridgeConfig
 {
     MqttConfig mqtt;
-    std::string metricsHost = "127.0.0.1";
-    int metricsPort = 9464; // 0: no metrics listener
+    std::string metricsHost = "127.0.0.1"; // "off": no metrics listener
+    int metricsPort = 9464;                // 0: any free port (the log names it)
     int reconnectMinMs = 500;
     int reconnectMaxMs = 30000;
     std::vector<MachineConfig> machines;

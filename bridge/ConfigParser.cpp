@@ -181,7 +181,7 @@ bool ConfigParser::metricsKey(const std::string& key, const std::string& value)
         config.metricsHost = value;
     else if (key == "port") {
         if (!numberInto(value, 0, 65535, config.metricsPort))
-            return refuse("port must be 0 (no listener) or 1..65535");
+            return refuse("port must be 0 (any free port) or 1..65535");
     } else
         return refuse("unknown key '" + key + "' in [metrics]");
     return true;

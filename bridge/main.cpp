@@ -109,7 +109,7 @@ int runBridge(const BridgeConfig& config)
         return kExitFailed;
     }
     MetricsListener listener([&metrics] { return metrics.render(); });
-    if (config.metricsPort != 0) {
+    if (config.metricsHost != "off") {
         if (!listener.start(config.metricsHost, config.metricsPort, error)) {
             bridgeLog("bridge", "metrics listener: " + error);
             publisher.stop(kStopSendMs);
