@@ -4,7 +4,8 @@
 # through sudo.
 set -eu
 packages="cmake g++ make clang pkg-config qtbase5-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
-  libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils"
+  libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils
+  libmosquitto-dev mosquitto mosquitto-clients prometheus"
 if [ "$(id -u)" -eq 0 ]; then
   as_root=
 elif command -v sudo > /dev/null 2>&1; then

@@ -17,7 +17,7 @@
 
 namespace {
 constexpr int kStartWaitMs = 10000;
-constexpr int kFirstMachineHost = 200; // above the hosts other suites' simulators take
+constexpr int kFirstMachineHost = 180; // between the hosts other suites' simulators take
 constexpr int kMachineHosts = 50;
 
 }
