@@ -104,7 +104,7 @@ void Publisher::connected(int rc)
         return;
     }
     bridgeLog("bridge", "broker " + config.mqtt.host + ":" + std::to_string(config.mqtt.port) +
-                            " connected; sending the retained state again");
+                            " connected; sending the retained state");
     std::lock_guard<std::mutex> guard(lock);
     linkUp = true;
     unacknowledged = 0;
