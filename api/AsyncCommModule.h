@@ -18,7 +18,7 @@
  * A target is one controller, known by a number of your choosing (cncID) from addTargetCnc
  * until removeTargetCnc. It has channels 1..maxDncCh. Per target the library keeps one command
  * client per channel and two target-level clients; each client has its own TCP connection to
- * the controller's command port 60000:
+ * the controller's command port 60000 (or the port its address gives):
  *   channel  the client of the channel the call names. It carries that channel's commands:
  *            jog, homing, program control, single bits and bit groups, axis status, the
  *            controller type, program text transfer, the error text. The call checks the
@@ -89,7 +89,8 @@
  *   102   state 2: refused while a program runs or the file is being executed
  *   103   state 3: DNC memory full, the text block was not stored; cycStart: no such file
  *   111   no valid reply within 1.8 s on a synchronous client: nothing came, the reply was
- *         broken, or the controller answered with an error reply
+ *         broken, or the controller answered with an error reply; an asynchronous readVars or
+ *         readBits: no poll has read a requested address yet
  *   112   getCurErrString: the length request failed
  *   113   getCurErrString: a text request failed, or three in a row brought nothing
  *   200   the controller raised an execution alarm (state 100) on cycStart or reset
@@ -249,12 +250,15 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
  *   cncID      any number of your choosing, unique among the registered targets
  *   maxDncCh   number of channels, up to 99; 1 or less gives one channel
  *   ip         the controller's address: a numeric IPv4 or IPv6 address or a host name, copied;
- *              null gives an empty address, which never connects
+ *              null gives an empty address, which never connects. "host:port" connects every
+ *              client to that port instead of 60000 (an IPv6 address with a port in brackets:
+ *              "[::1]:60001"); the port is 1..65535 in decimal digits only
  *   asyncMask  bit 0: the target client asynchronous; bit k: channel k's client asynchronous
  *              (k = 1..30); bit 31 and channels above 30 stay synchronous; 0: all synchronous
  * Client: none. The aux client is always synchronous.
  * Returns: true when the target was made; false when cncID is registered already (the target
- *          stays as it was: address, channels and modes are not changed) or maxDncCh > 99.
+ *          stays as it was: address, channels and modes are not changed), maxDncCh > 99, or
+ *          ip carries a malformed port ("host:", "host:0", "host:65536", "host:6x").
  * Reports: none. Logs one line with the arguments (not asyncMask).
  * Blocks: no network. Only while no other function of the library runs (see "Threads"). */
 ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask);
@@ -273,7 +277,8 @@ ACM_EXPORT bool removeTargetCnc(int cncID);
 /* connect: connect every client of target cncID to the controller.
  *   cncID  the target
  * Client: all. In this order: the target client, the aux client, then the channel clients 1..n,
- *         each to port 60000 of the target's address, each waiting at most 500 ms. After each
+ *         each to port 60000 of the target's address (or the port the address gives), each
+ *         waiting at most 500 ms. After each
  *         connection the client writes 1 to variable 1110037 (the link marker): a synchronous
  *         client waits for the reply (its outcome does not count), an asynchronous one queues
  *         it and starts its worker thread. A client whose link is up is left as it is; one
@@ -364,10 +369,11 @@ ACM_EXPORT CncLong getErrorDeb(CncLong debugFlags, int cncID);
  *   cncID      the target
  * Client: target. Nothing is sent by this call. On an asynchronous target client the worker
  *         reads every registered address again and again (see "Synchronous and asynchronous
- *         clients") and readVars answers from what it read. A registered address reads 0 until
- *         its first poll; registering it again sets it back to 0. On a synchronous target
- *         client registering has no lasting effect: every synchronous readVars and readBits
- *         forgets all registrations.
+ *         clients") and readVars answers from what it read. A registered address has no value
+ *         until a poll has read it (readVars gives 111 for it); registering it again, or
+ *         connecting the target again, forgets its value until the next poll. On a synchronous
+ *         target client registering has no lasting effect: every synchronous readVars and
+ *         readBits forgets all registrations.
  * Returns: 0 all registered; 1 none registered: addresses null, count outside 1..100000, an
  *          address outside the valid ranges, or cncID not registered.
  * Reports: none here; a poll request the controller refuses reports (0, 1, "parameters error.").
@@ -378,14 +384,17 @@ ACM_EXPORT CncLong registerVars(CncLong* addresses, int count, int cncID);
  *   addresses  count addresses; addresses not registered are ignored
  *   count      1..100000; with null addresses or another count nothing happens
  *   cncID      the target
- * Client: target. Removing the variable that holds registered bits stops their poll too.
+ * Client: target. Removing the variable that holds registered bits stops their poll too. No
+ *         poll after the call carries a removed address: the reply of a poll already under way
+ *         when the call came stores only the addresses still registered.
  * Returns: 0; 1 when cncID is not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong removeVars(CncLong* addresses, int count, int cncID);
 
 /* clearVars: take every variable and bit out of the background poll.
  *   cncID  the target
- * Client: target. On a synchronous target client it does nothing.
+ * Client: target. On a synchronous target client it does nothing. Once it returns the
+ *         asynchronous worker polls nothing (a poll already under way stores nothing).
  * Returns: 0; 1 when cncID is not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong clearVars(int cncID);
@@ -397,8 +406,10 @@ ACM_EXPORT CncLong clearVars(int cncID);
  *   cncID      the target
  * Client: target.
  *   Synchronous: reads the addresses in requests of 64, in the order given.
- *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i],
- *   0 when the address is not registered or not read yet.
+ *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i].
+ *   When any address is not registered, or no poll has read it since it was registered and
+ *   since the target was last connected, the call returns 111 and leaves values untouched: a
+ *   value nobody has read is not given as read.
  * Returns: 0 read; 1 addresses or values null, count outside 1..100000, or cncID not
  *          registered (values untouched); 7 not connected (values untouched); 111 a request
  *          got no valid reply, the controller refused it with an error reply, or an address is
@@ -447,7 +458,7 @@ ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits,
  *   channel, bitType, bits, count: as for registerBits. The whole word of each bit leaves the
  *   poll, so the other registered bits of that word stop being read too.
  *   cncID  the target
- * Client: target; it must be asynchronous.
+ * Client: target; it must be asynchronous. No poll after the call carries a removed word.
  * Returns: 0; 6 the target client is synchronous; 7 not connected; 1 bits null, count outside
  *          1..100000, bitType outside 0..6, channel outside 1..99, or cncID not registered.
  * Blocks: no network; waits for a running call on the target client. */
@@ -462,8 +473,9 @@ ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, i
  *   cncID    the target
  * Client: target.
  *   Synchronous: one read request of every word the bits need (64 different words at most).
- *   Asynchronous: sends nothing; answers from the poll (see registerBits); a bit whose word is
- *   not registered reads 0.
+ *   Asynchronous: sends nothing; answers from the poll (see registerBits). When a bit's word is
+ *   not registered, or no poll has read it since it was registered and since the target was
+ *   last connected, the call returns 111 and leaves values untouched.
  * Returns: 0; 1 values or bits null, count outside 1..100000, channel outside 1..99, bitType
  *          outside 0..6, or cncID not registered; 7 not connected; 111 no valid reply, an
  *          error reply, more than 64 words, or a word that is no valid address (values
@@ -1026,14 +1038,15 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
 typedef struct AcmRemoteBuffer AcmRemoteBuffer;
 
 /* bufOpen: open a remote buffer to a controller's channel and start its thread.
- *   ip       the controller's address (numeric or host name), copied
+ *   ip       the controller's address (numeric or host name), copied; "host:port" as for
+ *            addTargetCnc
  *   mode     0 MDI: each bufWrite's text ends with a file end, and at most 102400 bytes go until
  *            bufClear; 1 DNC: an unending stream into one file
  *   channel  1..99
- * Returns: the handle, or null when ip is null, mode is not 0 or 1, or channel is outside
- *          1..99. It returns before the connection is made: the state is 3 until connected (at
- *          most 500 ms), then 2, then 5; "Connection to the controller failed." in state 3
- *          tells that it did not connect.
+ * Returns: the handle, or null when ip is null or carries a malformed port, mode is not 0 or
+ *          1, or channel is outside 1..99. It returns before the connection is made: the state
+ *          is 3 until connected (at most 500 ms), then 2, then 5; "Connection to the controller
+ *          failed." in state 3 tells that it did not connect.
  * Blocks: no. */
 ACM_EXPORT AcmRemoteBuffer* bufOpen(char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.

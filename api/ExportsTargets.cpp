@@ -1,4 +1,5 @@
 // Exports of the target registry and the connection.
+#include "ControllerAddress.h"
 #include "ExportFrame.h"
 
 using namespace ExportFrame;
@@ -11,6 +12,8 @@ bool addTargetCnc(int cncID, int maxDncCh, char* ip, int asyncMask)
             " ip=", ip ? static_cast<const char*>(ip) : "");
     return guarded(false, [&] {
         if (TargetRegistry::targetMap.count(cncID) || maxDncCh > TargetCnc::kMaxChannels)
+            return false;
+        if (ip && !ControllerAddress::parse(QByteArray(ip), 0).valid)
             return false;
         auto* target = new TargetCnc();
         target->ip = ip ? QByteArray(ip) : QByteArray();

@@ -1,5 +1,6 @@
 #include "VRemoteBuffer.h"
 
+#include "ControllerAddress.h"
 #include "FrameMode.h"
 #include "TextField.h"
 #include "TcpTransport.h"
@@ -26,8 +27,12 @@ VRemoteBuffer* VRemoteBuffer::bufOpen(const char* ip, int32_t mode, int32_t chan
 {
     if (!ip || (mode != MdiMode && mode != DncMode) || channel < kFirstChannel || channel > kLastChannel)
         return nullptr;
+    const ControllerAddress address = ControllerAddress::parse(QByteArray(ip), kCommandPort);
+    if (!address.valid)
+        return nullptr;
     try {
-        auto* buffer = new VRemoteBuffer(QByteArray(ip), mode, channel);
+        auto* buffer = new VRemoteBuffer(address.host, mode, channel);
+        buffer->port = address.port;
         buffer->start();
         return buffer;
     } catch (...) {

@@ -61,7 +61,8 @@ public:
     static constexpr int kResendPauseMs = 50; // the pace of the transfer-state polling
     static constexpr quint16 kCommandPort = 60000;
 
-    // Null when ip is null, mode is not 0 or 1, or channel is outside 1..99. The worker starts at
+    // ip is a host, optionally with ":port" (see ControllerAddress). Null when ip is null or has a
+    // malformed port, mode is not 0 or 1, or channel is outside 1..99. The worker starts at
     // once; the call does not wait for the connection.
     static VRemoteBuffer* bufOpen(const char* ip, int32_t mode, int32_t channel);
     // Stops and joins the worker, then destroys the buffer: 1; 0 for a null handle.
@@ -118,7 +119,8 @@ private:
     std::atomic<int32_t> replyFlag{1}; // 2 while a request is in flight, 1 after its reply
     std::atomic<int32_t> state{Closed};
     std::atomic<const char*> stateText;
-    QByteArray ip;
+    QByteArray ip;                // the host, without a ":port"
+    quint16 port = kCommandPort; // set before the worker starts
     int32_t mode;
     int32_t channel;
     QList<QByteArray> frameQueue;

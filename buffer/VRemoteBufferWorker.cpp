@@ -29,7 +29,7 @@ const char* const kErrorReply = "Error reply from the controller.";
 
 void VRemoteBuffer::run()
 {
-    if (!transport->open(ip, kCommandPort, kConnectTimeoutMs)) {
+    if (!transport->open(ip, port, kConnectTimeoutMs)) {
         std::lock_guard<std::mutex> lock(mutex); // also the last touch of members: see the destructor
         setState(Closed, kConnectFailed);
         return;

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 class IoThread;
@@ -210,6 +211,10 @@ public:
     int32_t payloadTxtSize = 400;
     std::atomic<int32_t> sendState{1};
     std::map<int32_t, int32_t> valueCache;
+    // The addresses of valueCache whose value a read reply stored since they were registered and
+    // since the link was last opened; an asynchronous read of any other address has no value to
+    // give. Guarded by mutex, like valueCache.
+    std::set<int32_t> polledAddresses;
     QList<QByteArray> cmdQueue;
     int32_t nextFromQueue = 0;
     int32_t pollCursor = -1;
@@ -291,6 +296,7 @@ private:
                         int32_t status);
 
     int32_t sendReadBatch();
+    bool allPolled(const int32_t* addresses, int count) const;
     int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split);
     int32_t writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split);
     int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;

@@ -4,6 +4,7 @@
 
 #include "AddressDatagram.h"
 #include "CommLog.h"
+#include "ControllerAddress.h"
 #include "UdpAddressSender.h"
 
 #include <QDebug>
@@ -40,10 +41,11 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
             std::lock_guard<std::mutex> lock(mutex);
             cmdQueue.clear();
             isSetFileOk = false;
+            polledAddresses.clear(); // values read on an earlier link may be stale on this one
         }
-        const int nul = ip.indexOf('\0');
-        const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
-        const bool ok = transport->open(host, kCommandPort, kConnectWaitMs);
+        const ControllerAddress address = ControllerAddress::parse(ip, kCommandPort);
+        const QByteArray& host = address.host;
+        const bool ok = address.valid && transport->open(host, address.port, kConnectWaitMs);
         isConnected = ok;
         if (ok && syncMode == 0 && !isRunning())
             start();

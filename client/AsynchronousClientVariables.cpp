@@ -41,8 +41,10 @@ int32_t AsynchronousClient::registerVars(const int32_t* addresses, int count)
             return ResultCode::ArgumentOutOfRange;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             valueCache[addresses[i]] = 0;
+            polledAddresses.erase(addresses[i]);
+        }
     }
     wakeWorker();
     return ResultCode::Success;
@@ -53,15 +55,24 @@ void AsynchronousClient::removeVars(const int32_t* addresses, int count)
     if (!addresses || count < 1 || count > kMaxBatch)
         return;
     std::lock_guard<std::mutex> lock(mutex);
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         valueCache.erase(addresses[i]);
+        polledAddresses.erase(addresses[i]);
+    }
 }
 
 void AsynchronousClient::clearVars()
 {
     std::lock_guard<std::mutex> lock(mutex);
-    if (syncMode == 0)
+    if (syncMode == 0) {
         valueCache.clear();
+        polledAddresses.clear();
+    }
+}
+
+bool AsynchronousClient::allPolled(const int32_t* addresses, int count) const
+{
+    return std::all_of(addresses, addresses + count, [&](int32_t a) { return polledAddresses.count(a) > 0; });
 }
 
 // Sends readBatch as one read request and waits; 111 when nothing valid came back.
@@ -98,6 +109,8 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
             const size_t take = currentRdAddressFlag ? perRequest : pendingReads.size();
             readBatch.assign(pendingReads.begin(), pendingReads.begin() + take);
             pendingReads.erase(pendingReads.begin(), pendingReads.begin() + take);
+            for (const int32_t address : readBatch)
+                valueCache.emplace(address, 0); // a reply stores only addresses the cache holds
             if (logFlags & LogFlag::Progress)
                 qCDebug(acmLog).noquote() << kReadVarsSig << "currentRdAddressFlag =" << (currentRdAddressFlag ? "true" : "false")
                                    << "maxRdVar =" << maxReadCount;
@@ -106,6 +119,8 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
             if (replyErrorFlag)
                 result = ResultCode::ReplyFailed;
         } while (currentRdAddressFlag);
+    } else if (!allPolled(addresses, count)) {
+        return ResultCode::NoValidReply;
     }
     for (int i = 0; i < count; ++i) {
         const auto it = valueCache.find(addresses[i]);
@@ -227,6 +242,7 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
                 valueCache[word] = 0;
             else
                 valueCache.erase(word);
+            polledAddresses.erase(word);
         }
     }
     if (add)
@@ -281,6 +297,12 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
             if (sendReadBatch() != 0)
                 return ResultCode::NoValidReply;
             result = replyErrorFlag ? ResultCode::ReplyFailed : ResultCode::Success;
+        } else {
+            std::vector<int32_t> words(size_t(count), 0);
+            for (int i = 0; i < count; ++i)
+                words[size_t(i)] = bitWordAddress(channel, bitType, bits[i]);
+            if (!allPolled(words.data(), count))
+                return ResultCode::NoValidReply;
         }
         for (int i = 0; i < count; ++i) {
             const auto it = valueCache.find(bitWordAddress(channel, bitType, bits[i]));
@@ -304,8 +326,15 @@ void AsynchronousClient::onRecCmdReadVars(int32_t failed, const int32_t* values,
             replyErrorCode = ResultCode::ReplyFailed;
             return;
         }
-        for (int32_t i = 0; i < count; ++i)
-            valueCache[readBatch[size_t(i)]] = values[i];
+        // Only addresses still registered: a poll in flight when the application removed some
+        // must not register them again (they would be polled for ever).
+        for (int32_t i = 0; i < count; ++i) {
+            const auto it = valueCache.find(readBatch[size_t(i)]);
+            if (it == valueCache.end())
+                continue;
+            it->second = values[i];
+            polledAddresses.insert(it->first);
+        }
     } else if (failed == 1) {
         replyErrorFlag = true;
         replyErrorCode = ResultCode::ParametersRejected;

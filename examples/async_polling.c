@@ -2,7 +2,9 @@
  *
  * The target-level client of this target runs asynchronously (bit 0 of asyncMask). Its worker
  * thread reads the registered variables again and again, so readVars answers at once from what
- * the worker read last. Commands on that client only queue their request and return 0; whether
+ * the worker read last. Until a poll has read every address asked for (after registering, and
+ * after each connect) readVars returns 111 and leaves the values as they were: a value nobody
+ * has read is never handed out as read. Commands on that client only queue their request and return 0; whether
  * the controller took them shows only through the error callback, which runs on the worker
  * thread.
  *
@@ -63,11 +65,11 @@ int main(int argc, char** argv)
         CncLong wanted[2] = {round * 10, -round};
         ok = writeVars(watched, 2, wanted, CNC) == 0;
 
-        /* The next poll cycles bring the new values into what readVars returns. */
+        /* The next poll cycles bring the new values into what readVars returns; 111 means no
+         * poll has read them yet, and seen keeps what it held. */
         CncLong seen[2] = {0, 0};
         for (int tries = 0; ok && tries < 100; ++tries) { /* at most about 2 s */
-            readVars(watched, 2, seen, CNC);
-            if (seen[0] == wanted[0] && seen[1] == wanted[1])
+            if (readVars(watched, 2, seen, CNC) == 0 && seen[0] == wanted[0] && seen[1] == wanted[1])
                 break;
             sleepMs(20);
         }

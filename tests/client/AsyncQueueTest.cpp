@@ -135,9 +135,9 @@ TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
     ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
     std::this_thread::sleep_for(std::chrono::milliseconds(4500)); // two polls answered late, and a third
     std::vector<int32_t> values(124, -1);
-    ASSERT_EQ(client->readVars(addresses.data(), 124, values.data()), 0);
+    ASSERT_EQ(client->readVars(addresses.data(), 124, values.data()), ResultCode::NoValidReply);
     for (int i = 0; i < 124; ++i)
-        EXPECT_EQ(values[size_t(i)], 0) << "no reply came in time, so nothing is stored: " << i;
+        EXPECT_EQ(values[size_t(i)], -1) << "no reply came in time, so there is no value to give: " << i;
     sim->clearScripts();
     ASSERT_TRUE(waitUntil([&] {
         client->readVars(addresses.data(), 124, values.data());

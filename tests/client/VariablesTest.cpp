@@ -1,5 +1,6 @@
 // Variable batches, the value cache and the bit words built on it.
 #include "ClientTestSupport.h"
+#include "CommCodes.h"
 
 #include <numeric>
 
@@ -65,8 +66,9 @@ TEST_F(VariablesTest, BitsShareTheirWordsInTheCache)
     }, 3000));
     const int32_t unregistered = 200;
     int32_t value = -1;
-    EXPECT_EQ(client->readBits(1, AsynchronousClient::BitTypeFirst, &unregistered, 1, &value), 0);
-    EXPECT_EQ(value, 0);
+    EXPECT_EQ(client->readBits(1, AsynchronousClient::BitTypeFirst, &unregistered, 1, &value),
+              ResultCode::NoValidReply);
+    EXPECT_EQ(value, -1) << "a word nobody polls has no value";
     ASSERT_EQ(client->removeBits(1, AsynchronousClient::BitTypeFirst, bits, 1), 0);
     EXPECT_EQ(client->valueCache.count(1032048), 0u) << "removing bit 0 also ends the refresh of bit 31";
     EXPECT_EQ(client->registerBits(1, AsynchronousClient::BitType(7), bits, 1), 1);
