@@ -285,6 +285,10 @@ bool ConfigParser::finish()
             return refuse("machine '" + config.machines[i].name + "' has no address");
         if (config.machines[i].items.empty())
             return refuse("machine '" + config.machines[i].name + "' watches nothing");
+        for (const WatchItem& item : config.machines[i].items)
+            if (item.channel > config.machines[i].channels)
+                return refuse("machine '" + config.machines[i].name + "': '" + item.topic + "' names channel " +
+                              std::to_string(item.channel) + " of " + std::to_string(config.machines[i].channels));
     }
     if (config.machines.empty())
         return refuse("no [machine NAME] section");

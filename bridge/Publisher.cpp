@@ -10,6 +10,9 @@
 namespace {
 constexpr int kReconnectDelayMinS = 1;
 constexpr int kReconnectDelayMaxS = 10;
+// Messages handed to the network thread and not yet sent (QoS 0) or acknowledged (QoS 1): past
+// this the flusher waits, so that a slow broker never makes the client library queue without end.
+constexpr int kMostInFlight = 1000;
 const char kOnline[] = "online";
 const char kOffline[] = "offline";
 }
@@ -92,8 +95,8 @@ void Publisher::onPublish(mosquitto*, void* self, int)
 {
     auto* publisher = static_cast<Publisher*>(self);
     std::lock_guard<std::mutex> guard(publisher->lock);
-    if (publisher->unacknowledged > 0)
-        --publisher->unacknowledged;
+    if (publisher->inFlight > 0)
+        --publisher->inFlight;
     publisher->changed.notify_all();
 }
 
@@ -107,7 +110,7 @@ void Publisher::connected(int rc)
                             " connected; sending the retained state");
     std::lock_guard<std::mutex> guard(lock);
     linkUp = true;
-    unacknowledged = 0;
+    inFlight = 0;
     metrics.brokerConnected(true);
     // The broker may have lost its retained messages (a restart without persistence).
     for (auto& [topic, entry] : latest)
@@ -129,7 +132,7 @@ void Publisher::flushLoop()
 {
     std::unique_lock<std::mutex> guard(lock);
     while (true) {
-        changed.wait(guard, [this] { return stopping || (linkUp && !dirty.empty()); });
+        changed.wait(guard, [this] { return stopping || (linkUp && !dirty.empty() && inFlight < kMostInFlight); });
         if (!linkUp || dirty.empty())
             return; // stopping, and nothing more can be sent
         const std::string topic = dirty.front();
@@ -144,8 +147,7 @@ void Publisher::flushLoop()
         guard.lock();
         if (rc == MOSQ_ERR_SUCCESS) {
             metrics.published();
-            if (config.mqtt.qos > 0)
-                ++unacknowledged;
+            ++inFlight;
         } else if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST) {
             // Sent again after the next connection, unless a newer payload comes first.
             metrics.publishFailed();
@@ -162,7 +164,7 @@ bool Publisher::drained(int timeoutMs)
 {
     std::unique_lock<std::mutex> guard(lock);
     return changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                            [this] { return !linkUp || (dirty.empty() && unacknowledged == 0); }) &&
+                            [this] { return !linkUp || (dirty.empty() && inFlight == 0); }) &&
            linkUp;
 }
 

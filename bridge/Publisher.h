@@ -52,6 +52,6 @@ private:
     std::deque<std::string> dirty; // topics whose latest payload is not sent since the last change
     bool linkUp = false;
     bool stopping = false;
-    int unacknowledged = 0; // QoS 1 messages sent and not yet acknowledged
+    int inFlight = 0; // published, and not yet sent (QoS 0) or acknowledged (QoS 1)
     std::thread flusher;
 };

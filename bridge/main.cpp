@@ -98,6 +98,7 @@ sigset_t stopSignals()
 int runBridge(const BridgeConfig& config)
 {
     const sigset_t signals = stopSignals();
+    std::signal(SIGPIPE, SIG_IGN); // a peer that goes away is an error result, not the process's end
     Metrics metrics;
     std::vector<MachineMetrics*> machineMetrics;
     for (const MachineConfig& machine : config.machines)
@@ -124,7 +125,10 @@ int runBridge(const BridgeConfig& config)
         const MachineConfig& machine = config.machines[i];
         std::vector<char> address(machine.address.begin(), machine.address.end());
         address.push_back('\0');
-        addTargetCnc(int(i + 1), machine.channels, address.data(), 0);
+        if (!addTargetCnc(int(i + 1), machine.channels, address.data(), 0)) {
+            bridgeLog(machine.name, "the library refused the address " + machine.address);
+            return kExitUsage;
+        }
         supervisors.push_back(
             std::make_unique<MachineSupervisor>(config, machine, int(i + 1), *machineMetrics[i], publisher));
     }

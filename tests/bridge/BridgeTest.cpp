@@ -176,6 +176,7 @@ TEST_F(BridgeTest, MalformedConfigIsRefusedWithItsLine)
         {"[machine m]\naddress = h\nwhat = 1\n", 3},
         {"[machine bridge]\n", 1},
         {"[metrics\n", 1},
+        {"[mqtt]\n[machine m]\naddress = h\nchannels = 1\nprogram.p = 2\n", 2},
     };
     for (const auto& row : rows) {
         const QString path = writeFile("bad.ini", row.text);
