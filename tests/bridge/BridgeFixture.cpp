@@ -142,19 +142,22 @@ bool BridgeTest::startBroker(const QByteArray& extraConfig)
     return false;
 }
 
-QString BridgeTest::startMachine()
+QString BridgeTest::startMachine(int port)
 {
     const int offset = int(getpid() % kMachineHosts);
     for (int i = 0; i < kMachineHosts; ++i) {
         const QString address =
             QStringLiteral("127.0.0.%1").arg(kFirstMachineHost + (offset + 3 * int(machines.size()) + i) % kMachineHosts);
+        const QStringList arguments =
+            QStringList{"--listen", address} + (port ? QStringList{"--port", QString::number(port)} : QStringList{});
         if (machineAddresses.contains(address))
             continue;
         auto program = std::make_unique<Program>();
-        if (program->start(ACM_SIMULATOR_PROGRAM, {"--listen", address}, "listening")) {
+        if (program->start(ACM_SIMULATOR_PROGRAM, arguments, "listening")) {
             machines.push_back(std::move(program));
-            machineAddresses << address;
-            return address;
+            machineArguments.push_back(arguments);
+            machineAddresses << (port ? QStringLiteral("%1:%2").arg(address).arg(port) : address);
+            return machineAddresses.back();
         }
     }
     return {};
@@ -162,7 +165,7 @@ QString BridgeTest::startMachine()
 
 bool BridgeTest::restartMachine(size_t index)
 {
-    return machines[index]->start(ACM_SIMULATOR_PROGRAM, {"--listen", machineAddresses[int(index)]}, "listening");
+    return machines[index]->start(ACM_SIMULATOR_PROGRAM, machineArguments[index], "listening");
 }
 
 bool BridgeTest::startBridge(const QByteArray& machineSections, const QByteArray& mqttExtra)

@@ -67,8 +67,9 @@ class BridgeTest : public ::testing::Test
 protected:
     void SetUp() override;
     bool startBroker(const QByteArray& extraConfig = {});
-    // One simulator program on an address of its own; its address.
-    QString startMachine();
+    // One simulator program on an address of its own (and a command port other than the usual
+    // one when given); its address as the bridge takes it ("host" or "host:port").
+    QString startMachine(int port = 0);
     bool restartMachine(size_t index);
     // The bridge with config (the [mqtt] and [metrics] sections are filled in) and this body.
     bool startBridge(const QByteArray& machines, const QByteArray& mqttExtra = {});
@@ -91,5 +92,6 @@ protected:
     Program broker;
     std::vector<std::unique_ptr<Program>> machines;
     QStringList machineAddresses;
+    std::vector<QStringList> machineArguments;
     Program bridge;
 };
