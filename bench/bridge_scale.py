@@ -17,8 +17,10 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import re
 import threading
 import time
+import urllib.request
 
 MACHINES, PER_PROGRAM, VARIABLES, PERIOD_MS = 100, 25, 100, 200
 FIRST_HOST, BROKER_HOST, BROKER_PORT = 120, "127.0.0.1", 18883
@@ -78,6 +80,17 @@ def write_config(folder):
     return path
 
 
+def scrape(url):
+    """The sum of each metric family's samples, and the largest sample of each."""
+    sums, largest = {}, {}
+    for line in urllib.request.urlopen(url, timeout=10).read().decode().splitlines():
+        if line and not line.startswith("#"):
+            name, value = line.split("{")[0].split(" ")[0], float(line.rsplit(" ", 1)[1])
+            sums[name] = sums.get(name, 0) + value
+            largest[name] = max(largest.get(name, value), value)
+    return sums, largest
+
+
 def percentile(values, share):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
@@ -109,9 +122,14 @@ def main():
             wait_for(lambda: open(log.name).read().count(" connected to ") == MACHINES, 60, "every machine connecting")
             subscriber = Subscriber()
             time.sleep(2)  # settle: the first publication of 10 000 retained values
+            url = re.search(r"(http://\S+/metrics)", open(log.name).read()).group(1)
+            requests0 = scrape(url)[0]["cnc_bridge_requests_total"]
             cpu0, wall0 = cpu_seconds(bridge.pid), time.monotonic()
             time.sleep(args.seconds)
-            cpu_share = (cpu_seconds(bridge.pid) - cpu0) / (time.monotonic() - wall0)
+            window = time.monotonic() - wall0
+            cpu_share = (cpu_seconds(bridge.pid) - cpu0) / window
+            sums, largest = scrape(url)
+            request_rate = (sums["cnc_bridge_requests_total"] - requests0) / window
             rss = rss_kib(bridge.pid)
 
             from_start, from_exit = [], []
@@ -133,7 +151,8 @@ def main():
                 process.terminate()
                 process.wait(timeout=30)
     print(f"machines {MACHINES}, variables each {VARIABLES}, poll period {PERIOD_MS} ms, load {os.getloadavg()[0]:.1f}")
-    print(f"bridge CPU: {cpu_share * 100:.1f} % of one core (goal < 50 %)")
+    print(f"bridge CPU: {cpu_share * 100:.1f} % of one core (goal < 50 %), {request_rate:.0f} readVars calls/s "
+          f"(expected {MACHINES * 1000 / PERIOD_MS:.0f}, two requests each), largest poll lag {largest['cnc_bridge_poll_lag_seconds'] * 1000:.0f} ms")
     print(f"bridge resident memory: {rss} KiB, {rss / MACHINES:.0f} KiB per machine (goal < 256 KiB)")
     for name, values in (("from the write's start", from_start), ("from the write's end", from_exit)):
         print(f"change to message, {name}: median {statistics.median(values):.0f} ms, "
