@@ -12,8 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 constexpr int kStartWaitMs = 10000;
@@ -22,16 +20,6 @@ constexpr int kMachineHosts = 50;
 
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 bool Program::start(const QString& path, const QStringList& args, const QByteArray& ready)
 {

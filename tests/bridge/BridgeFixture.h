@@ -1,4 +1,6 @@
 #pragma once
+#include "TestSupport.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QProcess>
@@ -15,9 +17,6 @@
 #include <vector>
 
 struct mosquitto;
-
-// Polls condition until it holds or timeoutMs passes.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 // A program of the test (broker, simulator, bridge), stopped with SIGTERM when the object goes.
 class Program
