@@ -181,16 +181,16 @@ bool BridgeTest::writeVariable(size_t machine, int address, int value)
 
 QByteArray BridgeTest::scrape()
 {
-    return httpGet(metricsPort, "/metrics");
+    return httpGet(host, metricsPort, "/metrics");
 }
 
-QByteArray BridgeTest::httpGet(int port, const QByteArray& path)
+QByteArray BridgeTest::httpGet(const QString& address, int port, const QByteArray& path)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, host.toUtf8().constData(), &to.sin_addr);
+    inet_pton(AF_INET, address.toUtf8().constData(), &to.sin_addr);
     QByteArray reply;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
         const QByteArray request = "GET " + path + " HTTP/1.0\r\n\r\n";

@@ -75,8 +75,8 @@ protected:
     // cnccomm writes a variable of a machine.
     bool writeVariable(size_t machine, int address, int value);
     QByteArray scrape();
-    // The body of an HTTP GET from host:port.
-    QByteArray httpGet(int port, const QByteArray& path);
+    // The body of an HTTP GET from address:port.
+    QByteArray httpGet(const QString& address, int port, const QByteArray& path);
     QString writeFile(const QString& name, const QByteArray& content);
     QString topic(const QString& rest) const { return "t/" + rest; }
     std::unique_ptr<Subscriber> subscribe() { return std::make_unique<Subscriber>(host, brokerPort, "t/#"); }
