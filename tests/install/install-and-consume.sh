@@ -28,6 +28,11 @@ cnccomm_version=$(env -u ACM_LIBRARY "$scratch/prefix/bin/cnccomm" --version)
 test "$(echo "$cnccomm_version" | sed -n 1p)" = "cnccomm $version"
 echo "$cnccomm_version" | sed -n 2p | grep -q "^library: $scratch/prefix/.*/libAsyncCommModule.so.1"
 "$scratch/prefix/bin/cnccomm" --help | grep -q "^Usage: cnccomm"
+# The installed bridge finds the library through its run path and accepts its installed example.
+if [ -x "$scratch/prefix/bin/cnc-bridge" ]; then
+    test "$("$scratch/prefix/bin/cnc-bridge" --version)" = "cnc-bridge $version"
+    "$scratch/prefix/bin/cnc-bridge" --check --config "$scratch/prefix/share/cnc-bridge/cnc-bridge.ini.example" > /dev/null
+fi
 
 # The installed simulator on a free loopback address of its own.
 for host in $(seq 230 250); do

@@ -1,0 +1,36 @@
+#pragma once
+#include "BridgeConfig.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+// The INI reader behind loadBridgeConfig: one line at a time, remembering the section, so that
+// every refusal can name the line it comes from.
+class ConfigParser
+{
+public:
+    explicit ConfigParser(BridgeConfig& config) : config(config) {}
+    // Takes one line; false (with error) when it is refused.
+    bool line(const std::string& text, int number);
+    // Checks what only the whole file can tell; false (with error) when refused.
+    bool finish();
+    const std::string& error() const { return message; }
+
+private:
+    bool section(const std::string& name);
+    bool mqttKey(const std::string& key, const std::string& value);
+    bool bridgeKey(const std::string& key, const std::string& value);
+    bool metricsKey(const std::string& key, const std::string& value);
+    bool machineKey(const std::string& key, const std::string& value);
+    bool item(WatchItem::Kind kind, const std::string& topic, const std::string& value);
+    bool itemOptions(std::istringstream& words, WatchItem& item);
+    bool addItem(const WatchItem& item);
+    bool refuse(const std::string& why);
+
+    BridgeConfig& config;
+    std::string current; // the section's kind: mqtt, bridge, metrics or machine
+    int lineNumber = 0;
+    std::vector<int> machineLines; // where each machine's section starts
+    std::string message;
+};

@@ -1,0 +1,220 @@
+#include "BridgeFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <mosquitto.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+
+namespace {
+constexpr int kStartWaitMs = 10000;
+constexpr int kFirstMachineHost = 180; // between the hosts other suites' simulators take
+constexpr int kMachineHosts = 50;
+
+}
+
+
+bool Program::start(const QString& path, const QStringList& args, const QByteArray& ready)
+{
+    seen.clear();
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(path, args);
+    return process.waitForStarted(kStartWaitMs) && waitUntil([&] {
+               process.waitForReadyRead(20);
+               return output().contains(ready) || process.state() != QProcess::Running;
+           }, kStartWaitMs) && process.state() == QProcess::Running && output().contains(ready);
+}
+
+int Program::stop()
+{
+    if (process.state() == QProcess::NotRunning)
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    process.terminate();
+    if (!process.waitForFinished(kStartWaitMs)) {
+        process.kill();
+        process.waitForFinished(kStartWaitMs);
+        return -1;
+    }
+    output();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QByteArray Program::output()
+{
+    // Without an event loop, QProcess takes what the pipe holds only inside a wait.
+    if (process.state() == QProcess::Running)
+        process.waitForReadyRead(1);
+    seen += process.readAll();
+    return seen;
+}
+
+QJsonObject Subscriber::Message::json() const
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+Subscriber::Subscriber(const QString& host, int port, const QString& filter) : filter(filter.toUtf8())
+{
+    mosquitto_lib_init();
+    client = mosquitto_new(nullptr, true, this);
+    mosquitto_connect_callback_set(client, onConnect);
+    mosquitto_message_callback_set(client, onMessage);
+    mosquitto_reconnect_delay_set(client, 1, 1, false);
+    mosquitto_connect_async(client, host.toUtf8().constData(), port, 30);
+    mosquitto_loop_start(client);
+}
+
+Subscriber::~Subscriber()
+{
+    mosquitto_disconnect(client);
+    mosquitto_loop_stop(client, true);
+    mosquitto_destroy(client);
+}
+
+void Subscriber::onConnect(mosquitto* client, void* self, int rc)
+{
+    if (rc == 0)
+        mosquitto_subscribe(client, nullptr, static_cast<Subscriber*>(self)->filter.constData(), 1);
+}
+
+void Subscriber::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    auto* subscriber = static_cast<Subscriber*>(self);
+    std::lock_guard<std::mutex> guard(subscriber->lock);
+    subscriber->received[QString::fromUtf8(message->topic)].push_back(
+        {QByteArray(static_cast<const char*>(message->payload), message->payloadlen), message->retain});
+}
+
+bool Subscriber::waitFor(const QString& topic, const std::function<bool(const Message&)>& check, int timeoutMs)
+{
+    return waitUntil([&] {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto found = received.find(topic);
+        return found != received.end() && check(found->second.back());
+    }, timeoutMs);
+}
+
+std::vector<Subscriber::Message> Subscriber::history(const QString& topic)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return received[topic];
+}
+
+void BridgeTest::SetUp()
+{
+    ASSERT_TRUE(dir.isValid());
+    host = QStringLiteral("127.0.0.1");
+}
+
+bool BridgeTest::startBroker(const QByteArray& extraConfig)
+{
+    const bool restart = brokerPort != 0; // a restart keeps the port the bridge knows
+    for (int tries = 0; tries < (restart ? 1 : 20); ++tries) {
+        const int port = restart ? brokerPort : 20000 + int((getpid() * 7 + tries * 101) % 30000);
+        if (!restart)
+            brokerConfig = "listener " + QByteArray::number(port) + " " + host.toUtf8() +
+                           "\nlog_dest stderr\n" + (extraConfig.isEmpty() ? "allow_anonymous true\n" : extraConfig);
+        if (broker.start("/usr/sbin/mosquitto", {"-c", writeFile("mosquitto.conf", brokerConfig)}, " running")) {
+            brokerPort = port;
+            return true;
+        }
+        broker.stop();
+    }
+    return false;
+}
+
+QString BridgeTest::startMachine(int port)
+{
+    const int offset = int(getpid() % kMachineHosts);
+    for (int i = 0; i < kMachineHosts; ++i) {
+        const QString address =
+            QStringLiteral("127.0.0.%1").arg(kFirstMachineHost + (offset + 3 * int(machines.size()) + i) % kMachineHosts);
+        const QStringList arguments =
+            QStringList{"--listen", address} + (port ? QStringList{"--port", QString::number(port)} : QStringList{});
+        if (machineAddresses.contains(address))
+            continue;
+        auto program = std::make_unique<Program>();
+        if (program->start(ACM_SIMULATOR_PROGRAM, arguments, "listening")) {
+            machines.push_back(std::move(program));
+            machineArguments.push_back(arguments);
+            machineAddresses << (port ? QStringLiteral("%1:%2").arg(address).arg(port) : address);
+            return machineAddresses.back();
+        }
+    }
+    return {};
+}
+
+bool BridgeTest::restartMachine(size_t index)
+{
+    return machines[index]->start(ACM_SIMULATOR_PROGRAM, machineArguments[index], "listening");
+}
+
+bool BridgeTest::startBridge(const QByteArray& machineSections, const QByteArray& mqttExtra)
+{
+    const QByteArray config = "[mqtt]\nhost = " + host.toUtf8() + "\nport = " + QByteArray::number(brokerPort) +
+                              "\nprefix = t\n" + mqttExtra +
+                              "\n[bridge]\nreconnect_min = 50ms\nreconnect_max = 200ms\n"
+                              "[metrics]\nlisten = " + host.toUtf8() + "\nport = 0\n" + machineSections;
+    if (!bridge.start(CNC_BRIDGE_PROGRAM, {"--config", writeFile("bridge.ini", config)}, "/metrics")) {
+        ADD_FAILURE() << bridge.output().constData();
+        return false;
+    }
+    const auto port = QRegularExpression(":(\\d+)/metrics").match(QString::fromUtf8(bridge.output()));
+    metricsPort = port.captured(1).toInt();
+    return metricsPort > 0;
+}
+
+bool BridgeTest::writeVariable(size_t machine, int address, int value)
+{
+    QProcess tool;
+    tool.start(CNCCOMM_PROGRAM, {"--host", machineAddresses[int(machine)], "write",
+                                 QStringLiteral("%1=%2").arg(address).arg(value)});
+    return tool.waitForFinished(20000) && tool.exitCode() == 0;
+}
+
+QByteArray BridgeTest::scrape()
+{
+    return httpGet(host, metricsPort, "/metrics");
+}
+
+QByteArray BridgeTest::httpGet(const QString& address, int port, const QByteArray& path)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uint16_t(port));
+    inet_pton(AF_INET, address.toUtf8().constData(), &to.sin_addr);
+    QByteArray reply;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+        const QByteArray request = "GET " + path + " HTTP/1.0\r\n\r\n";
+        (void)!send(fd, request.constData(), size_t(request.size()), 0);
+        char chunk[4096];
+        for (ssize_t n; (n = recv(fd, chunk, sizeof chunk, 0)) > 0;)
+            reply.append(chunk, int(n));
+    }
+    close(fd);
+    return reply.mid(reply.indexOf("\r\n\r\n") + 4);
+}
+
+double BridgeTest::metric(const QByteArray& sample)
+{
+    for (const QByteArray& line : scrape().split('\n'))
+        if (line.startsWith(sample + " "))
+            return line.mid(sample.size() + 1).toDouble();
+    return -1;
+}
+
+QString BridgeTest::writeFile(const QString& name, const QByteArray& content)
+{
+    QFile file(dir.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(content);
+    return file.fileName();
+}

@@ -1,0 +1,96 @@
+#pragma once
+#include "TestSupport.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct mosquitto;
+
+// A program of the test (broker, simulator, bridge), stopped with SIGTERM when the object goes.
+class Program
+{
+public:
+    ~Program() { stop(); }
+    // Starts it and waits until its output holds ready; false when it ends or never says so.
+    bool start(const QString& path, const QStringList& args, const QByteArray& ready);
+    // SIGTERM, then the exit status (-1 when it had to be killed).
+    int stop();
+    QByteArray output(); // everything it wrote so far, both streams
+
+private:
+    QProcess process;
+    QByteArray seen;
+};
+
+// What a subscriber to <prefix>/# received: every message in order, the latest per topic.
+class Subscriber
+{
+public:
+    struct Message
+    {
+        QByteArray payload;
+        bool retained = false;
+        QJsonObject json() const;
+    };
+    Subscriber(const QString& host, int port, const QString& filter);
+    ~Subscriber();
+    // Waits until the latest message of topic makes check true.
+    bool waitFor(const QString& topic, const std::function<bool(const Message&)>& check, int timeoutMs = 15000);
+    std::vector<Message> history(const QString& topic);
+
+private:
+    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
+    static void onConnect(mosquitto*, void* self, int rc);
+    mosquitto* client;
+    QByteArray filter;
+    std::mutex lock; // guards received
+    std::map<QString, std::vector<Message>> received;
+};
+
+// Starts the broker, simulator programs as machines, and the bridge, on loopback addresses of
+// this test process.
+class BridgeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    bool startBroker(const QByteArray& extraConfig = {});
+    // One simulator program on an address of its own (and a command port other than the usual
+    // one when given); its address as the bridge takes it ("host" or "host:port").
+    QString startMachine(int port = 0);
+    bool restartMachine(size_t index);
+    // The bridge with config (the [mqtt] and [metrics] sections are filled in) and this body.
+    bool startBridge(const QByteArray& machines, const QByteArray& mqttExtra = {});
+    // cnccomm writes a variable of a machine.
+    bool writeVariable(size_t machine, int address, int value);
+    QByteArray scrape();
+    // The body of an HTTP GET from address:port.
+    QByteArray httpGet(const QString& address, int port, const QByteArray& path);
+    QString writeFile(const QString& name, const QByteArray& content);
+    QString topic(const QString& rest) const { return "t/" + rest; }
+    std::unique_ptr<Subscriber> subscribe() { return std::make_unique<Subscriber>(host, brokerPort, "t/#"); }
+    // The value of one metric sample of the scrape ("name{labels}"), -1 when it is missing.
+    double metric(const QByteArray& sample);
+
+    QTemporaryDir dir;
+    QString host; // the broker's and the metrics listener's address
+    int brokerPort = 0;
+    int metricsPort = 0;
+    QByteArray brokerConfig;
+    Program broker;
+    std::vector<std::unique_ptr<Program>> machines;
+    QStringList machineAddresses;
+    std::vector<QStringList> machineArguments;
+    Program bridge;
+};
