@@ -38,7 +38,7 @@ run() {
   CALLS="$scratch/calls" FAKE_UID=$1 PATH="$scratch/$2" /bin/sh "$script" > "$scratch/out" 2>&1
 }
 
-packages="cmake g++ make clang pkg-config qtbase5-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
+packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils"
 install_line="apt-get install -y --no-install-recommends $(echo $packages) [DEBIAN_FRONTEND=noninteractive]"
 update_line="apt-get update [DEBIAN_FRONTEND=noninteractive]"
