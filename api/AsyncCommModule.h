@@ -1102,9 +1102,9 @@ ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
  * controller's sync service (TCP port 60006 of hostIp) that files have arrived, waiting at most
  * 2 s to reach it. Where the list runs:
  * - Called from a Qt application's main thread (the thread of its QCoreApplication), or from a
- *   thread inside a running QEventLoop: in the calling thread, as before. It advances only while
- *   that thread runs its event loop (QCoreApplication::exec, QEventLoop::exec, processEvents),
- *   and its Qt signals are delivered there.
+ *   thread inside a running QEventLoop: in the calling thread, among the application's own
+ *   events. It advances only while that thread runs its event loop (QCoreApplication::exec,
+ *   QEventLoop::exec, processEvents).
  * - Called from any other thread, and from every thread of a program without a QCoreApplication
  *   (C, Python, ...): on the target's own FTP thread, which runs an event loop of the library's
  *   and needs no application object. The list advances by itself; the caller only polls. The
@@ -1114,8 +1114,8 @@ ACM_EXPORT char* getBufStateInf(AcmRemoteBuffer* buffer);
  * Follow the upload with getFtpUploadFileProgress. A list that stops on a failure leaves the
  * progress below 100 and reports to the error callback that was installed when the FTP call was
  * made (errorCmd 20; cmdState the step that failed: 0 connect, 1 log in, 2 upload, 4 make the
- * folder; detail the reason, UTF-8), from the thread that runs the list. That callback must not
- * remove its own target.
+ * folder; detail the reason, UTF-8), from the thread that runs the list and with no lock of the
+ * library held. That callback must not remove its own target.
  * hostIp: the FTP server's address; null or "" means the address of the target client's last
  * successful connect.
  * A second FTP call on the same target starts a second list: both run on, the progress shows

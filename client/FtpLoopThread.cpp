@@ -8,7 +8,8 @@ namespace {
 const QEvent::Type kRunJobs = QEvent::Type(QEvent::User + 1);
 }
 
-// A thread that needs no application object: without one Qt would drop every event to it.
+// A thread that needs no application object: without one Qt drops every event to a thread that
+// has not said so, and Qt's own service threads say so through this private class.
 class FtpLoopThread::Loop : public QDaemonThread
 {
 public:

@@ -153,6 +153,23 @@ TEST_F(Uploads, BadArgumentsStopTheListWithAReason)
     EXPECT_EQ(client->getFtpUploadFileProgress(), 0.0);
 }
 
+// A thread that runs no event loop, as a C or Python program's: the list runs on the client's
+// own FTP thread while the caller only polls, and that thread ends with the client.
+TEST_F(Uploads, FromAThreadWithoutAnEventLoopTheListAdvancesByItself)
+{
+    const QByteArray big = patternBytes(3 << 20, 11);
+    const QByteArray path = localFile("plain.bin", big).toUtf8();
+    auto done = [this] { return client->getFtpUploadFileProgress() == 100.0; };
+    std::thread caller([&] {
+        EXPECT_EQ(client->ftpMkdir("/plain", address().constData()), 0);
+        EXPECT_TRUE(waitUntil(done, 10000));
+        EXPECT_EQ(client->ftpUploadFileDes(path.constData(), "/plain/", address().constData()), 0);
+        EXPECT_TRUE(waitUntil(done, 20000));
+    });
+    caller.join(); // this thread's loop never ran
+    EXPECT_EQ(rootFile("plain/plain.bin"), big);
+}
+
 class SlowUploads : public Uploads
 {
 protected:
