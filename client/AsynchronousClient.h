@@ -34,7 +34,13 @@ public:
     ~AsynchronousClient() override;
 
     // ---- link ----
+    // ip: a host, optionally with ":port". Opens the link (openLink), then, when it was opened
+    // anew, writes the link marker (writeLinkMarker(1)): a synchronous client waits for its reply.
     bool tcpConnect(const QByteArray& ip);
+    enum class LinkOpening { Failed, AlreadyUp, Opened };
+    // tcpConnect's two steps, for a caller that writes the markers of several clients side by side.
+    LinkOpening openLink(const QByteArray& ip);
+    void writeLinkMarker(int32_t value);
     bool tcpDisconnect();
     // While the serial port is open, synchronous commands use it instead of TCP.
     bool connect232Com(const QByteArray& portName, int32_t asciiSel);
