@@ -303,7 +303,8 @@ private:
 
     int32_t sendReadBatch();
     bool allPolled(const int32_t* addresses, int count) const;
-    int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split);
+    // onlyPolled: an asynchronous read of an address no poll has read gives 111.
+    int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split, bool onlyPolled);
     int32_t writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split);
     int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;
     int32_t changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits, int count,

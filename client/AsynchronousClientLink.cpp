@@ -110,6 +110,10 @@ bool AsynchronousClient::getTcpConnectFlag()
 {
     int32_t value = 0;
     const int32_t result = readVars(&kProbeVar, 1, &value);
+    // An asynchronous read sends nothing: its 111 says only that no poll read the probe, not
+    // that the link is down.
+    if (syncMode == 0)
+        return result != ResultCode::NotConnected;
     return result != ResultCode::NotConnected && result != ResultCode::NoValidReply;
 }
 

@@ -74,6 +74,7 @@ TEST_F(ClientTruthTest, UnreadValueIsNotGivenAsRead)
         EXPECT_EQ(readOne(row.bit, &out), ResultCode::NoValidReply) << row.bit;
         EXPECT_EQ(out, -7) << row.bit;
     }
+    EXPECT_TRUE(getTcpConnectFlag(kCnc)) << "the link is up, even though nothing has been read";
     sim->clearScripts();
     for (const auto& row : rows) {
         CncLong out = -7;
