@@ -281,36 +281,37 @@ ACM_EXPORT bool removeTargetCnc(int cncID);
  *   cncID  the target
  * Client: all. In this order: the target client, the aux client, then the channel clients 1..n,
  *         each to port 60000 of the target's address (or the port the address gives), each
- *         waiting at most 500 ms. After each
- *         connection the client writes 1 to variable 1110037 (the link marker): a synchronous
- *         client waits for the reply (its outcome does not count), an asynchronous one queues
- *         it and starts its worker thread. A client whose link is up is left as it is; one
- *         whose link the controller closed (a restart, a power cut) is connected afresh.
+ *         waiting at most 500 ms. As soon as a connection is up its client writes 1 to variable
+ *         1110037 (the link marker), on a thread of its own while the next client connects: a
+ *         synchronous client waits for the reply (its outcome does not count), an asynchronous
+ *         one queues it and starts its worker thread. The call returns once every marker is
+ *         done. A client whose link is up is left as it is; one whose link the controller
+ *         closed (a restart, a power cut) is connected afresh.
  * Returns: true when the target client and every channel client are connected (the aux
  *          client's outcome does not count). false when cncID is not registered, when the
  *          target client could not connect (no other client is tried), or when a channel
  *          client could not connect (the later ones are not tried; those connected stay
  *          connected). true does not mean the controller answers: check with CheckTcpWdt.
  * Reports: none.
- * Blocks: per client at most 500 ms to connect plus, when it is synchronous, one request for
- *         the link marker: a target of n channels makes n + 2 connections and up to n + 2
- *         requests, so at most (n + 2) * 2.3 s; against a silent controller (n + 2) * 1.8 s
- *         when every client is synchronous (4 channels: 10.8 s), 1.8 s (the aux client) when
- *         all the others are asynchronous. An asynchronous client connected anew first waits
- *         for its previous worker to end (at most 2.3 s). */
+ * Blocks: per client at most 500 ms to connect, one after the other; the link markers' waits
+ *         run side by side, so they add one request's wait (at most 1.8 s) however many
+ *         channels: a controller that accepts connections but never answers holds the call about
+ *         1.8 s. An asynchronous client connected anew first waits for its previous worker to
+ *         end (at most 2.3 s). */
 ACM_EXPORT bool connect(int cncID);
 
 /* disconnect: close the connections of the target client and the channel clients of cncID.
  *   cncID  the target
- * Client: the target client, then the channel clients in order. A synchronous client first
- *         writes 0 to variable 1110037 (one request), then closes. An asynchronous client drops
+ * Client: the target client and the channel clients, side by side (a thread each, all joined
+ *         before the call returns). A synchronous client first writes 0 to variable 1110037 (one
+ *         request), then closes. An asynchronous client drops
  *         its queued requests and returns at once; its worker closes the connection after the
  *         request it is sending, and ends. The aux client stays connected until removeTargetCnc.
  *         Commands on the target return 7 until the next connect (getRuningPrg still works).
  * Returns: true; false when cncID is not registered.
  * Reports: none.
- * Blocks: one request per synchronous client that is connected: at most (n + 1) * 2.3 s for n
- *         synchronous channels and a synchronous target client; asynchronous clients add
+ * Blocks: one request per synchronous client that is connected, all waiting at once: at most
+ *         2.3 s however many channels (a silent controller: 1.8 s); asynchronous clients add
  *         nothing. */
 ACM_EXPORT bool disconnect(int cncID);
 

@@ -1,6 +1,11 @@
 #include "TargetCnc.h"
 
+#include "SideBySide.h"
+
 #include <QThread>
+
+#include <algorithm>
+#include <vector>
 
 TargetCnc::TargetCnc()
 {
@@ -44,29 +49,44 @@ void TargetCnc::setErrCallback(ErrCallbackFunc callback)
         client->errCallback = callback;
 }
 
+// The links open one after the other, in the order a controller has always seen them, and the
+// first target or channel client that cannot connect ends the round as before. Each client's
+// link marker, whose reply a synchronous client waits for, goes on a thread of its own as soon
+// as that link is up: a controller that accepts but never answers costs one wait, not one per
+// client. The markers are joined before the call returns.
 bool TargetCnc::connectAll()
 {
-    if (!mainClient.tcpConnect(ip))
+    SideBySide markers;
+    const auto open = [&](AsynchronousClient* client) {
+        const AsynchronousClient::LinkOpening opening = client->openLink(ip);
+        if (opening == AsynchronousClient::LinkOpening::Opened)
+            markers.start([client] { client->writeLinkMarker(1); });
+        return opening != AsynchronousClient::LinkOpening::Failed;
+    };
+    if (!open(&mainClient))
         return false;
-    auxClient.tcpConnect(ip);
+    open(&auxClient);
     for (AsynchronousClient* client : channelClients) {
-        if (!client->tcpConnect(ip))
+        if (!open(client))
             return false;
     }
     return true;
 }
 
+// The target client and the channel clients disconnect side by side (a synchronous one writes
+// the link marker and waits for its reply). Each thread writes only its own result slot, read
+// after the join.
 bool TargetCnc::disconnectAll()
 {
-    bool ok = mainClient.tcpDisconnect();
-    if (!ok)
-        return false;
-    for (AsynchronousClient* client : channelClients) {
-        ok = client->tcpDisconnect();
-        if (!ok)
-            break;
+    std::vector<AsynchronousClient*> clients{&mainClient};
+    clients.insert(clients.end(), channelClients.begin(), channelClients.end());
+    std::vector<char> closed(clients.size(), 0);
+    {
+        SideBySide closing;
+        for (size_t i = 0; i < clients.size(); ++i)
+            closing.start([&clients, &closed, i] { closed[i] = clients[i]->tcpDisconnect() ? 1 : 0; });
     }
-    return ok;
+    return std::all_of(closed.begin(), closed.end(), [](char ok) { return ok != 0; });
 }
 
 AsynchronousClient* TargetCnc::channelClient(int32_t channel) const

@@ -9,7 +9,10 @@
 #include <mutex>
 
 // One controller as the application addresses it: two target-level clients and one
-// client per channel, all connecting to the same address.
+// client per channel, all connecting to the same address. connectAll and disconnectAll let the
+// clients wait side by side (SideBySide): each of their threads touches only its own client,
+// whose fields that client's own mutex guards; the record itself is touched only by the calling
+// thread, which joins those threads before it returns.
 class TargetCnc
 {
 public:

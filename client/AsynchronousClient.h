@@ -34,7 +34,13 @@ public:
     ~AsynchronousClient() override;
 
     // ---- link ----
+    // ip: a host, optionally with ":port". Opens the link (openLink), then, when it was opened
+    // anew, writes the link marker (writeLinkMarker(1)): a synchronous client waits for its reply.
     bool tcpConnect(const QByteArray& ip);
+    enum class LinkOpening { Failed, AlreadyUp, Opened };
+    // tcpConnect's two steps, for a caller that writes the markers of several clients side by side.
+    LinkOpening openLink(const QByteArray& ip);
+    void writeLinkMarker(int32_t value);
     bool tcpDisconnect();
     // While the serial port is open, synchronous commands use it instead of TCP.
     bool connect232Com(const QByteArray& portName, int32_t asciiSel);
@@ -297,7 +303,8 @@ private:
 
     int32_t sendReadBatch();
     bool allPolled(const int32_t* addresses, int count) const;
-    int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split);
+    // onlyPolled: an asynchronous read of an address no poll has read gives 111.
+    int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split, bool onlyPolled);
     int32_t writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split);
     int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;
     int32_t changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits, int count,

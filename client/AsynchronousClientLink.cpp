@@ -18,6 +18,19 @@ constexpr int32_t kProbeVar = 1020300;
 
 bool AsynchronousClient::tcpConnect(const QByteArray& ip)
 {
+    const LinkOpening opening = openLink(ip);
+    if (opening == LinkOpening::Opened)
+        writeLinkMarker(1);
+    return opening != LinkOpening::Failed;
+}
+
+void AsynchronousClient::writeLinkMarker(int32_t value)
+{
+    writeVars(&kLinkMarkerVar, 1, &value);
+}
+
+AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& ip)
+{
     try {
         // An asynchronous worker told to stop may still be closing the socket.
         if (!isConnected && isRunning())
@@ -25,7 +38,7 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         // A live TCP link is left alone (an open serial port does not count); one that the peer
         // closed or reset, for instance across a controller restart, is opened again.
         if (transport->isOpen() && transport->checkLink() && (syncMode == 1 || isRunning()))
-            return true;
+            return LinkOpening::AlreadyUp;
         if (isRunning()) {
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -52,14 +65,12 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         qCDebug(acmLog).noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
                            << (ok ? "true" : "false");
         if (!ok)
-            return false;
-        const int32_t one = 1;
-        writeVars(&kLinkMarkerVar, 1, &one);
+            return LinkOpening::Failed;
         std::lock_guard<std::mutex> lock(mutex); // the FTP operations read it under the lock
         lastIp = host;
-        return true;
+        return LinkOpening::Opened;
     } catch (...) {
-        return false;
+        return LinkOpening::Failed;
     }
 }
 
@@ -81,8 +92,7 @@ bool AsynchronousClient::tcpDisconnect()
         }
         if (logFlags & LogFlag::Progress)
             qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
-        const int32_t zero = 0;
-        writeVars(&kLinkMarkerVar, 1, &zero);
+        writeLinkMarker(0);
         if (transport->close(kConnectWaitMs))
             isConnected = false;
     } catch (...) {
@@ -100,6 +110,10 @@ bool AsynchronousClient::getTcpConnectFlag()
 {
     int32_t value = 0;
     const int32_t result = readVars(&kProbeVar, 1, &value);
+    // An asynchronous read sends nothing: its 111 says only that no poll read the probe, not
+    // that the link is down.
+    if (syncMode == 0)
+        return result != ResultCode::NotConnected;
     return result != ResultCode::NotConnected && result != ResultCode::NoValidReply;
 }
 

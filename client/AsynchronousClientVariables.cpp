@@ -83,7 +83,8 @@ int32_t AsynchronousClient::sendReadBatch()
     return sendAndWait() ? ResultCode::Success : ResultCode::NoValidReply;
 }
 
-int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split)
+int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split,
+                                           bool onlyPolled)
 {
     if (!socketConnected()) {
         if (logFlags & LogFlag::Errors)
@@ -119,7 +120,7 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
             if (replyErrorFlag)
                 result = ResultCode::ReplyFailed;
         } while (currentRdAddressFlag);
-    } else if (!allPolled(addresses, count)) {
+    } else if (onlyPolled && !allPolled(addresses, count)) {
         return ResultCode::NoValidReply;
     }
     for (int i = 0; i < count; ++i) {
@@ -170,7 +171,7 @@ int32_t AsynchronousClient::readVars(const int32_t* addresses, int count, int32_
 {
     try {
         std::lock_guard<std::mutex> lock(mutex);
-        return readVarsLocked(addresses, count, values, true);
+        return readVarsLocked(addresses, count, values, true, true);
     } catch (...) {
         return ResultCode::NoValidReply;
     }
@@ -189,7 +190,9 @@ int32_t AsynchronousClient::writeVars(const int32_t* addresses, int count, const
 int32_t AsynchronousClient::fileReadVars(const int32_t* addresses, int count, int32_t* values)
 {
     try {
-        return readVarsLocked(addresses, count, values, false);
+        // The error-file handshake's read-back of its own request variable, which an asynchronous
+        // client has always answered from the cache (see getCncCurrentError).
+        return readVarsLocked(addresses, count, values, false, false);
     } catch (...) {
         return ResultCode::NoValidReply;
     }

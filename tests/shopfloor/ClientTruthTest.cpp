@@ -4,18 +4,15 @@
 #include "ApiTestSupport.h"
 #include "CommCodes.h"
 
+#include <chrono>
 #include <functional>
 #include <set>
-#include <string>
 
 namespace {
 constexpr quint16 kOtherPort = 61017; // no simulator listens here unless a test starts one
 constexpr int kPortCnc = 31;
+using ClientTruthTest = ApiFixture;
 } // namespace
-
-class ClientTruthTest : public ApiFixture
-{
-};
 
 // "host:port" reaches a controller on that port; a malformed port is refused before anything starts.
 TEST_F(ClientTruthTest, AddressCarriesItsPort)
@@ -77,6 +74,7 @@ TEST_F(ClientTruthTest, UnreadValueIsNotGivenAsRead)
         EXPECT_EQ(readOne(row.bit, &out), ResultCode::NoValidReply) << row.bit;
         EXPECT_EQ(out, -7) << row.bit;
     }
+    EXPECT_TRUE(getTcpConnectFlag(kCnc)) << "the link is up, even though nothing has been read";
     sim->clearScripts();
     for (const auto& row : rows) {
         CncLong out = -7;
@@ -124,5 +122,31 @@ TEST_F(ClientTruthTest, RemovedAddressesLeaveThePoll)
         if (row.gone.size() == 4) {
             EXPECT_LE(polls.size(), 1u) << row.name;
         }
+    }
+}
+
+// A controller that accepts connections but never answers costs one reply wait per call, not
+// one per client: the clients of a target wait side by side, with today's results.
+TEST_F(ClientTruthTest, SilentControllerCostsOneWait)
+{
+    constexpr int kEightChannels = 8;
+    constexpr int64_t kOneClientsBudgetMs = 2500;
+    for (const uint8_t code : {uint8_t('D'), kReadCode})
+        sim->scriptReply(code, -1, scriptOf(ReplyScript::Silence, 0, 0, -1));
+    QByteArray ip = address();
+    const auto took = [](const std::function<bool()>& call) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(call());
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    const struct { const char* name; int asyncMask; } rows[] = {{"synchronous", 0}, {"asynchronous", 0x1FF}};
+    for (const auto& row : rows) {
+        ASSERT_TRUE(addTargetCnc(kCnc, kEightChannels, ip.data(), row.asyncMask));
+        EXPECT_LE(took([] { return connect(kCnc); }), kOneClientsBudgetMs) << row.name;
+        EXPECT_TRUE(waitUntil([&] { return sim->requestCount('D') == kEightChannels + 2; }, 3000))
+            << row.name << ": every client wrote its link marker";
+        EXPECT_LE(took([] { return disconnect(kCnc); }), kOneClientsBudgetMs) << row.name;
+        EXPECT_LE(took([] { return removeTargetCnc(kCnc); }), kOneClientsBudgetMs) << row.name;
+        sim->clearReceived();
     }
 }
