@@ -64,6 +64,10 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
 bool AsynchronousClient::tcpDisconnect()
 {
     try {
+        // A transfer waiting for DNC memory on another thread ends at its next wake-up; the lock
+        // is not taken here, so the count goes up even while that transfer sends a block.
+        ++disconnectCalls;
+        transferWake.notify_all();
         if (!transport->isOpen())
             return true;
         if (syncMode == 0) {

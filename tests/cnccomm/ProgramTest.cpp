@@ -55,12 +55,12 @@ TEST_F(CnccommTest, SendRefusesTextItCannotSend)
     EXPECT_TRUE(sim.receivedFrames().isEmpty());
 }
 
-TEST_F(CnccommTest, SendIntoAFullMemoryIsControllerRefused)
+TEST_F(CnccommTest, SendThatTheControllerRefusesIsControllerRefused)
 {
-    sim.setDncCapacity(500);
+    sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 1));
     const ToolRun r = runHere({"send", writeFile("big.nc", programText(2000))});
     EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(r.out.contains("append: result 103 (controller memory full, or the file does not exist)"))
+    EXPECT_TRUE(r.out.contains("append: result 101 (parameters rejected by the controller; writeCncFile: a piece failed)"))
         << qPrintable(r.out);
     EXPECT_TRUE(r.err.contains("the transfer stopped after 399 of 2000 bytes")) << qPrintable(r.err);
 }
