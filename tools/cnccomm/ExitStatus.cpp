@@ -12,6 +12,7 @@ ExitStatus exitStatusForResult(int32_t result)
     case 6:
     case 9:
     case 10:
+    case 12:
         return ExitStatus::LibraryRefused;
     case 7:
         return ExitStatus::NotConnected;
@@ -28,7 +29,7 @@ QString exitStatusHelp()
     const QStringList lines = {
         QStringLiteral("Exit status:"),
         QStringLiteral("  0  success"),
-        QStringLiteral("  1  the library refused the request (result 1, 4, 6, 9, 10)"),
+        QStringLiteral("  1  the library refused the request (result 1, 4, 6, 9, 10, 12)"),
         QStringLiteral("  2  bad usage"),
         QStringLiteral("  3  not connected: nothing answered at the address, or the link went down (result 7)"),
         QStringLiteral("  4  the controller refused (result 3, 5, 100 and above except 111)"),
