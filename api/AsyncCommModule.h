@@ -80,6 +80,10 @@
  *   6     needs an asynchronous target client (registerBits, removeBits)
  *   7     not connected
  *   10    the local UDP port 60007 could not be bound (udpSetCncIp)
+ *   12    start the transfer again (overwrite, append): the link was renewed (after a failed
+ *         reply wait, or a new connect) since the file was declared, and the controller forgets
+ *         a declaration with its connection; nothing was sent. Declare the file and send the
+ *         text again
  *   100   the controller reported failure: state 0 of a file or watchdog reply, or an
  *         execution alarm (state 100) of a program text transfer request
  *   100+s the controller answered with failure state s, its status byte read as a signed byte
@@ -112,10 +116,13 @@
  *                                           3 "DNC 内存已满，此笔数据复写失败" (not stored)
  *   3         append block                as 2, texts "DNC内存已满，此笔数据追加成功" and
  *                                           "DNC内存已满，此笔数据追加失败"; and when the library
- *                                           stops a transfer: the last refusal's result code,
+ *                                           stops a transfer: the last refusal's state,
  *                                           "append: the controller kept refusing a full block;
  *                                           transfer stopped", or 4 "append: the command queue
  *                                           stayed full; transfer stopped"
+ *   2, 3      text refused before sending -1 "<function>: byte 0x<hh> at offset <n> has its top
+ *             (overwrite and uploadFile 2,    bit set; nothing was sent"
+ *             append 3)
  *   4         controller type refused     1 "parameters error."
  *   6         variable write refused      1 "parameters error."
  *   7         reset                       1 "parameters error."; 2 "program is runing."; other s ""
@@ -838,15 +845,25 @@ ACM_EXPORT CncLong setCncType(CncLong type, CncLong channel, int cncID);
  * Use a synchronous channel client: on an asynchronous one the declaration's answer comes too
  * late for the next step, so setTransFileType (type other than 2) and uploadFile return 1.
  *
- * Text: up to its first byte that is 0 or lies in 0x80..0xFF, so 7-bit only; sent in blocks of
- * 400 bytes: an overwrite block first, then append blocks. A full append block that the
- * controller does not take (states 1, 3 and the others but 0, 2 and 100) is sent again as it was
- * after 50 ms, at most 20 times; then the transfer stops with 5 and the report (3, that block's
- * code, "append: ..."). The overwrite block and the last, shorter append block are not sent
- * again: their code is returned. Blocks before the failing one are stored. State 2 means that
- * the block was stored though the controller's memory is now full: it counts as success.
+ * Text: up to its terminating 0, 7-bit only: a text holding a byte in 0x80..0xFF is refused whole
+ * before anything is sent (1, and a report naming the byte and its offset), never cut short.
+ * Sent in blocks of 400 bytes: an overwrite block first, then append blocks.
+ * An append block refused with "DNC memory full" (state 3) is flow control, not a failure: the
+ * memory frees as the machine runs the program, so the same block is offered again, after pauses
+ * growing from 50 ms to 500 ms, for as long as the controller answers so (a program larger than
+ * the DNC memory goes whole, however long that takes). disconnect of the target from another
+ * thread ends that wait within one pause: the call returns 7. A full append block refused
+ * otherwise (state 1 and the others but 0, 2, 3 and 100) is sent again as it was after 50 ms, at
+ * most 20 times; then the transfer stops with 5 and the report (3, that block's state,
+ * "append: ..."). The overwrite block, and the last, shorter append block refused other than
+ * with state 3, are not sent again: their code is returned. Blocks before the failing one are
+ * stored. State 2 means that the block was stored though the controller's memory is now full: it
+ * counts as success.
+ * A failed reply wait renews the link, and the controller forgets the declaration with the old
+ * connection: overwrite and append then return 12 without sending until the file is declared
+ * again.
  *
- * File names: up to 100 bytes (longer ones are cut to 100), 7-bit as the text.
+ * File names: up to 100 bytes (longer ones are cut to 100), ending at their first byte in 0x80..0xFF.
  * ========================================================================================= */
 
 /* setTransFileType: declare the file the next text goes to; for a type other than 2 also empty it.
@@ -883,13 +900,16 @@ ACM_EXPORT CncLong getTransFileState(CncLong type, CncLong channel, const char* 
  *   channel  1..channel count
  *   cncID    the target
  * Client: channel. The first 400 bytes go as the overwrite block, the rest through append.
- * Returns: 0 stored; 1 channel out of range, text null, no accepted declaration, or cncID not
- *          registered; 7; 111; 100 execution alarm; 101 state 1; 103 memory full, not stored;
- *          100+s other states; 5 the transfer stopped (see the group's head); asynchronous:
- *          0 queued, 5 when the queue stayed full for 4 s.
+ * Returns: 0 stored; 1 channel out of range, text null, a byte of the text in 0x80..0xFF (nothing
+ *          sent, reported), no accepted declaration, or cncID not registered; 7 (also: disconnect
+ *          ended a wait for DNC memory); 12 the link was renewed since the declaration: declare
+ *          again; 111; 100 execution alarm; 101 state 1; 103 memory full, the overwrite block not
+ *          stored; 100+s other states; 5 the transfer stopped (see the group's head);
+ *          asynchronous: 0 queued, 5 when the queue stayed full for 4 s.
  * Reports: errorCmd 2 (the overwrite block), 3 (append blocks), 1 (state 100).
  * Blocks: synchronous: one request per 400 bytes (a text of 400 * k bytes ends with an empty
- *         block), a refused full block up to 20 more after 50 ms each; stops at the first
+ *         block), a refused full block up to 20 more after 50 ms each, a block refused with
+ *         "memory full" until the controller takes it or disconnect is called; stops at the first
  *         unanswered request. Asynchronous: up to 4 s per block waiting for room in the queue.
  *         Logs one line with the text. */
 ACM_EXPORT CncLong overwrite(const char* text, CncLong channel, int cncID);
@@ -916,8 +936,8 @@ ACM_EXPORT CncLong fileEnd(CncLong channel, int cncID);
  *   text           the program text
  *   cncID          the target
  * Client: channel.
- * Returns: 0 stored and closed; 1 fileName or text null, fileName holding '/' (nothing sent),
- *          or cncID not registered; otherwise the code of the first step that failed, as those
+ * Returns: 0 stored and closed; 1 fileName or text null, fileName holding '/', a byte of the
+ *          text in 0x80..0xFF (nothing sent; reported as errorCmd 2), or cncID not registered; otherwise the code of the first step that failed, as those
  *          functions give it. Nothing is undone then, and the file is not closed: call fileEnd.
  * Reports: as the three steps.
  * Blocks: synchronous: the three steps' requests: the declaration, the empty block (not for
@@ -1029,12 +1049,16 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
  *   2  the file is being declared (again)
  *   3  closed: connecting, the connection failed, or the stream stopped (see getBufStateInf);
  *      a stopped buffer never resumes: close it and open a new one
- *   4  the controller did not take the current request: it is sent again every 50 ms until a
- *      reply changes the state
+ *   4  the controller did not take the current request ("memory full" among others): it is
+ *      sent again every 50 ms until a reply changes the state or bufClose ends it
  *   5  idle: everything queued has been sent and acknowledged
- * A request without a valid reply within 500 ms, or a connection the controller closed, stops
- * the stream in state 3: the controller may or may not hold that request's text, so nothing
- * more is sent; the text still queued is not sent. A handle may be used from any thread, but
+ * One request at a time is outstanding on the buffer's connection, so a reply that comes late is
+ * still that request's: the buffer waits for it. The stream stops in state 3 only when no reply
+ * has begun within the stall limit of 10 s ("No reply from the controller within 10 s; stream
+ * stopped."), a reply is broken (not whole within 500 ms of its first byte, or answering nothing:
+ * "No valid reply from the controller; stream stopped."), or the controller closed the
+ * connection: the controller may or may not hold that request's text, so nothing more is sent;
+ * the text still queued is not sent. A handle may be used from any thread, but
  * bufClose must not run while another call on the same handle runs.
  * ========================================================================================= */
 
@@ -1055,8 +1079,9 @@ typedef struct AcmRemoteBuffer AcmRemoteBuffer;
 ACM_EXPORT AcmRemoteBuffer* bufOpen(const char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.
  *   buffer  the handle
- *   text    the text, up to its first byte that is 0 or lies in 0x80..0xFF, copied
- * Returns: 1 queued; 0 refused, nothing queued: the state is not 0 or 5 (so not before the file
+ *   text    the text, up to its terminating 0, copied
+ * Returns: 1 queued; 0 refused, nothing queued: a byte of the text lies in 0x80..0xFF (the text
+ *          is never cut short), the state is not 0 or 5 (so not before the file
  *          is declared: poll getBufState first), more than 1000 requests are queued, the MDI
  *          budget of 102400 bytes is used up, text null, or buffer null.
  * Blocks: no. */
@@ -1071,7 +1096,8 @@ ACM_EXPORT CncLong bufClear(AcmRemoteBuffer* buffer);
  * not sent is dropped. The handle and every text of getBufStateInf are invalid afterwards.
  *   buffer  the handle
  * Returns: 1; 0 for a null handle.
- * Blocks: until the thread has ended: at most about 0.6 s (the request it is sending). */
+ * Blocks: until the thread has ended: at most about 0.6 s (a reply wait looks at the close
+ *         between reads of at most 0.6 s). */
 ACM_EXPORT CncLong bufClose(AcmRemoteBuffer* buffer);
 /* getBufValidCnt: how many more bytes bufWrite would take now.
  *   buffer  the handle
@@ -1087,7 +1113,8 @@ ACM_EXPORT CncLong getBufState(AcmRemoteBuffer* buffer);
 /* getBufStateInf: the text of the buffer's last state change, for example "SetFileInf Ok",
  * "AppendTxt Ok", "fileEnd Ok", "Cnc Busy", "Command queue is empty.", "parameters error.",
  * "Connection to the controller failed.", "Connection closed by the controller; stream stopped.",
- * "No valid reply from the controller within 500 ms; stream stopped."; "" before the first.
+ * "No valid reply from the controller; stream stopped.", "No reply from the controller within
+ * 10 s; stream stopped."; "" before the first.
  *   buffer  the handle
  * Returns: a NUL-terminated text owned by the buffer, valid until bufClose (a later state change
  *          returns another pointer, it does not overwrite this one); null for a null handle.

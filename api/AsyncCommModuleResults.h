@@ -42,6 +42,8 @@ static inline const char* acmResultText(int32_t code)
         return "no such error file: channel selector outside 0..8";
     case 10:
         return "local UDP port not bound";
+    case 12:
+        return "the link was renewed since the file declaration: nothing sent, start the transfer again";
     case 100:
         return "controller failure (state 0); writeCncFile: the open failed";
     case 101:

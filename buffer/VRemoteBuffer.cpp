@@ -100,7 +100,9 @@ QByteArray VRemoteBuffer::declarationFrame(VProtocol_Client& codec) const
 
 int32_t VRemoteBuffer::bufWrite(const char* text)
 {
-    if (!text)
+    // A text the controller cannot take whole is not cut short: a program that ends early would
+    // run as if complete.
+    if (!text || TextField::firstUnsendable(text) >= 0)
         return 0;
     try {
         const qint64 length = sendableLength(text);
@@ -110,7 +112,6 @@ int32_t VRemoteBuffer::bufWrite(const char* text)
             return 0;
         if (mdi && length > std::numeric_limits<int32_t>::max() - qint64(bytesWritten))
             return 0; // more than the budget could ever count
-        // A byte that ends the text ends the whole write, not just its piece.
         QList<QByteArray> frames;
         for (qint64 offset = 0; offset < length; offset += kPieceSize) {
             char piece[kPieceSize + 1] = {};

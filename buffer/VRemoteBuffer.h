@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-class Transport;
+class TcpTransport;
 
 // Streams program text to one channel of a controller: bufWrite cuts the text into 480-byte
 // append requests and queues them; the buffer's own thread, over its own connection and with
@@ -24,18 +24,22 @@ class Transport;
 // - A block the controller did not store (parameters error, DNC memory full, an execution alarm
 //   or a state it does not explain, an error reply) is sent again as it was, after a short pause,
 //   until a reply changes the state (state 4 meanwhile).
-// - A request without a valid reply within 500 ms leaves the stream in doubt: the controller may
-//   have stored the block or not, so sending it again could double it and going on could lose
-//   it. A late reply must not be taken for the next request's either, and a fresh connection
-//   would not carry the controller's transfer on. So the stream stops there: the connection is
-//   closed, the buffer goes to state 3 with a text that says so, and the frames not yet sent stay
-//   queued, unsent. The same holds when the controller drops the connection, also while the
-//   buffer is idle. The application closes the buffer and opens a new one.
+// - Only one request is ever outstanding on the buffer's own connection, so a reply that comes
+//   late is still the reply to that request: the worker keeps waiting for it (a slow controller
+//   or a network hiccup must not starve a machine in mid-cut). A request whose reply has not
+//   begun within kStallLimitMs, a broken reply (not whole within kReplyTimeoutMs of its first
+//   byte, or answering nothing) and a closed connection leave the stream in doubt: the
+//   controller may have stored the block or not, so sending it again could double it and going
+//   on could lose it, and a fresh connection would not carry the controller's transfer on. So
+//   the stream stops there: the connection is closed, the buffer goes to state 3 with a text
+//   that says so, and the frames not yet sent stay queued, unsent. The same holds when the
+//   controller drops the connection while the buffer is idle. The application closes the buffer
+//   and opens a new one.
 //
 // The handle belongs to the application. bufClose stops the worker, joins it and only then
 // destroys the object, on the caller's thread and without an event loop: every step of the
-// worker is bounded (a 500 ms connect or reply wait, a 200 ms sleep that the close cuts short),
-// so the join ends within about half a second.
+// worker is bounded or cut short by the close (a 500 ms connect, reply waits that look at the
+// close between reads of at most 600 ms, a 200 ms sleep), so the join ends within about 0.6 s.
 class VRemoteBuffer : public QThread, public VProtocol_Client
 {
     Q_OBJECT
@@ -55,7 +59,8 @@ public:
     static constexpr int kQueueLimit = 1000;         // frames; bufWrite is refused above it
     static constexpr int32_t kMdiByteBudget = 102400; // bytes per MDI stream
     static constexpr int kConnectTimeoutMs = 500;
-    static constexpr int kReplyTimeoutMs = 500;
+    static constexpr int kReplyTimeoutMs = 500; // a reply that has begun is whole within this, or broken
+    static constexpr int kStallLimitMs = 10000; // no reply to a request for this long stops the stream
     static constexpr int kIdleSleepMs = 20;
     static constexpr int kStallSleepMs = 200;
     static constexpr int kResendPauseMs = 50; // the pace of the transfer-state polling
@@ -70,8 +75,8 @@ public:
 
     ~VRemoteBuffer() override;
 
-    // 1 when the text (up to its first byte that is 0 or has the top bit set) was queued; 0 when
-    // refused: state not 0 or 5, more than 1000 frames queued, or the MDI budget exceeded.
+    // 1 when the text (up to its terminating 0) was queued; 0 when refused, nothing queued: a byte
+    // with the top bit set, state not 0 or 5, more than 1000 frames queued, or the MDI budget exceeded.
     int32_t bufWrite(const char* text);
     // 1 when a fresh declaration and an empty overwrite were queued in place of the queue.
     int32_t bufClear();
@@ -131,7 +136,7 @@ private:
     std::atomic<bool> stopFlag{false};
 
     std::condition_variable wake;
-    std::unique_ptr<Transport> transport;        // the worker's connection
+    std::unique_ptr<TcpTransport> transport;     // the worker's connection
     std::unique_ptr<VProtocol_Client> frameMaker; // builds the application's frames, under the mutex
     std::unique_ptr<uint8_t[]> frameMakerBuf;
     std::set<std::string> stateTexts; // every text stateText ever pointed to, kept for the buffer's life

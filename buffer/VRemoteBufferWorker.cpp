@@ -2,7 +2,7 @@
 
 #include "FrameMode.h"
 #include "ParseStatus.h"
-#include "Transport.h"
+#include "TcpTransport.h"
 
 #include <chrono>
 
@@ -23,7 +23,9 @@ const char* const kParametersError = "parameters error.";
 const char* const kExecutionAlarm = "CNC系统执行错误报警";
 const char* const kConnectFailed = "Connection to the controller failed.";
 const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
-const char* const kNoValidReply = "No valid reply from the controller within 500 ms; stream stopped.";
+const char* const kNoValidReply = "No valid reply from the controller; stream stopped.";
+const char* const kStalled = "No reply from the controller within 10 s; stream stopped.";
+static_assert(VRemoteBuffer::kStallLimitMs == 10000, "kStalled names the stall limit");
 const char* const kErrorReply = "Error reply from the controller.";
 } // namespace
 
@@ -122,16 +124,24 @@ void VRemoteBuffer::stopStream(const char* why)
 bool VRemoteBuffer::exchange(const QByteArray& frame)
 {
     replyFlag = 2;
-    const QByteArray reply = transport->exchange(frame, FrameTcp, kReplyTimeoutMs);
+    bool silent = false;
+    const QByteArray reply = transport->exchangePatiently(frame, FrameTcp, kStallLimitMs, kReplyTimeoutMs,
+                                                          [this] { return stopFlag.load(); }, &silent);
     replyFlag = 1;
     std::lock_guard<std::mutex> lock(mutex);
-    return !stopFlag && takeReply(reply);
+    if (stopFlag)
+        return false;
+    if (reply.isEmpty()) {
+        stopStream(!transport->isOpen() ? kLinkClosed : silent ? kStalled : kNoValidReply);
+        return false;
+    }
+    return takeReply(reply);
 }
 
 bool VRemoteBuffer::takeReply(const QByteArray& reply)
 {
     if (reply.isEmpty() || reply.size() >= kFrameBufferSize) {
-        stopStream(transport->isOpen() ? kNoValidReply : kLinkClosed);
+        stopStream(kNoValidReply);
         return false;
     }
     std::copy(reply.constBegin(), reply.constEnd(), recvBuf);

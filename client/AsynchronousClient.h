@@ -317,16 +317,22 @@ private:
 
     // ---- program text transfer (AsynchronousClientTransfer.cpp) ----
 public:
-    // Text and names end at their first byte that is 0 or has the top bit set; text goes in
-    // blocks of 400 bytes. Results as for every command, and: 100 when the controller raised an
-    // execution alarm on a declaration, query or block; 1 for overwrite and append without an
-    // accepted declaration and for a null text or name.
+    // Names end at their first byte that is 0 or has the top bit set; text ends at its first 0
+    // and is refused whole (1, and a report naming the byte and its offset, nothing sent) when a
+    // byte before that has the top bit set. Text goes in blocks of 400 bytes. Results as for every
+    // command, and: 100 when the controller raised an execution alarm on a declaration, query or
+    // block; 1 for overwrite and append without an accepted declaration and for a null text or
+    // name; ResultCode::RestartTransfer when the link was renewed since the declaration.
     int32_t setTransFileType(int32_t type, int32_t channel, const char* fileName, bool queryOnly);
     int32_t overwrite(const char* text);
-    // A full block that the controller refuses goes again as it was, after a pause, at most
-    // kBlockResendLimit times; then, and when the command queue of an asynchronous client stays
-    // full for kQueueRoomWaitMs, the transfer stops with ResultCode::TransferStalled and an error
-    // report (errorCmd 3, cmdState the last refusal's result code). The blocks before it are stored.
+    // An append block refused with "memory full" is flow control: it is offered again, after
+    // pauses growing from kBlockResendPauseMs to kMemoryFullPauseMaxMs, for as long as the
+    // controller answers so; tcpDisconnect from another thread ends that within one pause
+    // (ResultCode::NotConnected). A full block refused otherwise goes again after
+    // kBlockResendPauseMs, at most kBlockResendLimit times; then, and when the command queue of an
+    // asynchronous client stays full for kQueueRoomWaitMs, the transfer stops with
+    // ResultCode::TransferStalled and an error report (errorCmd 3, cmdState the controller's
+    // state of the last refusal). The blocks before it are stored.
     int32_t append(const char* text);
     int32_t fileEnd();
     int32_t uploadFile(int32_t type, int32_t channel, const char* fileName, const char* text);
@@ -334,11 +340,21 @@ public:
 
     static constexpr int kTextBlockSize = 400;
     static constexpr int kBlockResendLimit = 20;
-    static constexpr int kBlockResendPauseMs = 50; // a controller short of memory needs time to free some
-    static constexpr int kQueueRoomWaitMs = 4000;  // longer than the worker's two unanswered exchanges
+    static constexpr int kBlockResendPauseMs = 50;    // a controller short of memory needs time to free some
+    static constexpr int kMemoryFullPauseMaxMs = 500; // the longest pause while the DNC memory stays full
+    static constexpr int kQueueRoomWaitMs = 4000;     // longer than the worker's two unanswered exchanges
 
 private:
     bool transferLinkUp(const char* signature);
+    // Under the mutex: 0 when the text may go; 1 (reported) for a byte with the top bit set;
+    // ResultCode::RestartTransfer when the declaration went on an earlier link.
+    int32_t checkText(const char* signature, int32_t errorCmd, const char* text);
     Exchange transferExchange(const QByteArray& frame);
     Exchange queueTextBlock(std::unique_lock<std::mutex>& lock, const QByteArray& frame);
+    // Sleeps ms with the mutex released; false when tcpDisconnect was called since disconnects.
+    bool pauseWhileMemoryFull(std::unique_lock<std::mutex>& lock, int ms, quint64 disconnects);
+
+    quint64 declaredLink = 0;                  // under mutex: the link generation of the accepted declaration
+    std::atomic<quint64> disconnectCalls{0};   // counts tcpDisconnect calls, to end a memory-full wait
+    std::condition_variable transferWake;      // wakes that wait; used with mutex
 };

@@ -115,6 +115,8 @@ void AsynchronousClient::transferStateReply(const char* name, const char* unknow
         qCDebug(acmLog).noquote() << name << QString::fromUtf8("(返回状态不可预见)state====") << status;
     }
     isSetFileOk = !replyErrorFlag;
+    if (isSetFileOk)
+        declaredLink = syncTransport()->linkGeneration(); // the link that now holds the declaration
 }
 
 void AsynchronousClient::onReciveCmdGetFileTransState(int32_t status)

@@ -77,6 +77,10 @@ AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& i
 bool AsynchronousClient::tcpDisconnect()
 {
     try {
+        // A transfer waiting for DNC memory on another thread ends at its next wake-up; the lock
+        // is not taken here, so the count goes up even while that transfer sends a block.
+        ++disconnectCalls;
+        transferWake.notify_all();
         if (!transport->isOpen())
             return true;
         if (syncMode == 0) {

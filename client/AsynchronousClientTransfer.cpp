@@ -8,7 +8,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 // Program text transfer: file declaration and state query, overwrite and append in blocks,
 // file end, the whole upload in one call, and the start of a program by name.
@@ -33,6 +36,7 @@ constexpr int kQueueRoomPollMs = 5;
 constexpr int kBlockSize = AsynchronousClient::kTextBlockSize;
 
 using TextField::endsText;
+using TextField::firstUnsendable;
 using TextField::sendableLength;
 
 // One block of text, zero-filled; more follows exactly when the block is full.
@@ -155,7 +159,39 @@ void logNullText(const char* signature)
 {
     qCDebug(acmLog).noquote() << signature << " ParError txt=NULL";
 }
+// "append: byte 0xc3 at offset 9 has its top bit set; nothing was sent"
+std::string unsendableText(const char* signature, const char* text, int64_t at)
+{
+    const std::string name(signature);
+    const size_t open = name.find('(');
+    const size_t colons = name.rfind("::", open);
+    const std::string function = name.substr(colons + 2, open - colons - 2);
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(text[at]));
+    return function + ": byte " + byte + " at offset " + std::to_string(at) + " has its top bit set; nothing was sent";
+}
 } // namespace
+
+int32_t AsynchronousClient::checkText(const char* signature, int32_t errorCmd, const char* text)
+{
+    const int64_t at = firstUnsendable(text);
+    if (at >= 0) {
+        onErrorOccured(errorCmd, ControllerState::RefusedHere, unsendableText(signature, text, at).c_str());
+        return ResultCode::ArgumentOutOfRange;
+    }
+    if (declaredLink != syncTransport()->linkGeneration()) {
+        if (logFlags & LogFlag::Errors)
+            qCDebug(acmLog).noquote() << signature << " the link was renewed since the file declaration";
+        return ResultCode::RestartTransfer;
+    }
+    return ResultCode::Success;
+}
+
+bool AsynchronousClient::pauseWhileMemoryFull(std::unique_lock<std::mutex>& lock, int ms, quint64 disconnects)
+{
+    transferWake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return disconnectCalls != disconnects; });
+    return disconnectCalls == disconnects && isConnected;
+}
 
 int32_t AsynchronousClient::overwrite(const char* text)
 {
@@ -169,6 +205,9 @@ int32_t AsynchronousClient::overwrite(const char* text)
                     text ? logNoDeclaration(kOverwriteSig, text, payloadTxtSize) : logNullText(kOverwriteSig);
                 return ResultCode::ArgumentOutOfRange;
             }
+            const int32_t refused = checkText(kOverwriteSig, ErrorCmd::Overwrite, text);
+            if (refused != ResultCode::Success)
+                return refused;
             const TextBlock block = blockAt(text);
             if (logFlags & LogFlag::Progress)
                 logBlockBytes(kOverwriteSig, block, 0);
@@ -188,6 +227,7 @@ int32_t AsynchronousClient::overwrite(const char* text)
 int32_t AsynchronousClient::append(const char* text)
 {
     try {
+        const quint64 disconnects = disconnectCalls;
         std::unique_lock<std::mutex> lock(mutex);
         if (!transferLinkUp(kAppendSig))
             return ResultCode::NotConnected;
@@ -196,8 +236,12 @@ int32_t AsynchronousClient::append(const char* text)
                 text ? logNoDeclaration(kAppendSig, text, payloadTxtSize) : logNullText(kAppendSig);
             return ResultCode::ArgumentOutOfRange;
         }
+        const int32_t refused = checkText(kAppendSig, ErrorCmd::Append, text);
+        if (refused != ResultCode::Success)
+            return refused;
         qint64 offset = 0;
         int refusals = 0;
+        int memoryPauseMs = kBlockResendPauseMs;
         for (;;) {
             const TextBlock block = blockAt(text + offset);
             if (logFlags & LogFlag::Progress)
@@ -205,10 +249,19 @@ int32_t AsynchronousClient::append(const char* text)
             const int32_t n = CmdAppend(block.bytes);
             const Exchange done = queueTextBlock(lock, QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
             const int32_t result = done.result;
+            const int32_t state = replyStatus;
             // No reply, an execution alarm, or a queue wait that gave up: the transfer ends here.
             if (!done.replied || result == ResultCode::ControllerFailure || result == ResultCode::TransferStalled ||
                 result == ResultCode::NotConnected)
                 return result;
+            // A full DNC memory frees as the machine runs the program: wait for it, however long.
+            if (syncMode == 1 && dncMemoryFull) {
+                if (!pauseWhileMemoryFull(lock, memoryPauseMs, disconnects))
+                    return ResultCode::NotConnected;
+                memoryPauseMs = std::min(memoryPauseMs * 2, kMemoryFullPauseMaxMs);
+                continue;
+            }
+            memoryPauseMs = kBlockResendPauseMs;
             if (result == ResultCode::Success) {
                 offset += block.length;
                 refusals = 0;
@@ -219,7 +272,7 @@ int32_t AsynchronousClient::append(const char* text)
                 continue;
             // A full block not accepted goes again as it was, a bounded number of times.
             if (++refusals > kBlockResendLimit) {
-                onErrorOccured(ErrorCmd::Append, result, "append: the controller kept refusing a full block; transfer stopped");
+                onErrorOccured(ErrorCmd::Append, state, "append: the controller kept refusing a full block; transfer stopped");
                 return ResultCode::TransferStalled;
             }
             busyWaitMs(kBlockResendPauseMs);
@@ -252,6 +305,12 @@ int32_t AsynchronousClient::uploadFile(int32_t type, int32_t channel, const char
     if (!text) {
         if (log)
             logNullText(kUploadFileSig);
+        return ResultCode::ArgumentOutOfRange;
+    }
+    const int64_t at = firstUnsendable(text);
+    if (at >= 0) {
+        std::lock_guard<std::mutex> lock(mutex); // reports run with the client's lock held
+        onErrorOccured(ErrorCmd::Overwrite, ControllerState::RefusedHere, unsendableText(kUploadFileSig, text, at).c_str());
         return ResultCode::ArgumentOutOfRange;
     }
     int32_t result = setTransFileType(type, channel, fileName, false);

@@ -14,6 +14,8 @@ constexpr int32_t TransferStalled = 5;      // a program text transfer stopped: 
 constexpr int32_t NeedsAsyncMode = 6;       // bit registration on a synchronous client
 constexpr int32_t NotConnected = 7;         // the link is not up
 constexpr int32_t UdpPortNotBound = 10;     // the address-setting port could not be bound
+constexpr int32_t RestartTransfer = 12;     // the link was renewed since the file declaration, so the
+                                            // controller no longer holds it: nothing sent, declare again
 constexpr int32_t ControllerFailure = 100;  // state 0 of the file, watchdog and sampling replies
 constexpr int32_t ParametersRejected = 101; // state 1: "parameters error."
 constexpr int32_t RefusedWhileRunning = 102;
@@ -49,6 +51,7 @@ constexpr int32_t TextBytes = 1024;
 // Reply states with a meaning of their own.
 namespace ControllerState {
 constexpr int32_t ExecutionAlarm = 100; // the transfer and file replies: the controller raised an alarm
+constexpr int32_t RefusedHere = -1;     // a report no reply gave: the library refused the call itself
 } // namespace ControllerState
 
 // Which reply an error report comes from.

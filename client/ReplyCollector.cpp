@@ -19,11 +19,11 @@ bool answersRequest(int frameMode, const QByteArray& request, const QByteArray& 
 
 } // namespace
 
-Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome, int budgetMs)
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome, int budgetMs, int restMs)
 {
     QElapsedTimer clock;
     clock.start();
-    const qint64 budget = budgetMs;
+    qint64 budget = budgetMs;
     QByteArray buffer;
     bool anyByte = false;
     for (;;) {
@@ -51,6 +51,8 @@ Result collect(int frameMode, const QByteArray& request, const ReadSome& readSom
         const int before = buffer.size();
         if (!readSome(buffer, int(qMin<qint64>(left, kReplyWaitMs))))
             return {Outcome::LinkLost, QByteArray()};
+        if (!anyByte && buffer.size() > before && restMs >= 0)
+            budget = qMin(budget, clock.elapsed() + restMs);
         anyByte = anyByte || buffer.size() > before;
     }
 }

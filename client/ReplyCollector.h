@@ -32,8 +32,10 @@ struct Result
 // returns false once the link is gone.
 using ReadSome = std::function<bool(QByteArray& buffer, int waitMs)>;
 
-// budgetMs: the whole wait; the command clients wait three times 600 ms.
+// budgetMs: the whole wait; the command clients wait three times 600 ms. restMs >= 0: once the
+// first byte has come, the whole answer is due within restMs of it (a long budget waits for a
+// late reply, not for the end of a broken one); a negative restMs leaves only the budget.
 Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome,
-               int budgetMs = kReplyWaitMs * kReplyWaits);
+               int budgetMs = kReplyWaitMs * kReplyWaits, int restMs = -1);
 
 } // namespace ReplyCollector

@@ -51,6 +51,7 @@ bool SerialTransport::open(const QByteArray& host, quint16, int)
             port->close();
         port = std::move(fresh);
         openedName = name;
+        linkRenewed();
         notePortState(port.get());
     });
     return ok;

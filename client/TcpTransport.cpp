@@ -43,6 +43,7 @@ bool TcpTransport::openLocked(int timeoutMs)
     fd = SocketOps::connectTo(host, port, timeoutMs, ReplyCollector::kReplyWaitMs, &why);
     readWaitMs = ReplyCollector::kReplyWaitMs;
     renewBeforeUse = false;
+    linkRenewed();
     up = fd >= 0;
     if (fd < 0)
         setError(why);
@@ -107,6 +108,21 @@ bool TcpTransport::checkLink()
 QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int replyBudgetMs)
 {
     std::lock_guard<std::mutex> lock(ioLock);
+    return exchangeLocked(frame, frameMode, replyBudgetMs, -1, nullptr);
+}
+
+QByteArray TcpTransport::exchangePatiently(const QByteArray& frame, int frameMode, int stallMs, int restMs,
+                                           const std::function<bool()>& abandoned, bool* silent)
+{
+    if (silent)
+        *silent = false;
+    std::lock_guard<std::mutex> lock(ioLock);
+    return exchangeLocked(frame, frameMode, stallMs, restMs, abandoned, silent);
+}
+
+QByteArray TcpTransport::exchangeLocked(const QByteArray& frame, int frameMode, int replyBudgetMs, int restMs,
+                                        const std::function<bool()>& abandoned, bool* silent)
+{
     // A late reply of an earlier request must not be taken for this one.
     if (!checkLinkLocked())
         return QByteArray();
@@ -119,8 +135,10 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int re
         // wait once, so that its reads too are one blocking call, not a poll and a read.
         if (waitMs >= kOwnReadWaitFromMs && waitMs != readWaitMs && SocketOps::setReadWait(fd, waitMs))
             readWaitMs = waitMs;
+        if (abandoned && abandoned())
+            return false;
         return SocketOps::readSome(fd, buffer, waitMs, readWaitMs) != SocketOps::ReadResult::Closed;
-    }, replyBudgetMs);
+    }, replyBudgetMs, restMs);
     switch (result.outcome) {
     case ReplyCollector::Outcome::Answered:
         return result.frame;
@@ -129,11 +147,14 @@ QByteArray TcpTransport::exchange(const QByteArray& frame, int frameMode, int re
         return QByteArray();
     case ReplyCollector::Outcome::NothingCame:
         qCDebug(acmLog).noquote() << kReadySig << "2 Error." << 0;
+        if (silent)
+            *silent = true;
         break;
     case ReplyCollector::Outcome::Incomplete:
         break;
     }
     renewBeforeUse = true;
+    linkRenewed();
     return QByteArray();
 }
 

@@ -2,6 +2,7 @@
 #include "Transport.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 // TCP link to the controller's command port over the operating system's socket, driven on
@@ -23,6 +24,12 @@ public:
     bool checkLink() override;
     using Transport::exchange;
     QByteArray exchange(const QByteArray& frame, int frameMode, int replyBudgetMs) override;
+    // As exchange, for a link with one request at a time on it, where a late reply can only be
+    // this request's: waits up to stallMs for the reply to begin and restMs more for its end.
+    // The wait ends early, the link closed, once abandoned() says so (checked every read wait).
+    // silent, when given, tells whether an empty result means that not one byte came.
+    QByteArray exchangePatiently(const QByteArray& frame, int frameMode, int stallMs, int restMs,
+                                 const std::function<bool()>& abandoned, bool* silent);
     QString errorText() const override;
     void shutdown() override;
 
@@ -38,6 +45,8 @@ private:
     bool checkLinkLocked();
     bool renewAfterFailedWait();
     void setError(const QString& text);
+    QByteArray exchangeLocked(const QByteArray& frame, int frameMode, int budgetMs, int restMs,
+                              const std::function<bool()>& abandoned, bool* silent = nullptr);
 
     std::mutex ioLock;
     int fd = -1;

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 // A byte link to one controller. exchange() sends one request frame and returns its reply
 // frame: empty when no complete reply to that request came in time.
 class Transport
@@ -24,4 +26,15 @@ public:
     virtual QString errorText() const = 0;
     // Releases the underlying device; the transport is unusable afterwards.
     virtual void shutdown() = 0;
+
+    // Changes whenever the next request will not go on the connection the last one went on: an
+    // open, or a failed reply wait after which the next use reconnects. The controller forgets
+    // what a connection declared (the file a text goes to) with the connection.
+    quint64 linkGeneration() const { return generation.load(); }
+
+protected:
+    void linkRenewed() { ++generation; }
+
+private:
+    std::atomic<quint64> generation{0};
 };

@@ -19,4 +19,15 @@ inline int64_t sendableLength(const char* text, int64_t limit = INT64_MAX)
     return n;
 }
 
+// Offset of the first byte with the top bit set before the text's terminating 0; -1 when there
+// is none. Such a text is refused whole: cutting it there would send a program that ends early.
+inline int64_t firstUnsendable(const char* text)
+{
+    for (int64_t n = 0; text[n] != 0; ++n) {
+        if (static_cast<signed char>(text[n]) < 0)
+            return n;
+    }
+    return -1;
+}
+
 } // namespace TextField

@@ -83,7 +83,7 @@ void ControllerGroup::apply(const InjectionRule& rule, SimulatedController& cont
     switch (rule.kind) {
     case InjectionRule::Reply: controller.scriptReply(rule.code, rule.sub, rule.script); break;
     case InjectionRule::BusyPhases: controller.setBusyPhases(n[0], n[1]); break;
-    case InjectionRule::DncCapacity: controller.setDncCapacity(n[0]); break;
+    case InjectionRule::DncCapacity: controller.setDncCapacity(n[0], n[1]); break;
     case InjectionRule::RunningProgram: controller.setRunningProgram(n[0], rule.name); break;
     case InjectionRule::EmergencyStop: controller.setEmergencyStop(n[0], true); break;
     case InjectionRule::Alarm: controller.raiseAlarm(n[0], n[1], n[2]); break;

@@ -14,7 +14,7 @@ struct InjectionRule
     enum Kind {
         Reply,          // requests of `code` (and `sub`) are answered as `script` says
         BusyPhases,     // numbers: every n-th program block busy, busy time in ms
-        DncCapacity,    // numbers: most bytes a program file may hold
+        DncCapacity,    // numbers: most bytes the DNC memory holds; ms per block the machine runs (0: never)
         RunningProgram, // numbers: channel; `name`: the program it runs
         EmergencyStop,  // numbers: channel
         Alarm,          // numbers: the three values of the alarm read

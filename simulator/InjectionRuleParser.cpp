@@ -276,7 +276,12 @@ bool InjectionRuleParser::parseCondition(const QString& word)
         m_rule.kind = InjectionRule::DncCapacity;
         if (!takeNumber(QStringLiteral("dnc-capacity: bytes"), 0, kInt32Max, &a))
             return false;
-        v[0] = int32_t(a);
+        if (!atEnd() && m_tokens.at(m_at) == QLatin1String("drain")) {
+            take();
+            if (!takeNumber(QStringLiteral("dnc-capacity: drain (ms)"), 1, kMostMs, &b))
+                return false;
+        }
+        v = {int32_t(a), int32_t(b), 0};
     } else if (word == QLatin1String("running")) {
         m_rule.kind = InjectionRule::RunningProgram;
         if (!takeNumber(QStringLiteral("running: channel"), kFirstChannel, kLastChannel, &a))
@@ -351,7 +356,10 @@ QString InjectionRuleParser::syntax()
   [@ADDR] CONDITION
     busy N MS            every N-th program block is stored busy (state 2), and the transfer
                          state stays busy for MS ms after it
-    dnc-capacity BYTES   a program file holds at most BYTES; a block beyond is refused (state 3)
+    dnc-capacity BYTES [drain MS]
+                         a program file holds at most BYTES; a block beyond is refused (state 3).
+                         With drain, BYTES is the DNC memory of a running machine: it holds the
+                         blocks not yet run, and the machine runs (frees) the oldest every MS ms
     running CH NAME      channel CH runs program NAME: a program start on CH, or a transfer of
                          NAME, is refused (state 2), and the running-program query names it
     emergency-stop CH    the emergency stop of channel CH is pressed: motion and cycle starts

@@ -99,7 +99,9 @@ int ProgramStore::storeBlock(const FrameReader& r, bool overwrite, std::optional
     if (!target) {
         state = kParametersError;
     } else {
-        const int before = overwrite ? 0 : m_programs.value(*target).size();
+        if (overwrite)
+            m_held.clear();
+        const int before = m_drainMs > 0 ? heldBytes() : overwrite ? 0 : m_programs.value(*target).size();
         if (m_capacity >= 0 && before + text.size() > m_capacity)
             state = kFullOrMissing;
         else if (busy() || (m_busyEvery > 0 && (m_storedBlocks + 1) % m_busyEvery == 0))
@@ -114,6 +116,11 @@ int ProgramStore::storeBlock(const FrameReader& r, bool overwrite, std::optional
     else
         file.append(text);
     ++m_storedBlocks;
+    if (m_drainMs > 0) {
+        if (m_held.empty())
+            m_nextRun = Clock::now() + std::chrono::milliseconds(m_drainMs);
+        m_held.push_back(text.size());
+    }
     if (state == kBusyOrRunning && !busy())
         m_busyUntil = Clock::now() + std::chrono::milliseconds(m_busyMs);
     return state;
@@ -199,10 +206,25 @@ QByteArray ProgramStore::runningProgram(int32_t channel) const
     return QByteArray(name.constData(), name.size());
 }
 
-void ProgramStore::setDncCapacity(int bytes)
+void ProgramStore::setDncCapacity(int bytes, int drainMs)
 {
     std::lock_guard<std::mutex> g(m_lock);
     m_capacity = bytes;
+    m_drainMs = drainMs;
+    m_held.clear();
+}
+
+int ProgramStore::heldBytes()
+{
+    const Clock::time_point now = Clock::now();
+    while (!m_held.empty() && now >= m_nextRun) {
+        m_held.pop_front();
+        m_nextRun += std::chrono::milliseconds(m_drainMs);
+    }
+    int bytes = 0;
+    for (const int size : m_held)
+        bytes += size;
+    return bytes;
 }
 
 void ProgramStore::setBusyPhases(int everyNthBlock, int busyMs)

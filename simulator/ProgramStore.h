@@ -4,6 +4,7 @@
 #include <QPair>
 
 #include <chrono>
+#include <deque>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -47,8 +48,9 @@ public:
     void endRun(int32_t channel);
     QByteArray runningProgram(int32_t channel) const;
     // Most bytes the file being written may hold; a block beyond it is refused with state 3.
-    // Negative: no limit.
-    void setDncCapacity(int bytes);
+    // Negative: no limit. drainMs > 0: the limit is on the blocks the machine has not run yet,
+    // and it runs the oldest held block every drainMs (an overwrite starts the memory afresh).
+    void setDncCapacity(int bytes, int drainMs = 0);
     // Every n-th stored block is answered with state 2 (stored, busy) and the transfer-state
     // query answers 1 for busyMs after it, 0 after that. n = 0: never busy.
     void setBusyPhases(int everyNthBlock, int busyMs);
@@ -63,6 +65,8 @@ private:
     bool busy() const;
     // Ends the started programs whose run time is over.
     void endFinishedRuns() const;
+    // The bytes the DNC memory still holds, after freeing what the machine has run by now.
+    int heldBytes();
 
     mutable std::mutex m_lock;
     QMap<Key, QByteArray> m_programs;
@@ -72,6 +76,9 @@ private:
     std::optional<Key> m_target;         // the file of requests without a connection
     QMap<quint64, Key> m_sessionTargets; // per connection that declared one
     int m_capacity = -1;
+    int m_drainMs = 0;
+    std::deque<int> m_held; // sizes of the blocks not yet run, oldest first (drain only)
+    Clock::time_point m_nextRun{};
     int m_busyEvery = 0;
     int m_busyMs = 0;
     int m_storedBlocks = 0;

@@ -105,7 +105,7 @@ void SimulatedController::setProgramText(int32_t ch, const QByteArray& name, con
 void SimulatedController::setRunningProgram(int32_t ch, const QByteArray& name) { if (m_thread) m_thread->model.programs().setRunningProgram(ch, name); }
 void SimulatedController::setRunTime(int runMs) { if (m_thread) m_thread->model.programs().setRunTime(runMs); }
 QByteArray SimulatedController::runningProgram(int32_t ch) const { return m_thread ? m_thread->model.programs().runningProgram(ch) : QByteArray(); }
-void SimulatedController::setDncCapacity(int bytes) { if (m_thread) m_thread->model.programs().setDncCapacity(bytes); }
+void SimulatedController::setDncCapacity(int bytes, int drainMs) { if (m_thread) m_thread->model.programs().setDncCapacity(bytes, drainMs); }
 void SimulatedController::setBusyPhases(int everyNth, int busyMs) { if (m_thread) m_thread->model.programs().setBusyPhases(everyNth, busyMs); }
 
 bool SimulatedController::startAddressService(quint16 port) { return m_thread && m_thread->startAddressService(port); }

@@ -66,7 +66,7 @@ public:
     void setRunningProgram(int32_t channel, const QByteArray& name); // empty: none
     QByteArray runningProgram(int32_t channel) const;
     void setRunTime(int runMs);                          // of programs started by name; negative: for ever
-    void setDncCapacity(int bytes);                      // negative: no limit
+        void setDncCapacity(int bytes, int drainMs = 0);     // negative: no limit; see ProgramStore
     void setBusyPhases(int everyNthBlock, int busyMs);   // 0: never busy
 
 private:

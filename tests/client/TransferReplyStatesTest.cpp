@@ -93,7 +93,11 @@ TEST_F(TransferReplyStatesTest, OverwriteAndAppendStates)
         const std::vector<Row> rows = overwrite
             ? blockRows(ErrorCmd::Overwrite, "DNC 内存已满，此笔数据复写成功", "DNC 内存已满，此笔数据复写失败")
             : blockRows(ErrorCmd::Append, "DNC内存已满，此笔数据追加成功", "DNC内存已满，此笔数据追加失败");
-        for (const Row& row : rows) {
+        for (Row row : rows) {
+            if (!overwrite && row.status == 3) { // a full memory is waited out: the block goes again and is stored
+                row.result = 0;
+                row.stored = true;
+            }
             const std::string what = (overwrite ? "overwrite state " : "append state ") + std::to_string(row.status);
             sim->setProgramText(1, "O6", old);
             clearReportedError();
@@ -183,13 +187,13 @@ TEST_F(TransferReplyStatesTest, FullDncMemoryRefusesTheBlockThatDoesNotFit)
     const QByteArray text = programOf(350);
     EXPECT_EQ(client->overwrite(text.constData()), ResultCode::MemoryFullOrNoFile);
     EXPECT_EQ(reportedError().detail, "DNC 内存已满，此笔数据复写失败");
+    sim->setDncCapacity(300, 100); // the machine now runs a held block every 100 ms
     EXPECT_EQ(client->overwrite(text.left(250).constData()), 0);
     sim->clearReceived();
-    EXPECT_EQ(client->append(text.mid(250, 100).constData()), ResultCode::MemoryFullOrNoFile);
+    EXPECT_EQ(client->append(text.mid(250, 100).constData()), 0) << "a full memory is waited out, a short last block too";
     EXPECT_EQ(reportedError().detail, "DNC内存已满，此笔数据追加失败");
-    EXPECT_EQ(transferShapes(*sim), std::vector<std::string>({"d2 100"})) << "a short last block is not sent again";
-    EXPECT_EQ(client->append(text.mid(250, 50).constData()), 0);
-    EXPECT_EQ(sim->programText(1, "O10"), text.left(300));
+    EXPECT_GE(transferShapes(*sim).size(), 2u);
+    EXPECT_EQ(sim->programText(1, "O10"), text);
 }
 
 } // namespace

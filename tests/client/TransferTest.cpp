@@ -92,18 +92,15 @@ TEST_F(TransferTest, DeclarationChecksTypeChannelAndNameBeforeSending)
     EXPECT_EQ(reportedError().calls, 0);
 }
 
-TEST_F(TransferTest, TextEndsAtItsFirstByteWithTheTopBitSet)
+TEST_F(TransferTest, TextWithAByteWithTheTopBitSetIsRefusedWhole)
 {
     connectClient(1);
     const QByteArray head = programOf(450);
     for (int at : {150, 400, 450, 0}) {
         sim->clearReceived();
         const QByteArray text = head.left(at) + "\x80" + programOf(300);
-        ASSERT_EQ(client->uploadFile(2, 1, "O80", text.constData()), 0) << at;
-        EXPECT_EQ(sim->programText(1, "O80"), head.left(at)) << at;
-        EXPECT_EQ(sizesOf(blockTexts(*sim, 3)), std::vector<int>{std::min(at, 400)}) << at;
-        const std::vector<int> appends = at < 400 ? std::vector<int>{} : std::vector<int>{at - 400};
-        EXPECT_EQ(sizesOf(blockTexts(*sim, 2)), appends) << at;
+        ASSERT_EQ(client->uploadFile(2, 1, "O80", text.constData()), ResultCode::ArgumentOutOfRange) << at;
+        EXPECT_TRUE(transferShapes(*sim).empty()) << at;
     }
 }
 

@@ -93,6 +93,8 @@ TEST(InjectionRuleParserTest, ConditionsAndControllerPrefixes)
     EXPECT_EQ(capacity.kind, InjectionRule::DncCapacity);
     EXPECT_EQ(capacity.controller, "127.0.0.6");
     EXPECT_EQ(capacity.numbers[0], 800);
+    EXPECT_EQ(capacity.numbers[1], 0);
+    EXPECT_EQ(ruleOf("dnc-capacity 1200 drain 200").numbers[1], 200);
 
     const InjectionRule running = ruleOf("running 2 O0042");
     EXPECT_EQ(running.kind, InjectionRule::RunningProgram);
@@ -165,6 +167,7 @@ TEST(InjectionRuleParserTest, BadLinesAreRefusedNamingTheFault)
         {"busy 0 100", "busy: every n-th block '0' is out of range"},
         {"busy 2", "busy: time (ms) is missing"},
         {"dnc-capacity -1", "dnc-capacity: bytes '-1' is out of range"},
+        {"dnc-capacity 800 drain 0", "dnc-capacity: drain (ms) '0' is out of range"},
         {"running 0 O1", "running: channel '0' is out of range (1 to 99)"},
         {"running 1", "the program name is missing"},
         {"running 1 O1 O2", "unexpected 'O2' at the end"},

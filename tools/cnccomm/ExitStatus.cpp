@@ -12,6 +12,7 @@ ExitStatus exitStatusForResult(int32_t result)
     case 6:
     case 9:
     case 10:
+    case 12:
         return ExitStatus::LibraryRefused;
     case 7:
         return ExitStatus::NotConnected;
@@ -28,7 +29,7 @@ QString exitStatusHelp()
     const QStringList lines = {
         QStringLiteral("Exit status:"),
         QStringLiteral("  0  success"),
-        QStringLiteral("  1  the library refused the request before sending it (result 1, 4, 6, 9, 10 with no"),
+        QStringLiteral("  1  the library refused the request before sending it (result 1, 4, 6, 9, 10, 12 with no"),
         QStringLiteral("     error report of the controller)"),
         QStringLiteral("  2  bad usage, also a variable address out of range or a --host that is no address"),
         QStringLiteral("  3  not connected: the host name cannot be resolved, nothing answered at the address, or"),

@@ -1,0 +1,159 @@
+// Long transfers on the shop floor, through the exported functions against the simulator: a slow
+// reply does not stop the remote buffer, a full DNC memory is waited out (and a disconnect or a
+// close ends that wait), text the controller cannot take is refused whole, and a text function on
+// a renewed link asks for the transfer to start again.
+#include "ApiTestSupport.h"
+#include "CommCodes.h"
+#include "TransferTestSupport.h"
+
+#include <QElapsedTimer>
+
+#include <future>
+#include <string>
+
+namespace {
+
+using TransferFlowTest = ApiFixture;
+constexpr int kPiece = 480;
+const char* const kStalled = "No reply from the controller within 10 s; stream stopped.";
+
+std::string stateOf(AcmRemoteBuffer* b)
+{
+    return std::to_string(getBufState(b)) + " \"" + getBufStateInf(b) + "\"";
+}
+
+AcmRemoteBuffer* openIdle(SimulatedController& sim, int channel = 1)
+{
+    QByteArray ip = sim.address().toLatin1();
+    AcmRemoteBuffer* b = bufOpen(ip.data(), 1, channel);
+    EXPECT_TRUE(waitUntil([&] { return getBufState(b) == 5; }, 3000)) << stateOf(b);
+    return b;
+}
+
+// Replies to a piece and to a state poll come late; the stream waits for them and goes on.
+TEST_F(TransferFlowTest, BufferWaitsForLateReplies)
+{
+    int channel = 0;
+    for (const int delayMs : {700, 2000, 5000}) {
+        sim->setBusyPhases(2, 50); // every second piece leaves the controller busy: the buffer polls
+        AcmRemoteBuffer* b = openIdle(*sim, ++channel);
+        sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, delayMs, 1));
+        sim->scriptReply('d', 5, scriptOf(ReplyScript::Delay, 0, delayMs, 1));
+        QByteArray text = programOf(4 * kPiece);
+        ASSERT_EQ(bufWrite(b, text.data()), 1);
+        EXPECT_TRUE(waitUntil([&] { return getBufState(b) == 5; }, 2 * delayMs + 3000)) << delayMs << " " << stateOf(b);
+        EXPECT_EQ(sim->programText(channel, "DNC"), text) << delayMs;
+        EXPECT_EQ(sim->requestCount('d', 2), 4) << delayMs << ": each piece sent once";
+        EXPECT_GE(sim->requestCount('d', 5), 1) << delayMs;
+        EXPECT_EQ(bufClose(b), 1);
+        sim->clearReceived();
+    }
+}
+
+TEST_F(TransferFlowTest, BufferStopsWhenTheControllerStaysSilent)
+{
+    AcmRemoteBuffer* b = openIdle(*sim);
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, 1)); // the later rule serves first
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
+    QByteArray text = programOf(5 * kPiece);
+    ASSERT_EQ(bufWrite(b, text.data()), 1);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) == 2; }, 2000));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return getBufState(b) == 3; }, 12000)) << stateOf(b);
+    EXPECT_GE(clock.elapsed(), 9000);
+    EXPECT_LE(clock.elapsed(), 11000);
+    EXPECT_EQ(std::string(getBufStateInf(b)), kStalled);
+    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 0; }, 2000)) << "the stream's link is closed";
+    EXPECT_EQ(sim->requestCount('d', 2), 2) << "nothing sent after the silent piece";
+    EXPECT_EQ(bufClose(b), 1);
+}
+
+// A DNC memory of three blocks that the running machine frees one block per 200 ms takes a program
+// twenty times its size, byte for byte.
+TEST_F(TransferFlowTest, FullMemoryIsWaitedOut)
+{
+    addAndConnect();
+    sim->setDncCapacity(3 * AsynchronousClient::kTextBlockSize, 200);
+    QByteArray text = programOf(20 * 3 * AsynchronousClient::kTextBlockSize - 7); // the last block is short
+    EXPECT_EQ(uploadFile(1, 1, const_cast<char*>("O100"), text.data(), kCnc), 0);
+    EXPECT_EQ(sim->programText(1, "O100"), text);
+}
+
+// Stuck on "memory full" for good: a disconnect, or a close of the buffer, from another thread ends it.
+TEST_F(TransferFlowTest, DisconnectOrCloseEndsAFullMemoryWait)
+{
+    addAndConnect();
+    sim->setDncCapacity(AsynchronousClient::kTextBlockSize);
+    QByteArray text = programOf(2000);
+    auto upload = std::async(std::launch::async, [&] { return uploadFile(1, 1, const_cast<char*>("O101"), text.data(), kCnc); });
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) >= 3; }, 3000));
+    QElapsedTimer clock;
+    clock.start();
+    disconnect(kCnc);
+    const bool ended = upload.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    if (!ended)
+        sim->setDncCapacity(-1); // lets a transfer the disconnect did not end finish
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(upload.get(), ResultCode::NotConnected);
+    EXPECT_LT(clock.elapsed(), 1000);
+
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 3, 0, -1));
+    AcmRemoteBuffer* b = openIdle(*sim);
+    ASSERT_EQ(bufWrite(b, text.data()), 1);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) >= 3; }, 3000)) << stateOf(b);
+    clock.restart();
+    EXPECT_EQ(bufClose(b), 1);
+    EXPECT_LT(clock.elapsed(), 700);
+}
+
+// A byte with the top bit set: the whole text is refused before anything is sent, and the report
+// names the byte and its offset.
+TEST_F(TransferFlowTest, TextWithAnEightBitByteIsRefusedWhole)
+{
+    addAndConnect();
+    ASSERT_TRUE(setErrCallbackFunc(&recordError, kCnc));
+    ASSERT_EQ(setTransFileType(2, 1, const_cast<char*>("O102"), kCnc), 0);
+    char text[] = "G0 X1 (Fr\xC3\xA4se)\nG0 X2\n";
+    const struct Row {
+        const char* call;
+        std::function<CncLong()> run;
+        int32_t errorCmd;
+    } rows[] = {
+        {"overwrite", [&] { return overwrite(text, 1, kCnc); }, ErrorCmd::Overwrite},
+        {"append", [&] { return append(text, 1, kCnc); }, ErrorCmd::Append},
+        {"uploadFile", [&] { return uploadFile(2, 1, const_cast<char*>("O103"), text, kCnc); }, ErrorCmd::Overwrite},
+    };
+    for (const Row& r : rows) {
+        sim->clearReceived();
+        clearReportedError();
+        EXPECT_EQ(r.run(), ResultCode::ArgumentOutOfRange) << r.call;
+        EXPECT_EQ(sim->requestCount('d'), 0) << r.call << ": nothing sent";
+        const ReportedError e = reportedError();
+        EXPECT_EQ(e.errorCmd, r.errorCmd) << r.call;
+        EXPECT_EQ(e.detail, std::string(r.call) + ": byte 0xc3 at offset 9 has its top bit set; nothing was sent");
+    }
+    EXPECT_EQ(sim->programText(1, "O102"), QByteArray("")) << "the declared file is as it was";
+    AcmRemoteBuffer* b = openIdle(*sim);
+    EXPECT_EQ(bufWrite(b, text), 0);
+    EXPECT_EQ(getBufValidCnt(b), 1000 * kPiece) << "nothing queued";
+    EXPECT_EQ(bufClose(b), 1);
+}
+
+// After a failed wait the link is renewed and the controller has forgotten the declaration.
+TEST_F(TransferFlowTest, TextOnARenewedLinkAsksForANewStart)
+{
+    addAndConnect();
+    ASSERT_EQ(setTransFileType(2, 1, const_cast<char*>("O104"), kCnc), 0);
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
+    ASSERT_EQ(append(const_cast<char*>("G01\n"), 1, kCnc), ResultCode::NoValidReply);
+    const int sent = sim->requestCount('d', 2);
+    EXPECT_EQ(append(const_cast<char*>("G02\n"), 1, kCnc), ResultCode::RestartTransfer);
+    EXPECT_EQ(overwrite(const_cast<char*>("G02\n"), 1, kCnc), ResultCode::RestartTransfer);
+    EXPECT_EQ(sim->requestCount('d', 2), sent) << "nothing sent";
+    ASSERT_EQ(setTransFileType(2, 1, const_cast<char*>("O104"), kCnc), 0);
+    EXPECT_EQ(append(const_cast<char*>("G03\n"), 1, kCnc), 0);
+    EXPECT_EQ(sim->programText(1, "O104").right(4), QByteArray("G03\n"));
+}
+
+} // namespace
