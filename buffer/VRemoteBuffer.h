@@ -54,11 +54,6 @@ public:
     static constexpr int kPieceSize = 480;
     static constexpr int kQueueLimit = 1000;         // frames; bufWrite is refused above it
     static constexpr int32_t kMdiByteBudget = 102400; // bytes per MDI stream
-    static constexpr int kConnectTimeoutMs = 500;
-    static constexpr int kReplyTimeoutMs = 500;
-    static constexpr int kIdleSleepMs = 20;
-    static constexpr int kStallSleepMs = 200;
-    static constexpr int kResendPauseMs = 50; // the pace of the transfer-state polling
     static constexpr quint16 kCommandPort = 60000;
 
     // Null when ip is null, mode is not 0 or 1, or channel is outside 1..99. The worker starts at

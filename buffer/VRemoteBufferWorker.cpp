@@ -1,4 +1,5 @@
 #include "VRemoteBuffer.h"
+#include "CommTiming.h"
 
 #include "FrameMode.h"
 #include "ParseStatus.h"
@@ -29,7 +30,7 @@ const char* const kErrorReply = "Error reply from the controller.";
 
 void VRemoteBuffer::run()
 {
-    if (!transport->open(ip, kCommandPort, kConnectTimeoutMs)) {
+    if (!transport->open(ip, kCommandPort, CommTiming::now().bufferConnectMs)) {
         std::lock_guard<std::mutex> lock(mutex); // also the last touch of members: see the destructor
         setState(Closed, kConnectFailed);
         return;
@@ -49,7 +50,7 @@ void VRemoteBuffer::run()
         }
         switch (step) {
         case Step::Wait:
-            pause(kIdleSleepMs, true);
+            pause(CommTiming::now().bufferIdleSleepMs, true);
             if (!transport->checkLink()) { // a connection dropped while idle is not silent either
                 std::lock_guard<std::mutex> lock(mutex);
                 stopStream(kLinkClosed);
@@ -57,7 +58,7 @@ void VRemoteBuffer::run()
             }
             break;
         case Step::Stall:
-            pause(kStallSleepMs, false);
+            pause(CommTiming::now().bufferStallSleepMs, false);
             break;
         case Step::Poll: {
             const int32_t n = CmdTransFileState(); // takes 50 ms: the pace of the polling
@@ -67,13 +68,13 @@ void VRemoteBuffer::run()
         }
         case Step::Declare:
             if (declaredOnce)
-                pause(kResendPauseMs, false);
+                pause(CommTiming::now().bufferResendPauseMs, false);
             declaredOnce = true;
             currentFrame = declarationFrame(*this);
             streaming = exchange(currentFrame);
             break;
         case Step::Resend:
-            pause(kResendPauseMs, false);
+            pause(CommTiming::now().bufferResendPauseMs, false);
             streaming = exchange(currentFrame);
             break;
         case Step::SendNext:
@@ -81,7 +82,7 @@ void VRemoteBuffer::run()
             break;
         }
     }
-    transport->close(kConnectTimeoutMs);
+    transport->close(CommTiming::now().bufferConnectMs);
     connected = false;
     std::lock_guard<std::mutex> lock(mutex); // the last touch of members: see the destructor
 }
@@ -122,7 +123,7 @@ void VRemoteBuffer::stopStream(const char* why)
 bool VRemoteBuffer::exchange(const QByteArray& frame)
 {
     replyFlag = 2;
-    const QByteArray reply = transport->exchange(frame, FrameTcp, kReplyTimeoutMs);
+    const QByteArray reply = transport->exchange(frame, FrameTcp, CommTiming::now().bufferReplyMs);
     replyFlag = 1;
     std::lock_guard<std::mutex> lock(mutex);
     return !stopFlag && takeReply(reply);

@@ -312,7 +312,7 @@ public:
     int32_t overwrite(const char* text);
     // A full block that the controller refuses goes again as it was, after a pause, at most
     // kBlockResendLimit times; then, and when the command queue of an asynchronous client stays
-    // full for kQueueRoomWaitMs, the transfer stops with ResultCode::TransferStalled and an error
+    // full for CommTiming's queueRoomWaitMs, the transfer stops with ResultCode::TransferStalled and an error
     // report (errorCmd 3, cmdState the last refusal's result code). The blocks before it are stored.
     int32_t append(const char* text);
     int32_t fileEnd();
@@ -321,8 +321,6 @@ public:
 
     static constexpr int kTextBlockSize = 400;
     static constexpr int kBlockResendLimit = 20;
-    static constexpr int kBlockResendPauseMs = 50; // a controller short of memory needs time to free some
-    static constexpr int kQueueRoomWaitMs = 4000;  // longer than the worker's two unanswered exchanges
 
 private:
     bool transferLinkUp(const char* signature);

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
 
@@ -10,7 +11,6 @@
 
 namespace {
 constexpr quint16 kCommandPort = 60000;
-constexpr int kConnectWaitMs = 500;
 constexpr int32_t kLinkMarkerVar = 1110037;
 constexpr int32_t kProbeVar = 1020300;
 }
@@ -43,7 +43,7 @@ bool AsynchronousClient::tcpConnect(const QByteArray& ip)
         }
         const int nul = ip.indexOf('\0');
         const QByteArray host = nul >= 0 ? ip.left(nul) : ip;
-        const bool ok = transport->open(host, kCommandPort, kConnectWaitMs);
+        const bool ok = transport->open(host, kCommandPort, CommTiming::now().connectWaitMs);
         isConnected = ok;
         if (ok && syncMode == 0 && !isRunning())
             start();
@@ -81,7 +81,7 @@ bool AsynchronousClient::tcpDisconnect()
             qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
         const int32_t zero = 0;
         writeVars(&kLinkMarkerVar, 1, &zero);
-        if (transport->close(kConnectWaitMs))
+        if (transport->close(CommTiming::now().connectWaitMs))
             isConnected = false;
     } catch (...) {
     }

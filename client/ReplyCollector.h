@@ -9,11 +9,9 @@
 // complete when the budget ends is no reply.
 namespace ReplyCollector {
 
-constexpr int kReplyWaitMs = 600;
-constexpr int kReplyWaits = 3;
-// A serial reply whose layout leaves its length open (text, data) ends once its check sum
-// passes and the line then stays quiet this long.
-constexpr int kQuietGapMs = 100;
+// The waits come from CommTiming: replyWaitMs, replyWaits and, for a serial reply whose layout
+// leaves its length open (text, data), quietGapMs: it ends once its check sum passes and the
+// line then stays quiet this long.
 
 enum class Outcome {
     Answered,    // frame holds the reply (the parser still judges it)
@@ -32,8 +30,7 @@ struct Result
 // returns false once the link is gone.
 using ReadSome = std::function<bool(QByteArray& buffer, int waitMs)>;
 
-// budgetMs: the whole wait; the command clients wait three times 600 ms.
-Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome,
-               int budgetMs = kReplyWaitMs * kReplyWaits);
+// budgetMs: the whole wait; the command clients wait three reply waits (budgetMs < 0).
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome, int budgetMs = -1);
 
 } // namespace ReplyCollector

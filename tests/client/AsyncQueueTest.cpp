@@ -123,6 +123,8 @@ TEST_F(AsyncQueueTest, RegistrationThatNoPollCouldCarryIsRefused)
 
 TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
 {
+    ScaledWaits waits(kTestWaitScale);
+    const int lateMs = CommTiming::now().commandReplyBudgetMs + 150;
     client.reset(new AsynchronousClient);
     client->setSyncMode(0);
     std::vector<int32_t> addresses;
@@ -131,9 +133,10 @@ TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
         sim->setVariable(1000300 + i, 900 + i);
     }
     ASSERT_EQ(client->registerVars(addresses.data(), 124), 0);
-    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, 1950, -1));
+    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, lateMs, -1));
     ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(4500)); // two polls answered late, and a third
+    // Two polls answered late, and a third sent while their replies land.
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') >= 3; }, 10 * lateMs));
     std::vector<int32_t> values(124, -1);
     ASSERT_EQ(client->readVars(addresses.data(), 124, values.data()), 0);
     for (int i = 0; i < 124; ++i)
