@@ -4,6 +4,7 @@
 // name every function of the version script.
 #include "ApiTestSupport.h"
 #include "ControllerFiles.h"
+#include "ExportNames.h"
 #include "UdpAddressSender.h"
 
 #include <QHostAddress>
@@ -33,17 +34,8 @@ struct Row
 
 std::set<std::string> exportedNames()
 {
-    std::ifstream in(ACM_VERSION_SCRIPT);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string s = std::regex_replace(text.str(), std::regex(R"(/\*[\s\S]*?\*/)"), "");
-    const size_t from = s.find("global:") + 7;
-    const std::string body = s.substr(from, s.find("local:") - from);
-    std::set<std::string> names;
-    const std::regex entry(R"((\w+)\s*;)");
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it)
-        names.insert((*it)[1]);
-    return names;
+    const std::vector<std::string> names = versionScriptNames(ACM_VERSION_SCRIPT);
+    return {names.begin(), names.end()};
 }
 
 void expectEveryExportNamed(const std::vector<Row>& rows)

@@ -88,22 +88,4 @@ TEST_F(SyncClientTest, ValuesAndVariablesRoundTrip)
     EXPECT_TRUE(client->getTcpConnectFlag());
 }
 
-TEST_F(SyncClientTest, TwoThreadsShareOneClient)
-{
-    connectClient(1);
-    int ok[2] = {0, 0};
-    auto worker = [&](int k) {
-        for (int i = 0; i < 50; ++i) {
-            int32_t status = -1;
-            if (client->getAxisMotionStatus(1, k + 1, &status) == 0)
-                ++ok[k];
-        }
-    };
-    std::thread a(worker, 0), b(worker, 1);
-    a.join();
-    b.join();
-    EXPECT_EQ(ok[0], 50);
-    EXPECT_EQ(ok[1], 50);
-    EXPECT_EQ(sim->requestCount('v', 1), 100);
-}
 }
