@@ -140,6 +140,12 @@ TEST_F(CommandReplyTable, RepliesThatDoNotFitTheRequest)
         EXPECT_EQ(client->readVars(&address, 1, &value), c.expected) << c.what;
         EXPECT_EQ(value, c.valueAfter) << c.what << ": nothing paired, nothing stored";
     }
+    // One value for two addresses: neither is paired with it.
+    const int32_t two[] = {address, address + 1};
+    int32_t got[2] = {-1, -1};
+    sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x01", 2) + le32(5))));
+    EXPECT_EQ(client->readVars(two, 2, got), ResultCode::ReplyFailed);
+    EXPECT_NE(got[0], 5);
     sim->scriptReply('p', -1, rawReply(tcpFrame(QByteArray("r\x01\x00", 3))));
     EXPECT_EQ(client->CheckTcpWdt(), ResultCode::NoValidReply) << "the watchdog answered by a jog reply";
     EXPECT_EQ(client->CheckTcpWdt(), ResultCode::Success) << "and a real watchdog reply still counts";
