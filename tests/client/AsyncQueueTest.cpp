@@ -85,6 +85,7 @@ TEST_F(AsyncQueueTest, WriteBatchIsQueuedWholeOrNotAtAll)
         addresses[size_t(i)] = 1000200 + i;
         values[size_t(i)] = 7000 + i;
     }
+    EXPECT_EQ(client->writeVars(addresses.data(), 63, values.data()), ResultCode::QueueFull) << "three slices";
     EXPECT_EQ(client->writeVars(addresses.data(), 100, values.data()), ResultCode::QueueFull);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(sim->requestCount('D'), 1) << "nothing of the refused batch was sent";

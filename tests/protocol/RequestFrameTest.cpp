@@ -1,8 +1,10 @@
 #include "CodecFixture.h"
+#include "AddressDatagram.h"
 #include "Checksum.h"
 #include "VProtocol_Client.h"
 #include "WireCodeTable.h"
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -51,6 +53,15 @@ TEST(RequestFrame, EveryBuilderInEveryFraming)
             EXPECT_EQ(c.frame(row.build(c)), framed(mode, row.pdu)) << row.name << " mode " << mode;
         }
     }
+}
+
+// The address datagram: its two lead-in bytes, then the text; the simulator reads it with the
+// same parser, so only these literal bytes pin the lead-in.
+TEST(RequestFrame, AddressDatagramIsLeadInAndText)
+{
+    EXPECT_EQ(AddressDatagram::build("10.1.2.3"), QByteArray("h\x01" "10.1.2.3", 10));
+    EXPECT_TRUE(AddressDatagram::build(std::string(AddressDatagram::kMaxTextLength + 1, '1').c_str()).isEmpty());
+    EXPECT_TRUE(AddressDatagram::build(nullptr).isEmpty());
 }
 
 TEST(RequestFrame, RejectedArgumentsGiveZero)
