@@ -146,6 +146,9 @@ TEST_F(CommandReplyTable, RepliesThatDoNotFitTheRequest)
     sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x01", 2) + le32(5))));
     EXPECT_EQ(client->readVars(two, 2, got), ResultCode::ReplyFailed);
     EXPECT_NE(got[0], 5);
+    // A count of two with one value behind it: a frame cut short answers nothing.
+    sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x02", 2) + le32(5))));
+    EXPECT_EQ(client->readVars(two, 2, got), ResultCode::NoValidReply);
     sim->scriptReply('p', -1, rawReply(tcpFrame(QByteArray("r\x01\x00", 3))));
     EXPECT_EQ(client->CheckTcpWdt(), ResultCode::NoValidReply) << "the watchdog answered by a jog reply";
     EXPECT_EQ(client->CheckTcpWdt(), ResultCode::Success) << "and a real watchdog reply still counts";
