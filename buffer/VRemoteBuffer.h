@@ -27,7 +27,7 @@ class TcpTransport;
 // - Only one request is ever outstanding on the buffer's own connection, so a reply that comes
 //   late is still the reply to that request: the worker keeps waiting for it (a slow controller
 //   or a network hiccup must not starve a machine in mid-cut). A request whose reply has not
-//   begun within kStallLimitMs, a broken reply (not whole within kReplyTimeoutMs of its first
+//   begun within CommTiming's bufferStallLimitMs, a broken reply (not whole within bufferReplyMs of its first
 //   byte, or answering nothing) and a closed connection leave the stream in doubt: the
 //   controller may have stored the block or not, so sending it again could double it and going
 //   on could lose it, and a fresh connection would not carry the controller's transfer on. So
@@ -58,12 +58,6 @@ public:
     static constexpr int kPieceSize = 480;
     static constexpr int kQueueLimit = 1000;         // frames; bufWrite is refused above it
     static constexpr int32_t kMdiByteBudget = 102400; // bytes per MDI stream
-    static constexpr int kConnectTimeoutMs = 500;
-    static constexpr int kReplyTimeoutMs = 500; // a reply that has begun is whole within this, or broken
-    static constexpr int kStallLimitMs = 10000; // no reply to a request for this long stops the stream
-    static constexpr int kIdleSleepMs = 20;
-    static constexpr int kStallSleepMs = 200;
-    static constexpr int kResendPauseMs = 50; // the pace of the transfer-state polling
     static constexpr quint16 kCommandPort = 60000;
 
     // ip is a host, optionally with ":port" (see ControllerAddress). Null when ip is null or has a

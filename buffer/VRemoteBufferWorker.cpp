@@ -1,4 +1,5 @@
 #include "VRemoteBuffer.h"
+#include "CommTiming.h"
 
 #include "FrameMode.h"
 #include "ParseStatus.h"
@@ -25,13 +26,13 @@ const char* const kConnectFailed = "Connection to the controller failed.";
 const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
 const char* const kNoValidReply = "No valid reply from the controller; stream stopped.";
 const char* const kStalled = "No reply from the controller within 10 s; stream stopped.";
-static_assert(VRemoteBuffer::kStallLimitMs == 10000, "kStalled names the stall limit");
+static_assert(CommTiming::Durations{}.bufferStallLimitMs == 10000, "kStalled names the stall limit");
 const char* const kErrorReply = "Error reply from the controller.";
 } // namespace
 
 void VRemoteBuffer::run()
 {
-    if (!transport->open(ip, port, kConnectTimeoutMs)) {
+    if (!transport->open(ip, port, CommTiming::now().bufferConnectMs)) {
         std::lock_guard<std::mutex> lock(mutex); // also the last touch of members: see the destructor
         setState(Closed, kConnectFailed);
         return;
@@ -51,7 +52,7 @@ void VRemoteBuffer::run()
         }
         switch (step) {
         case Step::Wait:
-            pause(kIdleSleepMs, true);
+            pause(CommTiming::now().bufferIdleSleepMs, true);
             if (!transport->checkLink()) { // a connection dropped while idle is not silent either
                 std::lock_guard<std::mutex> lock(mutex);
                 stopStream(kLinkClosed);
@@ -59,7 +60,7 @@ void VRemoteBuffer::run()
             }
             break;
         case Step::Stall:
-            pause(kStallSleepMs, false);
+            pause(CommTiming::now().bufferStallSleepMs, false);
             break;
         case Step::Poll: {
             const int32_t n = CmdTransFileState(); // takes 50 ms: the pace of the polling
@@ -69,13 +70,13 @@ void VRemoteBuffer::run()
         }
         case Step::Declare:
             if (declaredOnce)
-                pause(kResendPauseMs, false);
+                pause(CommTiming::now().bufferResendPauseMs, false);
             declaredOnce = true;
             currentFrame = declarationFrame(*this);
             streaming = exchange(currentFrame);
             break;
         case Step::Resend:
-            pause(kResendPauseMs, false);
+            pause(CommTiming::now().bufferResendPauseMs, false);
             streaming = exchange(currentFrame);
             break;
         case Step::SendNext:
@@ -83,7 +84,7 @@ void VRemoteBuffer::run()
             break;
         }
     }
-    transport->close(kConnectTimeoutMs);
+    transport->close(CommTiming::now().bufferConnectMs);
     connected = false;
     std::lock_guard<std::mutex> lock(mutex); // the last touch of members: see the destructor
 }
@@ -125,7 +126,8 @@ bool VRemoteBuffer::exchange(const QByteArray& frame)
 {
     replyFlag = 2;
     bool silent = false;
-    const QByteArray reply = transport->exchangePatiently(frame, FrameTcp, kStallLimitMs, kReplyTimeoutMs,
+    const CommTiming::Durations timing = CommTiming::now();
+    const QByteArray reply = transport->exchangePatiently(frame, FrameTcp, timing.bufferStallLimitMs, timing.bufferReplyMs,
                                                           [this] { return stopFlag.load(); }, &silent);
     replyFlag = 1;
     std::lock_guard<std::mutex> lock(mutex);

@@ -326,11 +326,11 @@ public:
     int32_t setTransFileType(int32_t type, int32_t channel, const char* fileName, bool queryOnly);
     int32_t overwrite(const char* text);
     // An append block refused with "memory full" is flow control: it is offered again, after
-    // pauses growing from kBlockResendPauseMs to kMemoryFullPauseMaxMs, for as long as the
+    // pauses growing from CommTiming's blockResendPauseMs to memoryFullPauseMaxMs, for as long as the
     // controller answers so; tcpDisconnect from another thread ends that within one pause
     // (ResultCode::NotConnected). A full block refused otherwise goes again after
-    // kBlockResendPauseMs, at most kBlockResendLimit times; then, and when the command queue of an
-    // asynchronous client stays full for kQueueRoomWaitMs, the transfer stops with
+    // blockResendPauseMs, at most kBlockResendLimit times; then, and when the command queue of an
+    // asynchronous client stays full for queueRoomWaitMs, the transfer stops with
     // ResultCode::TransferStalled and an error report (errorCmd 3, cmdState the controller's
     // state of the last refusal). The blocks before it are stored.
     int32_t append(const char* text);
@@ -340,9 +340,6 @@ public:
 
     static constexpr int kTextBlockSize = 400;
     static constexpr int kBlockResendLimit = 20;
-    static constexpr int kBlockResendPauseMs = 50;    // a controller short of memory needs time to free some
-    static constexpr int kMemoryFullPauseMaxMs = 500; // the longest pause while the DNC memory stays full
-    static constexpr int kQueueRoomWaitMs = 4000;     // longer than the worker's two unanswered exchanges
 
 private:
     bool transferLinkUp(const char* signature);

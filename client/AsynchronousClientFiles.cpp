@@ -1,6 +1,7 @@
 // Controller files over the command connection: binary files written in pieces, the error
 // files of channels 0..8, the current error text, file information, and the binary reads.
 #include "AsynchronousClient.h"
+#include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
 
@@ -25,7 +26,6 @@ constexpr int32_t kErrorFileChannelVar = 120139;
 constexpr int32_t kErrorFileRequestVar = 120138;
 constexpr int32_t kCurrentErrors = 1;
 constexpr int32_t kErrorHistory = 2;
-constexpr int kReadyPauseMs = 500;
 
 // The end of content's next piece from `from`: as many characters as fit in kFilePieceBytes of
 // UTF-8, never splitting one. For ASCII text that is 200 characters.
@@ -189,7 +189,7 @@ const char* AsynchronousClient::getCncCurrentError(int32_t channel)
             return failedWait();
         if (r != ResultCode::Success)
             return finish(r);
-        busyWaitMs(kReadyPauseMs);
+        busyWaitMs(CommTiming::now().fileReadyPauseMs);
         // A read-back that brought no value proves nothing: not ready, like a value other than 0.
         int32_t pending = -1;
         r = fileReadVars(&kErrorFileRequestVar, 1, &pending);

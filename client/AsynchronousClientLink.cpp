@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
 
@@ -11,7 +12,6 @@
 
 namespace {
 constexpr quint16 kCommandPort = 60000;
-constexpr int kConnectWaitMs = 500;
 constexpr int32_t kLinkMarkerVar = 1110037;
 constexpr int32_t kProbeVar = 1020300;
 }
@@ -58,7 +58,7 @@ AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& i
         }
         const ControllerAddress address = ControllerAddress::parse(ip, kCommandPort);
         const QByteArray& host = address.host;
-        const bool ok = address.valid && transport->open(host, address.port, kConnectWaitMs);
+        const bool ok = address.valid && transport->open(host, address.port, CommTiming::now().connectWaitMs);
         isConnected = ok;
         if (ok && syncMode == 0 && !isRunning())
             start();
@@ -97,7 +97,7 @@ bool AsynchronousClient::tcpDisconnect()
         if (logFlags & LogFlag::Progress)
             qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
         writeLinkMarker(0);
-        if (transport->close(kConnectWaitMs))
+        if (transport->close(CommTiming::now().connectWaitMs))
             isConnected = false;
     } catch (...) {
     }

@@ -1,4 +1,5 @@
 #include "AsynchronousClient.h"
+#include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
 #include "TextField.h"
@@ -31,7 +32,6 @@ constexpr int32_t kFileTypeKindMask = 0xF;
 constexpr int32_t kLastFileTypeKind = 2;
 // The declaration of this type is not followed by an empty overwrite block.
 constexpr int32_t kTypeDeclaredAlone = 2;
-constexpr int kQueueRoomPollMs = 5;
 
 constexpr int kBlockSize = AsynchronousClient::kTextBlockSize;
 
@@ -109,12 +109,12 @@ AsynchronousClient::Exchange AsynchronousClient::queueTextBlock(std::unique_lock
     QElapsedTimer waited;
     waited.start();
     while (syncMode != 1 && done.result == ResultCode::QueueFull) {
-        if (waited.elapsed() >= kQueueRoomWaitMs) {
+        if (waited.elapsed() >= CommTiming::now().queueRoomWaitMs) {
             onErrorOccured(ErrorCmd::Append, ResultCode::QueueFull, "append: the command queue stayed full; transfer stopped");
             return {true, ResultCode::TransferStalled};
         }
         lock.unlock();
-        busyWaitMs(kQueueRoomPollMs);
+        busyWaitMs(CommTiming::now().queueRoomPollMs);
         lock.lock();
         if (!isConnected)
             return {true, ResultCode::NotConnected};
@@ -241,7 +241,7 @@ int32_t AsynchronousClient::append(const char* text)
             return refused;
         qint64 offset = 0;
         int refusals = 0;
-        int memoryPauseMs = kBlockResendPauseMs;
+        int memoryPauseMs = CommTiming::now().blockResendPauseMs;
         for (;;) {
             const TextBlock block = blockAt(text + offset);
             if (logFlags & LogFlag::Progress)
@@ -258,10 +258,10 @@ int32_t AsynchronousClient::append(const char* text)
             if (syncMode == 1 && dncMemoryFull) {
                 if (!pauseWhileMemoryFull(lock, memoryPauseMs, disconnects))
                     return ResultCode::NotConnected;
-                memoryPauseMs = std::min(memoryPauseMs * 2, kMemoryFullPauseMaxMs);
+                memoryPauseMs = std::min(memoryPauseMs * 2, CommTiming::now().memoryFullPauseMaxMs);
                 continue;
             }
-            memoryPauseMs = kBlockResendPauseMs;
+            memoryPauseMs = CommTiming::now().blockResendPauseMs;
             if (result == ResultCode::Success) {
                 offset += block.length;
                 refusals = 0;
@@ -275,7 +275,7 @@ int32_t AsynchronousClient::append(const char* text)
                 onErrorOccured(ErrorCmd::Append, state, "append: the controller kept refusing a full block; transfer stopped");
                 return ResultCode::TransferStalled;
             }
-            busyWaitMs(kBlockResendPauseMs);
+            busyWaitMs(CommTiming::now().blockResendPauseMs);
         }
     } catch (...) {
         return ResultCode::NoValidReply;

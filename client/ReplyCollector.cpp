@@ -1,5 +1,7 @@
 #include "ReplyCollector.h"
 
+#include "CommTiming.h"
+
 #include "FrameBoundary.h"
 #include "ReplyMatch.h"
 
@@ -23,7 +25,8 @@ Result collect(int frameMode, const QByteArray& request, const ReadSome& readSom
 {
     QElapsedTimer clock;
     clock.start();
-    qint64 budget = budgetMs;
+    const CommTiming::Durations timing = CommTiming::now();
+    qint64 budget = budgetMs >= 0 ? budgetMs : qint64(timing.replyWaitMs) * timing.replyWaits;
     QByteArray buffer;
     bool anyByte = false;
     for (;;) {
@@ -34,7 +37,7 @@ Result collect(int frameMode, const QByteArray& request, const ReadSome& readSom
         bool complete = cut.verdict == FrameBoundary::Verdict::Complete;
         if (cut.verdict == FrameBoundary::Verdict::CompleteWhenQuiet) {
             const int before = buffer.size();
-            const bool up = readSome(buffer, int(qBound<qint64>(0, left, kQuietGapMs)));
+            const bool up = readSome(buffer, int(qBound<qint64>(0, left, timing.quietGapMs)));
             if (up && buffer.size() > before)
                 continue; // the line did not fall quiet: the frame goes on
             complete = true; // quiet, or gone for good: either way nothing more follows
@@ -49,7 +52,7 @@ Result collect(int frameMode, const QByteArray& request, const ReadSome& readSom
         if (left <= 0)
             return {anyByte ? Outcome::Incomplete : Outcome::NothingCame, QByteArray()};
         const int before = buffer.size();
-        if (!readSome(buffer, int(qMin<qint64>(left, kReplyWaitMs))))
+        if (!readSome(buffer, int(qMin<qint64>(left, timing.replyWaitMs))))
             return {Outcome::LinkLost, QByteArray()};
         if (!anyByte && buffer.size() > before && restMs >= 0)
             budget = qMin(budget, clock.elapsed() + restMs);

@@ -9,11 +9,9 @@
 // complete when the budget ends is no reply.
 namespace ReplyCollector {
 
-constexpr int kReplyWaitMs = 600;
-constexpr int kReplyWaits = 3;
-// A serial reply whose layout leaves its length open (text, data) ends once its check sum
-// passes and the line then stays quiet this long.
-constexpr int kQuietGapMs = 100;
+// The waits come from CommTiming: replyWaitMs, replyWaits and, for a serial reply whose layout
+// leaves its length open (text, data), quietGapMs: it ends once its check sum passes and the
+// line then stays quiet this long.
 
 enum class Outcome {
     Answered,    // frame holds the reply (the parser still judges it)
@@ -32,10 +30,10 @@ struct Result
 // returns false once the link is gone.
 using ReadSome = std::function<bool(QByteArray& buffer, int waitMs)>;
 
-// budgetMs: the whole wait; the command clients wait three times 600 ms. restMs >= 0: once the
-// first byte has come, the whole answer is due within restMs of it (a long budget waits for a
-// late reply, not for the end of a broken one); a negative restMs leaves only the budget.
-Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome,
-               int budgetMs = kReplyWaitMs * kReplyWaits, int restMs = -1);
+// budgetMs: the whole wait; the command clients wait three reply waits (budgetMs < 0). restMs >= 0:
+// once the first byte has come, the whole answer is due within restMs of it (a long budget waits for
+// a late reply, not for the end of a broken one); a negative restMs leaves only the budget.
+Result collect(int frameMode, const QByteArray& request, const ReadSome& readSome, int budgetMs = -1,
+               int restMs = -1);
 
 } // namespace ReplyCollector

@@ -1,4 +1,5 @@
 #include "SerialTransport.h"
+#include "CommTiming.h"
 
 #include "FrameMode.h"
 #include "IoThread.h"
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 
 namespace {
-using ReplyCollector::kReplyWaitMs;
 constexpr int kStaleReadRounds = 64;
 }
 
@@ -98,8 +98,9 @@ void SerialTransport::waitForQuietLine()
 {
     QElapsedTimer clock;
     clock.start();
-    const qint64 bound = qint64(ReplyCollector::kReplyWaitMs) * ReplyCollector::kReplyWaits;
-    while (!port->read(ReplyCollector::kQuietGapMs).isEmpty() && clock.elapsed() < bound) {
+    const CommTiming::Durations timing = CommTiming::now();
+    const qint64 bound = qint64(timing.replyWaitMs) * timing.replyWaits;
+    while (!port->read(timing.quietGapMs).isEmpty() && clock.elapsed() < bound) {
     }
     quietBeforeUse = false;
 }
@@ -126,7 +127,7 @@ QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode, int
         if (quietBeforeUse)
             waitForQuietLine();
         discardStaleBytes();
-        if (port->write(frame, kReplyWaitMs))
+        if (port->write(frame, CommTiming::now().replyWaitMs))
             reply = collectReply(frame, frameMode, replyBudgetMs);
         quietBeforeUse = reply.isEmpty();
         notePortState(port.get());

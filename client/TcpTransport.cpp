@@ -40,8 +40,8 @@ bool TcpTransport::openLocked(int timeoutMs)
     SocketOps::closeSocket(fd);
     fd = -1;
     QString why;
-    fd = SocketOps::connectTo(host, port, timeoutMs, ReplyCollector::kReplyWaitMs, &why);
-    readWaitMs = ReplyCollector::kReplyWaitMs;
+    readWaitMs = CommTiming::now().replyWaitMs;
+    fd = SocketOps::connectTo(host, port, timeoutMs, readWaitMs, &why);
     renewBeforeUse = false;
     linkRenewed();
     up = fd >= 0;

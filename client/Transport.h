@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include "CommTiming.h"
 
 // A byte link to one controller. exchange() sends one request frame and returns its reply
 // frame: empty when no complete reply to that request came in time.
@@ -18,11 +19,12 @@ public:
     // Looks at the link now: drops bytes nobody asked for and notices a peer that closed it.
     // Returns whether it is still up. Never blocks behind a running exchange.
     virtual bool checkLink() = 0;
-    // replyBudgetMs: how long the reply may take in all (three waits of 600 ms unless given).
+    // replyBudgetMs: how long the reply may take in all (CommTiming's command reply budget unless given).
     virtual QByteArray exchange(const QByteArray& frame, int frameMode, int replyBudgetMs) = 0;
-    QByteArray exchange(const QByteArray& frame, int frameMode) { return exchange(frame, frameMode, kCommandReplyBudgetMs); }
-
-    static constexpr int kCommandReplyBudgetMs = 1800;
+    QByteArray exchange(const QByteArray& frame, int frameMode)
+    {
+        return exchange(frame, frameMode, CommTiming::now().commandReplyBudgetMs);
+    }
     virtual QString errorText() const = 0;
     // Releases the underlying device; the transport is unusable afterwards.
     virtual void shutdown() = 0;

@@ -1,4 +1,5 @@
 #include "UdpAddressSender.h"
+#include "CommTiming.h"
 
 #include "AddressDatagram.h"
 #include "CommCodes.h"
@@ -8,7 +9,6 @@
 #include <mutex>
 
 namespace {
-constexpr int kAnswerWaitMs = 600;
 
 std::mutex redirectMutex;
 QHostAddress redirectAddress;
@@ -38,7 +38,7 @@ int32_t UdpAddressSender::send(const QByteArray& datagram)
     socket.writeDatagram(datagram, destination, port);
     drain(socket);
     if (!socket.hasPendingDatagrams())
-        socket.waitForReadyRead(kAnswerWaitMs);
+        socket.waitForReadyRead(CommTiming::now().addressAnswerWaitMs);
     drain(socket);
     return ResultCode::Success;
 }

@@ -48,7 +48,7 @@ void FtpClient::setTransferMode(TransferMode) {}
 
 void FtpClient::setStepTimeout(int ms)
 {
-    m_stepTimeoutMs = ms > 0 ? ms : kDefaultStepTimeoutMs;
+    m_stepTimeoutMs = ms > 0 ? ms : CommTiming::now().ftpStepMs;
 }
 
 int FtpClient::connectToHost(const QString& host, quint16 port)

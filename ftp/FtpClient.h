@@ -1,5 +1,6 @@
 #pragma once
 #include "FtpReplyParser.h"
+#include "CommTiming.h"
 
 #include <QByteArray>
 #include <QList>
@@ -26,7 +27,6 @@ public:
     enum TransferMode { Active };
     enum TransferType { Binary, Ascii };
 
-    static constexpr int kDefaultStepTimeoutMs = 30000;
 
     explicit FtpClient(QObject* parent = nullptr);
     ~FtpClient() override;
@@ -109,7 +109,7 @@ private:
     bool m_running = false;
     Step m_step = Idle;
     int m_lastId = 0;
-    int m_stepTimeoutMs = kDefaultStepTimeoutMs;
+    int m_stepTimeoutMs = CommTiming::now().ftpStepMs;
     bool m_greeted = false;
     bool m_silencingControl = false;
     QString m_error;

@@ -1,4 +1,5 @@
 #include "VTeleFileOpreator.h"
+#include "CommTiming.h"
 #include "LogCategory.h"
 
 #include "FtpClient.h"
@@ -12,7 +13,7 @@
 #include <utility>
 
 VTeleFileOpreator::VTeleFileOpreator(QObject* parent)
-    : QObject(parent), stepTimeoutMs(FtpClient::kDefaultStepTimeoutMs)
+    : QObject(parent), stepTimeoutMs(CommTiming::now().ftpStepMs)
 {
 }
 
@@ -343,7 +344,7 @@ void VTeleFileOpreator::syncPutFiles()
     }
     if (syncSocket->state() == QAbstractSocket::UnconnectedState)
         syncSocket->connectToHost(hostName, kSyncPort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    if (syncSocket->waitForConnected(kSyncConnectWaitMs)) {
+    if (syncSocket->waitForConnected(CommTiming::now().ftpSyncConnectMs)) {
         syncSocket->write("sync", 4);
         syncSocket->flush();
         return;

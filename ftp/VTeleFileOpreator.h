@@ -24,7 +24,6 @@ class VTeleFileOpreator : public QObject
 public:
     static constexpr quint16 kFtpPort = 21;
     static constexpr quint16 kSyncPort = 60006;
-    static constexpr int kSyncConnectWaitMs = 2000;
 
     explicit VTeleFileOpreator(QObject* parent = nullptr);
     ~VTeleFileOpreator() override;

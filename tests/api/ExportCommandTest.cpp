@@ -3,6 +3,8 @@
 #include "ApiTestSupport.h"
 
 #include <functional>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -239,4 +241,13 @@ TEST_F(ExportCommandTest, VariablesRoundTripThroughTheExports)
     EXPECT_EQ(registerVars(addresses, 3, kCnc), 0);
     EXPECT_EQ(cache.at(1000010), 0) << "registration starts the value at 0";
 }
+}
+
+// The exports the command table covers, for the table of every export.
+std::set<std::string> commandExportNames()
+{
+    std::set<std::string> names;
+    for (const CommandRow& row : commandTable())
+        names.insert(row.name);
+    return names;
 }

@@ -1,5 +1,7 @@
 // The shared library exports exactly the functions of its public header, each by its plain
 // C name under the library's symbol version, and nothing else.
+#include "ExportNames.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -14,10 +16,7 @@
 namespace {
 std::set<std::string> headerNames()
 {
-    std::ifstream in(ACM_PUBLIC_HEADER);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string s = text.str();
+    const std::string s = fileText(ACM_PUBLIC_HEADER);
     std::set<std::string> names;
     const std::regex decl(R"(ACM_EXPORT\s+[A-Za-z_][\w\s\*]*?\b(\w+)\s*\()");
     for (auto it = std::sregex_iterator(s.begin(), s.end(), decl); it != std::sregex_iterator(); ++it)
@@ -28,19 +27,8 @@ std::set<std::string> headerNames()
 // The names under "global:" in the version script, the list the library promises.
 std::set<std::string> versionScriptNames()
 {
-    std::ifstream in(ACM_VERSION_SCRIPT);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string s = text.str();
-    s = std::regex_replace(s, std::regex(R"(/\*[\s\S]*?\*/)"), "");
-    const size_t from = s.find("global:");
-    const size_t to = s.find("local:");
-    std::set<std::string> names;
-    const std::string body = s.substr(from + 7, to - from - 7);
-    const std::regex entry(R"((\w+)\s*;)");
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it)
-        names.insert((*it)[1]);
-    return names;
+    const std::vector<std::string> names = ::versionScriptNames(ACM_VERSION_SCRIPT);
+    return {names.begin(), names.end()};
 }
 
 std::set<std::string> dynamicSymbols()

@@ -2,63 +2,13 @@
 // of the target work again, whatever mode it runs in.
 #include "ApiTestSupport.h"
 #include "CommCodes.h"
+#include "SimulatorProcess.h"
 
-#include <QProcess>
-
-#include <csignal>
 #include <thread>
 
 namespace {
 
 constexpr int kCnc = 41;
-
-// The simulator program on a loopback address of its own.
-class SimulatorProcess
-{
-public:
-    ~SimulatorProcess() { kill(); }
-
-    bool startOn(const QString& address)
-    {
-        m_process.setProgram(QStringLiteral(ACM_SIMULATOR_PROGRAM));
-        m_process.setArguments({QStringLiteral("--listen"), address});
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return false;
-        while (m_process.waitForReadyRead(5000))
-            if (m_process.readAllStandardOutput().contains("listening"))
-                return true;
-        kill();
-        return false;
-    }
-
-    bool startOnFreeAddress()
-    {
-        for (int host = 160; host < 200; ++host) {
-            m_address = QStringLiteral("127.0.0.%1").arg(host);
-            if (startOn(m_address))
-                return true;
-        }
-        return false;
-    }
-
-    bool restart() { return startOn(m_address); }
-
-    // What a crash or a power cut does: no goodbye on any connection.
-    void kill()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_process.processId()), SIGKILL);
-        m_process.waitForFinished(5000);
-    }
-
-    QByteArray address() const { return m_address.toLatin1(); }
-
-private:
-    QProcess m_process;
-    QString m_address;
-};
 
 void expectEveryClientWorks(const char* phase)
 {
@@ -76,8 +26,8 @@ void expectEveryClientWorks(const char* phase)
 TEST(ReconnectTest, SynchronousTargetWorksAfterTheControllerRestarts)
 {
     SimulatorProcess controller;
-    ASSERT_TRUE(controller.startOnFreeAddress());
-    QByteArray ip = controller.address();
+    ASSERT_TRUE(controller.start([](const QStringList&) { return QStringList(); }, 1, 160));
+    QByteArray ip = controller.addressBytes();
     ASSERT_TRUE(addTargetCnc(kCnc, 2, ip.data(), 0));
     ASSERT_TRUE(connect(kCnc));
     expectEveryClientWorks("before the restart");

@@ -171,19 +171,4 @@ TEST_F(TargetLimitsTest, MoreChannelsThanTheControllerHasAreRefused)
     ASSERT_TRUE(addTargetCnc(kCnc, TargetCnc::kMaxChannels, ip, 0));
     EXPECT_EQ(target().channelCount, TargetCnc::kMaxChannels);
 }
-
-TEST_F(TargetLimitsTest, RunningProgramMayBeAskedFromTwoThreads)
-{
-    addAndConnect();
-    std::atomic<int> answers{0};
-    auto ask = [&] {
-        for (int i = 0; i < 40; ++i)
-            if (getRuningPrg(1, kCnc))
-                ++answers;
-    };
-    std::thread a(ask), b(ask);
-    a.join();
-    b.join();
-    EXPECT_EQ(answers.load(), 80);
-}
 }

@@ -85,6 +85,7 @@ TEST_F(AsyncQueueTest, WriteBatchIsQueuedWholeOrNotAtAll)
         addresses[size_t(i)] = 1000200 + i;
         values[size_t(i)] = 7000 + i;
     }
+    EXPECT_EQ(client->writeVars(addresses.data(), 63, values.data()), ResultCode::QueueFull) << "three slices";
     EXPECT_EQ(client->writeVars(addresses.data(), 100, values.data()), ResultCode::QueueFull);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(sim->requestCount('D'), 1) << "nothing of the refused batch was sent";
@@ -123,6 +124,8 @@ TEST_F(AsyncQueueTest, RegistrationThatNoPollCouldCarryIsRefused)
 
 TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
 {
+    ScaledWaits waits(kTestWaitScale);
+    const int lateMs = CommTiming::now().commandReplyBudgetMs + 150;
     client.reset(new AsynchronousClient);
     client->setSyncMode(0);
     std::vector<int32_t> addresses;
@@ -131,9 +134,10 @@ TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
         sim->setVariable(1000300 + i, 900 + i);
     }
     ASSERT_EQ(client->registerVars(addresses.data(), 124), 0);
-    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, 1950, -1));
+    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, lateMs, -1));
     ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(4500)); // two polls answered late, and a third
+    // Two polls answered late, and a third sent while their replies land.
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') >= 3; }, 10 * lateMs));
     std::vector<int32_t> values(124, -1);
     ASSERT_EQ(client->readVars(addresses.data(), 124, values.data()), ResultCode::NoValidReply);
     for (int i = 0; i < 124; ++i)

@@ -194,7 +194,7 @@ TEST_F(ControllerFilesTest, ErrorTextFailures)
     EXPECT_TRUE(framesWith(*sim, 0x85, 2).empty());
 
     // A second piece that is no reply at all (an unknown code).
-    sim->scriptReply(0x85, 2, rawScript(tcpFrame(QByteArray("\xC1", 1)), 1));
+    sim->scriptReply(0x85, 2, rawReply(tcpFrame(QByteArray("\xC1", 1)), 1));
     sim->scriptReply(0x85, 2, scriptOf(ReplyScript::Status, 0, 0, 1));
     std::memset(text, 'x', sizeof text);
     EXPECT_EQ(client->getCurErrString(1, 0, text), ResultCode::ErrorTextDataFailed);

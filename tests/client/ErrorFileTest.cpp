@@ -9,7 +9,11 @@
 
 namespace {
 
-using ErrorFileTest = ClientFixture;
+// Each request waits for the controller to prepare the file: at a quarter of that here.
+class ErrorFileTest : public ClientFixture
+{
+    ScaledWaits waits{kTestWaitScale};
+};
 
 struct Request
 {
@@ -106,7 +110,7 @@ TEST_F(ErrorFileTest, ControllerThatNeverGetsReadyTimesOut)
     const char* text = client->getCncCurrentError(10);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "8timeout get curErrorerror file");
-    EXPECT_GE(clock.elapsed(), 500);
+    EXPECT_GE(clock.elapsed(), CommTiming::now().fileReadyPauseMs);
     EXPECT_TRUE(framesWithCode(*sim, 'c').empty());
 }
 
@@ -116,11 +120,11 @@ TEST_F(ErrorFileTest, HandshakeThatFailsOpensNothing)
 {
     connectClient(1);
     sim->files()->setErrorFile(1, false, "E1");
-    sim->scriptReply('B', -1, rawScript(tcpFrame(QByteArray("B\x00", 2))));
+    sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x00", 2))));
     const char* text = client->getCncCurrentError(10);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "8timeout get curErrorerror file");
-    sim->scriptReply('D', -1, rawScript(tcpFrame(QByteArray("\xC4", 1))));
+    sim->scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1))));
     EXPECT_EQ(client->getCncCurrentError(10), nullptr);
     EXPECT_TRUE(framesWithCode(*sim, 'c').empty());
 }
@@ -169,7 +173,7 @@ TEST_F(ErrorFileTest, PieceThatKeepsFailingIsGivenUp)
     sim->files()->setErrorFile(1, false, countingBytes(250));
     // 110 bytes whose count byte says 50: never a short reply, always a wrong count.
     const QByteArray wrongCount = tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(100, 'w'));
-    sim->scriptReply('c', 2, rawScript(wrongCount, -1));
+    sim->scriptReply('c', 2, rawReply(wrongCount, -1));
     sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
     QElapsedTimer clock;
     clock.start();
@@ -186,7 +190,7 @@ TEST_F(ErrorFileTest, ShortFailingPieceIsNoSuccess)
     connectClient(1);
     sim->files()->setErrorFile(1, false, countingBytes(250));
     const QByteArray wrongCount = tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(10, 'w'));
-    sim->scriptReply('c', 2, rawScript(wrongCount, 1));
+    sim->scriptReply('c', 2, rawReply(wrongCount, 1));
     sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
     const char* text = client->getCncCurrentError(10);
     ASSERT_NE(text, nullptr);
@@ -200,7 +204,7 @@ TEST_F(ErrorFileTest, FileThatNeverEndsIsRefused)
     connectClient(1);
     sim->files()->setErrorFile(1, false, "E1");
     const QByteArray fullPiece = tcpFrame(QByteArray("c\x02\x64", 3) + QByteArray(100, 'f'));
-    sim->scriptReply('c', 2, rawScript(fullPiece, -1));
+    sim->scriptReply('c', 2, rawReply(fullPiece, -1));
     const char* text = client->getCncCurrentError(10);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text[0], '3');

@@ -111,7 +111,7 @@ TEST_F(OscilloscopeTest, MorePointsThanAskedForStayOutOfTheArray)
     QByteArray pdu("i\x03\x01\x0C", 4);
     for (int i = 0; i < 12; ++i)
         pdu += le32(100 + i);
-    sim->scriptReply('i', 3, rawScript(tcpFrame(pdu)));
+    sim->scriptReply('i', 3, rawReply(tcpFrame(pdu)));
     int32_t points[12];
     std::fill(std::begin(points), std::end(points), -7);
     EXPECT_EQ(client->getOscPoint(0, points, 10), 0);

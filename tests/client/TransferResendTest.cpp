@@ -11,7 +11,11 @@
 
 namespace {
 
-using TransferResendTest = ClientFixture;
+// The resend pauses and the queue's wait for room run at a quarter of their length here.
+class TransferResendTest : public ClientFixture
+{
+    ScaledWaits waits{kTestWaitScale};
+};
 
 bool declarationAccepted(AsynchronousClient& client)
 {

@@ -6,13 +6,15 @@
 #include "FaultSupport.h"
 #include "RemoteBufferFixture.h"
 
+#include <functional>
 #include <string>
-#include <thread>
 
 namespace {
 
 class BufferFaultMatrix : public RemoteBufferFixture
 {
+    ScaledWaits waits{kTestWaitScale};
+
 protected:
     struct StopCase
     {
@@ -29,7 +31,19 @@ const char* const kLinkClosed = "Connection closed by the controller; stream sto
 const char* const kNoValidReply = "No valid reply from the controller; stream stopped.";
 constexpr int kPieces = 10;
 constexpr int kPiece = VRemoteBuffer::kPieceSize;
-constexpr int kCloseMs = 800; // a close waits for one step of the worker: at most a 500 ms wait
+constexpr int kCloseMs = 800; // a close waits for one step of the worker: at most one reply wait
+// The waits run scaled here (the text above keeps the real 500 ms: it is what users read).
+int replyWaitMs() { return CommTiming::now().bufferReplyMs; }
+// Long enough for the worker to take several steps had it anything left to send.
+int quietMs() { return 6 * replyWaitMs(); }
+// A window of twenty resend pauses: a paced worker asks at most once per pause.
+int windowMs() { return 20 * CommTiming::now().bufferResendPauseMs; }
+
+// True when cond became true within ms (for checks that something does NOT happen).
+bool happensWithin(const std::function<bool()>& cond, int ms)
+{
+    return waitUntil(cond, ms);
+}
 
 std::string stateOf(VRemoteBuffer* b)
 {
@@ -72,8 +86,8 @@ void BufferFaultMatrix::runStopCell(const StopCase& c)
     EXPECT_EQ(std::string(buffer->getBufStateInf()), c.text);
     EXPECT_EQ(buffer->bufWrite("G01"), 0);
     EXPECT_EQ(buffer->getBufValidCnt(), 0) << "the unsent pieces are not counted as gone";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(sim->requestCount('d', 2), 3) << "the third piece is neither sent again nor followed";
+    EXPECT_FALSE(happensWithin([&] { return sim->requestCount('d', 2) != 3; }, quietMs()))
+        << "the third piece is neither sent again nor followed";
     const QByteArray held = sim->programText(1, "DNC");
     EXPECT_TRUE(held == text.left(2 * kPiece) || held == text.left(3 * kPiece)) << held.size();
     const qint64 closeMs = closeTimed(buffer);
@@ -91,18 +105,18 @@ TEST_F(BufferFaultMatrix, BufferDropMidReply)
 
 TEST_F(BufferFaultMatrix, BufferReplyLaterThanTheWait)
 {
-    runStopCell({"reply whose end comes later than the wait", scriptOf(ReplyScript::Split, 0, 700, 1), kNoValidReply, 400, 1000});
+    runStopCell({"reply whose end comes later than the wait", scriptOf(ReplyScript::Split, 0, replyWaitMs() + 200, 1), kNoValidReply, replyWaitMs() - 25, replyWaitMs() + 600});
 }
 
 TEST_F(BufferFaultMatrix, BufferTruncatedReply)
 {
-    runStopCell({"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), kNoValidReply, 400, 1000});
+    runStopCell({"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), kNoValidReply, replyWaitMs() - 25, replyWaitMs() + 600});
 }
 
 // An overwrite reply to an append says nothing about the append.
 TEST_F(BufferFaultMatrix, BufferReplyOfAnotherKind)
 {
-    runStopCell({"reply of another kind", rawReply(tcpFrame(QByteArray("d\x03\x00", 3))), kNoValidReply, 400, 1000});
+    runStopCell({"reply of another kind", rawReply(tcpFrame(QByteArray("d\x03\x00", 3))), kNoValidReply, replyWaitMs() - 25, replyWaitMs() + 600});
 }
 
 // The controller takes the declaration in and closes the link: the stream never starts.
@@ -128,13 +142,13 @@ TEST_F(BufferFaultMatrix, BufferDropAfterTheRequest)
 TEST_F(BufferFaultMatrix, BufferEveryRequestLate)
 {
     FaultCell cell("every request late", kBuffer);
-    sim->scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, 700, -1));
+    sim->scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, replyWaitMs() + 200, -1));
     buffer = open(VRemoteBuffer::DncMode);
     ASSERT_NE(buffer, nullptr);
     Stopwatch clock;
     ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Idle; }, 2000)) << stateOf(buffer);
     const qint64 ms = clock.ms();
-    EXPECT_GE(ms, 650);
+    EXPECT_GE(ms, replyWaitMs() + 150);
     ASSERT_EQ(buffer->bufWrite("G01"), 1);
     ASSERT_TRUE(waitUntil([&] { return sim->programText(1, "DNC") == "G01"; }, 2000)) << stateOf(buffer);
     EXPECT_EQ(sim->requestCount('d'), 2) << "the declaration and the piece, once each";
@@ -156,10 +170,9 @@ TEST_F(BufferFaultMatrix, BufferRefusedForEver)
     ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
     ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Refused; }, 1000)) << stateOf(buffer);
     const int first = sim->requestCount('d', 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    const int perSecond = sim->requestCount('d', 2) - first;
-    EXPECT_GE(perSecond, 5) << "it keeps trying";
-    EXPECT_LE(perSecond, 21) << "paced by the 50 ms pause, not spinning";
+    EXPECT_FALSE(happensWithin([&] { return sim->requestCount('d', 2) > first + 21; }, windowMs())) << "paced, not spinning";
+    const int perSecond = sim->requestCount('d', 2) - first; // per window of twenty pauses
+    EXPECT_GE(perSecond, 3) << "it keeps trying";
     EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Refused);
     EXPECT_EQ(std::string(buffer->getBufStateInf()), "parameters error.");
     for (const QByteArray& piece : blockTexts(*sim, 2))
@@ -169,7 +182,7 @@ TEST_F(BufferFaultMatrix, BufferRefusedForEver)
     EXPECT_EQ(buffer->getBufValidCnt(), 0);
     const qint64 closeMs = closeTimed(buffer);
     cell.outcome("state 4 \"parameters error.\", the piece resent " + std::to_string(perSecond) +
-                 " times a second, nothing stored, writes refused, close " + std::to_string(closeMs) + " ms");
+                 " times in twenty pauses, nothing stored, writes refused, close " + std::to_string(closeMs) + " ms");
     cell.done();
 }
 
@@ -186,16 +199,15 @@ TEST_F(BufferFaultMatrix, BufferBusyForEver)
     ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 5) > 0; }, 1000));
     const int first = sim->requestCount('d', 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    const int perSecond = sim->requestCount('d', 5) - first;
-    EXPECT_GE(perSecond, 5) << "it keeps polling";
-    EXPECT_LE(perSecond, 21) << "one query per 50 ms at most";
+    EXPECT_FALSE(happensWithin([&] { return sim->requestCount('d', 5) > first + 21; }, windowMs())) << "one query per pause at most";
+    const int perSecond = sim->requestCount('d', 5) - first; // per window of twenty pauses
+    EXPECT_GE(perSecond, 3) << "it keeps polling";
     EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Busy);
     EXPECT_EQ(sim->requestCount('d', 2), 3) << "no piece while busy";
     EXPECT_EQ(sim->programText(1, "DNC"), text.left(3 * kPiece));
     EXPECT_EQ(buffer->bufWrite("G01"), 0);
     const qint64 closeMs = closeTimed(buffer);
-    cell.outcome("state 1, " + std::to_string(perSecond) + " transfer-state queries a second, no further piece, "
+    cell.outcome("state 1, " + std::to_string(perSecond) + " transfer-state queries in twenty pauses, no further piece, "
                  "3 pieces held, writes refused, close " + std::to_string(closeMs) + " ms");
     cell.done();
 }
@@ -209,7 +221,7 @@ TEST_F(BufferFaultMatrix, BufferControllerRestartsMidStream)
     buffer = openDeclared(VRemoteBuffer::DncMode);
     ASSERT_NE(buffer, nullptr);
     const QString address = sim->address();
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 100, -1));
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, replyWaitMs() / 3, -1));
     const QByteArray text = programOf(kPieces * kPiece);
     ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) == 3; }, 2000));
@@ -219,9 +231,8 @@ TEST_F(BufferFaultMatrix, BufferControllerRestartsMidStream)
     const qint64 ms = clock.ms();
     EXPECT_EQ(std::string(buffer->getBufStateInf()), kLinkClosed);
     ASSERT_TRUE(sim->start(address));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed) << "no reconnection of its own";
-    EXPECT_EQ(sim->connectionCount(), 0);
+    EXPECT_FALSE(happensWithin([&] { return sim->connectionCount() != 0; }, quietMs())) << "no reconnection of its own";
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
     closeTimed(buffer);
     buffer = openDeclared(VRemoteBuffer::DncMode);
     ASSERT_NE(buffer, nullptr);

@@ -4,7 +4,8 @@
 // the documented result, the time it took, that the threads and descriptors come back, and that
 // nothing was reported as written that the simulator did not receive.
 //
-// The cells that wait out the three reply waits (1.8 s each) run as FaultMatrixSlow.
+// The cells that wait out the three reply waits run as FaultMatrixSlow; the waits run at a
+// quarter of their length here (FaultSupport), so the bounds below follow CommTiming.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "FaultSupport.h"
@@ -15,17 +16,20 @@
 
 namespace {
 
-using FaultMatrix = ClientFixture;
-using FaultMatrixSlow = ClientFixture;
+class FaultMatrix : public ClientFixture
+{
+    ScaledWaits waits{kTestWaitScale};
+};
+using FaultMatrixSlow = FaultMatrix;
 
 const char* const kSync = "command, sync";
 const char* const kAsync = "command, async";
 const char* const kTransfer = "text transfer";
 
 // A wait that failed costs the three reply waits, and the next use a fresh connection.
-constexpr int kReplyBudgetMs = 1800;
+int replyBudgetMs() { return CommTiming::now().commandReplyBudgetMs; }
 constexpr int kBudgetSlackMs = 900;
-constexpr int kLateMs = 1950;
+int lateMs() { return replyBudgetMs() + 150; }
 // A link that closes is seen at once, not after a wait.
 constexpr int kAtOnceMs = 600;
 
@@ -155,22 +159,22 @@ TEST_F(FaultMatrix, SyncDropMidReply)
 TEST_F(FaultMatrixSlow, SyncReplyLaterThanTheWaits)
 {
     runSyncWriteCell(sim, client,
-                     {"reply later than the wait", scriptOf(ReplyScript::Delay, 0, kLateMs, 1),
-                      ResultCode::NoValidReply, kReplyBudgetMs - 100, kReplyBudgetMs + kBudgetSlackMs, true});
+                     {"reply later than the wait", scriptOf(ReplyScript::Delay, 0, lateMs(), 1),
+                      ResultCode::NoValidReply, replyBudgetMs() - 50, replyBudgetMs() + kBudgetSlackMs, true});
 }
 
 TEST_F(FaultMatrixSlow, SyncTruncatedReply)
 {
     runSyncWriteCell(sim, client,
                      {"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), ResultCode::NoValidReply,
-                      kReplyBudgetMs - 100, kReplyBudgetMs + kBudgetSlackMs, true});
+                      replyBudgetMs() - 50, replyBudgetMs() + kBudgetSlackMs, true});
 }
 
 TEST_F(FaultMatrixSlow, SyncReplyOfAnotherKind)
 {
     runSyncWriteCell(sim, client,
                      {"reply of another kind", rawReply(tcpFrame(QByteArray("r\x01\x00", 3))), ResultCode::NoValidReply,
-                      kReplyBudgetMs - 100, kReplyBudgetMs + kBudgetSlackMs, true});
+                      replyBudgetMs() - 50, replyBudgetMs() + kBudgetSlackMs, true});
 }
 
 // Every request answered late: each command gives 111 within its bound, and the connections
@@ -179,14 +183,14 @@ TEST_F(FaultMatrixSlow, SyncEveryRequestLate)
 {
     FaultCell cell("every request late", kSync);
     connectClient(1);
-    sim->scriptReply('D', -1, scriptOf(ReplyScript::Delay, 0, kLateMs, -1));
+    sim->scriptReply('D', -1, scriptOf(ReplyScript::Delay, 0, lateMs(), -1));
     const ProcessResources start = ProcessResources::now();
     std::string times;
     for (int i = 0; i < 2; ++i) {
         const Batch one = batchOf(1, 1000800 + i, 8000 + i);
         Stopwatch clock;
         EXPECT_EQ(write(*client, one), ResultCode::NoValidReply) << i;
-        EXPECT_LE(clock.ms(), kReplyBudgetMs + kBudgetSlackMs) << i;
+        EXPECT_LE(clock.ms(), replyBudgetMs() + kBudgetSlackMs) << i;
         times += (i ? ", " : "") + std::to_string(clock.ms());
         EXPECT_LE(ProcessResources::now().descriptors, start.descriptors) << "one connection at a time: " << i;
         EXPECT_LE(sim->connectionCount(), 1) << i;
@@ -350,21 +354,21 @@ TEST_F(FaultMatrix, AsyncDropMidReply)
 TEST_F(FaultMatrixSlow, AsyncReplyLaterThanTheWaits)
 {
     runAsyncWriteCell(sim, client,
-                      {"reply later than the wait", scriptOf(ReplyScript::Delay, 0, kLateMs, 1), true,
-                       kReplyBudgetMs + kBudgetSlackMs});
+                      {"reply later than the wait", scriptOf(ReplyScript::Delay, 0, lateMs(), 1), true,
+                       replyBudgetMs() + kBudgetSlackMs});
 }
 
 TEST_F(FaultMatrixSlow, AsyncTruncatedReply)
 {
     runAsyncWriteCell(sim, client,
-                      {"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), true, kReplyBudgetMs + kBudgetSlackMs});
+                      {"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), true, replyBudgetMs() + kBudgetSlackMs});
 }
 
 TEST_F(FaultMatrixSlow, AsyncReplyOfAnotherKind)
 {
     runAsyncWriteCell(sim, client,
                       {"reply of another kind", rawReply(tcpFrame(QByteArray("r\x01\x00", 3))), true,
-                       kReplyBudgetMs + kBudgetSlackMs});
+                       replyBudgetMs() + kBudgetSlackMs});
 }
 
 // Refused for ever: every queued write is reported through the callback, and none is stored.
@@ -487,8 +491,8 @@ TEST_F(FaultMatrix, TransferDropMidReply)
 TEST_F(FaultMatrixSlow, TransferReplyLaterThanTheWaits)
 {
     runTransferCell(sim, client,
-                    {"reply later than the wait", scriptOf(ReplyScript::Delay, 0, kLateMs, 1),
-                     ResultCode::NoValidReply, kReplyBudgetMs + kBudgetSlackMs, true},
+                    {"reply later than the wait", scriptOf(ReplyScript::Delay, 0, lateMs(), 1),
+                     ResultCode::NoValidReply, replyBudgetMs() + kBudgetSlackMs, true},
                     "O74");
 }
 
@@ -496,7 +500,7 @@ TEST_F(FaultMatrixSlow, TransferTruncatedReply)
 {
     runTransferCell(sim, client,
                     {"truncated reply", scriptOf(ReplyScript::Truncate, 0, 0, 1), ResultCode::NoValidReply,
-                     kReplyBudgetMs + kBudgetSlackMs, true},
+                     replyBudgetMs() + kBudgetSlackMs, true},
                     "O75");
 }
 
@@ -505,7 +509,7 @@ TEST_F(FaultMatrixSlow, TransferReplyOfAnotherKind)
 {
     runTransferCell(sim, client,
                     {"reply of another kind", rawReply(tcpFrame(QByteArray("d\x03\x00", 3))), ResultCode::NoValidReply,
-                     kReplyBudgetMs + kBudgetSlackMs, true},
+                     replyBudgetMs() + kBudgetSlackMs, true},
                     "O76");
 }
 
@@ -514,11 +518,11 @@ TEST_F(FaultMatrixSlow, TransferEveryRequestLate)
 {
     FaultCell cell("every request late", kTransfer);
     connectClient(1);
-    sim->scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, kLateMs, -1));
+    sim->scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, lateMs(), -1));
     Stopwatch clock;
     EXPECT_EQ(client->uploadFile(2, 1, "O77", programOf(kProgramBytes).constData()), ResultCode::NoValidReply);
     const qint64 ms = clock.ms();
-    EXPECT_LE(ms, kReplyBudgetMs + kBudgetSlackMs);
+    EXPECT_LE(ms, replyBudgetMs() + kBudgetSlackMs);
     EXPECT_EQ(transferShapes(*sim), std::vector<std::string>({"d1 1 3 O77"})) << "the declaration alone";
     cell.outcome(resultText(ResultCode::NoValidReply, ms) + " at the declaration, nothing else sent");
     client.reset();

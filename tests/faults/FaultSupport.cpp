@@ -58,20 +58,6 @@ ProcessResources settleTo(const ProcessResources& before, int timeoutMs)
     return after;
 }
 
-QByteArray tcpFrame(const QByteArray& pdu)
-{
-    QByteArray f(7, '\0');
-    f[4] = char((pdu.size() + 1) & 0xFF);
-    f[5] = char((pdu.size() + 1) >> 8);
-    return f + pdu;
-}
-
-ReplyScript rawReply(const QByteArray& frame, int times)
-{
-    ReplyScript s = scriptOf(ReplyScript::Raw, 0, 0, times);
-    s.raw = frame;
-    return s;
-}
 
 Stopwatch::Stopwatch() : m_start(std::chrono::steady_clock::now()) {}
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "FrameFields.h"
 #include "TestSupport.h"
 
 #include <QByteArray>
@@ -19,10 +20,6 @@ struct ProcessResources
 // Waits (bounded) until the process holds no more threads and descriptors than `before`;
 // a worker or a socket of a finished cell may take a moment to go. Returns what it holds then.
 ProcessResources settleTo(const ProcessResources& before, int timeoutMs = 3000);
-
-// TCP frame around a reply PDU.
-QByteArray tcpFrame(const QByteArray& pdu);
-ReplyScript rawReply(const QByteArray& frame, int times = 1);
 
 // Milliseconds since construction.
 class Stopwatch

@@ -30,31 +30,6 @@ TEST_F(Failure, ServerThatStopsAnsweringEndsTheUploadWithinTheStepLimit)
     EXPECT_EQ(rec.stateCount(QStringLiteral("已经完成上传")), 0);
 }
 
-TEST_F(Failure, ServerKilledDuringTheUploadIsNeverSuccess)
-{
-    FtpServerProcess::Options slow;
-    slow.readLimit = 4 << 20;
-    ASSERT_NO_FATAL_FAILURE(startHost(slow));
-    const QString path = localFile("big.bin", patternBytes(32 << 20, 4));
-    VTeleFileOpreator op;
-    OperatorRecorder rec(&op);
-    int killedAt = -1;
-    QObject::connect(&op, &VTeleFileOpreator::opreatProgrss, &rec, [&](int percent) {
-        if (killedAt < 0 && percent >= 10) {
-            killedAt = percent;
-            server.kill();
-        }
-    });
-    runList(op, rec, loginList() << FtpCmd::transfer(Put, path, QStringLiteral("big.bin")));
-    ASSERT_GE(killedAt, 10);
-    ASSERT_FALSE(rec.states.isEmpty());
-    EXPECT_TRUE(rec.states.last().startsWith(QStringLiteral("上传出现错误："))) << qPrintable(rec.states.last());
-    EXPECT_GT(rec.states.last().size(), QStringLiteral("上传出现错误：").size());
-    EXPECT_EQ(rec.stateCount(QStringLiteral("已经完成上传")), 0);
-    EXPECT_TRUE(rec.finished.isEmpty());
-    EXPECT_LT(op.progress(), 100.0);
-}
-
 TEST_F(Failure, DataConnectionDroppedByTheServerIsNeverSuccess)
 {
     FtpServerProcess::Options dropping;

@@ -6,6 +6,7 @@
 #include "FrameMode.h"
 #include "FramingConverter.h"
 #include "VProtocol_Client.h"
+#include "WireCodeTable.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -20,72 +21,13 @@
 namespace {
 using Builder = std::function<int32_t(VProtocol_Client&)>;
 
-const int32_t kAddresses[] = {100, 101, 120139, 7};
-const int32_t kValues[] = {1, -2, 2013265920, 2748};
-
-// One of each kind of request, with ordinary arguments.
+// One of each kind of request: the rows of the shared wire-code table.
 std::vector<Builder> builders()
 {
-    return {
-        [](VProtocol_Client& c) { return c.CmdJogMotionV_Run(1, 0, 1000, 0, 0); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionV_Stop(1, 4124); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionV_MfoSet(1, 100); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionV_FastOnSet(2, 1); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionV_AxesRun(1, 0, 5); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionV_AxesStop(1, 0, 5); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionP_Run(1, 1, 500, 2000, 1, 0); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionP_Stop(1, 1); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionP_MotionIsStop(1, 1, 0); },
-        [](VProtocol_Client& c) { return c.CmdJogMotionP_AxesIsStop(1, 0, 3, 0); },
-        [](VProtocol_Client& c) { return c.CmdHomeRunAxis(1, 2); },
-        [](VProtocol_Client& c) { return c.CmdHomeAxesIsEnd(1, 0, 7); },
-        [](VProtocol_Client& c) { return c.CmdHomeAxesIsInProcess(1, 1, 7); },
-        [](VProtocol_Client& c) { return c.CmdMpgSelection(1, 1); },
-        [](VProtocol_Client& c) { return c.CmdPrgCycleStart(1); },
-        [](VProtocol_Client& c) { return c.CmdPrgPause(1, 0, 0); },
-        [](VProtocol_Client& c) { return c.CmdEmStopSet(1, 1); },
-        [](VProtocol_Client& c) { return c.CmdPrgReset(1); },
-        [](VProtocol_Client& c) { return c.CmdAlarmRead(1); },
-        [](VProtocol_Client& c) { return c.CmdGetXBit(1, 'X', 12); },
-        [](VProtocol_Client& c) { return c.CmdSetXBit(1, 'Y', 3, 1, 0); },
-        [](VProtocol_Client& c) { return c.CmdGetAxisMotionStatus(1, 0); },
-        [](VProtocol_Client& c) { return c.CmdGetAxesMotionStatus(1, 0, 3); },
-        [](VProtocol_Client& c) { return c.CmdServoOnAxesGet(1, 3); },
-        [](VProtocol_Client& c) { return c.CmdGetAxisCoord(1, 0, 1); },
-        [](VProtocol_Client& c) { return c.CmdGetAxesCoord(1, 0, 7, 1); },
-        [](VProtocol_Client& c) { return c.CmdBusGetSlvNum(); },
-        [](VProtocol_Client& c) { return c.CmdBusAxisParameterRd(1, 2, 3, 4); },
-        [](VProtocol_Client& c) { return c.CmdSetOscAxis(1, 0, 1); },
-        [](VProtocol_Client& c) { return c.CmdSetOscTransEn(1); },
-        [](VProtocol_Client& c) { return c.CmdGetOscPoint(1, 8); },
-        [](VProtocol_Client& c) { return c.CmdCheckTcpWdt(); },
-        [](VProtocol_Client& c) { return c.CmdReadCountVars(100, 4); },
-        [](VProtocol_Client& c) { return c.CmdReadSeqVars(100, 10); },
-        [](VProtocol_Client& c) { return c.CmdReadVars(kAddresses, 4); },
-        [](VProtocol_Client& c) { return c.CmdWriteVars(kAddresses, kValues, 4); },
-        [](VProtocol_Client& c) { return c.CmdGetIbits(1, kAddresses, 2); },
-        [](VProtocol_Client& c) { return c.CmdSetPlcObits(1, kAddresses, kValues, 2); },
-        [](VProtocol_Client& c) { return c.CmdSetTransFileType(1, 1, "O0001", false); },
-        [](VProtocol_Client& c) { return c.CmdSetTransFileType(1, 1, "O0001", true); },
-        [](VProtocol_Client& c) { return c.CmdOverwrite("G00 X0 Y0\n"); },
-        [](VProtocol_Client& c) { return c.CmdAppend("G01 X10 F100\nM30\n"); },
-        [](VProtocol_Client& c) { return c.CmdFileEnd(); },
-        [](VProtocol_Client& c) { return c.CmdSetCncType(1, 1); },
-        [](VProtocol_Client& c) { return c.CmdReset(1); },
-        [](VProtocol_Client& c) { return c.CmdCycStart(1, "O0001"); },
-        [](VProtocol_Client& c) { return c.CmdGetRuningPrg(1, ""); },
-        [](VProtocol_Client& c) { return c.CmdBinFileOpen(1, "PARM.DAT"); },
-        [](VProtocol_Client& c) { return c.CmdBinFileWrite("0123456789"); },
-        [](VProtocol_Client& c) { return c.CmdBinFileClose(); },
-        [](VProtocol_Client& c) { return c.CmdBinFileReadOpen(1, 0, "PARM.DAT"); },
-        [](VProtocol_Client& c) { return c.CmdBinFileRead(); },
-        [](VProtocol_Client& c) { return c.CmdGetCncFileInf("/h/lfs/prg/O0001"); },
-        [](VProtocol_Client& c) { return c.CmdGetCurErrString(1, 0); },
-        [](VProtocol_Client& c) { return c.CmdGetCurErrStringData(); },
-        [](VProtocol_Client& c) { return c.CmdGetCncCurrentErrorOpen("err.txt"); },
-        [](VProtocol_Client& c) { return c.CmdGetCncCurrentErrorRead(); },
-        [](VProtocol_Client& c) { return c.CmdGetCncCurrentErrorClose(); },
-    };
+    std::vector<Builder> out;
+    for (const WireRow& row : wireRows())
+        out.push_back(row.build);
+    return out;
 }
 
 QByteArray build(const Builder& builder, int mode)

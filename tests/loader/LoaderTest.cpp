@@ -2,6 +2,7 @@
 // script's, every function resolves to the library's versioned symbol, and a missing library or
 // a library without the functions fails with a reason and leaves nothing loaded.
 #include "AsyncCommModuleLoader.h"
+#include "ExportNames.h"
 
 #include <gtest/gtest.h>
 
@@ -16,34 +17,8 @@
 int loaderTypesChecked();
 
 namespace {
-std::string fileText(const char* path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The version script without its comments.
-std::string versionScript()
-{
-    return std::regex_replace(fileText(ACM_VERSION_SCRIPT), std::regex(R"(/\*[\s\S]*?\*/)"), "");
-}
-
-std::vector<std::string> versionScriptNames()
-{
-    const std::string s = versionScript();
-    const size_t from = s.find("global:");
-    const size_t to = s.find("local:");
-    std::vector<std::string> names;
-    if (from == std::string::npos || to == std::string::npos)
-        return names;
-    const std::string body = s.substr(from + 7, to - from - 7);
-    const std::regex entry(R"((\w+)\s*;)");
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it)
-        names.push_back((*it)[1]);
-    return names;
-}
+std::string versionScript() { return versionScriptText(ACM_VERSION_SCRIPT); }
+std::vector<std::string> versionScriptNames() { return ::versionScriptNames(ACM_VERSION_SCRIPT); }
 
 std::vector<std::string> loaderNames()
 {

@@ -16,61 +16,14 @@ namespace {
 
 using FrameBoundary::Verdict;
 
-struct Request
-{
-    const char* name;
-    bool layoutFixesLength; // false: text or data of open length
-    std::function<int32_t(Codec&)> build;
-};
-
-const std::vector<Request>& requests()
-{
-    static const int32_t addresses[3] = {1000001, 1000002, 1000003};
-    static const int32_t values[3] = {0x0A0A0A0A, 0x3A013A01, -1};
-    static const std::vector<Request> rows = {
-        {"jogMotionV_Run", true, [](Codec& c) { return c.CmdJogMotionV_Run(1, 2, 3, 4, 5); }},
-        {"jogMotionV_Stop axis 4124", true, [](Codec& c) { return c.CmdJogMotionV_Stop(1, 4124); }},
-        {"jogMotionV_Stop axis 4014", true, [](Codec& c) { return c.CmdJogMotionV_Stop(1, 4014); }},
-        {"jogMotionP_AxesIsStop", true, [](Codec& c) { return c.CmdJogMotionP_AxesIsStop(1, 2, 3, 4); }},
-        {"homeAxesIsEnd", true, [](Codec& c) { return c.CmdHomeAxesIsEnd(1, 0, 3); }},
-        {"mpgAxesSet", true, [](Codec& c) { return c.CmdMpgAxesSet(1, 0, 3); }},
-        {"prgPause", true, [](Codec& c) { return c.CmdPrgPause(1, 2, 3); }},
-        {"alarmRead", true, [](Codec& c) { return c.CmdAlarmRead(1); }},
-        {"setXBit", true, [](Codec& c) { return c.CmdSetXBit(1, 2, 3, 4, 5); }},
-        {"getAxesCoord", true, [](Codec& c) { return c.CmdGetAxesCoord(1, 2, 3, 4); }},
-        {"SetCncStaticIp", true, [](Codec& c) { return c.CmdSetCncStaticIp(192, 168, 1, 10, 255, 0); }},
-        {"busAxisParameterWrRd", true, [](Codec& c) { return c.CmdBusAxisParameterWrRd(1, 2, 3, 4, 5); }},
-        {"busIsReady", true, [](Codec& c) { return c.CmdBusIsReady(); }},
-        {"getOscPoint", true, [](Codec& c) { return c.CmdGetOscPoint(1, 10); }},
-        {"CheckTcpWdt", true, [](Codec& c) { return c.CmdCheckTcpWdt(); }},
-        {"readCountVars", true, [](Codec& c) { return c.CmdReadCountVars(1000000, 3); }},
-        {"readVars", true, [](Codec& c) { return c.CmdReadVars(addresses, 3); }},
-        {"writeVars", true, [](Codec& c) { return c.CmdWriteVars(addresses, values, 3); }},
-        {"getIbits", true, [](Codec& c) { return c.CmdGetIbits(1, values, 3); }},
-        {"setPlcObits", true, [](Codec& c) { return c.CmdSetPlcObits(1, values, addresses, 3); }},
-        {"setCncObits", true, [](Codec& c) { return c.CmdSetCncObits(1, values, addresses, 3, 7); }},
-        {"fileEnd", true, [](Codec& c) { return c.CmdFileEnd(); }},
-        {"setCncType", true, [](Codec& c) { return c.CmdSetCncType(1, 2); }},
-        {"reset", true, [](Codec& c) { return c.CmdReset(1); }},
-        {"binFileWrite", true, [](Codec& c) { return c.CmdBinFileWrite(QStringLiteral("N10 G00\n")); }},
-        {"getCurErrString", true, [](Codec& c) { return c.CmdGetCurErrString(1, 2); }},
-        {"setTransFileType", false, [](Codec& c) { return c.CmdSetTransFileType(1, 1, "O1234", false); }},
-        {"overwrite", false, [](Codec& c) { return c.CmdOverwrite("G01 X10\n"); }},
-        {"cycStart", false, [](Codec& c) { return c.CmdCycStart(1, "O1234"); }},
-        {"running program", false, [](Codec& c) { return c.CmdGetRuningPrg(4, "\x01"); }},
-        {"getCncFileInf", false, [](Codec& c) { return c.CmdGetCncFileInf(QStringLiteral("/home/root/x")); }},
-    };
-    return rows;
-}
-
 TEST(FrameBoundaryTest, EveryRequestEndsExactlyWhereItWasBuilt)
 {
     for (int mode : {FrameTcp, FrameSerialStation, FrameSerialColon}) {
-        for (const Request& r : requests()) {
+        for (const WireRow& r : wireRows()) {
             Codec c(mode);
             const int32_t n = r.build(c);
             ASSERT_GT(n, 0) << r.name;
-            const bool fixed = mode == FrameTcp || r.layoutFixesLength;
+            const bool fixed = mode == FrameTcp || r.fixedLength;
             for (int k = 0; k < n; ++k) {
                 const FrameBoundary::Cut cut = FrameBoundary::request(mode, c.out, k);
                 if (fixed)

@@ -2,7 +2,7 @@
 // whose second append block is answered with a corrupt check sum. The upload gives 111 and stops
 // there (no further block, no file end), the controller holds a first part of the text, and the next
 // upload arrives whole; once the client is gone, its port thread and descriptors are too. A
-// command answered with a corrupt check sum has its cell in SerialLinkTest.BrokenRepliesGive111.
+// command answered with a corrupt check sum has its cell in SerialLinkTest.ReplyFaultsGive111AndTheLinkRecovers.
 #include "AsynchronousClient.h"
 #include "CommCodes.h"
 #include "FaultSupport.h"

@@ -1,4 +1,5 @@
 #pragma once
+#include "CommTiming.h"
 #include "SimulatedController.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,19 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+// Runs the library's waits at `scale` of their length while it lives (a fixture's first member),
+// so that a silent controller costs a test a fraction of the real waits; bounds read
+// CommTiming::now(). Rows that pin the real values run without it.
+class ScaledWaits
+{
+public:
+    explicit ScaledWaits(double scale) { CommTiming::setScale(scale); }
+    ~ScaledWaits() { CommTiming::setScale(1.0); }
+    ScaledWaits(const ScaledWaits&) = delete;
+    ScaledWaits& operator=(const ScaledWaits&) = delete;
+};
+constexpr double kTestWaitScale = 0.25;
 
 ReplyScript scriptOf(ReplyScript::Kind kind, int32_t status = 0, int delayMs = 0, int times = -1);
 

@@ -19,6 +19,10 @@ public:
     // (it says so last, after every service has started); bounded.
     bool start(const Arguments& arguments, int count = 1, int firstHost = 210);
     void stop();
+    // What a crash or a power cut does: no goodbye on any connection.
+    void kill();
+    // The same program again on the same addresses.
+    bool restart() { return startOn(m_addresses, m_arguments); }
     QString address(int index = 0) const { return m_addresses.value(index); }
     QByteArray addressBytes(int index = 0) const { return address(index).toLatin1(); }
     // What the program wrote so far.
@@ -30,6 +34,7 @@ private:
 
     QProcess m_process;
     QStringList m_addresses;
+    QStringList m_arguments;
     QByteArray m_out;
     QByteArray m_err;
 };

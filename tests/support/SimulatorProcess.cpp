@@ -33,6 +33,7 @@ bool SimulatorProcess::startOn(const QStringList& addresses, const QStringList& 
     m_out.clear();
     m_err.clear();
     m_addresses = addresses;
+    m_arguments = arguments;
     m_process.start(QStringLiteral(CNC_SIMULATOR_PROGRAM),
                     QStringList{QStringLiteral("--listen"), addresses.first(), QStringLiteral("--controllers"),
                                 QString::number(addresses.size())} + arguments);
@@ -62,6 +63,14 @@ void SimulatorProcess::stop()
     }
     output();
     errors();
+}
+
+void SimulatorProcess::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 QByteArray SimulatorProcess::output()

@@ -41,7 +41,7 @@ inline std::vector<QByteArray> framesWith(SimulatedController& sim, uint8_t code
 }
 
 // A script that answers with these bytes, times times (-1: always).
-inline ReplyScript rawScript(const QByteArray& bytes, int times = 1)
+inline ReplyScript rawReply(const QByteArray& bytes, int times = 1)
 {
     ReplyScript s = scriptOf(ReplyScript::Raw, 0, 0, times);
     s.raw = bytes;

@@ -1,0 +1,199 @@
+// What a synchronous command gives for each way its reply can come: one row per controller
+// behaviour (scripted in the simulator), the result code taken from the reply tables, and what
+// the caller holds afterwards. The waits run at a quarter of their length here.
+#include "ClientTestSupport.h"
+#include "CommCodes.h"
+#include "FrameFields.h"
+
+#include <QElapsedTimer>
+
+#include <functional>
+
+namespace {
+
+constexpr int kSlackMs = 900;
+
+class CommandReplyTable : public ClientFixture
+{
+protected:
+    ScaledWaits waits{kTestWaitScale};
+    const int kBudgetMs = CommTiming::now().commandReplyBudgetMs;
+    const int kLateMs = kBudgetMs + 150; // just past the three reply waits
+};
+
+ReplyScript shaped(ReplyScript::Kind kind, const QByteArray& raw, int delayMs)
+{
+    ReplyScript s = scriptOf(kind, 0, delayMs, 1);
+    s.raw = raw;
+    return s;
+}
+
+QByteArray withLengthField(const QByteArray& pdu, int length)
+{
+    QByteArray f = tcpFrame(pdu);
+    f[4] = char(length & 0xFF);
+    f[5] = char(length >> 8);
+    return f;
+}
+
+int32_t jogStop(AsynchronousClient& c) { return c.jogMotionV_Stop(1, 1); }
+
+struct Row
+{
+    const char* behaviour;
+    uint8_t code;
+    int sub;
+    ReplyScript script;
+    int32_t expected;
+    int minMs, maxMs;
+};
+
+// A jog stop ('r' 2) meets each behaviour; afterwards the next one is answered normally.
+TEST_F(CommandReplyTable, EachReplyShapeGivesItsCode)
+{
+    connectClient(1);
+    const Row rows[] = {
+        {"state 0", 'r', 2, scriptOf(ReplyScript::Status, 0), ResultCode::Success, 0, kSlackMs},
+        {"state 3", 'r', 2, scriptOf(ReplyScript::Status, 3), 103, 0, kSlackMs},
+        {"state 7", 'r', 2, scriptOf(ReplyScript::Status, 7), 107, 0, kSlackMs},
+        {"state -1 (signed byte)", 'r', 2, scriptOf(ReplyScript::Status, 0xFF), 99, 0, kSlackMs},
+        {"state 100", 'r', 2, scriptOf(ReplyScript::Status, 100), 200, 0, kSlackMs},
+        {"split in two", 'r', 2, scriptOf(ReplyScript::Split, 4, 50), 104, 0, kSlackMs},
+        {"silent", 'r', 2, scriptOf(ReplyScript::Silence), ResultCode::NoValidReply, kBudgetMs - 50, kBudgetMs + kSlackMs},
+        {"truncated", 'r', 2, scriptOf(ReplyScript::Truncate), ResultCode::NoValidReply, kBudgetMs - 50, kBudgetMs + kSlackMs},
+        // TCP has no check sum: the "bad" reply's length field promises a byte that never comes.
+        {"bad check sum", 'r', 2, scriptOf(ReplyScript::BadChecksum), ResultCode::NoValidReply, 0, kBudgetMs + kSlackMs},
+        {"unknown code", 'r', 2, rawReply(QByteArray("\x00\x00\x00\x00\x02\x00\x00\x5a", 8)), ResultCode::NoValidReply, 0,
+         kBudgetMs + kSlackMs},
+        {"a write acknowledgement", 'r', 2, rawReply(tcpFrame("D")), ResultCode::NoValidReply, 0, kBudgetMs + kSlackMs},
+        {"length promising more than comes", 'r', 2, rawReply(withLengthField(QByteArray("r\x02\x00", 3), 493)),
+         ResultCode::NoValidReply, kBudgetMs - 50, kBudgetMs + kSlackMs},
+        {"length beyond the buffer", 'r', 2, rawReply(withLengthField(QByteArray("r\x02\x00", 3), 494)),
+         ResultCode::NoValidReply, 0, kSlackMs},
+        {"length 0xFFFF", 'r', 2, rawReply(withLengthField(QByteArray("r\x02\x00", 3), 0xFFFF)), ResultCode::NoValidReply,
+         0, kSlackMs},
+    };
+    for (const Row& r : rows) {
+        sim->scriptReply(r.code, r.sub, r.script);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(jogStop(*client), r.expected) << r.behaviour;
+        EXPECT_GE(clock.elapsed(), r.minMs) << r.behaviour;
+        EXPECT_LE(clock.elapsed(), r.maxMs) << r.behaviour;
+        sim->clearScripts();
+        EXPECT_EQ(jogStop(*client), ResultCode::Success) << "the link recovers after: " << r.behaviour;
+    }
+}
+
+// A reply that comes after the waits is never handed to the next request, whatever it carries.
+TEST_F(CommandReplyTable, LateReplyIsNeverTakenForTheNextRequest)
+{
+    connectClient(1);
+    const int32_t first = 1000031, second = 1000032;
+    sim->setVariable(first, 111111);
+    sim->setVariable(second, 222222);
+    // The newest script serves first: the first read is answered too late, the second a little
+    // late, so the first one's reply lands while the second one waits.
+    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, kBudgetMs / 6, 1));
+    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, kLateMs, 1));
+    int32_t value = -1;
+    EXPECT_EQ(client->readVars(&first, 1, &value), ResultCode::NoValidReply);
+    EXPECT_EQ(value, -1) << "no output from a request that got no answer";
+    EXPECT_EQ(client->readVars(&second, 1, &value), ResultCode::Success);
+    EXPECT_EQ(value, 222222);
+    // Bit reads carry no address at all.
+    ASSERT_EQ(client->setXBit(1, 0, 5, 1, 0), 0);
+    sim->scriptReply('u', 1, scriptOf(ReplyScript::Delay, 0, kBudgetMs / 6, 1));
+    sim->scriptReply('u', 1, scriptOf(ReplyScript::Delay, 0, kLateMs, 1));
+    EXPECT_EQ(client->getXBit(1, 0, 5, &value), ResultCode::NoValidReply);
+    EXPECT_EQ(client->getXBit(1, 0, 6, &value), ResultCode::Success);
+    EXPECT_EQ(value, 0) << "bit 6 is clear; the late reply was about bit 5";
+    // A jog whose reply comes after the next command was sent.
+    sim->scriptReply('r', 1, scriptOf(ReplyScript::Delay, 0, kLateMs, 1));
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), ResultCode::NoValidReply);
+    sim->scriptReply('r', 2, scriptOf(ReplyScript::Delay, 5, kBudgetMs / 3, 1));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105);
+}
+
+// Replies that answer, but not as asked: each row's call, the reply, the code and the output.
+TEST_F(CommandReplyTable, RepliesThatDoNotFitTheRequest)
+{
+    connectClient(1);
+    const int32_t address = 1000050;
+    sim->setVariable(address, 77);
+    struct Case
+    {
+        const char* what;
+        ReplyScript script;
+        int32_t expected;
+        int32_t valueAfter; // -1: not a read
+    };
+    const Case cases[] = {
+        {"two values for one address", rawReply(tcpFrame(QByteArray("B\x02", 2) + le32(5) + le32(6))),
+         ResultCode::ReplyFailed, 0},
+        {"no value for one address", rawReply(tcpFrame(QByteArray("B\x00", 2))), ResultCode::ReplyFailed, 0},
+        {"the right reply", scriptOf(ReplyScript::Status, 0), ResultCode::Success, 77},
+    };
+    for (const Case& c : cases) {
+        sim->scriptReply('B', -1, c.script);
+        int32_t value = -1;
+        EXPECT_EQ(client->readVars(&address, 1, &value), c.expected) << c.what;
+        EXPECT_EQ(value, c.valueAfter) << c.what << ": nothing paired, nothing stored";
+    }
+    // One value for two addresses: neither is paired with it.
+    const int32_t two[] = {address, address + 1};
+    int32_t got[2] = {-1, -1};
+    sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x01", 2) + le32(5))));
+    EXPECT_EQ(client->readVars(two, 2, got), ResultCode::ReplyFailed);
+    EXPECT_NE(got[0], 5);
+    // A count of two with one value behind it: a frame cut short answers nothing.
+    sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x02", 2) + le32(5))));
+    EXPECT_EQ(client->readVars(two, 2, got), ResultCode::NoValidReply);
+    sim->scriptReply('p', -1, rawReply(tcpFrame(QByteArray("r\x01\x00", 3))));
+    EXPECT_EQ(client->CheckTcpWdt(), ResultCode::NoValidReply) << "the watchdog answered by a jog reply";
+    EXPECT_EQ(client->CheckTcpWdt(), ResultCode::Success) << "and a real watchdog reply still counts";
+    // A running-program reply dribbled over longer than the waits.
+    const QByteArray name = tcpFrame(QByteArray("g\x05PROGRAM1\x00", 11));
+    sim->scriptReply('g', 5, shaped(ReplyScript::Dribble, name, kBudgetMs / 8));
+    EXPECT_EQ(client->getRuningPrg(1), QByteArray(1, char(ResultCode::NoValidReply)));
+}
+
+// State 11 gives 100 + 11 = 111, the same number as "no reply"; it is still a reply, and outputs
+// are written after every reply, failing or not, but never after a wait that failed.
+TEST_F(CommandReplyTable, FailureStateElevenIsAReply)
+{
+    connectClient(1);
+    sim->scriptReply('v', 1, scriptOf(ReplyScript::Status, 0, 0, 1));
+    int32_t status = -77;
+    ASSERT_EQ(client->getAxisMotionStatus(1, 1, &status), 0);
+    const int32_t previous = status;
+    status = -77;
+    sim->scriptReply('v', 1, scriptOf(ReplyScript::Status, 11, 0, 1));
+    EXPECT_EQ(client->getAxisMotionStatus(1, 1, &status), 111);
+    EXPECT_EQ(status, previous);
+    int32_t first = -77, second = -77;
+    sim->scriptReply('q', 2, scriptOf(ReplyScript::Status, 11, 0, 1));
+    EXPECT_EQ(client->homeRunAxes(1, 0, 1, &first, &second), 111);
+    EXPECT_NE(first, -77);
+    EXPECT_NE(second, -77);
+    first = second = -77;
+    sim->scriptReply('q', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
+    EXPECT_EQ(client->homeRunAxes(1, 0, 1, &first, &second), 111);
+    EXPECT_EQ(first, -77);
+}
+
+// Regression: one garbage reply, or a failing reply of another kind, must not silence the
+// running-program query that follows.
+TEST_F(CommandReplyTable, OneGarbageReplyDoesNotSilenceTheRunningProgram)
+{
+    connectClient(1);
+    sim->scriptReply('g', 5, rawReply(tcpFrame(QByteArray("\x5a\x01", 2))));
+    EXPECT_EQ(client->getRuningPrg(1), QByteArray(1, char(ResultCode::NoValidReply)));
+    EXPECT_EQ(client->getRuningPrg(1), QByteArray("O0001"));
+    sim->scriptReply('u', 1, scriptOf(ReplyScript::Status, 3, 0, 1));
+    int32_t bit = 0;
+    EXPECT_EQ(client->getXBit(1, 0, 1, &bit), 103);
+    EXPECT_EQ(client->getRuningPrg(2), QByteArray("O0002"));
+}
+
+} // namespace
