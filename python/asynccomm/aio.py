@@ -2,19 +2,26 @@
 
 import asyncio
 
+from .errors import NoReply
+
 
 async def poll(controller, addresses, interval=0.1):
     """Yield the list of values of ``addresses`` every ``interval`` seconds, without blocking the loop.
 
     On an asynchronous Controller the addresses are registered for the background poll first,
-    and removed when the iteration ends.
+    and removed when the iteration ends; values come once a poll has read them all (until then
+    the library answers ``NoReply``, which is waited out, not raised).
     """
     addresses = list(addresses)
     if controller.asynchronous:
         await controller.register_vars_async(addresses)
     try:
         while True:
-            yield await controller.read_vars_async(addresses)
+            try:
+                yield await controller.read_vars_async(addresses)
+            except NoReply:
+                if not controller.asynchronous:
+                    raise
             await asyncio.sleep(interval)
     finally:
         if controller.asynchronous and controller.cnc_id is not None:

@@ -190,7 +190,8 @@ class Controller:
         """The values of the variables at ``addresses`` (a list of ints, in the same order).
 
         On an asynchronous Controller nothing is sent: the values are those the background poll
-        last read (see ``register_vars``), 0 for an address not polled yet.
+        last read (see ``register_vars``); ``NoReply`` while any of them has not been read by a
+        poll since it was registered or since the link was opened.
         """
         addresses = list(addresses)
         values = (_native.CncLong * max(len(addresses), 1))()

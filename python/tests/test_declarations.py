@@ -9,7 +9,7 @@ from asynccomm import _native, errors
 
 API = os.path.join(os.path.dirname(__file__), "..", "..", "api")
 C_TYPES = {"CncLong": ctypes.c_int32, "int": ctypes.c_int, "bool": ctypes.c_bool, "double": ctypes.c_double,
-           "CncLong*": ctypes.POINTER(ctypes.c_int32), "char*": ctypes.c_char_p, "AcmRemoteBuffer*": ctypes.c_void_p,
+           "CncLong*": ctypes.POINTER(ctypes.c_int32), "char*": ctypes.c_char_p, "constchar*": ctypes.c_char_p, "AcmRemoteBuffer*": ctypes.c_void_p,
            "ErrCallbackFunc": _native.ErrCallbackFunc}
 
 

@@ -173,9 +173,13 @@ bool BridgeTest::startBridge(const QByteArray& machineSections, const QByteArray
 
 bool BridgeTest::writeVariable(size_t machine, int address, int value)
 {
+    // cnccomm takes the port of a "host:port" address as --port.
+    const QStringList hostPort = machineAddresses[int(machine)].split(':');
+    QStringList args{"--host", hostPort.first(), "write", QStringLiteral("%1=%2").arg(address).arg(value)};
+    if (hostPort.size() > 1)
+        args << "--port" << hostPort.last();
     QProcess tool;
-    tool.start(CNCCOMM_PROGRAM, {"--host", machineAddresses[int(machine)], "write",
-                                 QStringLiteral("%1=%2").arg(address).arg(value)});
+    tool.start(CNCCOMM_PROGRAM, args);
     return tool.waitForFinished(20000) && tool.exitCode() == 0;
 }
 
