@@ -4,6 +4,8 @@
 // a renewed link asks for the transfer to start again.
 #include "ApiTestSupport.h"
 #include "CommCodes.h"
+#include "CommTiming.h"
+#include "TestSupport.h"
 #include "TransferTestSupport.h"
 
 #include <QElapsedTimer>
@@ -33,8 +35,10 @@ AcmRemoteBuffer* openIdle(SimulatedController& sim, int channel = 1)
 // Replies to a piece and to a state poll come late; the stream waits for them and goes on.
 TEST_F(TransferFlowTest, BufferWaitsForLateReplies)
 {
+    ScaledWaits waits{0.1}; // the delays keep their share of the stall limit: 0.7, 2 and 5 of 10 s
+    const int stallMs = CommTiming::now().bufferStallLimitMs;
     int channel = 0;
-    for (const int delayMs : {700, 2000, 5000}) {
+    for (const int delayMs : {stallMs * 7 / 100, stallMs / 5, stallMs / 2}) {
         sim->setBusyPhases(2, 50); // every second piece leaves the controller busy: the buffer polls
         AcmRemoteBuffer* b = openIdle(*sim, ++channel);
         sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, delayMs, 1));
@@ -52,6 +56,8 @@ TEST_F(TransferFlowTest, BufferWaitsForLateReplies)
 
 TEST_F(TransferFlowTest, BufferStopsWhenTheControllerStaysSilent)
 {
+    ScaledWaits waits{0.1};
+    const int stallMs = CommTiming::now().bufferStallLimitMs;
     AcmRemoteBuffer* b = openIdle(*sim);
     sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, 1)); // the later rule serves first
     sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
@@ -60,9 +66,9 @@ TEST_F(TransferFlowTest, BufferStopsWhenTheControllerStaysSilent)
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) == 2; }, 2000));
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(waitUntil([&] { return getBufState(b) == 3; }, 12000)) << stateOf(b);
-    EXPECT_GE(clock.elapsed(), 9000);
-    EXPECT_LE(clock.elapsed(), 11000);
+    ASSERT_TRUE(waitUntil([&] { return getBufState(b) == 3; }, stallMs + 2000)) << stateOf(b);
+    EXPECT_GE(clock.elapsed(), stallMs * 9 / 10);
+    EXPECT_LE(clock.elapsed(), stallMs + 1000);
     EXPECT_EQ(std::string(getBufStateInf(b)), kStalled);
     EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 0; }, 2000)) << "the stream's link is closed";
     EXPECT_EQ(sim->requestCount('d', 2), 2) << "nothing sent after the silent piece";
