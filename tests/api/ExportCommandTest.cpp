@@ -218,29 +218,6 @@ TEST_F(ExportCommandTest, MachineEffectsAreObservable)
     EXPECT_EQ(o2, 22);
     EXPECT_EQ(o3, 33);
 }
-
-TEST_F(ExportCommandTest, VariablesRoundTripThroughTheExports)
-{
-    CncLong addresses[3] = {1000010, 1000011, 1000012};
-    CncLong values[3] = {5, -6, 7};
-    CncLong back[3] = {};
-    ASSERT_EQ(writeVars(addresses, 3, values, kCnc), 0);
-    ASSERT_EQ(readVars(addresses, 3, back, kCnc), 0);
-    EXPECT_EQ(back[0], 5);
-    EXPECT_EQ(back[1], -6);
-    EXPECT_EQ(back[2], 7);
-    EXPECT_EQ(readVars(nullptr, 3, back, kCnc), 1);
-    EXPECT_EQ(readVars(addresses, 0, back, kCnc), 1);
-    // Registration is all or none: an address no read request may carry is refused.
-    EXPECT_EQ(registerVars(nullptr, -1, kCnc), 1);
-    CncLong withInvalid[2] = {1000010, 1170000};
-    const std::map<int32_t, int32_t>& cache = target().mainClient.valueCache;
-    EXPECT_EQ(registerVars(withInvalid, 2, kCnc), 1);
-    EXPECT_EQ(cache.count(1170000), 0u);
-    EXPECT_EQ(cache.at(1000010), 5) << "the refused call registered nothing, not even its valid address";
-    EXPECT_EQ(registerVars(addresses, 3, kCnc), 0);
-    EXPECT_EQ(cache.at(1000010), 0) << "registration starts the value at 0";
-}
 }
 
 // The exports the command table covers, for the table of every export.

@@ -54,36 +54,6 @@ TEST_F(TargetRegistryTest, AsyncMaskSelectsClientModes)
     EXPECT_FALSE(channelIsAsync(-1, 40));
 }
 
-TEST_F(TargetRegistryTest, UnknownTargetGivesNoTargetValues)
-{
-    CncLong v = 0, a = 0, b = 0;
-    CncLong addr = 1020300;
-    EXPECT_FALSE(removeTargetCnc(kCnc));
-    EXPECT_FALSE(connect(kCnc));
-    EXPECT_FALSE(disconnect(kCnc));
-    EXPECT_FALSE(getTcpConnectFlag(kCnc));
-    EXPECT_FALSE(setErrCallbackFunc(recordError, kCnc));
-    EXPECT_EQ(CheckTcpWdt(kCnc), 1);
-    EXPECT_EQ(getErrorDeb(0, kCnc), 1);
-    EXPECT_EQ(readVars(&addr, 1, &v, kCnc), 1);
-    EXPECT_EQ(registerVars(&addr, 1, kCnc), 1);
-    EXPECT_EQ(clearVars(kCnc), 1);
-    EXPECT_EQ(jogMotionV_Run(1, 1, 100, 0, 0, kCnc), 1);
-    EXPECT_EQ(reset(1, kCnc), 1);
-    EXPECT_EQ(alarmRead(1, &v, &a, &b, kCnc), 1);
-    EXPECT_EQ(getRuningPrg(1, kCnc), nullptr);
-    char ip[] = "10.0.0.1";
-    EXPECT_EQ(udpSetCncIp(ip, kCnc), 1);
-}
-
-TEST_F(TargetRegistryTest, SecondRemoveFails)
-{
-    char ip[] = "127.0.0.1";
-    ASSERT_TRUE(addTargetCnc(kCnc, 1, ip, 0));
-    EXPECT_TRUE(removeTargetCnc(kCnc));
-    EXPECT_FALSE(removeTargetCnc(kCnc));
-}
-
 TEST_F(TargetRegistryTest, ConnectStopsAtMainClientFailure)
 {
     char ip[] = "127.1.2.3"; // nothing listens there

@@ -57,13 +57,6 @@ TEST(FtpReplyParser, SingleAndMultiLineRepliesInAnyPieces)
     }
 }
 
-TEST(FtpReplyParser, AnIncompleteReplyWaits)
-{
-    const Parsed p = parse("220-first\r\n220 last", 1000); // no line end yet
-    EXPECT_EQ(p.last, FtpReplyParser::NeedMore);
-    EXPECT_TRUE(p.replies.isEmpty());
-}
-
 TEST(FtpReplyParser, GarbageIsMalformedAndStaysSo)
 {
     for (const QByteArray& bad : {QByteArray("hello\r\n"), QByteArray("22 short\r\n"), QByteArray("220x\r\n"),

@@ -37,23 +37,6 @@ protected:
     std::unique_ptr<AsynchronousClient> client;
 };
 
-TEST_F(Uploads, ProgramFilesGoToTheChannelsDirectoryOverTheLastAddress)
-{
-    ASSERT_NO_FATAL_FAILURE(connectLink());
-    ASSERT_TRUE(sim.startSyncService());
-    const QByteArray one = patternBytes(70000, 5);
-    const QByteArray two = "O0002\nM30\n";
-    const QByteArray paths = localFile("O0001.nc", one).toUtf8() + "\n" + localFile("O0002.nc", two).toUtf8();
-    EXPECT_EQ(client->ftpUploadFile(1, 2, paths.constData(), ""), 0);
-    ASSERT_TRUE(runNewest());
-    EXPECT_EQ(rootFile("veko/usr/sys0002/program/O0001.nc"), one);
-    EXPECT_EQ(rootFile("veko/usr/sys0002/program/O0002.nc"), two);
-    EXPECT_TRUE(server.received("USER root"));
-    EXPECT_TRUE(server.received("PASS 470913"));
-    EXPECT_EQ(client->getFtpUploadFileProgress(), 100.0);
-    EXPECT_TRUE(waitUntil([&] { return sim.syncCount() == 2; }, 5000));
-}
-
 TEST_F(Uploads, PlcFilesGoToFourDigitChannelDirectoriesOfTheGivenAddress)
 {
     // No command link: the address given is the only one there is.

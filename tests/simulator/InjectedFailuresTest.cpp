@@ -65,18 +65,6 @@ protected:
     SimulatorProcess simulator;
 };
 
-TEST_F(InjectedFailuresTest, ARejectedResetFiresTheErrorCallback)
-{
-    ASSERT_TRUE(simulator.start([](const QStringList&) {
-        return QStringList{QStringLiteral("--inject"), QStringLiteral("f 3 state 2 times 1")};
-    })) << simulator.errors().toStdString();
-    connectTarget(kCnc);
-    EXPECT_EQ(reset(1, kCnc), 102);
-    expectReport(7, 2, "program is runing.");
-    EXPECT_EQ(reset(1, kCnc), 0) << "times 1: the rule is spent";
-    EXPECT_EQ(reportedError().calls, 0);
-}
-
 TEST_F(InjectedFailuresTest, RulesOfAScriptAndTheCommandLineReachTheApplication)
 {
     const QString script = writeScript("# jog starts on channel 1 fail; channel 2 is left alone\n"

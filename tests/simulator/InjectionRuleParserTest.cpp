@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include <string>
 
 namespace {
@@ -186,33 +184,5 @@ TEST(InjectionRuleParserTest, BadLinesAreRefusedNamingTheFault)
         EXPECT_EQ(parser.outcome(), Outcome::Bad);
         EXPECT_NE(error.find(c.named), std::string::npos);
     }
-}
-
-TEST(InjectionScriptTest, ScriptFilesKeepTheirRulesInOrderAndNameTheBadLine)
-{
-    const InjectionScript good = InjectionScript::fromText("# rules for the demo\n"
-                                                           "r channel 1 state 3   # every jog on channel 1 fails\n"
-                                                           "\r\n"
-                                                           "p silent\r\n"
-                                                           "variable 1000005 42",
-                                                           QStringLiteral("demo.rules"));
-    ASSERT_TRUE(good.ok()) << good.error().toStdString();
-    ASSERT_EQ(good.rules().size(), 3);
-    EXPECT_EQ(good.rules().at(0).code, 'r');
-    EXPECT_EQ(good.rules().at(1).code, 'p');
-    EXPECT_EQ(good.rules().at(2).kind, InjectionRule::Variable);
-
-    const InjectionScript bad =
-        InjectionScript::fromText("p silent\n# fine\nr 1 stat 3\nq 1 state 2\n", QStringLiteral("demo.rules"));
-    EXPECT_FALSE(bad.ok());
-    EXPECT_TRUE(bad.rules().isEmpty());
-    EXPECT_TRUE(bad.error().startsWith(QStringLiteral("demo.rules:3: unknown word 'stat'"))) << bad.error().toStdString();
-
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const InjectionScript missing = InjectionScript::fromFile(dir.filePath(QStringLiteral("none.rules")));
-    EXPECT_FALSE(missing.ok());
-    EXPECT_TRUE(missing.error().startsWith(QStringLiteral("cannot read '%1'").arg(dir.filePath(QStringLiteral("none.rules")))))
-        << missing.error().toStdString();
 }
 }
