@@ -73,16 +73,4 @@ TEST_F(AsyncClientTest, IdleWorkerDoesNotSpin)
     EXPECT_LT(processCpuMs() - before, 50.0);
 }
 
-TEST_F(AsyncClientTest, DestroyingBusyClientJoins)
-{
-    connectClient(0);
-    const int32_t addrs[] = {1000001, 1000002};
-    client->registerVars(addrs, 2);
-    ASSERT_TRUE(waitUntil([&] { return !framesWithCode(*sim, 'B').empty(); }, 2000));
-    QElapsedTimer clock;
-    clock.start();
-    client.reset();
-    EXPECT_LT(clock.elapsed(), 2500);
-}
-
 }

@@ -29,13 +29,4 @@ TEST_F(LinkTest, ConnectToSilentAddressFailsQuickly)
     EXPECT_FALSE(lonely.getTcpConnectFlag());
 }
 
-TEST_F(LinkTest, WatchdogCollapsesFailuresToThree)
-{
-    connectClient(1);
-    sim->scriptReply('p', 0, scriptOf(ReplyScript::Status, 1));
-    EXPECT_EQ(client->CheckTcpWdt(), 0);
-    sim->scriptReply('p', 0, scriptOf(ReplyScript::Status, 0));
-    EXPECT_EQ(client->CheckTcpWdt(), 3);
-    EXPECT_EQ(client->replyErrorCode, 100);
-}
 }
