@@ -12,8 +12,6 @@ namespace {
 using RemoteBufferLifeTest = RemoteBufferFixture;
 
 const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
-const char* const kNoValidReply = "No valid reply from the controller; stream stopped.";
-const char* const kStalled = "No reply from the controller within 10 s; stream stopped.";
 
 TEST_F(RemoteBufferLifeTest, OpenRefusesBadArguments)
 {
@@ -91,49 +89,6 @@ TEST_F(RemoteBufferLifeTest, ConnectionDroppedWhileIdleIsNotSilent)
     EXPECT_EQ(std::string(buffer->getBufStateInf()), kLinkClosed);
     EXPECT_EQ(buffer->bufWrite("G01"), 0);
     EXPECT_EQ(buffer->getBufValidCnt(), 0);
-}
-
-TEST_F(RemoteBufferLifeTest, ConnectionDroppedMidStreamStopsItAndSendsNothingMore)
-{
-    buffer = openDeclared(VRemoteBuffer::DncMode);
-    ASSERT_NE(buffer, nullptr);
-    // The fifth piece is taken, and then the controller drops the connection without a reply.
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Close, 0, 0, 1));
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 4));
-    const QByteArray text = programOf(20 * 480);
-    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
-    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 2000));
-    EXPECT_EQ(std::string(buffer->getBufStateInf()), kLinkClosed);
-    EXPECT_EQ(buffer->getBufValidCnt(), 0) << "the unsent pieces are not counted as gone";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(sim->requestCount('d', 2), 5);
-    EXPECT_EQ(sim->programText(1, "DNC"), text.left(5 * 480));
-    EXPECT_EQ(sim->connectionCount(), 0) << "no new connection carries the stream on";
-}
-
-TEST_F(RemoteBufferLifeTest, MissingReplyStopsTheStreamInsteadOfGuessing)
-{
-    buffer = openDeclared(VRemoteBuffer::DncMode);
-    ASSERT_NE(buffer, nullptr);
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 2));
-    const QByteArray text = programOf(10 * 480);
-    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
-    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 12000));
-    EXPECT_EQ(std::string(buffer->getBufStateInf()), kStalled);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(sim->requestCount('d', 2), 3) << "the third piece is neither sent again nor followed";
-    EXPECT_EQ(sim->connectionCount(), 0);
-    // A reply that answers nothing leaves the piece in doubt just the same.
-    close(buffer);
-    buffer = openDeclared(VRemoteBuffer::DncMode);
-    ASSERT_NE(buffer, nullptr);
-    ReplyScript garbage = scriptOf(ReplyScript::Raw, 0, 0, 1);
-    garbage.raw = QByteArray("\x00\x00\x00\x00\x03\x00\x00\x5A\x01", 9);
-    sim->scriptReply('d', 2, garbage);
-    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
-    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Closed; }, 2000));
-    EXPECT_EQ(std::string(buffer->getBufStateInf()), kNoValidReply);
 }
 
 } // namespace

@@ -146,16 +146,4 @@ TEST_F(RemoteBufferStreamTest, BusyReplyPollsTheTransferStateInsteadOfSendingAga
     EXPECT_EQ(transferShapes(*sim), Shapes({"d1 1 1 DNC", "d3 0", "d5", "d5", "d5", "d5", "d2 3"}));
 }
 
-TEST_F(RemoteBufferStreamTest, TextWithAByteWithTheTopBitSetIsRefusedWhole)
-{
-    buffer = openDeclared(VRemoteBuffer::DncMode);
-    ASSERT_NE(buffer, nullptr);
-    const QByteArray head = programOf(700);
-    EXPECT_EQ(buffer->bufWrite((head + "\xC3\xA9" + programOf(600)).constData()), 0);
-    ASSERT_EQ(buffer->bufWrite(head.constData()), 1);
-    ASSERT_TRUE(waitForStored(buffer, 1, "DNC", head));
-    EXPECT_EQ(blockTexts(*sim, 2), piecesOf(head)) << "nothing of the refused text";
-    EXPECT_EQ(buffer->bufWrite(nullptr), 0);
-}
-
 } // namespace

@@ -53,16 +53,6 @@ TEST_F(AsyncQueueTest, CommandsQueuedForALostLinkAreNotSentOnTheNextOne)
     EXPECT_EQ(sim->requestCount('r', 1), 1) << "the queued jog died with its link";
 }
 
-TEST_F(AsyncQueueTest, LinkThePeerClosedRefusesTheNextCommandAtOnce)
-{
-    connectClient(0);
-    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the worker is idle: nothing to poll
-    sim->dropConnections();
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1000, 0, 0), ResultCode::NotConnected) << "not queued for a link that is gone";
-    EXPECT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000)) << "and the worker ends";
-}
-
 TEST_F(AsyncQueueTest, WriteOfAnAddressNoRequestMayCarryIsRefusedNotQueued)
 {
     connectClient(0);

@@ -73,42 +73,4 @@ TEST_F(AsyncClientTest, IdleWorkerDoesNotSpin)
     EXPECT_LT(processCpuMs() - before, 50.0);
 }
 
-TEST_F(AsyncClientTest, ErrorCallbackRunsFromWorker)
-{
-    connectClient(0);
-    client->errCallback = &recordError;
-    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 2));
-    EXPECT_EQ(client->reset(1), 0) << "queued";
-    ASSERT_TRUE(waitUntil([] { return reportedError().calls == 1; }, 3000));
-    const ReportedError r = reportedError();
-    EXPECT_EQ(r.errorCmd, 7);
-    EXPECT_EQ(r.cmdState, 2);
-    EXPECT_EQ(r.detail, "program is runing.");
-}
-
-TEST_F(AsyncClientTest, DestroyingBusyClientJoins)
-{
-    connectClient(0);
-    const int32_t addrs[] = {1000001, 1000002};
-    client->registerVars(addrs, 2);
-    ASSERT_TRUE(waitUntil([&] { return !framesWithCode(*sim, 'B').empty(); }, 2000));
-    QElapsedTimer clock;
-    clock.start();
-    client.reset();
-    EXPECT_LT(clock.elapsed(), 2500);
-}
-
-TEST_F(AsyncClientTest, DisconnectEndsWorkerAndReconnectRestartsIt)
-{
-    connectClient(0);
-    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
-    EXPECT_TRUE(client->tcpDisconnect());
-    EXPECT_TRUE(client->wait(2000));
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 7);
-    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-    EXPECT_TRUE(client->isRunning());
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
-    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('r', 2) == 1; }, 2000));
-    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 1; }, 2000)) << "only the new connection stays open";
-}
 }

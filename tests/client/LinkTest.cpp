@@ -29,25 +29,4 @@ TEST_F(LinkTest, ConnectToSilentAddressFailsQuickly)
     EXPECT_FALSE(lonely.getTcpConnectFlag());
 }
 
-TEST_F(LinkTest, LinkThePeerClosedGives7ThenReconnects)
-{
-    connectClient(1);
-    sim->dropConnections();
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 7);
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 7);
-    EXPECT_FALSE(client->getTcpConnectFlag());
-    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
-    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 1; }, 2000)) << "only the new connection stays open";
-}
-
-TEST_F(LinkTest, WatchdogCollapsesFailuresToThree)
-{
-    connectClient(1);
-    sim->scriptReply('p', 0, scriptOf(ReplyScript::Status, 1));
-    EXPECT_EQ(client->CheckTcpWdt(), 0);
-    sim->scriptReply('p', 0, scriptOf(ReplyScript::Status, 0));
-    EXPECT_EQ(client->CheckTcpWdt(), 3);
-    EXPECT_EQ(client->replyErrorCode, 100);
-}
 }

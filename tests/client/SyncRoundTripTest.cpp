@@ -57,19 +57,6 @@ TEST_F(SyncClientTest, NullOutputsAreSkipped)
     EXPECT_EQ(client->getAxesCoord(1, 0, 0, 0, 0, nullptr), 0);
 }
 
-TEST_F(SyncClientTest, ErrorCallbackGetsCommandStateAndText)
-{
-    connectClient(1);
-    client->errCallback = &recordError;
-    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 2));
-    EXPECT_EQ(client->reset(1), 102);
-    const ReportedError r = reportedError();
-    EXPECT_EQ(r.calls, 1);
-    EXPECT_EQ(r.errorCmd, 7);
-    EXPECT_EQ(r.cmdState, 2);
-    EXPECT_EQ(r.detail, "program is runing.");
-}
-
 TEST_F(SyncClientTest, ValuesAndVariablesRoundTrip)
 {
     connectClient(1);

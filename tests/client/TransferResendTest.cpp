@@ -23,23 +23,6 @@ bool declarationAccepted(AsynchronousClient& client)
     return client.isSetFileOk;
 }
 
-TEST_F(TransferResendTest, RefusedFullBlockGoesAgainUntilTaken)
-{
-    connectClient(1);
-    ASSERT_EQ(client->setTransFileType(2, 1, "O1", false), 0);
-    sim->clearReceived();
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 3, 0, 3)); // memory full three times
-    const QByteArray text = programOf(1000);
-    EXPECT_EQ(client->append(text.constData()), 0);
-    const std::vector<QByteArray> blocks = blockTexts(*sim, 2);
-    ASSERT_EQ(blocks.size(), 6u);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(blocks[i], text.left(400)) << "send " << i;
-    EXPECT_EQ(blocks[4], text.mid(400, 400));
-    EXPECT_EQ(blocks[5], text.mid(800));
-    EXPECT_EQ(sim->programText(1, "O1"), text);
-}
-
 TEST_F(TransferResendTest, BlockRefusedForEverStopsTheTransferAtTheBound)
 {
     connectClient(1);

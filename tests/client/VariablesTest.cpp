@@ -33,21 +33,6 @@ TEST_F(VariablesTest, LargeReadsAndWritesAreSplitToFitTheBuffer)
     EXPECT_EQ(back, values);
 }
 
-TEST_F(VariablesTest, ReplyWithAnotherCountStoresNothing)
-{
-    connectClient(1);
-    sim->setVariable(1000001, 5);
-    sim->setVariable(1000002, 6);
-    ReplyScript wrongCount = scriptOf(ReplyScript::Raw, 0, 0, 1);
-    wrongCount.raw = QByteArray("\0\0\0\0\x07\0\0B\x01\x05\0\0\0", 13); // one value for two addresses
-    sim->scriptReply('B', -1, wrongCount);
-    const int32_t addresses[2] = {1000001, 1000002};
-    int32_t values[2] = {-1, -1};
-    client->readVars(addresses, 2, values);
-    EXPECT_EQ(values[0], 0);
-    EXPECT_EQ(values[1], 0);
-}
-
 TEST_F(VariablesTest, BitsShareTheirWordsInTheCache)
 {
     connectClient(1);

@@ -137,27 +137,6 @@ TEST_F(BufferFaultMatrix, BufferDropAfterTheRequest)
     cell.done();
 }
 
-// Every request late: a late reply is still the reply to the one request on the link, so the
-// stream waits for each and goes on.
-TEST_F(BufferFaultMatrix, BufferEveryRequestLate)
-{
-    FaultCell cell("every request late", kBuffer);
-    sim->scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, replyWaitMs() + 200, -1));
-    buffer = open(VRemoteBuffer::DncMode);
-    ASSERT_NE(buffer, nullptr);
-    Stopwatch clock;
-    ASSERT_TRUE(waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Idle; }, 2000)) << stateOf(buffer);
-    const qint64 ms = clock.ms();
-    EXPECT_GE(ms, replyWaitMs() + 150);
-    ASSERT_EQ(buffer->bufWrite("G01"), 1);
-    ASSERT_TRUE(waitUntil([&] { return sim->programText(1, "DNC") == "G01"; }, 2000)) << stateOf(buffer);
-    EXPECT_EQ(sim->requestCount('d'), 2) << "the declaration and the piece, once each";
-    const qint64 closeMs = closeTimed(buffer);
-    cell.outcome("declared " + std::to_string(ms) + " ms after open, each request sent once and answered late, close " +
-                 std::to_string(closeMs) + " ms");
-    cell.done();
-}
-
 // Refused for ever: the piece goes again and again as it was, paced, in state 4; nothing else goes,
 // nothing of it is stored, writes are refused, and the close ends it.
 TEST_F(BufferFaultMatrix, BufferRefusedForEver)

@@ -177,29 +177,6 @@ TEST_F(FaultMatrixSlow, SyncReplyOfAnotherKind)
                       replyBudgetMs() - 50, replyBudgetMs() + kBudgetSlackMs, true});
 }
 
-// Every request answered late: each command gives 111 within its bound, and the connections
-// the client gives up on are closed, not piled up.
-TEST_F(FaultMatrixSlow, SyncEveryRequestLate)
-{
-    FaultCell cell("every request late", kSync);
-    connectClient(1);
-    sim->scriptReply('D', -1, scriptOf(ReplyScript::Delay, 0, lateMs(), -1));
-    const ProcessResources start = ProcessResources::now();
-    std::string times;
-    for (int i = 0; i < 2; ++i) {
-        const Batch one = batchOf(1, 1000800 + i, 8000 + i);
-        Stopwatch clock;
-        EXPECT_EQ(write(*client, one), ResultCode::NoValidReply) << i;
-        EXPECT_LE(clock.ms(), replyBudgetMs() + kBudgetSlackMs) << i;
-        times += (i ? ", " : "") + std::to_string(clock.ms());
-        EXPECT_LE(ProcessResources::now().descriptors, start.descriptors) << "one connection at a time: " << i;
-        EXPECT_LE(sim->connectionCount(), 1) << i;
-    }
-    cell.outcome("every command 111 (" + times + " ms), one connection at a time");
-    client.reset();
-    cell.done();
-}
-
 // Refused for ever: an error reply to every write. Each call ends at its first request, with 111
 // (an error reply is no valid reply) and a report; nothing is stored.
 TEST_F(FaultMatrix, SyncRefusedForEver)

@@ -32,24 +32,6 @@ TEST_P(SerialLinkTest, FramingFollowsSelectionAndCloseRestoresTcp)
     EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
 }
 
-TEST_P(SerialLinkTest, CommandsRunOverTheSerialLinkAlone)
-{
-    struct Case { int32_t status; int32_t expected; };
-    const Case cases[] = {{0, 0}, {3, 103}, {0xFF, 99}, {0, 0}};
-    for (const Case& c : cases) {
-        sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Status, c.status, 0, 1));
-        EXPECT_EQ(client->jogMotionV_Run(1, 2, 3000, 0, 1), c.expected) << "status " << c.status;
-    }
-    EXPECT_EQ(sim->connectionCount(), 0) << "nothing went over TCP";
-    const std::vector<QByteArray> jogs = framesWithCode(*sim, kJog);
-    ASSERT_EQ(jogs.size(), 4u);
-    ASSERT_GE(jogs.back().size(), 9 + 5 * 4);
-    EXPECT_EQ(fieldAt(jogs.back(), 9), 1);
-    EXPECT_EQ(fieldAt(jogs.back(), 13), 2);
-    EXPECT_EQ(fieldAt(jogs.back(), 17), 3000);
-    EXPECT_TRUE(client->cmdQueue.isEmpty());
-}
-
 TEST_P(SerialLinkTest, VariablesRoundTrip)
 {
     // Values with line feeds, ':' and station bytes inside must not end or restart a frame.
