@@ -35,7 +35,6 @@ SUBSYSTEMS = ["command, sync", "command, async", "text transfer", "remote buffer
 # Programs and the filters that pick their matrix cells.
 MATRIX_RUNS = [
     ("tests/faults/fault_tests", "*FaultMatrix*"),
-    ("tests/ftp/ftp_tests", "FtpFaultMatrix.*"),
     ("tests/serial/serial_tests", "*SerialFaultMatrix*"),
 ]
 
@@ -59,6 +58,14 @@ EXISTING = [
     ("every request late", "FTP upload", "tests/ftp/ftp_tests",
      "Failure.ServerThatStopsAnsweringEndsTheUploadWithinTheStepLimit",
      "STOR never answered: \"上传出现错误：No answer from the server within 800 ms\" in 0.8..5 s, progress < 100"),
+    ("FTP server killed mid-upload", "FTP upload", "tests/ftp/ftp_tests",
+     "FtpClientLimits.ServerThatHangsUpFailsTheCommandAndLaterOnesSayNotConnected",
+     "control connection closed mid-upload: the command fails, later ones say not connected"),
+    ("refused for ever", "FTP upload", "tests/cnccomm/cnccomm_tests",
+     "CnccommFtpTest.RefusalsEndAtOnceWithTheServersReply",
+     "refused connection or error reply: the list ends at once with the server's reply text"),
+    ("controller restarts mid-session", "FTP upload", "tests/ftp/ftp_tests", "Failure.NoFtpServerAtAll",
+     "no server on port 21 (as while it restarts): the upload fails at once, progress 0, no finish"),
     ("controller restarts mid-session", "command, async", "tests/api/api_tests",
      "ReconnectTest.AsynchronousClientsWorkAfterTheControllerRestarts",
      "after connect every client works again, one connection each"),
