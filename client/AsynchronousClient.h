@@ -346,6 +346,8 @@ private:
     // Under the mutex: 0 when the text may go; 1 (reported) for a byte with the top bit set;
     // ResultCode::RestartTransfer when the declaration went on an earlier link.
     int32_t checkText(const char* signature, int32_t errorCmd, const char* text);
+    // Under the mutex: whether text holds a byte with the top bit set; if so, reported.
+    bool refusedUnsendable(const char* signature, int32_t errorCmd, const char* text);
     Exchange transferExchange(const QByteArray& frame);
     Exchange queueTextBlock(std::unique_lock<std::mutex>& lock, const QByteArray& frame);
     // Sleeps ms with the mutex released; false when tcpDisconnect was called since disconnects.

@@ -172,13 +172,18 @@ std::string unsendableText(const char* signature, const char* text, int64_t at)
 }
 } // namespace
 
-int32_t AsynchronousClient::checkText(const char* signature, int32_t errorCmd, const char* text)
+bool AsynchronousClient::refusedUnsendable(const char* signature, int32_t errorCmd, const char* text)
 {
     const int64_t at = firstUnsendable(text);
-    if (at >= 0) {
+    if (at >= 0)
         onErrorOccured(errorCmd, ControllerState::RefusedHere, unsendableText(signature, text, at).c_str());
+    return at >= 0;
+}
+
+int32_t AsynchronousClient::checkText(const char* signature, int32_t errorCmd, const char* text)
+{
+    if (refusedUnsendable(signature, errorCmd, text))
         return ResultCode::ArgumentOutOfRange;
-    }
     if (declaredLink != syncTransport()->linkGeneration()) {
         if (logFlags & LogFlag::Errors)
             qCDebug(acmLog).noquote() << signature << " the link was renewed since the file declaration";
@@ -307,11 +312,10 @@ int32_t AsynchronousClient::uploadFile(int32_t type, int32_t channel, const char
             logNullText(kUploadFileSig);
         return ResultCode::ArgumentOutOfRange;
     }
-    const int64_t at = firstUnsendable(text);
-    if (at >= 0) {
+    {
         std::lock_guard<std::mutex> lock(mutex); // reports run with the client's lock held
-        onErrorOccured(ErrorCmd::Overwrite, ControllerState::RefusedHere, unsendableText(kUploadFileSig, text, at).c_str());
-        return ResultCode::ArgumentOutOfRange;
+        if (refusedUnsendable(kUploadFileSig, ErrorCmd::Overwrite, text))
+            return ResultCode::ArgumentOutOfRange;
     }
     int32_t result = setTransFileType(type, channel, fileName, false);
     if (result != ResultCode::Success) {
