@@ -1,5 +1,6 @@
-// Binary files written in pieces and read back, the current error text, and file information,
-// against the simulator's file store.
+// Binary files written in pieces, the current error text and file information against the
+// simulator's file store: one row per call and controller behaviour, its literal result, and
+// what the controller holds or the caller gets. The waits run at a quarter of their length.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "ControllerFiles.h"
@@ -9,7 +10,11 @@
 
 namespace {
 
-using ControllerFilesTest = ClientFixture;
+class ControllerFilesTest : public ClientFixture
+{
+protected:
+    ScaledWaits waits{kTestWaitScale};
+};
 
 QString asciiText(int size)
 {
@@ -19,114 +24,72 @@ QString asciiText(int size)
     return s;
 }
 
-struct Write
-{
-    int32_t count;
-    QByteArray data;
-};
-
-// The binary-file writes the simulator received: their count fields and data.
-std::vector<Write> writesOf(SimulatedController& sim)
-{
-    std::vector<Write> out;
-    for (const QByteArray& f : framesWith(sim, 0x83, 2))
-        out.push_back({int32At(f, 9), f.mid(13)});
-    return out;
-}
-
-std::vector<int32_t> countsOf(const std::vector<Write>& writes)
-{
-    std::vector<int32_t> counts;
-    for (const Write& w : writes)
-        counts.push_back(w.count);
-    return counts;
-}
-
-TEST_F(ControllerFilesTest, FileGoesInPiecesOfTwoHundred)
+// Open, pieces of at most 200 bytes (whole UTF-8 characters, the count field counting bytes),
+// close; the controller holds the bytes under the name and type.
+TEST_F(ControllerFilesTest, FileGoesInPiecesOfTwoHundredBytes)
 {
     connectClient(1);
-    struct Case { int size; std::vector<int32_t> counts; };
-    const Case cases[] = {{450, {200, 200, 50}}, {400, {200, 200, 0}}, {0, {0}}, {1, {1}}};
-    for (const Case& c : cases) {
+    const struct { QString name, content; std::vector<int32_t> counts; } cases[] = {
+        {"a.bin", asciiText(450), {200, 200, 50}},
+        {"b.bin", asciiText(400), {200, 200, 0}},
+        {"c.bin", "", {0}},
+        {"d.bin", "A", {1}},
+        // 100 'é' fill 200 bytes; 50 'é' and 98 'a' make 198, the 4-byte character goes on.
+        {QString::fromUtf8("Ä-log.bin"),
+         QString::fromUtf8("é").repeated(150) + QString(98, QChar('a')) + QString::fromUtf8("\xF0\x9F\x98\x80") + "b",
+         {200, 198, 5}},
+    };
+    for (const auto& c : cases) {
         sim->clearReceived();
-        const QString name = QStringLiteral("part%1.bin").arg(c.size);
-        const QString content = asciiText(c.size);
-        EXPECT_EQ(client->writeCncFile(3, name, content), 0) << c.size;
-        const std::vector<QByteArray> opens = framesWith(*sim, 0x83, 1);
-        ASSERT_EQ(opens.size(), 1u);
-        EXPECT_EQ(int32At(opens[0], 9), 3);
-        EXPECT_EQ(opens[0].mid(13), name.toLatin1());
-        const std::vector<Write> writes = writesOf(*sim);
-        EXPECT_EQ(countsOf(writes), c.counts) << c.size;
-        QByteArray sent;
-        for (const Write& w : writes) {
-            EXPECT_EQ(w.data.size(), w.count);
-            sent += w.data;
-        }
-        EXPECT_EQ(sent, content.toLatin1());
-        EXPECT_EQ(framesWith(*sim, 0x83, 3).size(), 1u);
-        EXPECT_EQ(sim->files()->binaryFile(name.toLatin1()), content.toLatin1()) << c.size;
-        EXPECT_EQ(sim->files()->binaryFileType(name.toLatin1()), 3);
+        EXPECT_EQ(client->writeCncFile(3, c.name, c.content), 0) << c.counts.size();
         const QList<QByteArray> requests = sim->receivedFrames();
-        EXPECT_EQ(uint8_t(requests.first()[8]), 1) << "open first";
-        EXPECT_EQ(uint8_t(requests.last()[8]), 3) << "close last";
+        ASSERT_GE(requests.size(), 2);
+        EXPECT_EQ(requests.first().mid(7, 6), QByteArray("\x83\x01", 2) + le32(3)) << "open first, with the type";
+        EXPECT_EQ(requests.first().mid(13), c.name.toUtf8());
+        EXPECT_EQ(requests.last().mid(7, 2), QByteArray("\x83\x03", 2)) << "close last";
+        std::vector<int32_t> counts;
+        QByteArray sent;
+        for (const QByteArray& f : framesWith(*sim, 0x83, 2)) {
+            counts.push_back(int32At(f, 9));
+            EXPECT_EQ(f.size() - 13, counts.back());
+            EXPECT_EQ(QString::fromUtf8(f.mid(13)).toUtf8(), f.mid(13)) << "each piece is whole UTF-8";
+            sent += f.mid(13);
+        }
+        EXPECT_EQ(counts, c.counts);
+        EXPECT_EQ(sent, c.content.toUtf8());
+        EXPECT_EQ(sim->files()->binaryFile(c.name.toUtf8()), c.content.toUtf8());
+        EXPECT_EQ(sim->files()->binaryFileType(c.name.toUtf8()), 3);
     }
 }
 
-// Text that is not plain ASCII goes as its UTF-8 bytes, counted, in pieces of at most 200 bytes
-// that never split a character.
-TEST_F(ControllerFilesTest, NonAsciiTextGoesAsItsUtf8Bytes)
-{
-    connectClient(1);
-    const QString name = QString::fromUtf8("Ä-log.bin");
-    const QString content = QString::fromUtf8("é").repeated(150) + QString(98, QChar('a')) +
-                            QString::fromUtf8("\xF0\x9F\x98\x80") + QStringLiteral("b");
-    ASSERT_EQ(client->writeCncFile(1, name, content), 0);
-    EXPECT_EQ(framesWith(*sim, 0x83, 1).at(0).mid(13), name.toUtf8());
-    const std::vector<Write> writes = writesOf(*sim);
-    // 100 'é' fill 200 bytes; 50 'é' and 98 'a' make 198, the 4-byte character goes on.
-    EXPECT_EQ(countsOf(writes), (std::vector<int32_t>{200, 198, 5}));
-    for (const Write& w : writes) {
-        EXPECT_EQ(w.data.size(), w.count);
-        EXPECT_EQ(QString::fromUtf8(w.data).toUtf8(), w.data) << "each piece is whole UTF-8";
-    }
-    EXPECT_EQ(sim->files()->binaryFile(name.toUtf8()), content.toUtf8());
-}
-
+// A failing step ends the file: the code names the step, nothing follows a refused open or write.
 TEST_F(ControllerFilesTest, FailingStepEndsTheFile)
 {
     connectClient(1);
-    const QString content = asciiText(450);
-    // Second write refused: newest script first, so the first write passes.
-    sim->scriptReply(0x83, 2, scriptOf(ReplyScript::Status, 0, 0, 1));
-    sim->scriptReply(0x83, 2, scriptOf(ReplyScript::Status, 1, 0, 1));
-    EXPECT_EQ(client->writeCncFile(0, "a.bin", content), ResultCode::FileWriteFailed);
-    EXPECT_EQ(writesOf(*sim).size(), 2u);
-    EXPECT_TRUE(framesWith(*sim, 0x83, 3).empty()) << "no close after a refused write";
-
-    sim->clearReceived();
-    sim->scriptReply(0x83, 1, scriptOf(ReplyScript::Status, 0, 0, 1));
-    EXPECT_EQ(client->writeCncFile(0, "b.bin", content), ResultCode::FileOpenFailed);
-    EXPECT_EQ(sim->receivedFrames().size(), 1) << "nothing after a refused open";
-
-    sim->scriptReply(0x83, 3, scriptOf(ReplyScript::Status, 2, 0, 1));
-    EXPECT_EQ(client->writeCncFile(0, "c.bin", content), ResultCode::FileCloseFailed);
-    EXPECT_TRUE(sim->files()->binaryFile("c.bin").isEmpty());
-
-    ASSERT_TRUE(client->tcpDisconnect());
-    EXPECT_EQ(client->writeCncFile(0, "d.bin", content), ResultCode::FileOpenFailed);
-}
-
-TEST_F(ControllerFilesTest, BinaryStepsOnTheirOwn)
-{
-    connectClient(1);
-    EXPECT_EQ(client->binFileWrite("x"), ResultCode::ControllerFailure) << "no file open";
+    EXPECT_EQ(client->binFileWrite("x"), 100) << "no file open";
     EXPECT_EQ(client->binFileOpen(2, "raw.bin"), 0);
     EXPECT_EQ(client->binFileWrite("xyz"), 0);
     EXPECT_EQ(client->binFileClose(), 0);
     EXPECT_EQ(sim->files()->binaryFile("raw.bin"), QByteArray("xyz"));
     sim->scriptReply(0x83, 3, scriptOf(ReplyScript::Status, 5, 0, 1));
     EXPECT_EQ(client->binFileClose(), 105);
+    const QString content = asciiText(450);
+    const struct { int sub, state, firstPasses; int32_t expected; int requests; } rows[] = {
+        {2, 0, 1, 101, 3},  // the second write refused: open, two writes, no close
+        {1, 0, 0, 100, 1},  // the open refused: nothing after it
+        {3, 2, 0, 102, 5},
+    };
+    for (const auto& r : rows) {
+        sim->clearReceived();
+        sim->scriptReply(0x83, r.sub, scriptOf(ReplyScript::Status, r.state, 0, 1));
+        if (r.firstPasses) // the newest script serves first; state 1 is a file step's success
+            sim->scriptReply(0x83, r.sub, scriptOf(ReplyScript::Status, 1, 0, 1));
+        EXPECT_EQ(client->writeCncFile(0, "f.bin", content), r.expected) << r.sub;
+        EXPECT_EQ(sim->receivedFrames().size(), r.requests) << r.sub;
+        EXPECT_TRUE(sim->files()->binaryFile("f.bin").isEmpty()) << r.sub;
+    }
+    ASSERT_TRUE(client->tcpDisconnect());
+    EXPECT_EQ(client->writeCncFile(0, "d.bin", content), 100);
 }
 
 // The binary reads are only logged: the reply's data in hexadecimal after its label.
@@ -139,150 +102,94 @@ TEST_F(ControllerFilesTest, BinaryReadsLogWhatCame)
     EXPECT_EQ(client->binFileReadOpen(0x4241, 3, "r.bin"), 0);
     EXPECT_EQ(client->binFileRead(), 0);
     EXPECT_EQ(client->binFileRead(), 0);
-    EXPECT_EQ(client->binFileReRead(), 0);
-    const std::vector<QByteArray> opens = framesWith(*sim, 'e', 1);
-    ASSERT_EQ(opens.size(), 1u);
-    EXPECT_EQ(opens[0].mid(9), QByteArray("\x41\x03r.bin", 7));
-    const std::string first = content.left(100).toLatin1().toHex().toStdString();
-    const std::string last = content.mid(100).toLatin1().toHex().toStdString();
-    EXPECT_EQ(log.count("a[0]== A a[1]== B"), 1);
-    EXPECT_EQ(log.count("type== 16961 3 fileName== r.bin"), 1);
-    EXPECT_EQ(log.count("readbinOpen== \"01\""), 1);
-    EXPECT_EQ(log.count("redbinRead111== \"" + first + "\""), 1);
-    EXPECT_EQ(log.count("redbinLaseRead333== \"" + last + "\""), 1);
-    EXPECT_EQ(log.count("redbinReRead222== \"" + last + "\""), 1);
+    EXPECT_EQ(framesWith(*sim, 'e', 1).at(0).mid(9), QByteArray("\x41\x03r.bin", 7));
+    EXPECT_EQ(log.count("redbinRead111== \"" + content.left(100).toLatin1().toHex().toStdString() + "\""), 1);
+    EXPECT_EQ(log.count("redbinLaseRead333== \"" + content.mid(100).toLatin1().toHex().toStdString() + "\""), 1);
 }
 
-// ---- the current error text ----
-
-TEST_F(ControllerFilesTest, ErrorTextArrivesWhole)
+// The current error text: at most CallerBuffer::TextBytes written, terminator included, asked in
+// pieces of 100; empty when the call fails.
+TEST_F(ControllerFilesTest, ErrorText)
 {
     connectClient(1);
-    const QByteArray message = countingBytes(250);
-    sim->files()->setErrorText(4, message);
-    char text[CallerBuffer::TextBytes + 8];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(client->getCurErrString(4, 0x107, text), 0);
-    EXPECT_EQ(QByteArray(text), message);
-    const std::vector<QByteArray> heads = framesWith(*sim, 0x85, 1);
-    ASSERT_EQ(heads.size(), 1u);
-    EXPECT_EQ(heads[0].mid(9), QByteArray("\x04\x07", 2)) << "channel and value, one byte each";
-    EXPECT_EQ(framesWith(*sim, 0x85, 2).size(), 3u);
-}
-
-TEST_F(ControllerFilesTest, ErrorTextOfLengthZeroCopiesNothing)
-{
-    connectClient(1);
-    sim->files()->setErrorText(1, "");
-    char text[8];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(client->getCurErrString(1, 0, text), 0);
-    EXPECT_EQ(text[0], '\0');
-    EXPECT_EQ(text[1], 'x') << "only the terminator is written";
-    EXPECT_TRUE(framesWith(*sim, 0x85, 2).empty());
-}
-
-TEST_F(ControllerFilesTest, ErrorTextFailures)
-{
-    connectClient(1);
-    sim->files()->setErrorText(1, countingBytes(150));
-    char text[CallerBuffer::TextBytes];
-    sim->scriptReply(0x85, 1, scriptOf(ReplyScript::Status, 1, 0, 1));
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(client->getCurErrString(1, 0, text), ResultCode::ErrorTextHeadFailed);
-    EXPECT_EQ(text[0], '\0') << "a failed call leaves an empty text";
-    EXPECT_TRUE(framesWith(*sim, 0x85, 2).empty());
-
-    // A second piece that is no reply at all (an unknown code).
-    sim->scriptReply(0x85, 2, rawReply(tcpFrame(QByteArray("\xC1", 1)), 1));
-    sim->scriptReply(0x85, 2, scriptOf(ReplyScript::Status, 0, 0, 1));
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(client->getCurErrString(1, 0, text), ResultCode::ErrorTextDataFailed);
-    EXPECT_EQ(text[0], '\0');
-
-    EXPECT_EQ(client->getCurErrString(1, 0, nullptr), ResultCode::ArgumentOutOfRange);
-    ASSERT_TRUE(client->tcpDisconnect());
-    EXPECT_EQ(client->getCurErrString(1, 0, text), ResultCode::NotConnected);
-}
-
-// A controller that announces more than it sends is asked only a few times in vain.
-TEST_F(ControllerFilesTest, ErrorTextThatNeverComesIsGivenUp)
-{
-    connectClient(1);
-    sim->files()->setErrorText(2, "abc", 50);
-    char text[CallerBuffer::TextBytes];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(client->getCurErrString(2, 0, text), ResultCode::ErrorTextDataFailed);
-    EXPECT_EQ(text[0], '\0');
-    EXPECT_EQ(framesWith(*sim, 0x85, 2).size(), size_t(1 + AsynchronousClient::kErrorTextEmptyReplies));
-}
-
-// No more than the caller's buffer of CallerBuffer::TextBytes is written, terminator included,
-// and no more is asked for than fits it.
-TEST_F(ControllerFilesTest, LongErrorTextIsCutToTheBuffer)
-{
-    connectClient(1);
-    const QByteArray message = countingBytes(2000);
-    sim->files()->setErrorText(5, message);
-    char text[CallerBuffer::TextBytes + 16];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(client->getCurErrString(5, 0, text), 0);
-    EXPECT_EQ(QByteArray(text), message.left(CallerBuffer::TextBytes - 1));
-    for (size_t i = CallerBuffer::TextBytes; i < sizeof text; ++i)
-        ASSERT_EQ(text[i], 'x') << "written past the buffer at " << i;
-    EXPECT_EQ(framesWith(*sim, 0x85, 2).size(), size_t((CallerBuffer::TextBytes - 1 + 99) / 100));
-}
-
-// ---- file information ----
-
-TEST_F(ControllerFilesTest, FileInformationByTypeAndChannel)
-{
-    connectClient(1);
-    struct Case { int32_t type; int32_t channel; const char* name; const char* path; };
-    const Case cases[] = {
-        {0, 3, "P1", "/home/root/veko/usr/sys0003/plc/P1"},
-        {1, 12, "O100", "/home/root/veko/usr/sys0012/program/O100"},
-        {1, 9, "O9", "/home/root/veko/usr/sys0009/program/O9"},
+    const int kBuffer = CallerBuffer::TextBytes;
+    const struct { const char* what; int size, declared; int sub, state; bool garbled; int32_t expected; int got; size_t pieces; } rows[] = {
+        {"whole", 250, -1, 0, 0, false, 0, 250, 3},
+        {"empty", 0, -1, 0, 0, false, 0, 0, 0},
+        {"cut to the buffer", 2000, -1, 0, 0, false, 0, kBuffer - 1, (kBuffer - 1 + 99) / 100},
+        {"length refused", 150, -1, 1, 1, false, 112, 0, 0},
+        {"second piece garbled", 150, -1, 0, 0, true, 113, 0, 2},
+        // A controller that announces more than it sends is asked only a few times in vain.
+        {"never comes", 3, 50, 0, 0, false, 113, 0, 1 + AsynchronousClient::kErrorTextEmptyReplies},
     };
-    for (const Case& c : cases) {
+    for (const auto& r : rows) {
         sim->clearReceived();
-        sim->files()->setFileInfo(c.path, QByteArray("size=12 d\xE9j\xE0"));
+        const QByteArray message = countingBytes(r.size);
+        sim->files()->setErrorText(4, message, r.declared);
+        if (r.sub)
+            sim->scriptReply(0x85, r.sub, scriptOf(ReplyScript::Status, r.state, 0, 1));
+        if (r.garbled) { // the newest script serves first
+            sim->scriptReply(0x85, 2, rawReply(tcpFrame(QByteArray("\xC1", 1)), 1));
+            sim->scriptReply(0x85, 2, scriptOf(ReplyScript::Status, 0, 0, 1));
+        }
+        char text[CallerBuffer::TextBytes + 16];
+        std::memset(text, 'x', sizeof text);
+        EXPECT_EQ(client->getCurErrString(4, 0x107, text), r.expected) << r.what;
+        EXPECT_EQ(QByteArray(text), message.left(r.got)) << r.what;
+        for (size_t i = size_t(r.got) + 1; i < sizeof text; ++i)
+            ASSERT_EQ(text[i], 'x') << r.what << ": written past the text at " << i;
+        EXPECT_EQ(framesWith(*sim, 0x85, 1).at(0).mid(9), QByteArray("\x04\x07", 2)) << "channel and value, a byte each";
+        EXPECT_EQ(framesWith(*sim, 0x85, 2).size(), r.pieces) << r.what;
+    }
+    char text[8];
+    EXPECT_EQ(client->getCurErrString(1, 0, nullptr), 1);
+    ASSERT_TRUE(client->tcpDisconnect());
+    EXPECT_EQ(client->getCurErrString(1, 0, text), 7);
+}
+
+// File information by type (0 PLC, 1 program) and channel: the path asked, the Latin-1 answer
+// given as UTF-8, and the refusals: "" to the caller, nothing sent for a bad argument.
+TEST_F(ControllerFilesTest, FileInformation)
+{
+    connectClient(1);
+    sim->files()->setFileInfo("/home/root/veko/usr/sys0003/plc/P1", "size=12 d\xE9j\xE0");
+    sim->files()->setFileInfo("/home/root/veko/usr/sys0012/program/O100", "size=12 d\xE9j\xE0");
+    sim->files()->setFileInfo("/home/root/veko/usr/sys0009/program/O9", "size=12 d\xE9j\xE0");
+    const char* const kInfo = "size=12 d\xC3\xA9j\xC3\xA0";
+    const struct { int32_t type, channel; QString name; bool buffer; int32_t expected; const char* info; const char* asked; } rows[] = {
+        {0, 3, "P1", true, 0, kInfo, "/home/root/veko/usr/sys0003/plc/P1"},
+        {1, 12, "O100", true, 0, kInfo, "/home/root/veko/usr/sys0012/program/O100"},
+        {1, 9, "O9", true, 0, kInfo, "/home/root/veko/usr/sys0009/program/O9"},
+        {1, 1, "nothing", true, 3, "", "/home/root/veko/usr/sys0001/program/nothing"},
+        {0, 1, QString::fromUtf8("é"), true, 3, "", "/home/root/veko/usr/sys0001/plc/\xE9"}, // Latin-1, byte for byte
+        {2, 1, "P1", true, 1, "", nullptr},
+        {-1, 1, "P1", true, 1, "", nullptr},
+        {0, 1, QString::fromUtf8("Ω.plc"), true, 1, "", nullptr}, // would name another file
+        {0, 1, "P1", false, 1, "", nullptr},
+    };
+    for (const auto& r : rows) {
+        sim->clearReceived();
         char info[CallerBuffer::TextBytes];
         std::memset(info, 'x', sizeof info);
-        client->isSetFileOk = true;
-        EXPECT_EQ(client->getCncFileInf(c.type, c.channel, c.name, info), 0) << c.path;
-        EXPECT_STREQ(info, "size=12 d\xC3\xA9j\xC3\xA0") << "Latin-1 answer, UTF-8 to the caller";
-        EXPECT_FALSE(client->isSetFileOk);
+        EXPECT_EQ(client->getCncFileInf(r.type, r.channel, r.name, r.buffer ? info : nullptr), r.expected) << r.type << r.channel;
+        if (r.buffer) {
+            EXPECT_STREQ(info, r.info) << r.type << r.channel;
+        }
         const std::vector<QByteArray> asked = framesWithCode(*sim, 0x84);
-        ASSERT_EQ(asked.size(), 1u);
-        EXPECT_EQ(asked[0].mid(8), QByteArray(c.path));
+        EXPECT_EQ(asked.size(), r.asked ? 1u : 0u);
+        if (r.asked && !asked.empty()) {
+            EXPECT_EQ(asked[0].mid(8), QByteArray(r.asked));
+        }
     }
-}
-
-TEST_F(ControllerFilesTest, FileInformationRefusals)
-{
-    connectClient(1);
+    // Asking for file information closes a file declaration.
     char info[CallerBuffer::TextBytes];
-    std::memset(info, 'x', sizeof info);
-    EXPECT_EQ(client->getCncFileInf(1, 1, "nothing", info), ResultCode::ReplyFailed) << "unknown path";
-    EXPECT_EQ(info[0], '\0');
-    sim->clearReceived();
-    for (int32_t type : {2, -1}) {
-        std::memset(info, 'x', sizeof info);
-        EXPECT_EQ(client->getCncFileInf(type, 1, "P1", info), ResultCode::ArgumentOutOfRange);
-        EXPECT_EQ(info[0], '\0');
-    }
-    // Latin-1 names go byte for byte; a name with other characters would name another file.
-    EXPECT_EQ(client->getCncFileInf(0, 1, QString::fromUtf8("Ω.plc"), info), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->getCncFileInf(0, 1, "P1", nullptr), ResultCode::ArgumentOutOfRange);
-    EXPECT_TRUE(sim->receivedFrames().isEmpty());
-    EXPECT_EQ(client->getCncFileInf(0, 1, QString::fromUtf8("é"), info), ResultCode::ReplyFailed);
-    EXPECT_EQ(framesWithCode(*sim, 0x84).at(0).mid(8), QByteArray("/home/root/veko/usr/sys0001/plc/\xE9"));
-
+    ASSERT_EQ(client->setTransFileType(2, 1, "O1", false), 0);
+    ASSERT_EQ(client->getCncFileInf(0, 3, "P1", info), 0);
+    EXPECT_EQ(client->overwrite("G01"), 1);
     sim->scriptReply(0x84, -1, scriptOf(ReplyScript::Silence, 0, 0, 1));
-    EXPECT_EQ(client->getCncFileInf(0, 1, "P1", info), ResultCode::NoValidReply);
+    EXPECT_EQ(client->getCncFileInf(0, 1, "P1", info), 111);
     ASSERT_TRUE(client->tcpDisconnect());
-    EXPECT_EQ(client->getCncFileInf(0, 1, "P1", info), ResultCode::NotConnected);
+    EXPECT_EQ(client->getCncFileInf(0, 1, "P1", info), 7);
 }
 
-}
+} // namespace

@@ -1,5 +1,6 @@
 // Current and historical error files: the variable handshake, the path, the pieces of 100 bytes
-// and the status character in front of the file's bytes.
+// and the status character in front of the file's bytes. Each request waits for the controller
+// to prepare the file: at a tenth of that here.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "ControllerFiles.h"
@@ -9,133 +10,99 @@
 
 namespace {
 
-// Each request waits for the controller to prepare the file: at a quarter of that here.
 class ErrorFileTest : public ClientFixture
 {
-    ScaledWaits waits{kTestWaitScale};
+protected:
+    ScaledWaits waits{0.1};
+    QByteArray errorFile(int32_t selector)
+    {
+        const char* text = client->getCncCurrentError(selector);
+        return text ? QByteArray(text) : QByteArray("null");
+    }
 };
 
-struct Request
-{
-    int32_t channel;
-    int32_t kind;
-    QByteArray path;
-};
-
-// What one exchange asked: the two variable writes and the path it opened.
-Request requestOf(SimulatedController& sim)
-{
-    const std::vector<QByteArray> writes = framesWithCode(sim, 'D');
-    const std::vector<QByteArray> opens = framesWith(sim, 'c', 1);
-    EXPECT_EQ(writes.size(), 2u);
-    EXPECT_EQ(opens.size(), 1u);
-    if (writes.size() != 2 || opens.size() != 1)
-        return {};
-    EXPECT_EQ(int32At(writes[0], 9), ControllerFiles::kErrorFileChannelVar) << "the channel is written first";
-    EXPECT_EQ(int32At(writes[1], 9), ControllerFiles::kErrorFileRequestVar);
-    return {int32At(writes[0], 13), int32At(writes[1], 13), opens[0].mid(9)};
-}
-
+// Selector channel * 10 (+ 1 for the history): the channel and kind written, in that order, the
+// path opened, pieces of 100 until a shorter one, and a close.
 TEST_F(ErrorFileTest, SelectorNamesChannelAndKind)
 {
     connectClient(1);
-    struct Case { int32_t selector; int32_t channel; int32_t kind; const char* path; };
-    const Case cases[] = {
-        {21, 2, 2, "sys0002/error/hisError.error"},
-        {0, 0, 1, "sys0000/error/curError.error"},
-        {81, 8, 2, "sys0008/error/hisError.error"},
+    const struct { int32_t selector, channel, kind; const char* path; int size; size_t reads; } rows[] = {
+        {21, 2, 2, "sys0002/error/hisError.error", 250, 3},
+        {0, 0, 1, "sys0000/error/curError.error", 100, 2},
+        {81, 8, 2, "sys0008/error/hisError.error", 0, 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& r : rows) {
         sim->clearReceived();
-        const QByteArray content = "E100" + QByteArray::number(c.selector) + " axis overload\n";
-        sim->files()->setErrorFile(c.channel, c.kind == 2, content);
-        const char* text = client->getCncCurrentError(c.selector);
-        ASSERT_NE(text, nullptr) << c.selector;
-        EXPECT_EQ(QByteArray(text), "0" + content) << c.selector;
-        const Request asked = requestOf(*sim);
-        EXPECT_EQ(asked.channel, c.channel) << c.selector;
-        EXPECT_EQ(asked.kind, c.kind) << c.selector;
-        EXPECT_EQ(asked.path, QByteArray(c.path));
+        const QByteArray content = countingBytes(r.size);
+        sim->files()->setErrorFile(r.channel, r.kind == 2, content);
+        EXPECT_EQ(errorFile(r.selector), "0" + content) << r.selector;
+        const std::vector<QByteArray> writes = framesWithCode(*sim, 'D');
+        ASSERT_EQ(writes.size(), 2u);
+        EXPECT_EQ(writes[0].mid(9, 8), le32(ControllerFiles::kErrorFileChannelVar) + le32(r.channel)) << r.selector;
+        EXPECT_EQ(writes[1].mid(9, 8), le32(ControllerFiles::kErrorFileRequestVar) + le32(r.kind)) << r.selector;
+        EXPECT_EQ(framesWith(*sim, 'c', 1).at(0).mid(9), QByteArray(r.path));
+        EXPECT_EQ(framesWith(*sim, 'c', 2).size(), r.reads) << r.selector;
+        EXPECT_EQ(framesWith(*sim, 'c', 3).size(), 1u) << r.selector;
     }
-}
-
-TEST_F(ErrorFileTest, SelectorsOfNoChannelSendNothing)
-{
-    connectClient(1);
     sim->clearReceived();
-    for (int32_t selector : {5, 90, 82, 12, -1, -10}) {
-        const char* text = client->getCncCurrentError(selector);
-        ASSERT_NE(text, nullptr) << selector;
-        EXPECT_STREQ(text, "9Channel selection error") << selector;
-    }
+    for (int32_t selector : {5, 90, 82, 12, -1, -10})
+        EXPECT_EQ(errorFile(selector), "9Channel selection error") << selector;
     EXPECT_TRUE(sim->receivedFrames().isEmpty());
 }
 
-// Pieces of 100 bytes; the first shorter one ends the reading. The bytes come back as sent.
-TEST_F(ErrorFileTest, FileArrivesInPiecesOfHundredBytes)
+// What the caller gets when the controller misbehaves, and what was asked: opens, pieces, closes.
+TEST_F(ErrorFileTest, ControllerFailures)
 {
     connectClient(1);
-    struct Case { int size; size_t reads; };
-    for (const Case c : {Case{250, 3}, Case{100, 2}, Case{0, 1}}) {
+    // 110 bytes whose count byte says 50: never a short reply, always a wrong count.
+    const auto wrongCount = [](int bytes) { return rawReply(tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(bytes, 'w')), -1); };
+    const struct { const char* what; std::function<void()> setup; QByteArray expected; size_t opens, reads, closes; } rows[] = {
+        {"missing file", [&] { sim->files()->removeErrorFile(1, false); }, "3", 1, 0, 0},
+        {"never ready", [&] { sim->files()->holdErrorFileRequests(true); }, "8timeout get curErrorerror file", 0, 0, 0},
+        // A read-back that brought no value is no "ready"; a refused variable write no answer.
+        {"empty read-back", [&] { sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x00", 2)))); },
+         "8timeout get curErrorerror file", 0, 0, 0},
+        {"refused write", [&] { sim->scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)))); }, "null", 0, 0, 0},
+        // After a good piece a failing one goes again, so often; the status tells, the close goes.
+        {"piece keeps failing", [&] {
+             sim->scriptReply('c', 2, wrongCount(100));
+             sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
+         }, "3" + countingBytes(100), 1, 1 + AsynchronousClient::kErrorFileReadAttempts, 1},
+        {"short failing piece", [&] {
+             sim->scriptReply('c', 2, wrongCount(10));
+             sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
+         }, "3" + countingBytes(100), 1, 2, 1},
+    };
+    for (const auto& r : rows) {
         sim->clearReceived();
-        const QByteArray content = countingBytes(c.size);
-        sim->files()->setErrorFile(3, false, content);
-        const char* text = client->getCncCurrentError(30);
-        ASSERT_NE(text, nullptr) << c.size;
-        EXPECT_EQ(QByteArray(text), "0" + content) << c.size;
-        EXPECT_EQ(client->errorFileText.size(), c.size + 1);
-        EXPECT_EQ(framesWith(*sim, 'c', 2).size(), c.reads) << c.size;
-        EXPECT_EQ(framesWith(*sim, 'c', 3).size(), 1u) << c.size;
+        sim->clearScripts();
+        sim->files()->holdErrorFileRequests(false);
+        sim->files()->setErrorFile(1, false, countingBytes(250));
+        r.setup();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(errorFile(10), r.expected) << r.what;
+        EXPECT_LT(clock.elapsed(), 1500) << r.what;
+        if (r.expected.startsWith('8')) { // asked again and again for the file's preparation
+            EXPECT_GE(clock.elapsed(), CommTiming::now().fileReadyPauseMs) << r.what;
+        }
+        EXPECT_EQ(framesWith(*sim, 'c', 1).size(), r.opens) << r.what;
+        EXPECT_EQ(framesWith(*sim, 'c', 2).size(), r.reads) << r.what;
+        EXPECT_EQ(framesWith(*sim, 'c', 3).size(), r.closes) << r.what;
     }
-}
+    // A file that never ends is refused after so many bytes, and closed.
+    sim->clearReceived();
+    sim->scriptReply('c', 2, rawReply(tcpFrame(QByteArray("c\x02\x64", 3) + QByteArray(100, 'f')), -1));
+    EXPECT_EQ(errorFile(10).left(1), "3");
+    EXPECT_EQ(framesWith(*sim, 'c', 2).size(), size_t(AsynchronousClient::kMostErrorFileBytes / 100 + 1));
+    EXPECT_EQ(framesWith(*sim, 'c', 3).size(), 1u);
 
-TEST_F(ErrorFileTest, MissingFileGivesStatusThreeAlone)
-{
-    connectClient(1);
-    const char* text = client->getCncCurrentError(40);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "3");
-    EXPECT_EQ(framesWith(*sim, 'c', 1).size(), 1u);
-    EXPECT_TRUE(framesWith(*sim, 'c', 2).empty());
-    EXPECT_TRUE(framesWith(*sim, 'c', 3).empty()) << "nothing was read, nothing to close";
-}
-
-TEST_F(ErrorFileTest, ControllerThatNeverGetsReadyTimesOut)
-{
-    connectClient(1);
-    sim->files()->setErrorFile(1, false, "E1");
-    sim->files()->holdErrorFileRequests(true);
-    QElapsedTimer clock;
-    clock.start();
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "8timeout get curErrorerror file");
-    EXPECT_GE(clock.elapsed(), CommTiming::now().fileReadyPauseMs);
-    EXPECT_TRUE(framesWithCode(*sim, 'c').empty());
-}
-
-// The request must be seen taken and then done: a read-back that brought no value is no "ready",
-// and a refused variable write gets no answer that counts.
-TEST_F(ErrorFileTest, HandshakeThatFailsOpensNothing)
-{
-    connectClient(1);
-    sim->files()->setErrorFile(1, false, "E1");
-    sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x00", 2))));
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "8timeout get curErrorerror file");
-    sim->scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1))));
-    EXPECT_EQ(client->getCncCurrentError(10), nullptr);
-    EXPECT_TRUE(framesWithCode(*sim, 'c').empty());
-}
-
-TEST_F(ErrorFileTest, NoLinkGivesStatusSeven)
-{
-    connectClient(1);
     ASSERT_TRUE(client->tcpDisconnect());
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "7SocketDisconnected");
+    EXPECT_EQ(errorFile(10), "7SocketDisconnected");
+    // An asynchronous client cannot wait for the pieces: the open finds the queue full of the two
+    // variable writes, and the call comes back at once with the queue's code.
+    connectClient(0);
+    EXPECT_EQ(errorFile(10), "4");
 }
 
 // A failed wait gives null and leaves the earlier text alone; the exchange after it starts clean:
@@ -149,79 +116,14 @@ TEST_F(ErrorFileTest, FailedWaitGivesNullAndLeavesNothingBehind)
     ASSERT_NE(earlier, nullptr);
     sim->scriptReply('c', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
     sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1)); // newest first: one good piece
-    EXPECT_EQ(client->getCncCurrentError(10), nullptr);
+    EXPECT_EQ(errorFile(10), "null");
     EXPECT_EQ(QByteArray(earlier), "0" + content) << "the earlier text stays valid";
-
     sim->files()->removeErrorFile(1, false);
     sim->clearReceived();
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "3");
+    EXPECT_EQ(errorFile(10), "3");
     EXPECT_TRUE(framesWith(*sim, 'c', 3).empty()) << "flags of the failed exchange must not send a close";
-
     sim->files()->setErrorFile(1, false, content);
-    text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(QByteArray(text), "0" + content);
+    EXPECT_EQ(errorFile(10), "0" + content);
 }
 
-// After a good piece, a failing one is sent again, but only so often; the status tells of the
-// failure even though the close succeeds.
-TEST_F(ErrorFileTest, PieceThatKeepsFailingIsGivenUp)
-{
-    connectClient(1);
-    sim->files()->setErrorFile(1, false, countingBytes(250));
-    // 110 bytes whose count byte says 50: never a short reply, always a wrong count.
-    const QByteArray wrongCount = tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(100, 'w'));
-    sim->scriptReply('c', 2, rawReply(wrongCount, -1));
-    sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
-    QElapsedTimer clock;
-    clock.start();
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_LT(clock.elapsed(), 1500);
-    EXPECT_EQ(QByteArray(text), "3" + countingBytes(100));
-    EXPECT_EQ(framesWith(*sim, 'c', 2).size(), size_t(1 + AsynchronousClient::kErrorFileReadAttempts));
-    EXPECT_EQ(framesWith(*sim, 'c', 3).size(), 1u) << "the file is closed all the same";
-}
-
-TEST_F(ErrorFileTest, ShortFailingPieceIsNoSuccess)
-{
-    connectClient(1);
-    sim->files()->setErrorFile(1, false, countingBytes(250));
-    const QByteArray wrongCount = tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(10, 'w'));
-    sim->scriptReply('c', 2, rawReply(wrongCount, 1));
-    sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(QByteArray(text), "3" + countingBytes(100));
-    EXPECT_EQ(framesWith(*sim, 'c', 2).size(), 2u) << "a short reply ends the reading";
-    EXPECT_EQ(framesWith(*sim, 'c', 3).size(), 1u);
-}
-
-TEST_F(ErrorFileTest, FileThatNeverEndsIsRefused)
-{
-    connectClient(1);
-    sim->files()->setErrorFile(1, false, "E1");
-    const QByteArray fullPiece = tcpFrame(QByteArray("c\x02\x64", 3) + QByteArray(100, 'f'));
-    sim->scriptReply('c', 2, rawReply(fullPiece, -1));
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text[0], '3');
-    const size_t pieces = framesWith(*sim, 'c', 2).size();
-    EXPECT_EQ(pieces, size_t(AsynchronousClient::kMostErrorFileBytes / 100 + 1));
-    EXPECT_EQ(framesWith(*sim, 'c', 3).size(), 1u);
-}
-
-// An asynchronous client cannot wait for the pieces: the open finds the queue full of the two
-// variable writes, and the call comes back at once with the queue's code.
-TEST_F(ErrorFileTest, AsynchronousClientGivesQueueFull)
-{
-    connectClient(0);
-    sim->files()->setErrorFile(1, false, "E1");
-    const char* text = client->getCncCurrentError(10);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "4");
-}
-
-}
+} // namespace

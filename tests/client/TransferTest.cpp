@@ -1,16 +1,25 @@
-// Program text transfer against the simulator: what goes on the wire, in which blocks, and
-// what the controller ends up holding.
+// Program text transfer against the simulator: the blocks on the wire, every reply state with
+// its result, report and what the controller kept, refused blocks sent again (a bounded number
+// of times), and an asynchronous transfer that waits for room in the queue.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
+#include "FrameFields.h"
 #include "TransferTestSupport.h"
 
-#include <algorithm>
+#include <QElapsedTimer>
+
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-using TransferTest = ClientFixture;
+// The resend pauses and the queue's wait for room run at a quarter of their length here.
+class TransferTest : public ClientFixture
+{
+protected:
+    ScaledWaits waits{kTestWaitScale};
+};
 using Shapes = std::vector<std::string>;
 
 std::vector<int> sizesOf(const std::vector<QByteArray>& blocks)
@@ -24,27 +33,18 @@ std::vector<int> sizesOf(const std::vector<QByteArray>& blocks)
 TEST_F(TransferTest, UploadedProgramsArriveByteExactInBlocksOf400)
 {
     connectClient(1);
-    struct Case
-    {
-        int size;
-        std::vector<int> overwrites; // after the empty block that follows the declaration
-        std::vector<int> appends;
-    };
     std::vector<int> fiveThousand(11, 400);
     fiveThousand.push_back(200);
-    const Case cases[] = {
-        {0, {0, 0}, {}},       {1, {0, 1}, {}},           {399, {0, 399}, {}},          {400, {0, 400}, {0}},
-        {401, {0, 400}, {1}}, {1000, {0, 400}, {400, 200}}, {5000, {0, 400}, fiveThousand},
+    const struct { int size; std::vector<int> overwrites, appends; } cases[] = {
+        {0, {0, 0}, {}}, {399, {0, 399}, {}}, {400, {0, 400}, {0}}, {401, {0, 400}, {1}}, {5000, {0, 400}, fiveThousand},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         sim->clearReceived();
-        const QByteArray name = "O" + QByteArray::number(c.size);
-        const QByteArray text = programOf(c.size);
+        const QByteArray name = "O" + QByteArray::number(c.size), text = programOf(c.size);
         ASSERT_EQ(client->uploadFile(1, 1, name.constData(), text.constData()), 0) << c.size;
         EXPECT_EQ(sim->programText(1, name), text) << c.size;
-        EXPECT_EQ(sizesOf(blockTexts(*sim, 3)), c.overwrites) << c.size;
-        std::vector<int> appends = sizesOf(blockTexts(*sim, 2));
-        EXPECT_EQ(appends, c.appends) << c.size;
+        EXPECT_EQ(sizesOf(blockTexts(*sim, 3)), c.overwrites) << c.size; // the empty block first
+        EXPECT_EQ(sizesOf(blockTexts(*sim, 2)), c.appends) << c.size;
         EXPECT_EQ(sim->requestCount('d', 4), 1) << c.size;
     }
 }
@@ -52,20 +52,15 @@ TEST_F(TransferTest, UploadedProgramsArriveByteExactInBlocksOf400)
 TEST_F(TransferTest, UploadSequenceDependsOnTheFileType)
 {
     connectClient(1);
-    struct Case
-    {
-        int32_t type;
-        Shapes expected;
-    };
-    const Case cases[] = {
-        {2, {"d1 1 3 O2", "d3 3", "d4"}},                       // declared alone
-        {1, {"d1 1 1 O2", "d3 0", "d3 3", "d4"}},               // declaration, empty block, text
+    const struct { int32_t type; Shapes expected; } cases[] = {
+        {2, {"d1 1 3 O2", "d3 3", "d4"}}, // declared alone
+        {1, {"d1 1 1 O2", "d3 0", "d3 3", "d4"}},
         {17, {"d1 1 17 O2", "d3 0", "d3 3", "d4"}},
         {0, {"d1 1 5 O2", "d3 0", "d3 3", "d4"}},
         {16, {"d1 1 5 O2", "d3 0", "d3 3", "d4"}},
         {18, {"d1 1 5 O2", "d3 0", "d3 3", "d4"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         sim->clearReceived();
         EXPECT_EQ(client->uploadFile(c.type, 1, "O2", "G01"), 0) << c.type;
         EXPECT_EQ(transferShapes(*sim), c.expected) << c.type;
@@ -73,111 +68,234 @@ TEST_F(TransferTest, UploadSequenceDependsOnTheFileType)
     EXPECT_EQ(sim->programText(1, "O2"), QByteArray("G01"));
 }
 
-TEST_F(TransferTest, DeclarationChecksTypeChannelAndNameBeforeSending)
+// Bad arguments, a missing declaration and a missing link send nothing.
+TEST_F(TransferTest, RefusalsSendNothing)
 {
     connectClient(1);
     client->errCallback = &recordError;
     sim->clearReceived();
     for (int32_t type : {3, 19, -1, 15})
-        EXPECT_EQ(client->setTransFileType(type, 1, "O1", true), ResultCode::ArgumentOutOfRange) << type;
+        EXPECT_EQ(client->setTransFileType(type, 1, "O1", true), 1) << type;
     for (int32_t channel : {0, 100, -1})
-        EXPECT_EQ(client->setTransFileType(1, channel, "O1", false), ResultCode::ArgumentOutOfRange) << channel;
-    EXPECT_EQ(client->setTransFileType(1, 1, nullptr, false), ResultCode::ArgumentOutOfRange);
+        EXPECT_EQ(client->setTransFileType(1, channel, "O1", false), 1) << channel;
+    EXPECT_EQ(client->setTransFileType(1, 1, nullptr, false), 1);
+    for (const char* name : {"dir/O1", "O1/", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(client->uploadFile(1, 1, name, "G01"), 1) << (name ? name : "null");
+    EXPECT_EQ(client->uploadFile(1, 1, "O1", nullptr), 1);
+    EXPECT_EQ(client->cycStart(0, "O1"), 1);
+    EXPECT_EQ(client->cycStart(100, "O1"), 1);
+    EXPECT_EQ(client->cycStart(1, nullptr), 1);
+    EXPECT_EQ(client->overwrite("G01"), 1) << "no declaration";
+    EXPECT_EQ(client->append("G01"), 1);
     EXPECT_TRUE(transferShapes(*sim).empty());
+    ASSERT_EQ(client->setTransFileType(2, 1, "O1", false), 0);
+    EXPECT_EQ(client->overwrite(nullptr), 1);
+    EXPECT_EQ(client->append(nullptr), 1);
+    sim->scriptReply('d', 4, rawReply(QByteArray("\x00\x00\x00\x00\x04\x00\x00\x64\x04\x01", 10)));
+    EXPECT_EQ(client->fileEnd(), 0) << "whatever the reply says";
+    EXPECT_EQ(client->append("G03"), 1) << "the file end closed the declaration";
     // A query never sends the empty block; a name ends at 100 bytes or at a byte with the top bit set.
-    const QByteArray longName(120, 'L');
-    EXPECT_EQ(client->setTransFileType(32, 99, longName.constData(), true), 0);
+    EXPECT_EQ(client->setTransFileType(32, 99, QByteArray(120, 'L').constData(), true), 0);
     EXPECT_EQ(client->setTransFileType(1, 2, "P\xE4X", true), 0);
-    EXPECT_EQ(transferShapes(*sim), Shapes({"d6 99 5 " + std::string(100, 'L'), "d6 2 1 P"}));
+    EXPECT_EQ(transferShapes(*sim), Shapes({"d1 1 3 O1", "d4", "d6 99 5 " + std::string(100, 'L'), "d6 2 1 P"}));
     EXPECT_EQ(reportedError().calls, 0);
+
+    AsynchronousClient idle;
+    EXPECT_EQ(idle.setTransFileType(1, 1, "O1", false), 7);
+    EXPECT_EQ(idle.overwrite("G01"), 7);
+    EXPECT_EQ(idle.append("G01"), 7);
+    EXPECT_EQ(idle.fileEnd(), 7);
+    EXPECT_EQ(idle.uploadFile(1, 1, "O1", "G01"), 7);
+    EXPECT_EQ(idle.cycStart(1, "O1"), 7);
 }
 
-TEST_F(TransferTest, TextWithAByteWithTheTopBitSetIsRefusedWhole)
+enum Call { Declare, Query, Overwrite, Append, Start };
+const int kSubCode[] = {1, 6, 3, 2, 4};
+constexpr int kUnscripted = -1, kSilent = -2;
+const char* const kParams = "parameters error.";
+const char* const kRunning = "target file is been executing.file transmission denied.";
+const char* const kAlarm = "CNC系统执行错误报警";
+
+// One row per call and reply state: the result, the report (errorCmd 0: none) and whether the
+// controller kept it (a declaration: text may follow; a block: stored; a start: it runs).
+struct StateRow
+{
+    Call call;
+    int status;
+    int32_t result, errorCmd, cmdState;
+    const char* detail;
+    bool kept;
+};
+
+int32_t run(AsynchronousClient& c, Call call)
+{
+    switch (call) {
+    case Declare: return c.setTransFileType(2, 1, "O5", false);
+    case Query: return c.setTransFileType(2, 1, "O5", true);
+    case Overwrite: return c.overwrite("G01 X10");
+    case Append: return c.append("G01 X10");
+    case Start: return c.cycStart(1, "O5");
+    }
+    return -1;
+}
+
+TEST_F(TransferTest, EveryReplyStateGivesItsResultReportAndContent)
 {
     connectClient(1);
-    const QByteArray head = programOf(450);
-    for (int at : {150, 400, 450, 0}) {
-        sim->clearReceived();
-        const QByteArray text = head.left(at) + "\x80" + programOf(300);
-        ASSERT_EQ(client->uploadFile(2, 1, "O80", text.constData()), ResultCode::ArgumentOutOfRange) << at;
-        EXPECT_TRUE(transferShapes(*sim).empty()) << at;
+    client->errCallback = &recordError;
+    const StateRow rows[] = {
+        {Query, 1, 101, 1, 1, kParams, false},
+        {Query, 2, 102, 1, 2, kRunning, false},
+        {Query, 100, 100, 1, 100, kAlarm, false}, // the alarm state itself, not 200
+        {Query, 7, 107, 1, 7, "CmdGetFileTransState:unknow state. state=7", false},
+        {Query, 0xFE, 98, 1, -2, "CmdGetFileTransState:unknow state. state=-2", false},
+        {Query, 0, 0, 0, 0, "", true},
+        {Query, kSilent, 111, 0, 0, "", false},
+        {Declare, 1, 101, 1, 1, kParams, false},
+        {Declare, 2, 102, 1, 2, kRunning, false},
+        {Declare, 100, 100, 1, 100, kAlarm, false},
+        {Declare, 7, 107, 1, 7, "CmdSetFileInf:unknow state. state=7", false},
+        {Declare, 0xFE, 98, 1, -2, "CmdSetFileInf:unknow state. state=-2", false},
+        {Declare, 0, 0, 0, 0, "", true},
+        // A refused block leaves the declaration standing: every later row needs it.
+        {Overwrite, 0, 0, 0, 0, "", true},
+        {Overwrite, 1, 101, 2, 1, kParams, false},
+        {Overwrite, 2, 0, 2, 2, "DNC 内存已满，此笔数据复写成功", true},
+        {Overwrite, 3, 103, 2, 3, "DNC 内存已满，此笔数据复写失败", false},
+        {Overwrite, 100, 100, 1, 100, kAlarm, false},
+        {Overwrite, 7, 107, 0, 0, "", false},
+        {Overwrite, 0xFF, 99, 0, 0, "", false},
+        {Append, 0, 0, 0, 0, "", true},
+        {Append, 1, 101, 3, 1, kParams, false},
+        {Append, 2, 0, 3, 2, "DNC内存已满，此笔数据追加成功", true},
+        {Append, 3, 0, 3, 3, "DNC内存已满，此笔数据追加失败", true}, // a full memory is waited out
+        {Append, 100, 100, 1, 100, kAlarm, false},
+        {Append, 7, 107, 0, 0, "", false},
+        {Append, 0xFF, 99, 0, 0, "", false},
+        {Start, 1, 101, 8, 1, kParams, false},
+        {Start, 2, 102, 8, 2, "program is runing.", false},
+        {Start, 3, 103, 8, 3, "file is not exist.", false},
+        {Start, 7, 107, 8, 7, "", false},
+        {Start, 100, 200, 8, 100, "", false},
+        {Start, 0xFF, 99, 8, -1, "", false},
+        {Start, kUnscripted, 0, 0, 0, "", true},
+    };
+    const QByteArray old = "OLD;", text = "G01 X10";
+    for (const StateRow& row : rows) {
+        const std::string what = "call " + std::to_string(row.call) + " state " + std::to_string(row.status);
+        // A declaration row starts from the opposite of what it should leave.
+        if (row.call == Declare || row.call == Query) {
+            ASSERT_EQ(row.kept ? client->fileEnd() : client->setTransFileType(2, 1, "O5", false), 0) << what;
+        }
+        sim->setProgramText(1, "O5", old);
+        if (row.status != kUnscripted)
+            sim->scriptReply(row.call == Start ? 'f' : 'd', kSubCode[row.call], row.status == kSilent ? scriptOf(ReplyScript::Silence, 0, 0, 1)
+                                                                                : scriptOf(ReplyScript::Status, row.status, 0, 1));
+        clearReportedError();
+        EXPECT_EQ(run(*client, row.call), row.result) << what;
+        const ReportedError r = reportedError();
+        EXPECT_EQ(r.calls, row.errorCmd ? 1 : 0) << what;
+        if (row.errorCmd) {
+            EXPECT_EQ(std::make_tuple(r.errorCmd, r.cmdState, r.detail), std::make_tuple(row.errorCmd, row.cmdState, std::string(row.detail))) << what;
+        }
+        if (row.call == Declare || row.call == Query) {
+            // A failed wait renews the link: text then asks for a new start.
+            EXPECT_EQ(client->overwrite("G9"), row.status == kSilent ? 12 : row.kept ? 0 : 1) << what;
+        } else if (row.call == Start) {
+            EXPECT_EQ(sim->runningProgram(1), row.kept ? QByteArray("O5") : QByteArray()) << what;
+        } else {
+            const QByteArray kept = row.kept ? (row.call == Overwrite ? text : old + text) : old;
+            EXPECT_EQ(sim->programText(1, "O5"), kept) << what;
+        }
     }
 }
 
-TEST_F(TransferTest, OverwriteAndAppendNeedAnAcceptedDeclaration)
+// An alarm ends a long append at the block it meets; a declaration of the running program is
+// refused, and the upload of another type then finds no declaration for its empty block.
+TEST_F(TransferTest, AlarmAndRunningProgramStopTheTransfer)
 {
     connectClient(1);
-    client->setLogFlags(LogFlag::Errors);
-    LogCapture log;
-    EXPECT_EQ(client->overwrite("G01"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->append("G01 X1\x81Y"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(log.count("long int AsynchronousClient::overwrite(char*) ParError: isSetFileOk  false  txt size( 3 ) > "
-                        "payloadTxtSize( 400 )"),
-              1);
-    EXPECT_EQ(log.count("long int AsynchronousClient::append(char*) ParError: isSetFileOk  false  txt size( 6 ) > "
-                        "payloadTxtSize( 400 )"),
-              1);
-    ASSERT_EQ(client->setTransFileType(2, 1, "O3", false), 0);
-    EXPECT_EQ(client->overwrite("G01 "), 0);
-    EXPECT_EQ(client->append("G02"), 0);
-    // The file end closes the declaration at once; a raw reply byte does not change its result.
-    ReplyScript endReply = scriptOf(ReplyScript::Raw, 0, 0, 1);
-    endReply.raw = QByteArray("\x00\x00\x00\x00\x04\x00\x00\x64\x04\x01", 10);
-    sim->scriptReply('d', 4, endReply);
-    EXPECT_EQ(client->fileEnd(), 0);
-    EXPECT_FALSE(client->isSetFileOk);
-    EXPECT_EQ(client->append("G03"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(sim->programText(1, "O3"), QByteArray("G01 G02"));
-    client->setLogFlags(0);
-}
-
-TEST_F(TransferTest, BadArgumentsAndAMissingLinkSendNothing)
-{
-    connectClient(1);
+    ASSERT_EQ(client->setTransFileType(2, 1, "O7", false), 0);
     sim->clearReceived();
-    EXPECT_EQ(client->uploadFile(1, 1, "dir/O1", "G01"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->uploadFile(1, 1, "O1/", "G01"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->uploadFile(1, 1, nullptr, "G01"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->uploadFile(1, 1, "O1", nullptr), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->cycStart(0, "O1"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->cycStart(100, "O1"), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->cycStart(1, nullptr), ResultCode::ArgumentOutOfRange);
-    EXPECT_TRUE(transferShapes(*sim).empty());
-    ASSERT_EQ(client->setTransFileType(2, 1, "O1", false), 0);
-    EXPECT_EQ(client->overwrite(nullptr), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(client->append(nullptr), ResultCode::ArgumentOutOfRange);
-    EXPECT_EQ(transferShapes(*sim), Shapes({"d1 1 3 O1"}));
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 100, 0, 1));
+    EXPECT_EQ(client->append(programOf(1000).constData()), 100);
+    EXPECT_EQ(transferShapes(*sim), Shapes({"d2 400"}));
 
-    AsynchronousClient idle;
-    idle.isSetFileOk = true;
-    EXPECT_EQ(idle.setTransFileType(1, 1, "O1", false), ResultCode::NotConnected);
-    EXPECT_EQ(idle.overwrite("G01"), ResultCode::NotConnected);
-    EXPECT_EQ(idle.append("G01"), ResultCode::NotConnected);
-    EXPECT_EQ(idle.fileEnd(), ResultCode::NotConnected);
-    EXPECT_EQ(idle.uploadFile(1, 1, "O1", "G01"), ResultCode::NotConnected);
-    EXPECT_EQ(idle.cycStart(1, "O1"), ResultCode::NotConnected);
-    EXPECT_TRUE(idle.cmdQueue.isEmpty());
+    sim->setProgramText(1, "O7", "G00");
+    sim->setRunningProgram(1, "O7");
+    sim->clearReceived();
+    EXPECT_EQ(client->setTransFileType(1, 1, "O7", true), 102);
+    EXPECT_EQ(client->setTransFileType(2, 1, "O7", false), 102);
+    EXPECT_EQ(client->uploadFile(1, 1, "O7", "G01"), 1);
+    EXPECT_EQ(transferShapes(*sim), Shapes({"d6 1 1 O7", "d1 1 3 O7", "d1 1 1 O7"}));
+    EXPECT_EQ(sim->programText(1, "O7"), QByteArray("G00"));
+    EXPECT_EQ(client->uploadFile(1, 1, "O8", "G01"), 0) << "another file of the channel";
+    EXPECT_EQ(client->uploadFile(1, 2, "O7", "G01"), 0) << "the same name on another channel";
 }
 
-TEST_F(TransferTest, PerTransferLogListsEveryByteSent)
+TEST_F(TransferTest, BlockRefusedForEverStopsTheTransferAtTheBound)
 {
     connectClient(1);
+    client->errCallback = &recordError;
+    const QByteArray text = programOf(900);
+    for (const int state : {1, 4}) { // not 3: a full memory is waited out
+        ASSERT_EQ(client->uploadFile(2, 1, "O2", "G00\n"), 0);
+        ASSERT_EQ(client->setTransFileType(2, 1, "O2", false), 0);
+        sim->clearReceived();
+        clearReportedError();
+        sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, state, 0, -1));
+        EXPECT_EQ(client->append(text.constData()), 5) << state;
+        const std::vector<QByteArray> blocks = blockTexts(*sim, 2);
+        EXPECT_EQ(int(blocks.size()), 1 + AsynchronousClient::kBlockResendLimit) << state;
+        for (const QByteArray& b : blocks)
+            EXPECT_EQ(b, text.left(400)) << state;
+        const ReportedError r = reportedError();
+        EXPECT_EQ(std::make_tuple(r.errorCmd, r.cmdState), std::make_tuple(3, state));
+        EXPECT_EQ(r.detail, "append: the controller kept refusing a full block; transfer stopped") << state;
+        EXPECT_EQ(sim->programText(1, "O2"), QByteArray("G00\n")) << state;
+        sim->clearScripts();
+        EXPECT_EQ(client->append("G01"), 0) << "the client stays usable";
+    }
+}
+
+// A stored block (state 2) after an earlier refusal: the old failure is not taken for this
+// block's, so nothing goes twice.
+TEST_F(TransferTest, StoredBlockIsNeverSentTwiceAfterAnEarlierFailure)
+{
+    connectClient(1);
+    ASSERT_EQ(client->setTransFileType(2, 1, "O3", false), 0);
+    const QByteArray text = programOf(1000);
+    for (const uint8_t sub : {2, 3}) {
+        sim->clearReceived();
+        sim->scriptReply('d', sub, scriptOf(ReplyScript::Status, 1, 0, 1));
+        ASSERT_EQ(sub == 2 ? client->append("G00") : client->overwrite("G00"), 101);
+        sim->scriptReply('d', sub, scriptOf(ReplyScript::Status, 2, 0, 1));
+        EXPECT_EQ(sub == 2 ? client->append(text.constData()) : client->overwrite(text.constData()), 0);
+        EXPECT_EQ(sim->programText(1, "O3"), text) << int(sub);
+    }
+}
+
+// Two frames fill the queue: most blocks wait for the worker to send one; the file end, like
+// any command, finds the queue full (4) until the last blocks went. A lost link ends the wait.
+TEST_F(TransferTest, AsynchronousTransferWaitsForRoomInTheQueue)
+{
+    connectClient(0);
     ASSERT_EQ(client->setTransFileType(2, 1, "O4", false), 0);
-    client->setLogFlags(LogFlag::Progress);
-    LogCapture log;
-    const QByteArray text = programOf(402);
+    ASSERT_TRUE(waitUntil([&] { return client->overwrite("") == 0; }, 2000)) << "the declaration was answered";
+    const QByteArray text = programOf(5000);
     EXPECT_EQ(client->overwrite(text.constData()), 0);
-    EXPECT_EQ(client->append(text.constData()), 0);
-    client->setLogFlags(0);
-    EXPECT_EQ(log.count("long int AsynchronousClient::overwrite(char*) "), 400);
-    EXPECT_EQ(log.count("long int AsynchronousClient::append(char*) "), 2 + 402);
-    EXPECT_EQ(log.count("long int AsynchronousClient::overwrite(char*) 0   maxsize*number+count= 0   letter= 0X 4E   N"), 1);
-    EXPECT_EQ(log.count("long int AsynchronousClient::append(char*) 1   maxsize*number+count= 1   letter= 0X " +
-                        QByteArray::number(uint8_t(text[401]), 16).toUpper().toStdString()),
-              1);
-    EXPECT_EQ(log.count("long int AsynchronousClient::append(char*) 1   maxsize*number+count= 401   letter= 0X " +
-                        QByteArray::number(uint8_t(text[401]), 16).toUpper().toStdString()),
-              1) << "the second block of a long append";
+    ASSERT_TRUE(waitUntil([&] { return client->fileEnd() != 4; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 4) == 1; }, 5000));
+    EXPECT_EQ(sim->programText(1, "O4"), text);
+    EXPECT_EQ(transferShapes(*sim).back(), "d4");
+
+    ASSERT_EQ(client->setTransFileType(2, 1, "O5", false), 0);
+    ASSERT_TRUE(waitUntil([&] { return client->overwrite("") == 0; }, 2000));
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Close, 0, 0, 1));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(client->append(programOf(5000).constData()), 7);
+    EXPECT_LT(clock.elapsed(), 1000);
 }
 
 } // namespace
