@@ -1,89 +1,103 @@
-// What an asynchronous client sends, and what it drops: commands queued before a disconnect,
-// write batches that do not fit the queue, addresses no poll request may carry, and replies
-// that come after their wait.
+// What an asynchronous client sends, in which order, and what it drops: a queue of two frames,
+// commands queued for a link that is gone, write batches that do not fit the queue, addresses
+// no poll request may carry, the poll's chunks, and replies that come after their wait.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 
-#include <thread>
+#include <algorithm>
+#include <future>
 
 namespace {
 
-using AsyncQueueTest = ClientFixture;
+// A reply wait runs at a quarter of its length here.
+class AsyncQueueTest : public ClientFixture
+{
+protected:
+    ScaledWaits waits{kTestWaitScale};
+};
 
 int writesOf(SimulatedController& sim, int32_t address)
 {
     int n = 0;
     for (const QByteArray& f : framesWithCode(sim, 'D'))
         for (int at = 9; at + 8 <= f.size(); at += 8)
-            n += QByteArray::fromRawData(f.constData() + at, 4) ==
-                 QByteArray(reinterpret_cast<const char*>(&address), 4);
+            n += QByteArray::fromRawData(f.constData() + at, 4) == QByteArray(reinterpret_cast<const char*>(&address), 4);
     return n;
 }
 
-TEST_F(AsyncQueueTest, DisconnectDropsWhatIsQueuedAndLaterCommandsFindNoLink)
+std::vector<std::string> jogOrder(SimulatedController& sim)
 {
-    sim->scriptReply('r', 1, scriptOf(ReplyScript::Delay, 0, 400, 1));
-    connectClient(0);
-    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
-    ASSERT_EQ(client->jogMotionV_Run(1, 1, 1000, 0, 0), 0);
-    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "the first jog is in flight";
-    ASSERT_EQ(client->jogMotionV_Run(1, 2, 1000, 0, 0), 0) << "queued behind it";
-    EXPECT_TRUE(client->tcpDisconnect());
-    EXPECT_EQ(client->jogMotionV_Run(1, 3, 1000, 0, 0), ResultCode::NotConnected);
-    ASSERT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000));
-    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') >= 2; }, 2000)) << "the new link marker";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(sim->requestCount('r', 1), 1) << "only the jog that was on the wire before the disconnect";
+    std::vector<std::string> order;
+    for (const QByteArray& f : framesWithCode(sim, 'r'))
+        order.push_back("r" + std::to_string(uint8_t(f[8])));
+    return order;
 }
 
+// Behind the one in flight the queue takes two frames, sent in order; a third is refused (4).
+TEST_F(AsyncQueueTest, FullQueueRefusesAndQueuedFramesGoInOrder)
+{
+    sim->scriptReply('r', 1, scriptOf(ReplyScript::Delay, 0, 300, 1));
+    connectClient(0);
+    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "first command is in flight";
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+    EXPECT_EQ(client->jogMotionV_MfoSet(1, 10), 0);
+    EXPECT_EQ(client->prgStop(1), 4);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 3) == 1; }, 3000));
+    EXPECT_EQ(jogOrder(*sim), (std::vector<std::string>{"r1", "r2", "r3"}));
+    EXPECT_EQ(sim->requestCount('t', 2), 0);
+}
+
+// Commands queued for a link that is gone, by the application's disconnect or the controller's,
+// are not sent on the next one: only the jog already on the wire went, and what is queued on the
+// new link goes.
 TEST_F(AsyncQueueTest, CommandsQueuedForALostLinkAreNotSentOnTheNextOne)
 {
-    sim->scriptReply('r', 1, scriptOf(ReplyScript::Silence, 0, 0, 1));
-    connectClient(0);
-    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
-    ASSERT_EQ(client->jogMotionV_Run(1, 1, 1000, 0, 0), 0);
-    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "the first jog is in flight";
-    ASSERT_EQ(client->jogMotionV_Run(1, 2, 1000, 0, 0), 0) << "queued behind it";
-    sim->dropConnections(); // the controller goes away with the second jog still queued
-    ASSERT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000)) << "the worker saw the link go";
-    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') >= 2; }, 2000)) << "the new link marker";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(sim->requestCount('r', 1), 1) << "the queued jog died with its link";
+    for (const bool controllerDrops : {false, true}) {
+        sim->clearReceived();
+        sim->scriptReply('r', 1, scriptOf(ReplyScript::Silence, 0, 0, 1));
+        connectClient(0);
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == 1; }, 2000)) << "the link marker went out";
+        ASSERT_EQ(client->jogMotionV_Run(1, 1, 1000, 0, 0), 0);
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "the first jog is in flight";
+        ASSERT_EQ(client->jogMotionV_Run(1, 2, 1000, 0, 0), 0) << "queued behind it";
+        if (controllerDrops) {
+            sim->dropConnections();
+        } else {
+            EXPECT_TRUE(client->tcpDisconnect());
+            EXPECT_EQ(client->jogMotionV_Run(1, 3, 1000, 0, 0), 7);
+        }
+        ASSERT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000)) << "the worker saw the link go";
+        ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
+        ASSERT_TRUE(waitUntil([&] { return client->jogMotionV_Stop(1, 1) == 0; }, 2000));
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 2) == 1; }, 2000));
+        EXPECT_EQ(jogOrder(*sim), (std::vector<std::string>{"r1", "r2"})) << controllerDrops;
+    }
 }
 
-TEST_F(AsyncQueueTest, WriteOfAnAddressNoRequestMayCarryIsRefusedNotQueued)
-{
-    connectClient(0);
-    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == 1; }, 2000)) << "the link marker went out";
-    const int32_t addresses[] = {1000080, 1170000};
-    const int32_t values[] = {8, 9};
-    EXPECT_EQ(client->writeVars(addresses, 2, values), ResultCode::ArgumentOutOfRange);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(sim->requestCount('D'), 1);
-    EXPECT_EQ(sim->variable(1000080), 0);
-}
-
+// A write batch is queued whole or not at all, and one with an address no request may carry is
+// refused (1): nothing of a refused batch is ever sent.
 TEST_F(AsyncQueueTest, WriteBatchIsQueuedWholeOrNotAtAll)
 {
     connectClient(0);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == 1; }, 2000)) << "the link marker went out";
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::vector<int32_t> addresses(100), values(100);
     for (int i = 0; i < 100; ++i) {
         addresses[size_t(i)] = 1000200 + i;
         values[size_t(i)] = 7000 + i;
     }
-    EXPECT_EQ(client->writeVars(addresses.data(), 63, values.data()), ResultCode::QueueFull) << "three slices";
-    EXPECT_EQ(client->writeVars(addresses.data(), 100, values.data()), ResultCode::QueueFull);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(sim->requestCount('D'), 1) << "nothing of the refused batch was sent";
-    EXPECT_EQ(client->writeVars(addresses.data(), 62, values.data()), ResultCode::Success) << "two slices fit";
+    const int32_t invalid[] = {1000080, 1170000};
+    EXPECT_EQ(client->writeVars(invalid, 2, values.data()), 1);
+    EXPECT_EQ(client->writeVars(addresses.data(), 63, values.data()), 4) << "three slices";
+    EXPECT_EQ(client->writeVars(addresses.data(), 100, values.data()), 4);
+    EXPECT_EQ(client->writeVars(addresses.data(), 62, values.data()), 0) << "two slices fit";
     ASSERT_TRUE(waitUntil([&] { return sim->variable(1000261) == 7061; }, 2000));
     for (int i = 0; i < 62; ++i)
         EXPECT_EQ(writesOf(*sim, 1000200 + i), 1) << i;
     EXPECT_EQ(sim->variable(1000262), 0);
+    EXPECT_EQ(sim->variable(1000080), 0);
+    EXPECT_EQ(sim->requestCount('D'), 3);
 }
 
 TEST_F(AsyncQueueTest, RegistrationThatNoPollCouldCarryIsRefused)
@@ -95,12 +109,12 @@ TEST_F(AsyncQueueTest, RegistrationThatNoPollCouldCarryIsRefused)
         addresses.push_back(1000000 + i);
     ASSERT_EQ(client->registerVars(addresses.data(), int(addresses.size())), 0);
     const int32_t invalid[] = {1000100, 1170000};
-    EXPECT_EQ(client->registerVars(invalid, 2), ResultCode::ArgumentOutOfRange);
+    EXPECT_EQ(client->registerVars(invalid, 2), 1);
     for (int i = 0; i < 100; ++i)
         sim->setVariable(1000000 + i, 500 + i);
     ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
     const int32_t bits[] = {3};
-    EXPECT_EQ(client->registerBits(17, AsynchronousClient::BitType(0), bits, 1), ResultCode::ArgumentOutOfRange)
+    EXPECT_EQ(client->registerBits(17, AsynchronousClient::BitType(0), bits, 1), 1)
         << "channel 17's bit words lie beyond every variable area";
     EXPECT_EQ(client->registerBits(16, AsynchronousClient::BitType(0), bits, 1), 0);
     std::vector<int32_t> values(100, -1);
@@ -112,9 +126,44 @@ TEST_F(AsyncQueueTest, RegistrationThatNoPollCouldCarryIsRefused)
         EXPECT_EQ(values[size_t(i)], 500 + i);
 }
 
+// Registered out of order, polled in ascending chunks of 62; queued commands go between poll
+// cycles, and a new cycle starts again at the lowest address.
+TEST_F(AsyncQueueTest, PollWalksRegisteredVariablesInChunks)
+{
+    client.reset(new AsynchronousClient);
+    client->setSyncMode(0);
+    std::vector<int32_t> addrs;
+    for (int i = 129; i >= 0; --i)
+        addrs.push_back(1000000 + 3 * i);
+    client->registerVars(addrs.data(), int(addrs.size()));
+    sim->setVariable(1000000 + 3 * 100, 4242);
+    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0x7FFF, 100, 1)); // hold the first chunk
+    ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') == 1; }, 2000));
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') >= 4; }, 3000));
+    std::vector<QByteArray> frames;
+    for (const QByteArray& f : sim->receivedFrames())
+        if (f[7] == 'B' || f[7] == 'r')
+            frames.push_back(f);
+    std::vector<int32_t> seen;
+    const size_t expectedSizes[] = {62, 62, 6};
+    for (size_t k = 0; k < 3; ++k) {
+        const std::vector<int32_t> chunk = readRequestAddresses(frames[k]);
+        EXPECT_EQ(chunk.size(), expectedSizes[k]) << "chunk " << k;
+        seen.insert(seen.end(), chunk.begin(), chunk.end());
+    }
+    std::sort(addrs.begin(), addrs.end());
+    EXPECT_EQ(seen, addrs);
+    EXPECT_EQ(frames[3][7], 'r') << "the queued command goes between poll cycles";
+    EXPECT_EQ(readRequestAddresses(frames[4]).front(), 1000000) << "a new cycle starts at the lowest address";
+    int32_t value = 0;
+    const int32_t probe = 1000300;
+    EXPECT_TRUE(waitUntil([&] { return client->readVars(&probe, 1, &value) == 0 && value == 4242; }, 2000));
+}
+
 TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
 {
-    ScaledWaits waits(kTestWaitScale);
     const int lateMs = CommTiming::now().commandReplyBudgetMs + 150;
     client.reset(new AsynchronousClient);
     client->setSyncMode(0);
@@ -129,7 +178,7 @@ TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
     // Two polls answered late, and a third sent while their replies land.
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') >= 3; }, 10 * lateMs));
     std::vector<int32_t> values(124, -1);
-    ASSERT_EQ(client->readVars(addresses.data(), 124, values.data()), ResultCode::NoValidReply);
+    ASSERT_EQ(client->readVars(addresses.data(), 124, values.data()), 111);
     for (int i = 0; i < 124; ++i)
         EXPECT_EQ(values[size_t(i)], -1) << "no reply came in time, so there is no value to give: " << i;
     sim->clearScripts();
@@ -139,6 +188,20 @@ TEST_F(AsyncQueueTest, PollingALateControllerStoresNothingUnderAnotherAddress)
     }, 6000));
     for (int i = 0; i < 124; ++i)
         EXPECT_EQ(values[size_t(i)], 900 + i) << i;
+}
+
+// An idle worker waits without spinning: the process spends little CPU while a second,
+// synchronous client waits out a reply the controller holds back.
+TEST_F(AsyncQueueTest, IdleWorkerDoesNotSpin)
+{
+    connectClient(0);
+    ASSERT_TRUE(waitUntil([&] { return sim->variable(1110037) == 1; }, 2000));
+    AsynchronousClient other;
+    ASSERT_TRUE(other.tcpConnect(sim->address().toLatin1()));
+    sim->scriptReply('r', 2, scriptOf(ReplyScript::Delay, 0, 300, 1));
+    const double before = processCpuMs();
+    EXPECT_EQ(other.jogMotionV_Stop(1, 1), 0);
+    EXPECT_LT(processCpuMs() - before, 50.0);
 }
 
 } // namespace

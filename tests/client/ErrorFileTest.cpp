@@ -1,6 +1,6 @@
 // Current and historical error files: the variable handshake, the path, the pieces of 100 bytes
 // and the status character in front of the file's bytes. Each request waits for the controller
-// to prepare the file: at a tenth of that here.
+// to prepare the file: at a quarter of that here.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "ControllerFiles.h"
@@ -13,7 +13,7 @@ namespace {
 class ErrorFileTest : public ClientFixture
 {
 protected:
-    ScaledWaits waits{0.1};
+    ScaledWaits waits{kTestWaitScale};
     QByteArray errorFile(int32_t selector)
     {
         const char* text = client->getCncCurrentError(selector);

@@ -1,6 +1,6 @@
 #include "ClientTestSupport.h"
 
-#include <thread>
+#include <QElapsedTimer>
 
 namespace {
 using SyncClientTest = ClientFixture;
@@ -15,6 +15,27 @@ TEST_F(SyncClientTest, NotConnectedGivesSevenAndQueuesNothing)
     EXPECT_EQ(idle.CheckTcpWdt(), 7);
     EXPECT_EQ(value, 123);
     EXPECT_TRUE(idle.tcpDisconnect());
+}
+
+// The link marker is written once per link and cleared by the disconnect; an address where
+// nothing answers fails within the connect wait.
+TEST_F(SyncClientTest, LinkMarkerAndSilentAddress)
+{
+    connectClient(1);
+    EXPECT_EQ(sim->variable(1110037), 1);
+    sim->clearReceived();
+    EXPECT_TRUE(client->tcpConnect(sim->address().toLatin1())) << "already connected";
+    EXPECT_TRUE(sim->receivedFrames().empty());
+    EXPECT_TRUE(client->tcpDisconnect());
+    EXPECT_EQ(sim->variable(1110037), 0);
+    EXPECT_FALSE(client->getTcpConnectFlag());
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 7);
+    AsynchronousClient lonely;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(lonely.tcpConnect(QByteArray("127.1.2.3")));
+    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_FALSE(lonely.getTcpConnectFlag());
 }
 
 TEST_F(SyncClientTest, ArgumentChecksRejectWithoutSending)
