@@ -61,6 +61,7 @@ CncLong readOne(bool bit, CncLong* out)
 // the link was last opened; until then 111, and the caller's values stay as they were.
 TEST_F(ClientTruthTest, UnreadValueIsNotGivenAsRead)
 {
+    ScaledWaits waits{kTestWaitScale};
     CncLong address = 1000100, bit = kBit;
     sim->setVariable(address, 1234);
     sim->setVariable(kBitWord, 1 << kBit);
@@ -129,8 +130,9 @@ TEST_F(ClientTruthTest, RemovedAddressesLeaveThePoll)
 // one per client: the clients of a target wait side by side, with today's results.
 TEST_F(ClientTruthTest, SilentControllerCostsOneWait)
 {
-    constexpr int kEightChannels = 8;
-    constexpr int64_t kOneClientsBudgetMs = 2500;
+    ScaledWaits waits{kTestWaitScale};
+    constexpr int kEightChannels = 8; // eight waits one after the other would take 8 budgets
+    const int64_t kOneClientsBudgetMs = CommTiming::now().commandReplyBudgetMs + 400;
     for (const uint8_t code : {uint8_t('D'), kReadCode})
         sim->scriptReply(code, -1, scriptOf(ReplyScript::Silence, 0, 0, -1));
     QByteArray ip = address();

@@ -75,15 +75,19 @@ TEST_F(TransferFlowTest, BufferStopsWhenTheControllerStaysSilent)
     EXPECT_EQ(bufClose(b), 1);
 }
 
-// A DNC memory of three blocks that the running machine frees one block per 200 ms takes a program
-// twenty times its size, byte for byte.
+// A DNC memory of three blocks that the running machine frees one block per 20 ms takes a program
+// twenty times its size, byte for byte, and the overwrite that does not fit is refused (103).
 TEST_F(TransferFlowTest, FullMemoryIsWaitedOut)
 {
+    ScaledWaits waits{kTestWaitScale};
     addAndConnect();
-    sim->setDncCapacity(3 * AsynchronousClient::kTextBlockSize, 200);
+    sim->setDncCapacity(3 * AsynchronousClient::kTextBlockSize, 20);
     QByteArray text = programOf(20 * 3 * AsynchronousClient::kTextBlockSize - 7); // the last block is short
     EXPECT_EQ(uploadFile(1, 1, const_cast<char*>("O100"), text.data(), kCnc), 0);
     EXPECT_EQ(sim->programText(1, "O100"), text);
+    sim->setDncCapacity(300);
+    ASSERT_EQ(setTransFileType(2, 1, const_cast<char*>("O100"), kCnc), 0);
+    EXPECT_EQ(overwrite(text.data(), 1, kCnc), 103);
 }
 
 // Stuck on "memory full" for good: a disconnect, or a close of the buffer, from another thread ends it.
@@ -113,34 +117,38 @@ TEST_F(TransferFlowTest, DisconnectOrCloseEndsAFullMemoryWait)
     EXPECT_LT(clock.elapsed(), 700);
 }
 
-// A byte with the top bit set: the whole text is refused before anything is sent, and the report
-// names the byte and its offset.
+// A byte with the top bit set, wherever it is: the whole text is refused before anything is sent,
+// and the report names the byte and its offset.
 TEST_F(TransferFlowTest, TextWithAnEightBitByteIsRefusedWhole)
 {
     addAndConnect();
     ASSERT_TRUE(setErrCallbackFunc(&recordError, kCnc));
     ASSERT_EQ(setTransFileType(2, 1, const_cast<char*>("O102"), kCnc), 0);
-    char text[] = "G0 X1 (Fr\xC3\xA4se)\nG0 X2\n";
     const struct Row {
         const char* call;
-        std::function<CncLong()> run;
+        int at;
+        std::function<CncLong(char*)> run;
         int32_t errorCmd;
     } rows[] = {
-        {"overwrite", [&] { return overwrite(text, 1, kCnc); }, ErrorCmd::Overwrite},
-        {"append", [&] { return append(text, 1, kCnc); }, ErrorCmd::Append},
-        {"uploadFile", [&] { return uploadFile(2, 1, const_cast<char*>("O103"), text, kCnc); }, ErrorCmd::Overwrite},
+        {"overwrite", 450, [&](char* t) { return overwrite(t, 1, kCnc); }, ErrorCmd::Overwrite},
+        {"append", 0, [&](char* t) { return append(t, 1, kCnc); }, ErrorCmd::Append},
+        {"uploadFile", 400, [&](char* t) { return uploadFile(2, 1, const_cast<char*>("O103"), t, kCnc); }, ErrorCmd::Overwrite},
+        {"uploadFile", 150, [&](char* t) { return uploadFile(2, 1, const_cast<char*>("O103"), t, kCnc); }, ErrorCmd::Overwrite},
     };
     for (const Row& r : rows) {
         sim->clearReceived();
         clearReportedError();
-        EXPECT_EQ(r.run(), ResultCode::ArgumentOutOfRange) << r.call;
+        QByteArray text = programOf(r.at) + "\xC3\xA4" + programOf(300);
+        EXPECT_EQ(r.run(text.data()), ResultCode::ArgumentOutOfRange) << r.call;
         EXPECT_EQ(sim->requestCount('d'), 0) << r.call << ": nothing sent";
         const ReportedError e = reportedError();
         EXPECT_EQ(e.errorCmd, r.errorCmd) << r.call;
-        EXPECT_EQ(e.detail, std::string(r.call) + ": byte 0xc3 at offset 9 has its top bit set; nothing was sent");
+        EXPECT_EQ(e.detail, std::string(r.call) + ": byte 0xc3 at offset " + std::to_string(r.at) +
+                                " has its top bit set; nothing was sent");
     }
     EXPECT_EQ(sim->programText(1, "O102"), QByteArray("")) << "the declared file is as it was";
     AcmRemoteBuffer* b = openIdle(*sim);
+    char text[] = "G0 X1 (Fr\xC3\xA4se)\nG0 X2\n";
     EXPECT_EQ(bufWrite(b, text), 0);
     EXPECT_EQ(getBufValidCnt(b), 1000 * kPiece) << "nothing queued";
     EXPECT_EQ(bufClose(b), 1);
@@ -149,6 +157,7 @@ TEST_F(TransferFlowTest, TextWithAnEightBitByteIsRefusedWhole)
 // After a failed wait the link is renewed and the controller has forgotten the declaration.
 TEST_F(TransferFlowTest, TextOnARenewedLinkAsksForANewStart)
 {
+    ScaledWaits waits{kTestWaitScale};
     addAndConnect();
     ASSERT_EQ(setTransFileType(2, 1, const_cast<char*>("O104"), kCnc), 0);
     sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
