@@ -19,9 +19,7 @@ enum { kCnc = 5, kFtpList = 20, kFileSize = 3 << 20 };
 static char root[] = "/tmp/acm-ftp-c-XXXXXX"; /* both users' home, and the local file */
 static pid_t server = -1;
 static int serverInput = -1; /* the server ends when this closes */
-static atomic_int reports;
-static atomic_int lastCmd;
-static atomic_int lastState;
+static atomic_int reports, lastCmd, lastState;
 
 static void onError(CncLong errorCmd, CncLong cmdState, const char* detail)
 {
@@ -49,16 +47,6 @@ static int waitFor(int (*cond)(void), double limitMs)
 static int progressDone(void) { return getFtpUploadFileProgress(kCnc) >= 100.0; }
 static int reported(void) { return atomic_load(&reports) > 0; }
 
-static void removeFiles(const char* dir)
-{
-    const char* leftovers[] = {"made/O1234.nc", "made", "O1234.nc", "commands.log", ""};
-    char path[300];
-    for (int i = 0; i < 5; ++i) {
-        snprintf(path, sizeof path, "%s/%s", dir, leftovers[i]);
-        remove(path);
-    }
-}
-
 static void stopServer(void)
 {
     if (serverInput >= 0)
@@ -67,7 +55,12 @@ static void stopServer(void)
     if (server > 0) {
         kill(server, SIGTERM);
         waitpid(server, NULL, 0);
-        removeFiles(root);
+        const char* leftovers[] = {"made/O1234.nc", "made", "O1234.nc", "commands.log", ""};
+        char path[300];
+        for (int i = 0; i < 5; ++i) {
+            snprintf(path, sizeof path, "%s/%s", root, leftovers[i]);
+            remove(path);
+        }
     }
     server = -1;
 }
@@ -79,17 +72,16 @@ static int fail(const char* what, double value)
     return 1;
 }
 
-/* Starts the server with both users at home in root; the address it listens on, or 0. */
-static int startServer(const char* python, const char* script, char* address, size_t size)
+/* Starts the server with both users at home in root; whether it said the address it listens on. */
+static int startServer(const char* python, const char* script, char* address)
 {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0)
         return 0;
-    char first[8], log[512];
+    char first[8], log[512], line[128] = {0};
     snprintf(first, sizeof first, "%d", 150 + getpid() % 60);
     snprintf(log, sizeof log, "%s/commands.log", root);
-    server = fork();
-    if (server == 0) {
+    if ((server = fork()) == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
         close(in[1]);
@@ -101,26 +93,13 @@ static int startServer(const char* python, const char* script, char* address, si
     close(in[0]);
     close(out[1]);
     serverInput = in[1];
-    char line[128] = {0};
-    size_t used = 0;
+    const double end = nowMs() + 10000;
     struct pollfd p = {out[0], POLLIN, 0};
-    for (const double end = nowMs() + 10000; used < sizeof line - 1 && !strchr(line, '\n') && nowMs() < end;) {
-        if (poll(&p, 1, 100) > 0 && read(out[0], line + used, 1) != 1)
+    for (size_t used = 0; used < sizeof line - 1 && !strchr(line, '\n'); used = strlen(line))
+        if (nowMs() >= end || poll(&p, 1, (int)(end - nowMs())) <= 0 || read(out[0], line + used, 1) != 1)
             break;
-        used = strlen(line);
-    }
     close(out[0]);
-    return sscanf(line, "READY %31s", address) == 1 && strlen(address) < size;
-}
-
-static int sameBytes(const char* path, const unsigned char* bytes, long size)
-{
-    static unsigned char back[kFileSize + 1];
-    FILE* f = fopen(path, "rb");
-    const long n = f ? (long)fread(back, 1, sizeof back, f) : -1;
-    if (f)
-        fclose(f);
-    return n == size && memcmp(back, bytes, (size_t)size) == 0;
+    return sscanf(line, "READY %31s", address) == 1;
 }
 
 /* A call that must fail at once: the error callback hears of the failed step well before
@@ -136,23 +115,19 @@ static int failsFast(CncLong started, int expectState, const char* what)
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
-        return fail("usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT", 0);
-    char address[32] = {0};
-    if (!mkdtemp(root) || !startServer(argv[1], argv[2], address, sizeof address))
-        return fail("no FTP server", 0);
-
-    static unsigned char bytes[kFileSize];
+    char address[32] = {0}, local[256], remote[300];
+    if (argc < 3 || !mkdtemp(root) || !startServer(argv[1], argv[2], address))
+        return fail("usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT; no FTP server", argc);
+    static unsigned char bytes[kFileSize], back[kFileSize + 1];
     for (long i = 0; i < kFileSize; ++i)
         bytes[i] = (unsigned char)(i * 7 + i / 251);
-    char local[256], remote[300];
     snprintf(local, sizeof local, "%s/O1234.nc", root);
     FILE* f = fopen(local, "wb");
     if (!f || fwrite(bytes, 1, kFileSize, f) != kFileSize || fclose(f) != 0)
         return fail("writing the local file", 0);
-
     if (!addTargetCnc(kCnc, 1, address, 0) || !setErrCallbackFunc(onError, kCnc))
         return fail("addTargetCnc", 0);
+
     char made[] = "/made", dest[] = "/made/", missing[] = "/missing/child";
     struct stat st;
     snprintf(remote, sizeof remote, "%s/made", root);
@@ -161,8 +136,12 @@ int main(int argc, char** argv)
     if (ftpUploadFileDes(local, dest, address, kCnc) != 0 || !waitFor(progressDone, 20000))
         return fail("the upload did not reach 100", getFtpUploadFileProgress(kCnc));
     snprintf(remote, sizeof remote, "%s/made/O1234.nc", root);
-    if (!sameBytes(remote, bytes, kFileSize))
-        return fail("the uploaded file differs", 0);
+    f = fopen(remote, "rb");
+    const long n = f ? (long)fread(back, 1, sizeof back, f) : -1;
+    if (f)
+        fclose(f);
+    if (n != kFileSize || memcmp(back, bytes, kFileSize) != 0)
+        return fail("the uploaded file differs", (double)n);
     if (reported())
         return fail("a success was reported as a failure", atomic_load(&lastCmd));
 
