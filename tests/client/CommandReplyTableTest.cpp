@@ -1,6 +1,6 @@
 // What a synchronous command gives for each way its reply can come: one row per controller
 // behaviour (scripted in the simulator), the result code taken from the reply tables, and what
-// the caller holds afterwards. The waits run at a quarter of their length here.
+// the caller holds afterwards. The waits run at a tenth of their length here.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "FrameFields.h"
@@ -16,7 +16,7 @@ constexpr int kSlackMs = 900;
 class CommandReplyTable : public ClientFixture
 {
 protected:
-    ScaledWaits waits{kTestWaitScale};
+    ScaledWaits waits{0.1};
     const int kBudgetMs = CommTiming::now().commandReplyBudgetMs;
     const int kLateMs = kBudgetMs + 150; // just past the three reply waits
 };
@@ -35,8 +35,6 @@ QByteArray withLengthField(const QByteArray& pdu, int length)
     f[5] = char(length >> 8);
     return f;
 }
-
-int32_t jogStop(AsynchronousClient& c) { return c.jogMotionV_Stop(1, 1); }
 
 struct Row
 {
@@ -77,11 +75,11 @@ TEST_F(CommandReplyTable, EachReplyShapeGivesItsCode)
         sim->scriptReply(r.code, r.sub, r.script);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(jogStop(*client), r.expected) << r.behaviour;
+        EXPECT_EQ(client->jogMotionV_Stop(1, 1), r.expected) << r.behaviour;
         EXPECT_GE(clock.elapsed(), r.minMs) << r.behaviour;
         EXPECT_LE(clock.elapsed(), r.maxMs) << r.behaviour;
         sim->clearScripts();
-        EXPECT_EQ(jogStop(*client), ResultCode::Success) << "the link recovers after: " << r.behaviour;
+        EXPECT_EQ(client->jogMotionV_Stop(1, 1), ResultCode::Success) << "the link recovers after: " << r.behaviour;
     }
 }
 

@@ -22,50 +22,38 @@ protected:
 };
 using Shapes = std::vector<std::string>;
 
-std::vector<int> sizesOf(const std::vector<QByteArray>& blocks)
+std::string joined(const Shapes& shapes)
 {
-    std::vector<int> sizes;
-    for (const QByteArray& b : blocks)
-        sizes.push_back(b.size());
-    return sizes;
+    std::string all;
+    for (const std::string& s : shapes)
+        all += (all.empty() ? "" : "|") + s;
+    return all;
 }
 
-TEST_F(TransferTest, UploadedProgramsArriveByteExactInBlocksOf400)
+// The requests of an upload by type and size: declaration, the empty block (not for type 2),
+// blocks of 400 (an empty append after a full one), the file end; the controller holds the text.
+TEST_F(TransferTest, UploadGoesInBlocksOf400)
 {
     connectClient(1);
-    std::vector<int> fiveThousand(11, 400);
-    fiveThousand.push_back(200);
-    const struct { int size; std::vector<int> overwrites, appends; } cases[] = {
-        {0, {0, 0}, {}}, {399, {0, 399}, {}}, {400, {0, 400}, {0}}, {401, {0, 400}, {1}}, {5000, {0, 400}, fiveThousand},
+    const struct { int32_t type; int size; const char* requests; } rows[] = {
+        {1, 0, "d1 1 1 O|d3 0|d3 0|d4"},
+        {1, 399, "d1 1 1 O|d3 0|d3 399|d4"},
+        {1, 400, "d1 1 1 O|d3 0|d3 400|d2 0|d4"},
+        {1, 401, "d1 1 1 O|d3 0|d3 400|d2 1|d4"},
+        {1, 1000, "d1 1 1 O|d3 0|d3 400|d2 400|d2 200|d4"},
+        {2, 3, "d1 1 3 O|d3 3|d4"}, // declared alone
+        {17, 3, "d1 1 17 O|d3 0|d3 3|d4"},
+        {0, 3, "d1 1 5 O|d3 0|d3 3|d4"},
+        {16, 3, "d1 1 5 O|d3 0|d3 3|d4"},
+        {18, 3, "d1 1 5 O|d3 0|d3 3|d4"},
     };
-    for (const auto& c : cases) {
+    for (const auto& r : rows) {
         sim->clearReceived();
-        const QByteArray name = "O" + QByteArray::number(c.size), text = programOf(c.size);
-        ASSERT_EQ(client->uploadFile(1, 1, name.constData(), text.constData()), 0) << c.size;
-        EXPECT_EQ(sim->programText(1, name), text) << c.size;
-        EXPECT_EQ(sizesOf(blockTexts(*sim, 3)), c.overwrites) << c.size; // the empty block first
-        EXPECT_EQ(sizesOf(blockTexts(*sim, 2)), c.appends) << c.size;
-        EXPECT_EQ(sim->requestCount('d', 4), 1) << c.size;
+        const QByteArray text = programOf(r.size);
+        ASSERT_EQ(client->uploadFile(r.type, 1, "O", text.constData()), 0) << r.requests;
+        EXPECT_EQ(joined(transferShapes(*sim)), r.requests);
+        EXPECT_EQ(sim->programText(1, "O"), text) << r.requests;
     }
-}
-
-TEST_F(TransferTest, UploadSequenceDependsOnTheFileType)
-{
-    connectClient(1);
-    const struct { int32_t type; Shapes expected; } cases[] = {
-        {2, {"d1 1 3 O2", "d3 3", "d4"}}, // declared alone
-        {1, {"d1 1 1 O2", "d3 0", "d3 3", "d4"}},
-        {17, {"d1 1 17 O2", "d3 0", "d3 3", "d4"}},
-        {0, {"d1 1 5 O2", "d3 0", "d3 3", "d4"}},
-        {16, {"d1 1 5 O2", "d3 0", "d3 3", "d4"}},
-        {18, {"d1 1 5 O2", "d3 0", "d3 3", "d4"}},
-    };
-    for (const auto& c : cases) {
-        sim->clearReceived();
-        EXPECT_EQ(client->uploadFile(c.type, 1, "O2", "G01"), 0) << c.type;
-        EXPECT_EQ(transferShapes(*sim), c.expected) << c.type;
-    }
-    EXPECT_EQ(sim->programText(1, "O2"), QByteArray("G01"));
 }
 
 // Bad arguments, a missing declaration and a missing link send nothing.
