@@ -67,6 +67,7 @@ TEST_F(TransferTest, RefusalsSendNothing)
     for (int32_t channel : {0, 100, -1})
         EXPECT_EQ(client->setTransFileType(1, channel, "O1", false), 1) << channel;
     EXPECT_EQ(client->uploadFile(1, 1, "O1/", "G01"), 1);
+    EXPECT_EQ(client->uploadFile(1, 1, "O1", nullptr), 1);
     EXPECT_EQ(client->cycStart(0, "O1"), 1);
     EXPECT_EQ(client->overwrite("G01"), 1) << "no declaration";
     EXPECT_EQ(client->append("G01"), 1);
