@@ -55,12 +55,10 @@ static void stopServer(void)
     if (server > 0) {
         kill(server, SIGTERM);
         waitpid(server, NULL, 0);
-        const char* leftovers[] = {"made/O1234.nc", "made", "O1234.nc", "commands.log", ""};
-        char path[300];
-        for (int i = 0; i < 5; ++i) {
-            snprintf(path, sizeof path, "%s/%s", root, leftovers[i]);
-            remove(path);
-        }
+        char command[300];
+        snprintf(command, sizeof command, "rm -rf '%s'", root);
+        if (system(command) != 0)
+            fprintf(stderr, "FtpFromPlainC: %s stays\n", root);
     }
     server = -1;
 }
