@@ -122,16 +122,13 @@ TEST_F(TransferTest, EveryReplyStateGivesItsResultReportAndContent)
     connectClient(1);
     client->errCallback = &recordError;
     const StateRow rows[] = {
-        {Query, 1, 101, 1, 1, kParams, false},
-        {Query, 2, 102, 1, 2, kRunning, false},
-        {Query, 100, 100, 1, 100, kAlarm, false}, // the alarm state itself, not 200
+        // A query's states are a declaration's, only the unknown state's report names the query.
         {Query, 7, 107, 1, 7, "CmdGetFileTransState:unknow state. state=7", false},
-        {Query, 0xFE, 98, 1, -2, "CmdGetFileTransState:unknow state. state=-2", false},
         {Query, 0, 0, 0, 0, "", true},
         {Query, kSilent, 111, 0, 0, "", false},
         {Declare, 1, 101, 1, 1, kParams, false},
         {Declare, 2, 102, 1, 2, kRunning, false},
-        {Declare, 100, 100, 1, 100, kAlarm, false},
+        {Declare, 100, 100, 1, 100, kAlarm, false}, // the alarm state itself, not 200
         {Declare, 7, 107, 1, 7, "CmdSetFileInf:unknow state. state=7", false},
         {Declare, 0xFE, 98, 1, -2, "CmdSetFileInf:unknow state. state=-2", false},
         {Declare, 0, 0, 0, 0, "", true},
