@@ -58,6 +58,22 @@ std::vector<std::string> jogOrder(SimulatedController& sim)
     return order;
 }
 
+// Behind the one in flight the queue takes two frames, sent in order; a third is refused (4).
+TEST_F(AsyncQueueTest, FullQueueRefusesAndQueuedFramesGoInOrder)
+{
+    sim->scriptReply('r', 1, scriptOf(ReplyScript::Delay, 0, 300, 1));
+    connectClient(0);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == 1; }, 2000)) << "the link marker went out";
+    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "first command is in flight";
+    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+    EXPECT_EQ(client->jogMotionV_MfoSet(1, 10), 0);
+    EXPECT_EQ(client->prgStop(1), 4);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 3) == 1; }, 3000));
+    EXPECT_EQ(jogOrder(*sim), (std::vector<std::string>{"r1", "r2", "r3"}));
+    EXPECT_EQ(sim->requestCount('t', 2), 0);
+}
+
 // Commands queued for a link that is gone, by the application's disconnect or the controller's,
 // are not sent on the next one: only the jog already on the wire went, and what is queued on the
 // new link goes.
