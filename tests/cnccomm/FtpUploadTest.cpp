@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
 
 namespace {
 QByteArray fileBytes(const QString& path)
@@ -45,50 +44,39 @@ protected:
     FtpServerProcess server;
 };
 
-TEST_F(CnccommFtpTest, UploadPutsFilesIntoTheChannelsFoldersWithProgress)
+TEST_F(CnccommFtpTest, UploadPutsFilesIntoTheChannelsFoldersWithProgressAndMakesFolders)
 {
-    ASSERT_TRUE(QDir().mkpath(rootPath("/veko/usr/sys0002/program")));
-    ASSERT_TRUE(QDir().mkpath(rootPath("/veko/usr/sys0002/plc")));
-    const QByteArray first = bytesOfSize(300000);
-    const QByteArray second = bytesOfSize(1000);
+    for (const char* folder : {"/veko/usr/sys0002/program", "/veko/usr/sys0002/plc"})
+        ASSERT_TRUE(QDir().mkpath(rootPath(folder)));
+    ASSERT_TRUE(QDir().mkpath(server.ftpHome() + "/updata"));
+    const QByteArray first = bytesOfSize(300000), second = bytesOfSize(1000);
     const ToolRun r = runHere({"--channel", "2", "upload", writeFile("a.nc", first), writeFile("b.nc", second)});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-    EXPECT_EQ(fileBytes(rootPath("/veko/usr/sys0002/program/a.nc")), first);
-    EXPECT_EQ(fileBytes(rootPath("/veko/usr/sys0002/program/b.nc")), second);
-    for (const QString label : {"upload a.nc", "upload b.nc"}) {
-        const std::vector<int> percents = percentLines(r.out, label);
-        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << qPrintable(r.out);
-        ASSERT_FALSE(percents.empty()) << qPrintable(r.out);
-        EXPECT_EQ(percents.front(), 0);
-        EXPECT_EQ(percents.back(), 100);
-    }
+    for (const QString label : {"upload a.nc", "upload b.nc"})
+        EXPECT_TRUE(rising(percentLines(r.out, label))) << qPrintable(r.out);
     EXPECT_EQ(r.out.count("ftpUploadFile: result 0"), 2);
     EXPECT_TRUE(waitUntil([&] { return sim.syncCount() == 2; }, 2000)) << "the controller was told of each file";
-
-    const ToolRun plc = runHere({"--json", "--channel", "2", "upload", "--plc", writeFile("p.plc", "LD X1\n")});
-    EXPECT_EQ(plc.status, 0) << qPrintable(plc.err);
-    EXPECT_EQ(fileBytes(rootPath("/veko/usr/sys0002/plc/p.plc")), "LD X1\n");
-    const QJsonObject uploaded = plc.json().value("files").toArray().at(0).toObject();
-    EXPECT_EQ(uploaded.value("progress").toDouble(), 100.0);
-    EXPECT_EQ(plc.json().value("bytes").toInt(), 6);
-}
-
-TEST_F(CnccommFtpTest, UploadToAFolderOrAsSystemUpdateAndMakeAFolder)
-{
-    const ToolRun made = runHere({"mkdir", "/made"});
-    EXPECT_EQ(made.status, 0) << qPrintable(made.err);
-    EXPECT_TRUE(made.outLines().contains("made /made")) << qPrintable(made.out);
-    EXPECT_TRUE(QDir(rootPath("/made")).exists());
-
-    const ToolRun to = runHere({"upload", "--to", "/made", writeFile("x.nc", "G0\n")});
-    EXPECT_EQ(to.status, 0) << qPrintable(to.err);
-    EXPECT_TRUE(to.out.contains("ftpUploadFileDes: result 0")) << qPrintable(to.out);
-    EXPECT_EQ(fileBytes(rootPath("/made/x.nc")), "G0\n");
-
-    ASSERT_TRUE(QDir().mkpath(server.ftpHome() + "/updata"));
-    const ToolRun system = runHere({"upload", "--system", writeFile("update.bin", bytesOfSize(5000))});
-    EXPECT_EQ(system.status, 0) << qPrintable(system.err);
-    EXPECT_EQ(fileBytes(server.ftpHome() + "/updata/update.bin"), bytesOfSize(5000));
+    const struct
+    {
+        QStringList args;
+        QString shows;
+        QString path; // where the file is then, with these bytes
+        QByteArray bytes;
+    } rows[] = {
+        {{}, "", rootPath("/veko/usr/sys0002/program/a.nc"), first},
+        {{}, "", rootPath("/veko/usr/sys0002/program/b.nc"), second},
+        {{"--json", "--channel", "2", "upload", "--plc", writeFile("p.plc", "LD X1\n")}, "\"progress\":100",
+         rootPath("/veko/usr/sys0002/plc/p.plc"), "LD X1\n"},
+        {{"mkdir", "/made"}, "made /made", rootPath("/made"), "<folder>"},
+        {{"upload", "--to", "/made", writeFile("x.nc", "G0\n")}, "ftpUploadFileDes: result 0", rootPath("/made/x.nc"), "G0\n"},
+        {{"upload", "--system", writeFile("update.bin", second)}, "", server.ftpHome() + "/updata/update.bin", second},
+    };
+    for (const auto& row : rows) {
+        const ToolRun r = row.args.isEmpty() ? ToolRun{0} : runHere(row.args);
+        EXPECT_EQ(r.status, 0) << qPrintable(row.args.join(' ')) << qPrintable(r.err);
+        EXPECT_TRUE(r.out.contains(row.shows)) << qPrintable(r.out);
+        EXPECT_EQ(QDir(row.path).exists() ? QByteArray("<folder>") : fileBytes(row.path), row.bytes) << qPrintable(row.path);
+    }
 }
 
 // Refusals end at once, whatever --timeout says, with the server's reason.
