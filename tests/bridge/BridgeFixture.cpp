@@ -15,9 +15,7 @@
 
 namespace {
 constexpr int kStartWaitMs = 10000;
-constexpr int kFirstMachineHost = 180; // between the hosts other suites' simulators take
-constexpr int kMachineHosts = 50;
-
+constexpr int kFirstMachineHost = 180; // below the hosts other suites' simulators take
 }
 
 
@@ -107,12 +105,6 @@ std::vector<Subscriber::Message> Subscriber::history(const QString& topic)
     return received[topic];
 }
 
-void BridgeTest::SetUp()
-{
-    ASSERT_TRUE(dir.isValid());
-    host = QStringLiteral("127.0.0.1");
-}
-
 bool BridgeTest::startBroker(const QByteArray& extraConfig)
 {
     const bool restart = brokerPort != 0; // a restart keeps the port the bridge knows
@@ -132,28 +124,12 @@ bool BridgeTest::startBroker(const QByteArray& extraConfig)
 
 QString BridgeTest::startMachine(int port)
 {
-    const int offset = int(getpid() % kMachineHosts);
-    for (int i = 0; i < kMachineHosts; ++i) {
-        const QString address =
-            QStringLiteral("127.0.0.%1").arg(kFirstMachineHost + (offset + 3 * int(machines.size()) + i) % kMachineHosts);
-        const QStringList arguments =
-            QStringList{"--listen", address} + (port ? QStringList{"--port", QString::number(port)} : QStringList{});
-        if (machineAddresses.contains(address))
-            continue;
-        auto program = std::make_unique<Program>();
-        if (program->start(ACM_SIMULATOR_PROGRAM, arguments, "listening")) {
-            machines.push_back(std::move(program));
-            machineArguments.push_back(arguments);
-            machineAddresses << (port ? QStringLiteral("%1:%2").arg(address).arg(port) : address);
-            return machineAddresses.back();
-        }
-    }
-    return {};
-}
-
-bool BridgeTest::restartMachine(size_t index)
-{
-    return machines[index]->start(ACM_SIMULATOR_PROGRAM, machineArguments[index], "listening");
+    machines.push_back(std::make_unique<SimulatorProcess>());
+    const QStringList portArgs = port ? QStringList{"--port", QString::number(port)} : QStringList{};
+    if (!machines.back()->start([&](const QStringList&) { return portArgs; }, 1, kFirstMachineHost))
+        return {};
+    machineAddresses << machines.back()->address() + (port ? QStringLiteral(":%1").arg(port) : QString());
+    return machineAddresses.back();
 }
 
 bool BridgeTest::startBridge(const QByteArray& machineSections, const QByteArray& mqttExtra)
@@ -181,11 +157,6 @@ bool BridgeTest::writeVariable(size_t machine, int address, int value)
     QProcess tool;
     tool.start(CNCCOMM_PROGRAM, args);
     return tool.waitForFinished(20000) && tool.exitCode() == 0;
-}
-
-QByteArray BridgeTest::scrape()
-{
-    return httpGet(host, metricsPort, "/metrics");
 }
 
 QByteArray BridgeTest::httpGet(const QString& address, int port, const QByteArray& path)

@@ -1,4 +1,5 @@
 #pragma once
+#include "SimulatorProcess.h"
 #include "TestSupport.h"
 
 #include <QByteArray>
@@ -18,15 +19,14 @@
 
 struct mosquitto;
 
-// A program of the test (broker, simulator, bridge), stopped with SIGTERM when the object goes.
+// A program of the test (broker, bridge, Prometheus), stopped with SIGTERM when the object goes.
 class Program
 {
 public:
     ~Program() { stop(); }
     // Starts it and waits until its output holds ready; false when it ends or never says so.
     bool start(const QString& path, const QStringList& args, const QByteArray& ready);
-    // SIGTERM, then the exit status (-1 when it had to be killed).
-    int stop();
+    int stop(); // SIGTERM, then the exit status (-1 when it had to be killed)
     QByteArray output(); // everything it wrote so far, both streams
 
 private:
@@ -34,7 +34,7 @@ private:
     QByteArray seen;
 };
 
-// What a subscriber to <prefix>/# received: every message in order, the latest per topic.
+// What a subscriber to a topic filter received: every message in order per topic.
 class Subscriber
 {
 public:
@@ -64,33 +64,29 @@ private:
 class BridgeTest : public ::testing::Test
 {
 protected:
-    void SetUp() override;
     bool startBroker(const QByteArray& extraConfig = {});
     // One simulator program on an address of its own (and a command port other than the usual
     // one when given); its address as the bridge takes it ("host" or "host:port").
     QString startMachine(int port = 0);
-    bool restartMachine(size_t index);
     // The bridge with config (the [mqtt] and [metrics] sections are filled in) and this body.
     bool startBridge(const QByteArray& machines, const QByteArray& mqttExtra = {});
-    // cnccomm writes a variable of a machine.
-    bool writeVariable(size_t machine, int address, int value);
-    QByteArray scrape();
+    bool writeVariable(size_t machine, int address, int value); // through cnccomm
+    QByteArray scrape() { return httpGet(host, metricsPort, "/metrics"); }
     // The body of an HTTP GET from address:port.
-    QByteArray httpGet(const QString& address, int port, const QByteArray& path);
+    static QByteArray httpGet(const QString& address, int port, const QByteArray& path);
     QString writeFile(const QString& name, const QByteArray& content);
-    QString topic(const QString& rest) const { return "t/" + rest; }
+    static QString topic(const QString& rest) { return "t/" + rest; }
     std::unique_ptr<Subscriber> subscribe() { return std::make_unique<Subscriber>(host, brokerPort, "t/#"); }
     // The value of one metric sample of the scrape ("name{labels}"), -1 when it is missing.
     double metric(const QByteArray& sample);
 
     QTemporaryDir dir;
-    QString host; // the broker's and the metrics listener's address
+    const QString host = QStringLiteral("127.0.0.1"); // the broker's and the metrics listener's
     int brokerPort = 0;
     int metricsPort = 0;
     QByteArray brokerConfig;
     Program broker;
-    std::vector<std::unique_ptr<Program>> machines;
+    std::vector<std::unique_ptr<SimulatorProcess>> machines;
     QStringList machineAddresses;
-    std::vector<QStringList> machineArguments;
     Program bridge;
 };
