@@ -20,11 +20,11 @@ def test_written_values_read_back_as_signed_32_bit(cnc):
 # (inject rule, call, exception, code, controller's report or None)
 REFUSALS = [
     ("r channel 1 state 3", lambda c: c.jog(0, 100), asynccomm.Refused, 103, None),
-    ("p silent", lambda c: c.watchdog(), asynccomm.NoReply, 111, None),
     ("f 3 state 2 times 1", lambda c: c.reset(1), asynccomm.Refused, 102, "program is runing."),
     ("f 4 state 3 times 1", lambda c: c.start_program("O1"), asynccomm.Refused, 103, "file is not exist."),
     ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error."),
     ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied"),
+    ("p state 0", lambda c: c.watchdog(), asynccomm.Error, 3, None),
     ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None),
     (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
     (None, lambda c: c.jog(0, 100, channel=2), asynccomm.ArgumentError, 1, None),
@@ -39,11 +39,6 @@ def test_a_failed_call_raises_its_code_and_the_controllers_text(rule, call, exce
             call(ctl)
     assert raised.value.code == code
     assert (report in raised.value.detail) if report else raised.value.reports == []
-
-
-def test_connecting_to_nobody_raises_not_connected():
-    with pytest.raises(asynccomm.NotConnected):
-        Controller("127.255.255.254")
 
 
 @pytest.mark.inject("f 3 state 2 times 2")
@@ -88,7 +83,7 @@ def test_polled_values_come_through_the_async_iterator(cnc_simulator):
         assert asyncio.run(asyncio.wait_for(first_42(ctl), 10)) == [42]
 
 
-def test_diagnostic_lines_reach_logging(cnc_simulator, caplog):
+def test_diagnostic_lines_reach_logging_and_nobody_is_not_connected(cnc_simulator, caplog):
     asynccomm.log_diagnostics(True)
     try:
         with caplog.at_level(logging.DEBUG, "asynccomm.diagnostics"), Controller(cnc_simulator.address):
@@ -96,6 +91,7 @@ def test_diagnostic_lines_reach_logging(cnc_simulator, caplog):
     finally:
         asynccomm.log_diagnostics(False)
     assert any(r.name == "asynccomm.diagnostics" for r in caplog.records)
+    pytest.raises(asynccomm.NotConnected, Controller, "127.255.255.254")
 
 
 @pytest.mark.parametrize("variable, value", [("ASYNCCOMM_LIBRARY", "/nowhere/lib.so"), ("ASYNCCOMM_SIMULATOR", "/nowhere/sim")])
