@@ -12,12 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <vector>
-
-struct mosquitto;
 
 // A program of the test (broker, bridge, Prometheus), stopped with SIGTERM when the object goes.
 class Program
@@ -34,7 +30,7 @@ private:
     QByteArray seen;
 };
 
-// What a subscriber to a topic filter received: every message in order per topic.
+// What mosquitto_sub, subscribed to a topic filter, received: every message in order per topic.
 class Subscriber
 {
 public:
@@ -45,18 +41,12 @@ public:
         QJsonObject json() const;
     };
     Subscriber(const QString& host, int port, const QString& filter);
-    ~Subscriber();
     // Waits until the latest message of topic makes check true.
     bool waitFor(const QString& topic, const std::function<bool(const Message&)>& check, int timeoutMs = 15000);
     std::vector<Message> history(const QString& topic);
 
 private:
-    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
-    static void onConnect(mosquitto*, void* self, int rc);
-    mosquitto* client;
-    QByteArray filter;
-    std::mutex lock; // guards received
-    std::map<QString, std::vector<Message>> received;
+    Program client;
 };
 
 // Starts the broker, simulator programs as machines, and the bridge, on loopback addresses of
