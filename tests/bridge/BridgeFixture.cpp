@@ -4,11 +4,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTcpSocket>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 
 namespace {
@@ -138,20 +135,13 @@ bool BridgeTest::writeVariable(size_t machine, int address, int value)
 
 QByteArray BridgeTest::httpGet(const QString& address, int port, const QByteArray& path)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, address.toUtf8().constData(), &to.sin_addr);
-    QByteArray reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
-        const QByteArray request = "GET " + path + " HTTP/1.0\r\n\r\n";
-        (void)!send(fd, request.constData(), size_t(request.size()), 0);
-        char chunk[4096];
-        for (ssize_t n; (n = recv(fd, chunk, sizeof chunk, 0)) > 0;)
-            reply.append(chunk, int(n));
-    }
-    close(fd);
+    QTcpSocket socket;
+    socket.connectToHost(address, quint16(port));
+    if (!socket.waitForConnected(kStartWaitMs))
+        return {};
+    socket.write("GET " + path + " HTTP/1.0\r\n\r\n");
+    socket.waitForDisconnected(kStartWaitMs);
+    const QByteArray reply = socket.readAll();
     return reply.mid(reply.indexOf("\r\n\r\n") + 4);
 }
 

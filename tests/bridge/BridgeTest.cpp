@@ -131,32 +131,23 @@ TEST_F(BridgeTest, PasswordLogin)
     QFile::setPermissions(file, QFile::permissions(file) | QFile::ReadOther);
     ASSERT_TRUE(startBroker("allow_anonymous false\npassword_file " + file.toUtf8() + "\n"));
     ASSERT_FALSE(startMachine().isEmpty());
-    const struct
-    {
-        const char* password;
-        double connected;
-    } rows[] = {{"s3cret#1", 1}, {"wrong", 0}};
-    for (const auto& row : rows) {
+    for (const auto& [password, connected] : {std::pair{"s3cret#1", 1.0}, {"wrong", 0.0}}) {
         ASSERT_TRUE(startBridge(machine("m", machineAddresses[0], "variable.v = 2000010 every 50ms\n"),
-                                QByteArray("username = bridge\npassword = ") + row.password + "\n"));
+                                QByteArray("username = bridge\npassword = ") + password + "\n"));
         // Polling runs either way; only the right password gives a session.
         EXPECT_TRUE(waitUntil([&] { return metric("cnc_bridge_machine_up{machine=\"m\"}") == 1; }, 15000));
-        if (row.connected == 0) {
+        if (connected == 0) {
             EXPECT_TRUE(waitUntil([&] { return broker.output().contains("not authorised"); }, 15000));
         }
-        EXPECT_TRUE(waitUntil([&] { return metric("cnc_bridge_mqtt_connected") == row.connected; }, 15000))
-            << row.password;
+        EXPECT_TRUE(waitUntil([&] { return metric("cnc_bridge_mqtt_connected") == connected; }, 15000)) << password;
         EXPECT_EQ(bridge.stop(), 0);
     }
 }
 
 TEST_F(BridgeTest, MalformedConfigIsRefusedWithItsLine)
 {
-    const struct
-    {
-        const char* text;
-        int line;
-    } rows[] = {
+    // The config's text and the line its refusal names (the installed example passes: install test).
+    const std::pair<const char*, int> rows[] = {
         {"[mqtt]\nport = 70000\n", 2},
         {"[mqtt]\n\n[machine m]\naddress = h\nvariable.v = 99999999\n", 5},
         {"[machine m]\naddress = h\nvariable.v = 1 every soon\n", 3},
@@ -169,22 +160,12 @@ TEST_F(BridgeTest, MalformedConfigIsRefusedWithItsLine)
         {"[metrics\n", 1},
         {"[mqtt]\n[machine m]\naddress = h\nchannels = 1\nprogram.p = 2\n", 2},
     };
-    for (const auto& row : rows) {
-        const QString path = writeFile("bad.ini", row.text);
+    for (const auto& [text, line] : rows) {
+        const QString path = writeFile("bad.ini", text);
         QProcess check;
         check.start(CNC_BRIDGE_PROGRAM, {"--config", path, "--check"});
         ASSERT_TRUE(check.waitForFinished(10000));
-        EXPECT_EQ(check.exitCode(), 2) << row.text;
-        EXPECT_TRUE(check.readAllStandardError().contains(QString("%1:%2:").arg(path).arg(row.line).toUtf8()))
-            << row.text;
+        EXPECT_EQ(check.exitCode(), 2) << text;
+        EXPECT_TRUE(check.readAllStandardError().contains(QString("%1:%2:").arg(path).arg(line).toUtf8())) << text;
     }
-    const QString example = writeFile("good.ini", [] {
-        QFile file(CNC_BRIDGE_EXAMPLE_CONFIG);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }());
-    QProcess check;
-    check.start(CNC_BRIDGE_PROGRAM, {"--config", example, "--check"});
-    ASSERT_TRUE(check.waitForFinished(10000));
-    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().constData();
 }
