@@ -26,18 +26,14 @@ TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeUntilInterruptedOrItsD
     sim.setVariable(1000001, 5);
     sim.setVariable(1000002, -3);
     auto tool = startHere({"watch", "1000001", "1000002", "1000004", "--interval", "20"});
-    auto json = startHere({"--json", "watch", "1000002", "--interval", "20"});
     ASSERT_TRUE(tool->waitForOutput(" 1000004 = 0\n")) << tool->outSoFar().constData();
-    ASSERT_TRUE(json->waitForOutput("\"value\":-3}")) << json->outSoFar().constData();
     for (int value : {6, 7}) {
-        sim.setVariable(1000001, value);
         sim.setVariable(1000002, value);
+        sim.setVariable(1000001, value);
         for (const QByteArray address : {" 1000001 = ", " 1000002 = "})
             ASSERT_TRUE(tool->waitForOutput(address + QByteArray::number(value) + "\n")) << tool->outSoFar().constData();
-        ASSERT_TRUE(json->waitForOutput("\"value\":" + QByteArray::number(value) + "}")) << json->outSoFar().constData();
     }
     tool->interrupt();
-    json->interrupt();
     const ToolRun r = tool->finish();
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_EQ(watched(r.out, 1000001), std::vector<int>({5, 6, 7})) << qPrintable(r.out);
@@ -45,20 +41,6 @@ TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeUntilInterruptedOrItsD
     EXPECT_EQ(watched(r.out, 1000004), std::vector<int>({0})) << "a first value of 0 is shown too";
     EXPECT_TRUE(r.out.contains("registerVars: result 0")) << qPrintable(r.out);
     EXPECT_TRUE(r.outLines().last().endsWith("7 values shown (interrupted)")) << qPrintable(r.out);
-
-    const ToolRun j = json->finish();
-    EXPECT_EQ(j.status, 0) << qPrintable(j.err);
-    const QStringList lines = j.outLines();
-    ASSERT_EQ(lines.size(), 4) << qPrintable(j.out);
-    for (int i = 0; i < 3; ++i) {
-        const QJsonObject event = QJsonDocument::fromJson(lines[i].toUtf8()).object();
-        EXPECT_EQ(event.value("address").toInt(), 1000002);
-        EXPECT_EQ(event.value("value").toInt(), std::vector<int>({-3, 6, 7})[size_t(i)]);
-        EXPECT_FALSE(event.value("time").toString().isEmpty());
-    }
-    EXPECT_TRUE(j.json().value("interrupted").toBool());
-    EXPECT_EQ(j.json().value("shown").toInt(), 3);
-    EXPECT_EQ(j.json().value("exitStatus").toInt(), 0);
 
     const ToolRun timed = runHere({"watch", "1000001", "--duration", "0.3"});
     EXPECT_EQ(timed.status, 0) << qPrintable(timed.err);
@@ -99,6 +81,10 @@ TEST_F(CnccommTest, ALostLinkEndsAWatchOrIsWaitedFor)
     const ToolRun r = tool->finish();
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains("\"link\":\"back\"")) << qPrintable(r.out);
+    EXPECT_TRUE(QJsonDocument::fromJson(r.outLines().value(0).toUtf8()).object().value("time").isString());
+    EXPECT_TRUE(r.json().value("interrupted").toBool());
+    EXPECT_EQ(r.json().value("shown").toInt(), 2);
+    EXPECT_EQ(r.json().value("exitStatus").toInt(), 0);
 }
 
 TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames)

@@ -34,17 +34,12 @@ if [ -x "$scratch/prefix/bin/cnc-bridge" ]; then
     "$scratch/prefix/bin/cnc-bridge" --check --config "$scratch/prefix/share/cnc-bridge/cnc-bridge.ini.example" > /dev/null
 fi
 
-# The installed simulator on a free loopback address of its own.
+# The installed simulator on a free loopback address of its own (it says "listening" once it is).
 for host in $(seq 230 250); do
     address="127.0.0.$host"
     "$scratch/prefix/bin/cnc-simulator" --listen "$address" > "$scratch/simulator.out" 2>&1 &
     simulator=$!
-    for _ in $(seq 50); do
-        grep -q listening "$scratch/simulator.out" 2>/dev/null && break
-        kill -0 "$simulator" 2>/dev/null || break
-        sleep 0.1
-    done
-    grep -q listening "$scratch/simulator.out" && break
+    timeout 5 tail -F -n +1 --pid="$simulator" "$scratch/simulator.out" 2>/dev/null | grep -q -m1 listening && break
     wait "$simulator" 2>/dev/null || true
     simulator=""
 done
