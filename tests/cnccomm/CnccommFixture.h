@@ -1,14 +1,26 @@
 #pragma once
+// Runs the built cnccomm against a simulated controller of the test process; helpers defined
+// where they are declared.
 #include "TestSupport.h"
 
-#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -18,11 +30,28 @@ struct ToolRun
     int status = -1;
     QString out;
     QString err;
-    QJsonObject json() const; // the last line of stdout as a JSON object (empty when it is none)
-    QStringList outLines() const;
+    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+    QJsonObject json() const // the last line of stdout as a JSON object (empty when it is none)
+    {
+        return QJsonDocument::fromJson(outLines().value(outLines().size() - 1).toUtf8()).object();
+    }
     // Waits for process to end (the test fails when it does not within timeoutMs; it is then
     // killed); outSoFar is what was read of its stdout before.
-    static ToolRun finish(QProcess& process, const QByteArray& outSoFar, int timeoutMs);
+    static ToolRun finish(QProcess& process, const QByteArray& outSoFar, int timeoutMs)
+    {
+        ToolRun result;
+        if (process.state() == QProcess::NotRunning || !process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished(5000);
+            ADD_FAILURE() << "cnccomm " << qPrintable(process.arguments().join(' ')) << " did not end within "
+                          << timeoutMs << " ms";
+            return result;
+        }
+        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromUtf8(outSoFar + process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
 };
 
 // cnccomm running in the background, its output read as it comes, so that a test can act on
@@ -30,11 +59,28 @@ struct ToolRun
 class BackgroundTool
 {
 public:
-    explicit BackgroundTool(const QStringList& args);
-    ~BackgroundTool();
+    explicit BackgroundTool(const QStringList& args)
+    {
+        m_process.start(QStringLiteral(CNCCOMM_PROGRAM), args);
+        EXPECT_TRUE(m_process.waitForStarted(5000)) << "cnccomm did not start";
+    }
+    ~BackgroundTool()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
     // True once stdout holds text; false when timeoutMs passed first.
-    bool waitForOutput(const QByteArray& text, int timeoutMs = 10000);
-    void interrupt(); // SIGINT, as Ctrl-C
+    bool waitForOutput(const QByteArray& text, int timeoutMs = 10000)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_out.contains(text) && waited.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(50);
+            m_out += m_process.readAllStandardOutput();
+        }
+        return m_out.contains(text);
+    }
+    void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); } // as Ctrl-C
     ToolRun finish(int timeoutMs = 10000) { return ToolRun::finish(m_process, m_out, timeoutMs); }
     QByteArray outSoFar() const { return m_out; }
 
@@ -48,8 +94,40 @@ private:
 class RefusingAddress
 {
 public:
-    RefusingAddress();
-    ~RefusingAddress();
+    RefusingAddress()
+    {
+        for (int host = 250; host > 2 && m_address.isEmpty(); --host) {
+            const QString address = QStringLiteral("127.0.0.%1").arg(host);
+            std::vector<int> held;
+            for (uint16_t port : {60000, 21, 60006}) {
+                sockaddr_in a{};
+                a.sin_family = AF_INET;
+                a.sin_port = htons(port);
+                inet_pton(AF_INET, qPrintable(address), &a.sin_addr);
+                const int fd = socket(AF_INET, SOCK_STREAM, 0);
+                if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+                    if (fd >= 0)
+                        close(fd);
+                    break;
+                }
+                held.push_back(fd);
+            }
+            if (held.size() == 3) {
+                m_address = address;
+                m_sockets = held;
+            } else {
+                for (int fd : held)
+                    close(fd);
+            }
+        }
+        if (m_address.isEmpty())
+            ADD_FAILURE() << "no loopback address with its ports free";
+    }
+    ~RefusingAddress()
+    {
+        for (int fd : m_sockets)
+            close(fd);
+    }
     QString address() const { return m_address; }
 
 private:
@@ -57,30 +135,60 @@ private:
     std::vector<int> m_sockets;
 };
 
-// Runs cnccomm against a simulated controller of this test process, on a loopback address of
-// its own.
 class CnccommTest : public ::testing::Test
 {
 protected:
-    void SetUp() override;
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.start()) << "no loopback address with port 60000 free";
+        ASSERT_TRUE(dir.isValid());
+    }
     // cnccomm with the arguments; the test fails when it does not end within timeoutMs.
     ToolRun run(const QStringList& args, int timeoutMs = 20000,
-                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(CNCCOMM_PROGRAM), args);
+        return ToolRun::finish(process, QByteArray(), timeoutMs);
+    }
     // The same, with --host of the simulator in front.
     ToolRun runHere(const QStringList& args) { return run(QStringList{"--host", sim.address()} + args); }
     std::unique_ptr<BackgroundTool> startHere(const QStringList& args)
     {
         return std::make_unique<BackgroundTool>(QStringList{"--host", sim.address()} + args);
     }
-    QString writeFile(const QString& name, const QByteArray& content);
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        QFile f(dir.path() + QLatin1Char('/') + name);
+        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+            ADD_FAILURE() << "cannot write " << qPrintable(f.fileName());
+        return f.fileName();
+    }
 
     SimulatedController sim;
     QTemporaryDir dir;
 };
 
-// The percentages of the lines "LABEL: N%" in text, in order.
-std::vector<int> percentLines(const QString& text, const QString& label);
-// True when percents rise to 100.
-bool rising(const std::vector<int>& percents);
+// True when the lines "LABEL: N%" of text rise from 0 to 100; count is how many there are.
+inline bool risingPercents(const QString& text, const QString& label, size_t* count = nullptr)
+{
+    std::vector<int> percents;
+    const QRegularExpression line(QStringLiteral("^%1: (\\d+)%$").arg(QRegularExpression::escape(label)),
+                                  QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(text); it.hasNext();)
+        percents.push_back(it.next().captured(1).toInt());
+    if (count)
+        *count = percents.size();
+    return std::is_sorted(percents.begin(), percents.end()) && !percents.empty() && percents.front() == 0 &&
+           percents.back() == 100;
+}
+
 // Numbered program lines, cut at bytes.
-QByteArray programText(int bytes);
+inline QByteArray programText(int bytes)
+{
+    QByteArray text;
+    for (int n = 10; text.size() < bytes; n += 10)
+        text += "N" + QByteArray::number(n) + " G01 X" + QByteArray::number(n % 97) + " F300\n";
+    return text.left(bytes);
+}

@@ -166,14 +166,14 @@ TEST_F(CnccommTable, UsageAndWhatTheControllerCarriesOut)
          {"setTransFileType: result 0", "overwrite: result 0", "append: result 0", "sent 2000 bytes in 6 blocks",
           "fileEnd: result 0", "cycStart: result 0"},
          [&](const ToolRun& r) {
-             const std::vector<int> percents = percentLines(r.out, "send O1000");
-             return sim.programText(1, "O1000") == text2000 && sim.runningProgram(1) == "O1000" && rising(percents) &&
-                    percents.size() == 7; // 0 %, then one line per block of 399 bytes
+             size_t lines = 0; // 0 %, then one line per block of 399 bytes
+             return sim.programText(1, "O1000") == text2000 && sim.runningProgram(1) == "O1000" &&
+                    risingPercents(r.out, "send O1000", &lines) && lines == 7;
          }},
         {nothing, {"--json", "--channel", "2", "send", writeFile("O2.nc", "G0 X1\n")}, 0, {"\"name\":\"O2.nc\"", "\"bytes\":6"},
          [&](const ToolRun& r) { return sim.programText(2, "O2.nc") == "G0 X1\n" && r.outLines().size() == 1; }},
         {nothing, {"stream", streamed}, 0, {"getBufState: 5 ("}, [&](const ToolRun& r) {
-             return sim.programText(1, "DNC") == text20000 && rising(percentLines(r.out, "stream stream.nc"));
+             return sim.programText(1, "DNC") == text20000 && risingPercents(r.out, "stream stream.nc");
          }},
         {nothing, {"--json", "--channel", "3", "stream", "--mode", "mdi", writeFile("mdi.nc", "G0 X5\n")}, 0,
          {"\"state\":5", "\"bytes\":6"}, [&](const ToolRun&) { return sim.programText(3, "MDI") == "G0 X5\n"; }},

@@ -53,7 +53,7 @@ TEST_F(CnccommFtpTest, UploadPutsFilesIntoTheChannelsFoldersWithProgressAndMakes
     const ToolRun r = runHere({"--channel", "2", "upload", writeFile("a.nc", first), writeFile("b.nc", second)});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     for (const QString label : {"upload a.nc", "upload b.nc"})
-        EXPECT_TRUE(rising(percentLines(r.out, label))) << qPrintable(r.out);
+        EXPECT_TRUE(risingPercents(r.out, label)) << qPrintable(r.out);
     EXPECT_EQ(r.out.count("ftpUploadFile: result 0"), 2);
     EXPECT_TRUE(waitUntil([&] { return sim.syncCount() == 2; }, 2000)) << "the controller was told of each file";
     const struct
@@ -72,7 +72,7 @@ TEST_F(CnccommFtpTest, UploadPutsFilesIntoTheChannelsFoldersWithProgressAndMakes
         {{"upload", "--system", writeFile("update.bin", second)}, "", server.ftpHome() + "/updata/update.bin", second},
     };
     for (const auto& row : rows) {
-        const ToolRun r = row.args.isEmpty() ? ToolRun{0} : runHere(row.args);
+        const ToolRun r = row.args.isEmpty() ? ToolRun{0, {}, {}} : runHere(row.args);
         EXPECT_EQ(r.status, 0) << qPrintable(row.args.join(' ')) << qPrintable(r.err);
         EXPECT_TRUE(r.out.contains(row.shows)) << qPrintable(r.out);
         EXPECT_EQ(QDir(row.path).exists() ? QByteArray("<folder>") : fileBytes(row.path), row.bytes) << qPrintable(row.path);
