@@ -14,11 +14,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <csignal>
 #include <memory>
@@ -87,52 +82,6 @@ public:
 private:
     QProcess m_process;
     QByteArray m_out;
-};
-
-// A loopback address whose command, FTP and sync ports this object holds bound but not
-// listening: a connection there is refused at once, and no other test can take the ports.
-class RefusingAddress
-{
-public:
-    RefusingAddress()
-    {
-        for (int host = 250; host > 2 && m_address.isEmpty(); --host) {
-            const QString address = QStringLiteral("127.0.0.%1").arg(host);
-            std::vector<int> held;
-            for (uint16_t port : {60000, 21, 60006}) {
-                sockaddr_in a{};
-                a.sin_family = AF_INET;
-                a.sin_port = htons(port);
-                inet_pton(AF_INET, qPrintable(address), &a.sin_addr);
-                const int fd = socket(AF_INET, SOCK_STREAM, 0);
-                if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-                    if (fd >= 0)
-                        close(fd);
-                    break;
-                }
-                held.push_back(fd);
-            }
-            if (held.size() == 3) {
-                m_address = address;
-                m_sockets = held;
-            } else {
-                for (int fd : held)
-                    close(fd);
-            }
-        }
-        if (m_address.isEmpty())
-            ADD_FAILURE() << "no loopback address with its ports free";
-    }
-    ~RefusingAddress()
-    {
-        for (int fd : m_sockets)
-            close(fd);
-    }
-    QString address() const { return m_address; }
-
-private:
-    QString m_address;
-    std::vector<int> m_sockets;
 };
 
 class CnccommTest : public ::testing::Test

@@ -191,11 +191,11 @@ TEST_F(CnccommTable, FailuresHaveTheStatusOfTheirCauseAndSayWhatHappened)
 {
     const QString program = writeFile("P1", "G0 X1\n");
     const QString longProgram = writeFile("long.nc", programText(2000));
-    RefusingAddress nowhere;
+    // Nothing listens on this port of the controller's address, nor on its FTP port.
+    const QStringList nowhere{"--port", "60001"};
     std::vector<Row> rows = {
         // Failures: the status of their cause, the call named with what happened to it.
         {nothing, {"check", "--host", "no.such.host.invalid"}, 3, {"cannot resolve no.such.host.invalid"}},
-        {nothing, {"read", "1000001", "--port", "60001"}, 3, {"cannot connect to"}},
         {scripted('B', -1, scriptOf(ReplyScript::Silence)), {"read", "1000001"}, 5, {"readVars: result 111 (no valid reply in time)"}},
         {scripted('D', -1, writeRefused()), {"write", "1000001=1"}, 4, {"the controller reported: errorCmd 6"}},
         {scripted('D', -1, writeRefused()), {"--async", "--settle", "200", "write", "1000001=1"}, 4, {"the controller reported: errorCmd 6"}},
@@ -212,7 +212,8 @@ TEST_F(CnccommTable, FailuresHaveTheStatusOfTheirCauseAndSayWhatHappened)
          {"no progress for 0.5 s"}},
         {scripted('d', 1, scriptOf(ReplyScript::Status, 1)), {"--timeout", "0.5", "stream", program}, 4,
          {"did not take the buffer's declaration within 0.5 s: parameters error."}},
-        {nothing, {"--host", nowhere.address(), "stream", program}, 3, {"the buffer stays closed"}},
+        {nothing, nowhere + QStringList{"stream", program}, 3, {"the buffer stays closed"}},
+        {nothing, {"--timeout", "30", "upload", program}, 8, {"stopped at 0%"}}, // at once, or the run times out
         {nothing, {"--channel", "2", "errors"}, 4, {"the controller reported: errorCmd 11"}},
         {[](SimulatedController& s) { s.files()->holdErrorFileRequests(true); }, {"errors"}, 5,
          {"getCncCurrentError: status 8 (error file not ready in time)"}},
@@ -222,7 +223,7 @@ TEST_F(CnccommTable, FailuresHaveTheStatusOfTheirCauseAndSayWhatHappened)
                                                   {"get-bit", "C", "1"}, {"set-bit", "C", "1", "1"}, {"jog", "1", "--stop"},
                                                   {"home", "1"}, {"start", "P1"}, {"errors"}, {"reset"},
                                                   {"watch", "1000001", "--duration", "5"}})
-        rows.push_back({nothing, QStringList{"--host", nowhere.address()} + c, 3, {"cannot connect to " + nowhere.address()}});
+        rows.push_back({nothing, nowhere + c, 3, {"cannot connect to " + sim.address()}});
     check(rows);
 }
 
