@@ -52,14 +52,11 @@ def test_reports_go_to_the_callable_or_to_logging(cnc_simulator, caplog):
     assert [r.name for r in caplog.records if "program is runing." in r.getMessage()] == ["asynccomm"]
 
 
-def test_a_program_sent_from_a_file_starts_by_name(cnc, tmp_path):
-    program = tmp_path / "O77"
-    program.write_text("G01 X10\n" * 200)
-    cnc.send_program_file(program)
+def test_a_program_sent_from_a_file_starts_by_name_once(cnc, tmp_path):
+    (tmp_path / "O77").write_text("G01 X10\n" * 200)
+    cnc.send_program_file(tmp_path / "O77")
     cnc.start_program("O77")
-    with pytest.raises(asynccomm.Refused) as raised:
-        cnc.start_program("O77")
-    assert raised.value.code == 102
+    assert pytest.raises(asynccomm.Refused, cnc.start_program, "O77").value.code == 102
 
 
 def test_async_methods_run_without_blocking_the_loop(cnc):
@@ -71,9 +68,8 @@ def test_async_methods_run_without_blocking_the_loop(cnc):
     assert asyncio.run(main()) == ([11], True)
 
 
-def test_polled_values_come_through_the_async_iterator(cnc_simulator):
-    with Controller(cnc_simulator.address) as writer:
-        writer.write_vars({1000004: 42})
+def test_polled_values_come_through_the_async_iterator(cnc, cnc_simulator):
+    cnc.write_vars({1000004: 42})
 
     async def first_42(ctl):
         async for values in asynccomm.aio.poll(ctl, [1000004], interval=0.02):
@@ -128,5 +124,5 @@ def test_homing_ends(cnc):
     cnc.home(0)
     deadline = time.monotonic() + 5
     while not cnc.is_homed(0) and time.monotonic() < deadline:
-        time.sleep(0.01)
+        time.sleep(0.01)  # a poll of the homing state, bounded by the deadline
     assert cnc.is_homed(0) and not cnc.is_moving(0)
