@@ -148,6 +148,11 @@ TEST_F(CnccommTable, UsageAndWhatTheControllerCarriesOut)
         {nothing, {"--json", "jog", "2", "--distance", "-200", "--absolute"}, 0,
          {"calls: jogMotionP_Run,jogMotionP_IsStop,getAxisCoord", "\"position\":-200"}},
         {nothing, {"--json", "jog", "3", "--stop"}, 0, {"calls: jogMotionV_Stop,jogMotionP_Stop,getAxisCoord"}},
+        {nothing, {"--json", "--channel", "2", "jog", "1", "--for", "300", "--feed", "1000"}, 0,
+         {"calls: jogMotionV_Run,jogMotionV_Stop,getAxisCoord"}, [&](const ToolRun& r) {
+             const int position = r.json().value("position").toInt(); // 1000 a second for 0.3 s and the stop's trip
+             return position >= 250 && position <= 1000 && sim.axisPosition(2, 1) == position;
+         }},
         {nothing, {"jog", "0", "--distance", "300"}, 0, {}},
         {nothing, {"home", "0"}, 0, {"\naxis 0 homed\n", "\nposition: 0\n"}, [&](const ToolRun&) { return sim.axisPosition(1, 0) == 0; }},
         {nothing, {"--json", "home", "0"}, 0, {"\"homed\":true"}},

@@ -1,9 +1,8 @@
-// What runs over time: watch, an interrupted transfer and its resumption, a timed jog, and the
+// What runs over time: watch, an interrupted transfer and its resumption, and the
 // simulator program as a user runs it beside cnccomm.
 #include "CnccommFixture.h"
 #include "SimulatorProcess.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -127,34 +126,18 @@ TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames
     }
 }
 
-TEST_F(CnccommTest, JogForATimeMovesThenStops)
-{
-    const ToolRun r = runHere({"--json", "--channel", "2", "jog", "1", "--for", "300", "--feed", "1000"});
-    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-    const QJsonArray calls = r.json().value("calls").toArray();
-    EXPECT_EQ(calls.at(0)["function"], "jogMotionV_Run");
-    EXPECT_EQ(calls.at(1)["function"], "jogMotionV_Stop");
-    const int position = r.json().value("position").toInt();
-    EXPECT_GE(position, 250); // 1000 units per second for 0.3 s, and the stop's round trip
-    EXPECT_LE(position, 1000);
-    EXPECT_EQ(sim.axisPosition(2, 1), position) << "the axis stands where it was shown";
-}
-
 TEST_F(CnccommTest, TheSimulatorProgramAsAControllerToDevelopAgainst)
 {
     SimulatorProcess program;
     ASSERT_TRUE(program.start([](const QStringList&) {
         return QStringList{"--run-time", "0.2", "--inject", "error 1 E9001 door open", "--inject", "emergency-stop 3"};
     })) << program.errors().constData();
-    const QStringList host{"--host", program.address()};
-    EXPECT_EQ(run(host + QStringList{"write", "2000010=77"}).status, 0);
-    EXPECT_EQ(run(host + QStringList{"read", "2000010"}).outLines().value(0), "2000010 = 77");
-    EXPECT_TRUE(run(host + QStringList{"errors"}).out.contains("E9001 door open"));
-    EXPECT_EQ(run(host + QStringList{"jog", "1", "--distance", "5"}).status, 0) << "only channel 3 is stopped";
-    EXPECT_EQ(run(host + QStringList{"jog", "1", "--distance", "5", "--channel", "3"}).status, 4);
-    const ToolRun missing = run(host + QStringList{"start", "O4321"});
-    EXPECT_EQ(missing.status, 4);
-    EXPECT_TRUE(missing.out.contains("cycStart: result 103")) << qPrintable(missing.out);
+    const auto at = [&](const QStringList& args) { return run(QStringList{"--host", program.address()} + args); };
+    EXPECT_EQ(at({"write", "2000010=77"}).status, 0);
+    EXPECT_EQ(at({"read", "2000010"}).outLines().value(0), "2000010 = 77");
+    EXPECT_TRUE(at({"errors"}).out.contains("E9001 door open"));
+    EXPECT_EQ(at({"jog", "1", "--distance", "5"}).status, 0) << "only channel 3 is stopped";
+    EXPECT_EQ(at({"jog", "1", "--distance", "5", "--channel", "3"}).status, 4);
 #ifdef ACM_FIRST_STEPS_PROGRAM
     for (int time = 1; time <= 2; ++time) {
         QProcess firstSteps;
@@ -165,9 +148,9 @@ TEST_F(CnccommTest, TheSimulatorProgramAsAControllerToDevelopAgainst)
 #endif
     // A started program ends by itself after its run time.
     const QString file = writeFile("P5", "G1 X1\n");
-    ASSERT_EQ(run(host + QStringList{"send", file, "--start"}).status, 0);
-    EXPECT_EQ(run(host + QStringList{"send", file}).status, 4) << "refused while it runs";
-    EXPECT_TRUE(waitUntil([&] { return run(host + QStringList{"send", file}).status == 0; }, 10000)) << "it never ended";
+    ASSERT_EQ(at({"send", file, "--start"}).status, 0);
+    EXPECT_EQ(at({"send", file}).status, 4) << "refused while it runs";
+    EXPECT_TRUE(waitUntil([&] { return at({"send", file}).status == 0; }, 10000)) << "it never ended";
 
     const struct
     {
