@@ -203,24 +203,16 @@ protected:
 
 namespace {
 
-std::function<bool(const Message&)> good(const QJsonValue& value)
+using Check = std::function<bool(const Message&)>;
+Check good(const QJsonValue& value)
 {
     return [value](const Message& m) {
         return m.json()["quality"] == "good" && m.json()["value"] == value && !m.json()["time"].toString().isEmpty();
     };
 }
-std::function<bool(const Message&)> quality(const QString& wanted)
-{
-    return [wanted](const Message& m) { return m.json()["quality"] == wanted; };
-}
-std::function<bool(const Message&)> text(const QByteArray& wanted)
-{
-    return [wanted](const Message& m) { return m.payload == wanted; };
-}
-std::function<bool(const Message&)> retained(const std::function<bool(const Message&)>& check)
-{
-    return [check](const Message& m) { return m.retained && check(m); };
-}
+Check quality(const QString& wanted) { return [wanted](const Message& m) { return m.json()["quality"] == wanted; }; }
+Check text(const QByteArray& wanted) { return [wanted](const Message& m) { return m.payload == wanted; }; }
+Check retained(const Check& check) { return [check](const Message& m) { return m.retained && check(m); }; }
 
 QByteArray machine(const QString& name, const QString& address, const QByteArray& items)
 {
@@ -251,11 +243,7 @@ TEST_F(BridgeTest, PublishesEachMachinesItemsRetainedAndAMachineRestartAndItsOwn
     // A late subscriber sees the current state, retained.
     ASSERT_TRUE(watcher->waitFor(topic("m1/load"), good(78)));
     const auto late = subscribe();
-    const struct
-    {
-        const char* topic;
-        std::function<bool(const Message&)> check;
-    } rows[] = {
+    const std::pair<const char*, Check> rows[] = {
         {"m1/load", good(78)},
         {"m1/prog", good("O0001")},
         {"m1/pos", good(QJsonArray{0, 0})},
@@ -267,8 +255,8 @@ TEST_F(BridgeTest, PublishesEachMachinesItemsRetainedAndAMachineRestartAndItsOwn
         {"m3/availability", text("online")},
         {"bridge", text("online")},
     };
-    for (const auto& row : rows)
-        EXPECT_TRUE(late->waitFor(topic(row.topic), retained(row.check))) << row.topic;
+    for (const auto& [name, check] : rows)
+        EXPECT_TRUE(late->waitFor(topic(name), retained(check))) << name;
     for (const Message& m : watcher->history(topic("m3/load")))
         EXPECT_NE(m.json()["value"], 5) << m.payload.constData();
 
