@@ -18,12 +18,9 @@ cleanup() {
 }
 trap cleanup EXIT
 cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
-test -f "$scratch/prefix/include/AsyncCommModule.h"
-test -x "$scratch/prefix/bin/cnc-simulator"
+for header in AsyncCommModule AsyncCommModuleLoader AsyncCommModuleResults; do test -f "$scratch/prefix/include/$header.h"; done
+for program in cnc-simulator cnccomm; do test -x "$scratch/prefix/bin/$program"; done
 test "$("$scratch/prefix/bin/cnc-simulator" --version)" = "cnc-simulator $version"
-test -f "$scratch/prefix/include/AsyncCommModuleLoader.h"
-test -f "$scratch/prefix/include/AsyncCommModuleResults.h"
-test -x "$scratch/prefix/bin/cnccomm"
 cnccomm_version=$(env -u ACM_LIBRARY "$scratch/prefix/bin/cnccomm" --version)
 test "$(echo "$cnccomm_version" | sed -n 1p)" = "cnccomm $version"
 echo "$cnccomm_version" | sed -n 2p | grep -q "^library: $scratch/prefix/.*/libAsyncCommModule.so.1"

@@ -14,22 +14,12 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 # Stand-ins. with-sudo has sudo; without-sudo has only what the script needs besides it.
 for dir in with-sudo without-sudo; do
   mkdir -p "$scratch/$dir"
-  cat > "$scratch/$dir/id" <<'STUB'
-#!/bin/sh
-echo "$FAKE_UID"
-STUB
-  cat > "$scratch/$dir/apt-get" <<'STUB'
-#!/bin/sh
-echo "apt-get $* [DEBIAN_FRONTEND=${DEBIAN_FRONTEND:-}]" >> "$CALLS"
-[ "$1" != update ] || [ -z "${FAKE_UPDATE_FAILS:-}" ]
-STUB
+  printf '#!/bin/sh\necho "$FAKE_UID"\n' > "$scratch/$dir/id"
+  printf '#!/bin/sh\necho "apt-get $* [DEBIAN_FRONTEND=${DEBIAN_FRONTEND:-}]" >> "$CALLS"
+[ "$1" != update ] || [ -z "${FAKE_UPDATE_FAILS:-}" ]\n' > "$scratch/$dir/apt-get"
   ln -s "$(command -v env)" "$scratch/$dir/env"
 done
-cat > "$scratch/with-sudo/sudo" <<'STUB'
-#!/bin/sh
-echo "sudo" >> "$CALLS"
-exec "$@"
-STUB
+printf '#!/bin/sh\necho "sudo" >> "$CALLS"\nexec "$@"\n' > "$scratch/with-sudo/sudo"
 chmod +x "$scratch"/*/id "$scratch"/*/apt-get "$scratch/with-sudo/sudo"
 
 # Runs the script as user $1 with the stand-ins of $2; leaves its calls in $scratch/calls.
