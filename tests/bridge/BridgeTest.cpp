@@ -315,7 +315,9 @@ TEST_F(BridgeTest, PasswordLogin)
     QFile::setPermissions(file, QFile::permissions(file) | QFile::ReadOther);
     ASSERT_TRUE(startBroker("allow_anonymous false\npassword_file " + file.toUtf8() + "\n"));
     ASSERT_FALSE(startMachine().isEmpty());
-    for (const auto& [password, connected] : {std::pair{"s3cret#1", 1.0}, {"wrong", 0.0}}) {
+    for (const auto& row : {std::pair{"s3cret#1", 1.0}, {"wrong", 0.0}}) {
+        const char* password = row.first;
+        const double connected = row.second;
         ASSERT_TRUE(startBridge(machine("m", machineAddresses[0], "variable.v = 2000010 every 50ms\n"),
                                 QByteArray("username = bridge\npassword = ") + password + "\n"));
         // Polling runs either way; only the right password gives a session.

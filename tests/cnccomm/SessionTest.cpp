@@ -90,24 +90,23 @@ TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames
 {
     const QByteArray text = programText(20000);
     const QString file = writeFile("long.nc", text);
-    const struct
-    {
-        QStringList args;
-        QByteArray stored; // the program's name in the controller
-    } rows[] = {{{"send", file, "--name", "O7"}, "O7"}, {{"stream", file}, "DNC"}};
-    for (const auto& row : rows) {
+    // The command and the program's name in the controller.
+    for (const auto& row : {std::pair<QStringList, QByteArray>{{"send", file, "--name", "O7"}, "O7"},
+                            {{"stream", file}, "DNC"}}) {
+        const QStringList& args = row.first;
+        const QByteArray& stored = row.second;
         sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 50)); // every append takes 50 ms
         const int ends = sim.requestCount('d', 4);
-        auto tool = startHere(QStringList{"--json"} + row.args);
-        ASSERT_TRUE(waitUntil([&] { return sim.programText(1, row.stored).size() >= 2000; }, 10000));
+        auto tool = startHere(QStringList{"--json"} + args);
+        ASSERT_TRUE(waitUntil([&] { return sim.programText(1, stored).size() >= 2000; }, 10000));
         tool->interrupt();
         const ToolRun r = tool->finish();
         EXPECT_EQ(r.status, 130) << qPrintable(r.err);
-        if (row.args.first() == "send") {
+        if (args.first() == "send") {
             EXPECT_EQ(sim.requestCount('d', 4), ends + 1) << "the transfer was ended";
         }
         const QJsonObject json = r.json();
-        const QByteArray held = sim.programText(1, row.stored);
+        const QByteArray held = sim.programText(1, stored);
         EXPECT_LT(held.size(), text.size()) << "stopped midway";
         EXPECT_GT(json.value("acknowledged").toInt(), 0);
         EXPECT_LE(json.value("acknowledged").toInt(), held.size()) << "only what the controller holds";
@@ -152,20 +151,17 @@ TEST_F(CnccommTest, TheSimulatorProgramAsAControllerToDevelopAgainst)
     EXPECT_EQ(at({"send", file}).status, 4) << "refused while it runs";
     EXPECT_TRUE(waitUntil([&] { return at({"send", file}).status == 0; }, 10000)) << "it never ended";
 
-    const struct
-    {
-        QStringList args;
-        QString says;
-    } rows[] = {
+    // The simulator program's refusals to start, with what it says.
+    const std::pair<QStringList, QString> rows[] = {
         {{"--inject", "r channel 0 state 3"}, "channel 0: requests 'r' go to channels from 1 on"},
         {{"--listen", sim.address()}, "cannot listen on " + sim.address() + ":60000: The bound address is already in use"},
         {{"--run-time", "-1"}, "--run-time: '-1' is not a number of seconds"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [args, says] : rows) {
         QProcess process;
-        process.start(QStringLiteral(ACM_SIMULATOR_PROGRAM), row.args);
-        ASSERT_TRUE(process.waitForFinished(10000)) << qPrintable(row.args.join(' '));
-        EXPECT_NE(process.exitCode(), 0) << qPrintable(row.args.join(' '));
-        EXPECT_TRUE(process.readAllStandardError().contains(row.says.toUtf8())) << qPrintable(row.args.join(' '));
+        process.start(QStringLiteral(ACM_SIMULATOR_PROGRAM), args);
+        ASSERT_TRUE(process.waitForFinished(10000)) << qPrintable(args.join(' '));
+        EXPECT_NE(process.exitCode(), 0) << qPrintable(args.join(' '));
+        EXPECT_TRUE(process.readAllStandardError().contains(says.toUtf8())) << qPrintable(args.join(' '));
     }
 }
