@@ -10,15 +10,12 @@
 #include <functional>
 
 namespace {
-// The controller's refusal of a variable write: the write reply's code with its top bit set.
+// The controller's refusal of a variable write: the write reply's code with its top bit set, after
+// a TCP header whose length field counts the 2 bytes after its first 6.
 ReplyScript writeRefused()
 {
-    ReplyScript s;
-    s.kind = ReplyScript::Raw;
-    const QByteArray pdu("\xC4", 1);
-    s.raw = QByteArray(7, '\0') + pdu;
-    s.raw[4] = char(pdu.size() + 1); // TCP header: the length of what follows its first 6 bytes
-    s.times = -1;
+    ReplyScript s = scriptOf(ReplyScript::Raw);
+    s.raw = QByteArray("\0\0\0\0\x02\0\0\xC4", 8);
     return s;
 }
 
@@ -37,8 +34,6 @@ Arrange scripted(uint8_t code, int sub, const ReplyScript& script)
 {
     return [=](SimulatedController& s) { s.scriptReply(code, sub, script); };
 }
-} // namespace
-
 
 // Runs rows of commands, each against the controller as the row left it (the scripts, stops,
 // running programs and held files are cleared first), each with its literal exit status.
@@ -50,6 +45,7 @@ struct Row
     QStringList shows; // in stdout, stderr or the JSON's calls
     std::function<bool(const ToolRun&)> holds = [](const ToolRun&) { return true; };
 };
+} // namespace
 
 class CnccommTable : public CnccommTest
 {
