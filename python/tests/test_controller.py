@@ -12,11 +12,6 @@ import asynccomm
 from asynccomm import Controller, Simulator
 
 
-def test_written_values_read_back_as_signed_32_bit(cnc):
-    cnc.write_vars({1000001: 7, 1000002: -5, 120138: 2**31 - 1})
-    assert cnc.read_vars([1000001, 1000002, 120138]) == [7, -5, 2**31 - 1]
-
-
 # (inject rule, call, exception, code, controller's report or None)
 REFUSALS = [
     ("r channel 1 state 3", lambda c: c.jog(0, 100), asynccomm.Refused, 103, None),
@@ -101,6 +96,8 @@ def test_a_missing_file_is_named_in_the_failure(variable, value, monkeypatch):
 
 # (what to do first, what to ask, the answer): each row checks one method's arguments reach the controller
 MACHINE = [
+    (lambda c: c.write_vars({1000001: 7, 1000002: -5, 120138: 2**31 - 1}), lambda c: c.read_vars([1000001, 1000002, 120138]),
+     [7, -5, 2**31 - 1]),  # signed 32-bit
     (lambda c: c.move(0, 25, feed=100), lambda c: c.coordinate(0), 25),
     (lambda c: c.move(1, -7, feed=100, absolute=True), lambda c: c.coordinates(2), [0, -7]),
     (lambda c: c.set_bit("O", 5, 1), lambda c: [c.get_bit("I", 5), c.get_bit("I", 4)], [1, 0]),

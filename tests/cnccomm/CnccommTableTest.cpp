@@ -50,36 +50,34 @@ struct Row
 class CnccommTable : public CnccommTest
 {
 protected:
-    void check(const std::vector<Row>& rows);
-};
-
-void CnccommTable::check(const std::vector<Row>& rows)
-{
-    for (const auto& row : rows) {
-        sim.clearScripts();
-        sim.setEmergencyStop(1, false);
-        sim.setRunningProgram(1, QByteArray());
-        sim.setBusyPhases(0, 0);
-        sim.files()->holdErrorFileRequests(false);
-        sim.clearReceived();
-        row.arrange(sim);
-        const ToolRun r = runHere(row.args);
-        const QString seen = r.out + r.err + callsOf(r);
-        const QString what = row.args.join(' ') + ": " + seen;
-        EXPECT_EQ(r.status, row.status) << qPrintable(what);
-        for (const QString& text : row.shows)
-            EXPECT_TRUE(seen.contains(text)) << qPrintable(text) << " in " << qPrintable(what);
-        EXPECT_TRUE(row.holds(r)) << qPrintable(what);
-        EXPECT_FALSE(seen.contains("writeCncFile")) << "a meaning of another call: " << qPrintable(what);
-        if (row.status == 2) {
-            EXPECT_TRUE(r.err.startsWith("cnccomm: ") && r.err.contains("Try 'cnccomm")) << qPrintable(what);
-            EXPECT_EQ(r.out.isEmpty(), !row.args.contains("--json")) << qPrintable(what);
-        }
-        if (row.status == 2 || row.status == 6 || row.status == 7) {
-            EXPECT_TRUE(sim.receivedFrames().isEmpty()) << qPrintable(what) << " sent something";
+    void check(const std::vector<Row>& rows)
+    {
+        for (const auto& row : rows) {
+            sim.clearScripts();
+            sim.setEmergencyStop(1, false);
+            sim.setRunningProgram(1, QByteArray());
+            sim.setBusyPhases(0, 0);
+            sim.files()->holdErrorFileRequests(false);
+            sim.clearReceived();
+            row.arrange(sim);
+            const ToolRun r = runHere(row.args);
+            const QString seen = r.out + r.err + callsOf(r);
+            const QString what = row.args.join(' ') + ": " + seen;
+            EXPECT_EQ(r.status, row.status) << qPrintable(what);
+            for (const QString& text : row.shows)
+                EXPECT_TRUE(seen.contains(text)) << qPrintable(text) << " in " << qPrintable(what);
+            EXPECT_TRUE(row.holds(r)) << qPrintable(what);
+            EXPECT_FALSE(seen.contains("writeCncFile")) << "a meaning of another call: " << qPrintable(what);
+            if (row.status == 2) {
+                EXPECT_TRUE(r.err.startsWith("cnccomm: ") && r.err.contains("Try 'cnccomm")) << qPrintable(what);
+                EXPECT_EQ(r.out.isEmpty(), !row.args.contains("--json")) << qPrintable(what);
+            }
+            if (row.status == 2 || row.status == 6 || row.status == 7) {
+                EXPECT_TRUE(sim.receivedFrames().isEmpty()) << qPrintable(what) << " sent something";
+            }
         }
     }
-}
+};
 
 TEST_F(CnccommTable, UsageAndWhatTheControllerCarriesOut)
 {
