@@ -30,23 +30,6 @@ struct ToolRun
     {
         return QJsonDocument::fromJson(outLines().value(outLines().size() - 1).toUtf8()).object();
     }
-    // Waits for process to end (the test fails when it does not within timeoutMs; it is then
-    // killed); outSoFar is what was read of its stdout before.
-    static ToolRun finish(QProcess& process, const QByteArray& outSoFar, int timeoutMs)
-    {
-        ToolRun result;
-        if (process.state() == QProcess::NotRunning || !process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished(5000);
-            ADD_FAILURE() << "cnccomm " << qPrintable(process.arguments().join(' ')) << " did not end within "
-                          << timeoutMs << " ms";
-            return result;
-        }
-        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(outSoFar + process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
-    }
 };
 
 // cnccomm running in the background, its output read as it comes, so that a test can act on
@@ -54,8 +37,10 @@ struct ToolRun
 class BackgroundTool
 {
 public:
-    explicit BackgroundTool(const QStringList& args)
+    explicit BackgroundTool(const QStringList& args,
+                            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
+        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral(CNCCOMM_PROGRAM), args);
         EXPECT_TRUE(m_process.waitForStarted(5000)) << "cnccomm did not start";
     }
@@ -76,7 +61,20 @@ public:
         return m_out.contains(text);
     }
     void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); } // as Ctrl-C
-    ToolRun finish(int timeoutMs = 10000) { return ToolRun::finish(m_process, m_out, timeoutMs); }
+    // Waits for it to end (the test fails when it does not within timeoutMs; it is then killed).
+    ToolRun finish(int timeoutMs = 20000)
+    {
+        ToolRun result;
+        if (m_process.state() == QProcess::NotRunning || !m_process.waitForFinished(timeoutMs)) {
+            ADD_FAILURE() << "cnccomm " << qPrintable(m_process.arguments().join(' ')) << " did not end within "
+                          << timeoutMs << " ms";
+            return result;
+        }
+        result.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        result.out = QString::fromUtf8(m_out + m_process.readAllStandardOutput());
+        result.err = QString::fromUtf8(m_process.readAllStandardError());
+        return result;
+    }
     QByteArray outSoFar() const { return m_out; }
 
 private:
@@ -92,14 +90,11 @@ protected:
         ASSERT_TRUE(sim.start()) << "no loopback address with port 60000 free";
         ASSERT_TRUE(dir.isValid());
     }
-    // cnccomm with the arguments; the test fails when it does not end within timeoutMs.
-    ToolRun run(const QStringList& args, int timeoutMs = 20000,
-                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+    // cnccomm with the arguments; the test fails when it does not end within 20 s.
+    static ToolRun run(const QStringList& args,
+                       const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(CNCCOMM_PROGRAM), args);
-        return ToolRun::finish(process, QByteArray(), timeoutMs);
+        return BackgroundTool(args, environment).finish();
     }
     // The same, with --host of the simulator in front.
     ToolRun runHere(const QStringList& args) { return run(QStringList{"--host", sim.address()} + args); }

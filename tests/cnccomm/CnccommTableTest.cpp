@@ -243,10 +243,10 @@ TEST_F(CnccommTest, HelpIsTheManualPagesAndALibraryThatCannotBeLoadedEndsWithSta
 
     QProcessEnvironment missing = QProcessEnvironment::systemEnvironment();
     missing.insert("ACM_LIBRARY", "/nonexistent/libAsyncCommModule.so.1");
-    const ToolRun byEnvironment = run({"--host", sim.address(), "check"}, 20000, missing);
+    const ToolRun byEnvironment = run({"--host", sim.address(), "check"}, missing);
     EXPECT_EQ(byEnvironment.status, 6);
     EXPECT_TRUE(byEnvironment.err.contains("cannot load /nonexistent/libAsyncCommModule.so.1")) << qPrintable(byEnvironment.err);
-    EXPECT_TRUE(run({"--version"}, 20000, missing).out.contains("library: not loaded: cannot load /nonexistent"));
+    EXPECT_TRUE(run({"--version"}, missing).out.contains("library: not loaded: cannot load /nonexistent"));
     // --library wins over the environment.
-    EXPECT_EQ(run({"--host", sim.address(), "--library", ACM_SHARED_LIBRARY, "check"}, 20000, missing).status, 0);
+    EXPECT_EQ(run({"--host", sim.address(), "--library", ACM_SHARED_LIBRARY, "check"}, missing).status, 0);
 }
