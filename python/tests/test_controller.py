@@ -12,19 +12,14 @@ import asynccomm
 from asynccomm import Controller, Simulator
 
 
-def test_written_values_read_back_as_signed_32_bit(cnc):
-    cnc.write_vars({1000001: 7, 1000002: -5, 120138: 2**31 - 1})
-    assert cnc.read_vars([1000001, 1000002, 120138]) == [7, -5, 2**31 - 1]
-
-
 # (inject rule, call, exception, code, controller's report or None)
 REFUSALS = [
     ("r channel 1 state 3", lambda c: c.jog(0, 100), asynccomm.Refused, 103, None),
-    ("p silent", lambda c: c.watchdog(), asynccomm.NoReply, 111, None),
     ("f 3 state 2 times 1", lambda c: c.reset(1), asynccomm.Refused, 102, "program is runing."),
     ("f 4 state 3 times 1", lambda c: c.start_program("O1"), asynccomm.Refused, 103, "file is not exist."),
     ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error."),
     ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied"),
+    ("p state 0", lambda c: c.watchdog(), asynccomm.Error, 3, None),
     ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None),
     (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
     (None, lambda c: c.jog(0, 100, channel=2), asynccomm.ArgumentError, 1, None),
@@ -41,11 +36,6 @@ def test_a_failed_call_raises_its_code_and_the_controllers_text(rule, call, exce
     assert (report in raised.value.detail) if report else raised.value.reports == []
 
 
-def test_connecting_to_nobody_raises_not_connected():
-    with pytest.raises(asynccomm.NotConnected):
-        Controller("127.255.255.254")
-
-
 @pytest.mark.inject("f 3 state 2 times 2")
 def test_reports_go_to_the_callable_or_to_logging(cnc_simulator, caplog):
     seen = []
@@ -57,14 +47,11 @@ def test_reports_go_to_the_callable_or_to_logging(cnc_simulator, caplog):
     assert [r.name for r in caplog.records if "program is runing." in r.getMessage()] == ["asynccomm"]
 
 
-def test_a_program_sent_from_a_file_starts_by_name(cnc, tmp_path):
-    program = tmp_path / "O77"
-    program.write_text("G01 X10\n" * 200)
-    cnc.send_program_file(program)
+def test_a_program_sent_from_a_file_starts_by_name_once(cnc, tmp_path):
+    (tmp_path / "O77").write_text("G01 X10\n" * 200)
+    cnc.send_program_file(tmp_path / "O77")
     cnc.start_program("O77")
-    with pytest.raises(asynccomm.Refused) as raised:
-        cnc.start_program("O77")
-    assert raised.value.code == 102
+    assert pytest.raises(asynccomm.Refused, cnc.start_program, "O77").value.code == 102
 
 
 def test_async_methods_run_without_blocking_the_loop(cnc):
@@ -76,9 +63,8 @@ def test_async_methods_run_without_blocking_the_loop(cnc):
     assert asyncio.run(main()) == ([11], True)
 
 
-def test_polled_values_come_through_the_async_iterator(cnc_simulator):
-    with Controller(cnc_simulator.address) as writer:
-        writer.write_vars({1000004: 42})
+def test_polled_values_come_through_the_async_iterator(cnc, cnc_simulator):
+    cnc.write_vars({1000004: 42})
 
     async def first_42(ctl):
         async for values in asynccomm.aio.poll(ctl, [1000004], interval=0.02):
@@ -88,7 +74,7 @@ def test_polled_values_come_through_the_async_iterator(cnc_simulator):
         assert asyncio.run(asyncio.wait_for(first_42(ctl), 10)) == [42]
 
 
-def test_diagnostic_lines_reach_logging(cnc_simulator, caplog):
+def test_diagnostic_lines_reach_logging_and_nobody_is_not_connected(cnc_simulator, caplog):
     asynccomm.log_diagnostics(True)
     try:
         with caplog.at_level(logging.DEBUG, "asynccomm.diagnostics"), Controller(cnc_simulator.address):
@@ -96,6 +82,7 @@ def test_diagnostic_lines_reach_logging(cnc_simulator, caplog):
     finally:
         asynccomm.log_diagnostics(False)
     assert any(r.name == "asynccomm.diagnostics" for r in caplog.records)
+    pytest.raises(asynccomm.NotConnected, Controller, "127.255.255.254")
 
 
 @pytest.mark.parametrize("variable, value", [("ASYNCCOMM_LIBRARY", "/nowhere/lib.so"), ("ASYNCCOMM_SIMULATOR", "/nowhere/sim")])
@@ -109,6 +96,8 @@ def test_a_missing_file_is_named_in_the_failure(variable, value, monkeypatch):
 
 # (what to do first, what to ask, the answer): each row checks one method's arguments reach the controller
 MACHINE = [
+    (lambda c: c.write_vars({1000001: 7, 1000002: -5, 120138: 2**31 - 1}), lambda c: c.read_vars([1000001, 1000002, 120138]),
+     [7, -5, 2**31 - 1]),  # signed 32-bit
     (lambda c: c.move(0, 25, feed=100), lambda c: c.coordinate(0), 25),
     (lambda c: c.move(1, -7, feed=100, absolute=True), lambda c: c.coordinates(2), [0, -7]),
     (lambda c: c.set_bit("O", 5, 1), lambda c: [c.get_bit("I", 5), c.get_bit("I", 4)], [1, 0]),
@@ -132,5 +121,5 @@ def test_homing_ends(cnc):
     cnc.home(0)
     deadline = time.monotonic() + 5
     while not cnc.is_homed(0) and time.monotonic() < deadline:
-        time.sleep(0.01)
+        time.sleep(0.01)  # a poll of the homing state, bounded by the deadline
     assert cnc.is_homed(0) and not cnc.is_moving(0)

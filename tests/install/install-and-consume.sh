@@ -18,12 +18,9 @@ cleanup() {
 }
 trap cleanup EXIT
 cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
-test -f "$scratch/prefix/include/AsyncCommModule.h"
-test -x "$scratch/prefix/bin/cnc-simulator"
+for header in AsyncCommModule AsyncCommModuleLoader AsyncCommModuleResults; do test -f "$scratch/prefix/include/$header.h"; done
+for program in cnc-simulator cnccomm; do test -x "$scratch/prefix/bin/$program"; done
 test "$("$scratch/prefix/bin/cnc-simulator" --version)" = "cnc-simulator $version"
-test -f "$scratch/prefix/include/AsyncCommModuleLoader.h"
-test -f "$scratch/prefix/include/AsyncCommModuleResults.h"
-test -x "$scratch/prefix/bin/cnccomm"
 cnccomm_version=$(env -u ACM_LIBRARY "$scratch/prefix/bin/cnccomm" --version)
 test "$(echo "$cnccomm_version" | sed -n 1p)" = "cnccomm $version"
 echo "$cnccomm_version" | sed -n 2p | grep -q "^library: $scratch/prefix/.*/libAsyncCommModule.so.1"
@@ -34,17 +31,12 @@ if [ -x "$scratch/prefix/bin/cnc-bridge" ]; then
     "$scratch/prefix/bin/cnc-bridge" --check --config "$scratch/prefix/share/cnc-bridge/cnc-bridge.ini.example" > /dev/null
 fi
 
-# The installed simulator on a free loopback address of its own.
+# The installed simulator on a free loopback address of its own (it says "listening" once it is).
 for host in $(seq 230 250); do
     address="127.0.0.$host"
     "$scratch/prefix/bin/cnc-simulator" --listen "$address" > "$scratch/simulator.out" 2>&1 &
     simulator=$!
-    for _ in $(seq 50); do
-        grep -q listening "$scratch/simulator.out" 2>/dev/null && break
-        kill -0 "$simulator" 2>/dev/null || break
-        sleep 0.1
-    done
-    grep -q listening "$scratch/simulator.out" && break
+    timeout 5 tail -F -n +1 --pid="$simulator" "$scratch/simulator.out" 2>/dev/null | grep -q -m1 listening && break
     wait "$simulator" 2>/dev/null || true
     simulator=""
 done

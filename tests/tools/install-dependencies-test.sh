@@ -14,22 +14,12 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 # Stand-ins. with-sudo has sudo; without-sudo has only what the script needs besides it.
 for dir in with-sudo without-sudo; do
   mkdir -p "$scratch/$dir"
-  cat > "$scratch/$dir/id" <<'STUB'
-#!/bin/sh
-echo "$FAKE_UID"
-STUB
-  cat > "$scratch/$dir/apt-get" <<'STUB'
-#!/bin/sh
-echo "apt-get $* [DEBIAN_FRONTEND=${DEBIAN_FRONTEND:-}]" >> "$CALLS"
-[ "$1" != update ] || [ -z "${FAKE_UPDATE_FAILS:-}" ]
-STUB
+  printf '#!/bin/sh\necho "$FAKE_UID"\n' > "$scratch/$dir/id"
+  printf '#!/bin/sh\necho "apt-get $* [DEBIAN_FRONTEND=${DEBIAN_FRONTEND:-}]" >> "$CALLS"
+[ "$1" != update ] || [ -z "${FAKE_UPDATE_FAILS:-}" ]\n' > "$scratch/$dir/apt-get"
   ln -s "$(command -v env)" "$scratch/$dir/env"
 done
-cat > "$scratch/with-sudo/sudo" <<'STUB'
-#!/bin/sh
-echo "sudo" >> "$CALLS"
-exec "$@"
-STUB
+printf '#!/bin/sh\necho "sudo" >> "$CALLS"\nexec "$@"\n' > "$scratch/with-sudo/sudo"
 chmod +x "$scratch"/*/id "$scratch"/*/apt-get "$scratch/with-sudo/sudo"
 
 # Runs the script as user $1 with the stand-ins of $2; leaves its calls in $scratch/calls.
@@ -44,22 +34,21 @@ packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5
 install_line="apt-get install -y --no-install-recommends $(echo $packages) [DEBIAN_FRONTEND=noninteractive]"
 update_line="apt-get update [DEBIAN_FRONTEND=noninteractive]"
 
-run 0 with-sudo || fail "as root: exit status $?: $(cat "$scratch/out")"
-expected=$(printf '%s\n%s' "$update_line" "$install_line")
-[ "$(cat "$scratch/calls")" = "$expected" ] || fail "as root, without sudo: got
+# check NAME USER STAND-INS STATUS CALLS: the script's exit status (0 or 1) and its calls.
+check() {
+  status=0
+  run "$2" "$3" || status=1
+  [ "$status" = "$4" ] || fail "$1: exit status $status: $(cat "$scratch/out")"
+  [ "$(cat "$scratch/calls")" = "$5" ] || fail "$1: got
 $(cat "$scratch/calls")"
-
-run 1000 with-sudo || fail "as a user: exit status $?: $(cat "$scratch/out")"
-expected=$(printf 'sudo\n%s\nsudo\n%s' "$update_line" "$install_line")
-[ "$(cat "$scratch/calls")" = "$expected" ] || fail "as a user, through sudo: got
-$(cat "$scratch/calls")"
-
-if run 1000 without-sudo; then fail "a user without sudo: exit status 0"; fi
-[ ! -s "$scratch/calls" ] || fail "a user without sudo: apt-get ran: $(cat "$scratch/calls")"
+}
+check "as root, without sudo" 0 with-sudo 0 "$(printf '%s\n%s' "$update_line" "$install_line")"
+check "as a user, through sudo" 1000 with-sudo 0 "$(printf 'sudo\n%s\nsudo\n%s' "$update_line" "$install_line")"
+check "a user without sudo" 1000 without-sudo 1 ""
 grep -q "sudo" "$scratch/out" || fail "a user without sudo: no message naming sudo: $(cat "$scratch/out")"
-
-if FAKE_UPDATE_FAILS=1 run 0 with-sudo; then fail "a failed update: exit status 0"; fi
-[ "$(cat "$scratch/calls")" = "$update_line" ] || fail "a failed update: install still ran: $(cat "$scratch/calls")"
+export FAKE_UPDATE_FAILS=1
+check "a failed update" 0 with-sudo 1 "$update_line"
+unset FAKE_UPDATE_FAILS
 
 # The README opens with the set-up command and the test command; neither needs sudo.
 readme_setup=$(sed -n 4p "$source_dir/README.md")

@@ -1,0 +1,252 @@
+// Every command once per shape, one row each: the command line, what the controller does, the
+// literal exit status, what the operator sees and what the controller holds afterwards.
+#include "CnccommFixture.h"
+#include "ControllerFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include <functional>
+
+namespace {
+// The controller's refusal of a variable write: the write reply's code with its top bit set, after
+// a TCP header whose length field counts the 2 bytes after its first 6.
+ReplyScript writeRefused()
+{
+    ReplyScript s = scriptOf(ReplyScript::Raw);
+    s.raw = QByteArray("\0\0\0\0\x02\0\0\xC4", 8);
+    return s;
+}
+
+// "calls: f1,f2" of a JSON result, so that a row can ask for the calls in their order.
+QString callsOf(const ToolRun& r)
+{
+    QStringList names;
+    for (const QJsonValue& call : r.json().value("calls").toArray())
+        names << call.toObject().value("function").toString();
+    return "calls: " + names.join(',');
+}
+
+using Arrange = std::function<void(SimulatedController&)>;
+void nothing(SimulatedController&) {}
+Arrange scripted(uint8_t code, int sub, const ReplyScript& script)
+{
+    return [=](SimulatedController& s) { s.scriptReply(code, sub, script); };
+}
+
+// Runs rows of commands, each against the controller as the row left it (the scripts, stops,
+// running programs and held files are cleared first), each with its literal exit status.
+struct Row
+{
+    Arrange arrange;
+    QStringList args;
+    int status;
+    QStringList shows; // in stdout, stderr or the JSON's calls
+    std::function<bool(const ToolRun&)> holds = [](const ToolRun&) { return true; };
+};
+} // namespace
+
+class CnccommTable : public CnccommTest
+{
+protected:
+    void check(const std::vector<Row>& rows)
+    {
+        for (const auto& row : rows) {
+            sim.clearScripts();
+            sim.setEmergencyStop(1, false);
+            sim.setRunningProgram(1, QByteArray());
+            sim.setBusyPhases(0, 0);
+            sim.files()->holdErrorFileRequests(false);
+            sim.clearReceived();
+            row.arrange(sim);
+            const ToolRun r = runHere(row.args);
+            const QString seen = r.out + r.err + callsOf(r);
+            const QString what = row.args.join(' ') + ": " + seen;
+            EXPECT_EQ(r.status, row.status) << qPrintable(what);
+            for (const QString& text : row.shows)
+                EXPECT_TRUE(seen.contains(text)) << qPrintable(text) << " in " << qPrintable(what);
+            EXPECT_TRUE(row.holds(r)) << qPrintable(what);
+            EXPECT_FALSE(seen.contains("writeCncFile")) << "a meaning of another call: " << qPrintable(what);
+            if (row.status == 2) {
+                EXPECT_TRUE(r.err.startsWith("cnccomm: ") && r.err.contains("Try 'cnccomm")) << qPrintable(what);
+                EXPECT_EQ(r.out.isEmpty(), !row.args.contains("--json")) << qPrintable(what);
+            }
+            if (row.status == 2 || row.status == 6 || row.status == 7) {
+                EXPECT_TRUE(sim.receivedFrames().isEmpty()) << qPrintable(what) << " sent something";
+            }
+        }
+    }
+};
+
+TEST_F(CnccommTable, UsageAndWhatTheControllerCarriesOut)
+{
+    const QByteArray text2000 = programText(2000), text20000 = programText(20000);
+    const QString streamed = writeFile("stream.nc", text20000);
+    const Arrange running = [](SimulatedController& s) { s.setRunningProgram(1, "P7"); };
+    check({
+        // The command line alone: status 2, nothing sent.
+        {nothing, {}, 2, {"no command given"}},
+        {nothing, {"bogus"}, 2, {"unknown command 'bogus'"}},
+        {nothing, {"--bogus", "check"}, 2, {"Unknown option 'bogus'"}},
+        {nothing, {"check", "extra"}, 2, {"check takes no arguments"}},
+        {nothing, {"read"}, 2, {"read needs at least one variable address"}},
+        {nothing, {"read", "12a"}, 2, {"address: '12a' is not a variable address"}},
+        {nothing, {"read", "17000000"}, 2, {"'17000000' is not a variable address (area * 1000000 + index, area 0 to 16"}},
+        {nothing, {"read", "-1"}, 2, {"'-1' is not a variable address"}},
+        {nothing, {"write", "1170000=1"}, 2, {"'1170000' is not a variable address"}},
+        {nothing, {"write", "1000001"}, 2, {"'1000001' is not ADDRESS=VALUE"}},
+        {nothing, {"write", "1000001=99999999999"}, 2, {"value: '99999999999' is not a whole number"}},
+        {nothing, {"--channel", "0", "read", "1"}, 2, {"read takes a channel from 1 to 99"}},
+        {nothing, {"check", "--channel", "100"}, 2, {"--channel: '100' is not a whole number from 0 to 99"}},
+        {nothing, {"--timeout", "0", "check"}, 2, {"--timeout: '0' is not a number of seconds"}},
+        {nothing, {"--async", "read", "1000001"}, 2, {"--async: read has no asynchronous form"}},
+        {nothing, {"check", "--host", "300.1.2.3"}, 2, {"--host: '300.1.2.3' is not an address"}},
+        {nothing, {"get-bit", "X", "1"}, 2, {"'X' is not a bit table"}},
+        {nothing, {"set-bit", "I", "1", "1"}, 2, {"'I' is not a table whose bits can be set"}},
+        {nothing, {"set-bit", "C", "1", "1", "--extra", "3"}, 2, {"--extra needs --cnc"}},
+        {nothing, {"jog", "1"}, 2, {"exactly one of --for, --distance and --stop"}},
+        {nothing, {"jog", "1", "--for", "10", "--stop"}, 2, {"exactly one of --for, --distance and --stop"}},
+        {nothing, {"jog", "64", "--stop"}, 2, {"axis: '64' is not a whole number from 0 to 63"}},
+        {nothing, {"home"}, 2, {"home needs exactly one axis"}},
+        {nothing, {"send"}, 2, {"send needs exactly one program file"}},
+        {nothing, {"send", "a/b", "--name", "x/y"}, 2, {"'x/y' is not a program name"}},
+        {nothing, {"start", "two words"}, 2, {"'two words' is not a program name"}},
+        {nothing, {"stream", "f", "--mode", "tape"}, 2, {"--mode: 'tape' is neither dnc nor mdi"}},
+        {nothing, {"upload"}, 2, {"upload needs at least one file"}},
+        {nothing, {"upload", "f", "--plc", "--system"}, 2, {"--plc, --to and --system exclude each other"}},
+        {nothing, {"mkdir"}, 2, {"mkdir needs exactly one folder"}},
+        {nothing, {"errors", "--channel", "9"}, 2, {"errors takes a channel from 0 to 8"}},
+        {nothing, {"watch", "1000001", "--interval", "5"}, 2, {"--interval: '5' is not a whole number from 10"}},
+        {nothing, {"--json", "read", "x"}, 2, {"\"command\":\"read\"", "\"exitStatus\":2", "'x' is not a variable address"}},
+        {nothing, {"--library", "libm.so.6", "check"}, 6, {"libm.so.6 has no function addTargetCnc of version ACM_1.0"}},
+        {nothing, {"send", writeFile("umlaut.nc", "G0 X1 (Fr\xC3\xA4se)\n")}, 7, {"byte 0xc3 at offset 9"}},
+        {nothing, {"send", dir.path() + "/none.nc"}, 7, {"none.nc: No such file or directory"}},
+        // Commands the controller carries out.
+        {nothing, {"--channel", "2", "check"}, 0,
+         {"connect: true (connected to " + sim.address() + ")\nCheckTcpWdt: result 0 (success, or queued in asynchronous mode)\n"
+          "getTcpConnectFlag: true (the controller answered a variable read)\ngetRuningPrg: \"O0002\" (the program of channel 2)\n"}},
+        {nothing, {"--json", "check"}, 0, {"\"connected\":true", "\"probe\":true", "\"runningProgram\":\"O0001\"",
+                                           "calls: CheckTcpWdt,getTcpConnectFlag", "\"exitStatus\":0"}},
+        {nothing, {"write", "1000001=-7", "1000002=42"}, 0, {"writeVars: result 0 (success"},
+         [&](const ToolRun&) { return sim.variable(1000001) == -7 && sim.variable(1000002) == 42; }},
+        {nothing, {"read", "1000002", "1000001"}, 0, {"1000002 = 42\n1000001 = -7\nreadVars: result 0 (success"}},
+        {nothing, {"read", "--json", "1000001"}, 0, {"\"values\":[{\"address\":1000001,\"value\":-7}]"}},
+        {nothing, {"--async", "write", "1000005=9"}, 0, {}, [&](const ToolRun&) { return sim.variable(1000005) == 9; }},
+        {nothing, {"set-bit", "C", "5", "1"}, 0, {"setCBit: result 0 (success"}},
+        {nothing, {"set-bit", "O", "3", "1", "--cnc", "--extra", "2"}, 0, {}},
+        {nothing, {"get-bit", "c", "5", "6"}, 0, {"C 5 = 1\nC 6 = 0\ngetCBit: result 0 (success"}},
+        {nothing, {"--json", "get-bit", "O", "3"}, 0, {"\"bits\":[{\"index\":3,\"table\":\"O\",\"value\":1}]"}},
+        {nothing, {"jog", "2", "--distance", "500"}, 0, {"jogMotionP_Run: result 0", "\nposition: 500\n"},
+         [&](const ToolRun&) { return sim.axisPosition(1, 2) == 500; }},
+        {nothing, {"--json", "jog", "2", "--distance", "-200", "--absolute"}, 0,
+         {"calls: jogMotionP_Run,jogMotionP_IsStop,getAxisCoord", "\"position\":-200"}},
+        {nothing, {"--json", "jog", "3", "--stop"}, 0, {"calls: jogMotionV_Stop,jogMotionP_Stop,getAxisCoord"}},
+        {nothing, {"--json", "--channel", "2", "jog", "1", "--for", "300", "--feed", "1000"}, 0,
+         {"calls: jogMotionV_Run,jogMotionV_Stop,getAxisCoord"}, [&](const ToolRun& r) {
+             const int position = r.json().value("position").toInt(); // 1000 a second for 0.3 s and the stop's trip
+             return position >= 250 && position <= 1000 && sim.axisPosition(2, 1) == position;
+         }},
+        {nothing, {"jog", "0", "--distance", "300"}, 0, {}},
+        {nothing, {"home", "0"}, 0, {"\naxis 0 homed\n", "\nposition: 0\n"}, [&](const ToolRun&) { return sim.axisPosition(1, 0) == 0; }},
+        {nothing, {"--json", "home", "0"}, 0, {"\"homed\":true"}},
+        {[](SimulatedController& s) { s.setProgramText(1, "P7", "G1 X1\n"); }, {"start", "P7"}, 0, {},
+         [&](const ToolRun&) { return sim.runningProgram(1) == "P7"; }},
+        {running, {"stop"}, 0, {}, [&](const ToolRun&) { return sim.runningProgram(1).isEmpty(); }},
+        {running, {"reset"}, 0, {}, [&](const ToolRun&) { return sim.runningProgram(1).isEmpty(); }},
+        {nothing, {"estop", "on", "--channel", "2"}, 0, {}},
+        {nothing, {"--json", "alarm"}, 0, {"\"alarm\":{\"active\":true,\"channel\":2,\"number\":1001}"}},
+        {nothing, {"jog", "1", "--distance", "5", "--channel", "2"}, 4, {}},
+        {nothing, {"jog", "1", "--distance", "5"}, 0, {}}, // the other channel still moves
+        {nothing, {"estop", "off", "--channel", "2"}, 0, {}},
+        {nothing, {"reset"}, 0, {}},
+        {nothing, {"alarm"}, 0, {"alarm: none"}},
+        {nothing, {"send", writeFile("part.nc", text2000), "--name", "O1000", "--start"}, 0,
+         {"setTransFileType: result 0", "overwrite: result 0", "append: result 0", "sent 2000 bytes in 6 blocks",
+          "fileEnd: result 0", "cycStart: result 0"},
+         [&](const ToolRun& r) {
+             size_t lines = 0; // 0 %, then one line per block of 399 bytes
+             return sim.programText(1, "O1000") == text2000 && sim.runningProgram(1) == "O1000" &&
+                    risingPercents(r.out, "send O1000", &lines) && lines == 7;
+         }},
+        {nothing, {"--json", "--channel", "2", "send", writeFile("O2.nc", "G0 X1\n")}, 0, {"\"name\":\"O2.nc\"", "\"bytes\":6"},
+         [&](const ToolRun& r) { return sim.programText(2, "O2.nc") == "G0 X1\n" && r.outLines().size() == 1; }},
+        {nothing, {"stream", streamed}, 0, {"getBufState: 5 ("}, [&](const ToolRun& r) {
+             return sim.programText(1, "DNC") == text20000 && risingPercents(r.out, "stream stream.nc");
+         }},
+        {nothing, {"--json", "--channel", "3", "stream", "--mode", "mdi", writeFile("mdi.nc", "G0 X5\n")}, 0,
+         {"\"state\":5", "\"bytes\":6"}, [&](const ToolRun&) { return sim.programText(3, "MDI") == "G0 X5\n"; }},
+        {[](SimulatedController& s) {
+             s.files()->setErrorFile(1, false, "E1001 overtravel X+\n");
+             s.files()->setErrorFile(1, true, "E0007 old\nE0008 older\n");
+         },
+         {"errors", "--history"}, 0, {"getCncCurrentError: status 0 (success, or queued in asynchronous mode), 22 bytes\nE0007 old\nE0008 older\n"}},
+        {[](SimulatedController& s) { s.files()->setErrorFile(0, false, "system\n"); }, {"--json", "--channel", "0", "errors"}, 0,
+         {"\"status\":\"0\"", "\"text\":\"system\\n\"", "\"bytes\":7"}},
+    });
+}
+
+TEST_F(CnccommTable, FailuresHaveTheStatusOfTheirCauseAndSayWhatHappened)
+{
+    const QString program = writeFile("P1", "G0 X1\n");
+    const QString longProgram = writeFile("long.nc", programText(2000));
+    // Nothing listens on this port of the controller's address, nor on its FTP port.
+    const QStringList nowhere{"--port", "60001"};
+    std::vector<Row> rows = {
+        // Failures: the status of their cause, the call named with what happened to it.
+        {nothing, {"check", "--host", "no.such.host.invalid"}, 3, {"cannot resolve no.such.host.invalid"}},
+        {scripted('B', -1, scriptOf(ReplyScript::Silence)), {"read", "1000001"}, 5, {"readVars: result 111 (no valid reply in time)"}},
+        {scripted('D', -1, writeRefused()), {"write", "1000001=1"}, 4, {"the controller reported: errorCmd 6"}},
+        {scripted('D', -1, writeRefused()), {"--async", "write", "1000001=1"}, 4, {"the controller reported: errorCmd 6"}},
+        {[](SimulatedController& s) { s.setEmergencyStop(1, true); }, {"jog", "1", "--for", "50"}, 4,
+         {"jogMotionV_Run: result 102 (the controller refuses while a program runs or the emergency stop is set"}},
+        {[](SimulatedController& s) { s.setRunningProgram(1, "P1"); }, {"send", program}, 4,
+         {"(that program is running, so the controller refuses to take a new text for it)"}},
+        {nothing, {"start", "O4321"}, 4, {"cycStart: result 103 (the controller has no such file (state 3))"}},
+        {scripted('p', -1, scriptOf(ReplyScript::Status, 0)), {"check"}, 4, {"CheckTcpWdt: result 3"}},
+        {scripted('q', 3, scriptOf(ReplyScript::Status, 2)), {"home", "1"}, 4, {"homeAxisIsEnd: result 102"}},
+        {scripted('u', 2, scriptOf(ReplyScript::Status, 2)), {"set-bit", "S", "1", "1"}, 4, {"setSBit: result 102"}},
+        {scripted('d', 2, scriptOf(ReplyScript::Status, 1)), {"send", longProgram}, 4, {"append: result 101"}},
+        {[](SimulatedController& s) { s.setBusyPhases(1, 60000); }, {"--timeout", "0.5", "stream", longProgram}, 5,
+         {"no progress for 0.5 s"}},
+        {scripted('d', 1, scriptOf(ReplyScript::Status, 1)), {"--timeout", "0.5", "stream", program}, 4,
+         {"did not take the buffer's declaration within 0.5 s: parameters error."}},
+        {nothing, nowhere + QStringList{"stream", program}, 3, {"the buffer stays closed"}},
+        {nothing, {"--timeout", "30", "upload", program}, 8, {"stopped at 0%"}}, // at once, or the run times out
+        {nothing, {"--channel", "2", "errors"}, 4, {"the controller reported: errorCmd 11"}},
+        {[](SimulatedController& s) { s.files()->holdErrorFileRequests(true); }, {"errors"}, 5,
+         {"getCncCurrentError: status 8 (error file not ready in time)"}},
+    };
+    // Nothing answers: every command that connects says so alike.
+    for (const QStringList& c : QList<QStringList>{{"check"}, {"read", "1000001"}, {"write", "1000001=1"},
+                                                  {"get-bit", "C", "1"}, {"set-bit", "C", "1", "1"}, {"jog", "1", "--stop"},
+                                                  {"home", "1"}, {"start", "P1"}, {"errors"}, {"reset"},
+                                                  {"watch", "1000001", "--duration", "5"}})
+        rows.push_back({nothing, nowhere + c, 3, {"cannot connect to " + sim.address()}});
+    check(rows);
+}
+
+TEST_F(CnccommTest, HelpIsTheManualPagesAndALibraryThatCannotBeLoadedEndsWithStatusSix)
+{
+    const ToolRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0) << qPrintable(help.err);
+    EXPECT_EQ(run({"help"}).out, help.out);
+    QFile man(QStringLiteral(CNCCOMM_MAN_PAGE));
+    ASSERT_TRUE(man.open(QIODevice::ReadOnly)) << "the manual page is built with the program";
+    const QString page = QString::fromUtf8(man.readAll());
+    for (const QString& line : help.outLines())
+        EXPECT_TRUE(page.contains(QString(line).replace('\\', "\\e"))) << "the page tells the help: " << qPrintable(line);
+    const ToolRun jog = run({"jog", "--help"});
+    EXPECT_EQ(jog.status, 0);
+    EXPECT_TRUE(jog.out.startsWith("Usage: cnccomm [options] jog")) << qPrintable(jog.out);
+    EXPECT_EQ(run({"help", "jog"}).out, jog.out);
+
+    QProcessEnvironment missing = QProcessEnvironment::systemEnvironment();
+    missing.insert("ACM_LIBRARY", "/nonexistent/libAsyncCommModule.so.1");
+    const ToolRun byEnvironment = run({"--host", sim.address(), "check"}, missing);
+    EXPECT_EQ(byEnvironment.status, 6);
+    EXPECT_TRUE(byEnvironment.err.contains("cannot load /nonexistent/libAsyncCommModule.so.1")) << qPrintable(byEnvironment.err);
+    EXPECT_TRUE(run({"--version"}, missing).out.contains("library: not loaded: cannot load /nonexistent"));
+    // --library wins over the environment.
+    EXPECT_EQ(run({"--host", sim.address(), "--library", ACM_SHARED_LIBRARY, "check"}, missing).status, 0);
+}
