@@ -1,0 +1,485 @@
+// The fault table: each way of talking to a controller (a command on a synchronous or an
+// asynchronous target client, a program text upload, a remote buffer stream) against each fault
+// a controller commits (the link dropped before the request, after it or in the middle of the
+// reply, a reply later than the wait, cut short or of another kind, refusal for ever, a restart),
+// through the exported functions and the simulator's reply scripts. A row gives the literal
+// result, the requests the controller got, what it holds, what the next call gives and how long
+// the failing call may take; the waits run at a quarter of their length. After every row the
+// process's threads and descriptors and the controller's connections come back.
+// Serial framings: tests/serial. FTP: tests/ftp and tests/cnccomm. tools/fault-matrix.py prints
+// the table from the test names.
+#include "AsyncCommModule.h"
+#include "FrameFields.h"
+#include "TransferTestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <future>
+
+namespace {
+
+enum Mode { Sync, Async, Transfer, Buffer };
+enum Fault { DropBefore, DropAfter, DropMid, Late, Truncated, WrongKind, Refused, EveryLate, BusyForEver, Restart };
+const char* const kModeNames[] = {"Sync", "Async", "Transfer", "Buffer"};
+const char* const kFaultNames[] = {"DropBefore", "DropAfter", "DropMid",  "Late",        "Truncated",
+                                   "WrongKind",  "Refused",   "EveryLate", "BusyForEver", "Restart"};
+enum Bound { AtOnce, ReplyBudget, BufferWait, Paced };
+constexpr int kNone = -1;
+constexpr int kFirstPart = -2; // a first part of the text, and no file end
+
+struct Row
+{
+    Mode mode;
+    Fault fault;
+    int32_t result; // the failing call's code; Buffer: the state the stream comes to
+    const char* text; // Buffer: that state's text
+    int sent;       // requests of the call the controller got ('D'; 'd'; Buffer: pieces); kNone: not counted
+    int held;       // pairs of the batch (Sync, Async), bytes (Transfer), pieces (Buffer) the controller holds
+    int32_t next;   // the next call's code (Buffer: a write)
+    int reportCmd, reportState; // what the error callback got (kNone: nothing)
+    Bound bound;
+};
+
+const char* const kLinkClosed = "Connection closed by the controller; stream stopped.";
+const char* const kNoValidReply = "No valid reply from the controller; stream stopped.";
+
+// clang-format off
+const Row kRows[] = {
+    // mode     fault        result text sent held next report      bound
+    {Sync,     DropBefore,  7,   "", 0, 0,  7,   kNone, 0, AtOnce},
+    {Sync,     DropAfter,   111, "", 2, 40, 7,   kNone, 0, AtOnce},
+    {Sync,     DropMid,     111, "", 2, 40, 7,   kNone, 0, AtOnce},
+    {Sync,     Late,        111, "", 2, 40, 0,   kNone, 0, ReplyBudget},
+    {Sync,     Truncated,   111, "", 2, 40, 0,   kNone, 0, ReplyBudget},
+    {Sync,     WrongKind,   111, "", 2, 31, 0,   kNone, 0, ReplyBudget},
+    {Sync,     Refused,     111, "", 1, 0,  111, 6, 1,     AtOnce},
+    {Sync,     Restart,     111, "", kNone, kNone, 7,   kNone, 0, AtOnce},
+    {Async,    DropBefore,  7,   "", 0, 0,  7,   kNone, 0, AtOnce},
+    {Async,    DropAfter,   0,   "", 1, 1,  7,   kNone, 0, AtOnce},
+    {Async,    DropMid,     0,   "", 1, 1,  7,   kNone, 0, AtOnce},
+    {Async,    Late,        0,   "", 1, 1,  0,   kNone, 0, ReplyBudget},
+    {Async,    Truncated,   0,   "", 1, 1,  0,   kNone, 0, ReplyBudget},
+    {Async,    WrongKind,   0,   "", 1, 0,  0,   kNone, 0, ReplyBudget},
+    {Async,    Refused,     0,   "", 1, 0,  0,   6, 1,     AtOnce},
+    {Transfer, DropBefore,  7,   "", 0, 0,  7,   kNone, 0, AtOnce},
+    {Transfer, DropAfter,   111, "", 4, kFirstPart, 7, kNone, 0, AtOnce},
+    {Transfer, DropMid,     111, "", 4, kFirstPart, 7, kNone, 0, AtOnce},
+    {Transfer, Late,        111, "", 4, kFirstPart, 0, kNone, 0, ReplyBudget},
+    {Transfer, Truncated,   111, "", 4, kFirstPart, 0, kNone, 0, ReplyBudget},
+    {Transfer, WrongKind,   111, "", 4, kFirstPart, 0, kNone, 0, ReplyBudget},
+    {Transfer, Refused,     103, "", 2, 0,  103, 2, 3,     AtOnce},
+    {Transfer, EveryLate,   111, "", 1, 0,  111, kNone, 0, ReplyBudget},
+    {Transfer, Restart,     111, "", kNone, kNone, 7, kNone, 0, AtOnce},
+    {Buffer,   DropBefore,  3, kLinkClosed,   0, 0, 0, kNone, 0, AtOnce},
+    {Buffer,   DropAfter,   3, kLinkClosed,   0, 0, 0, kNone, 0, AtOnce},
+    {Buffer,   DropMid,     3, kLinkClosed,   3, 3, 0, kNone, 0, AtOnce},
+    {Buffer,   Late,        3, kNoValidReply, 3, 3, 0, kNone, 0, BufferWait},
+    {Buffer,   Truncated,   3, kNoValidReply, 3, 3, 0, kNone, 0, BufferWait},
+    {Buffer,   WrongKind,   3, kNoValidReply, 3, 2, 0, kNone, 0, BufferWait},
+    {Buffer,   Refused,     4, "parameters error.", kNone, 0, 0, kNone, 0, Paced},
+    {Buffer,   BusyForEver, 1, "AppendTxt Ok",    3, 3, 0, kNone, 0, Paced},
+    {Buffer,   Restart,     3, kLinkClosed,   kNone, kNone, 0, kNone, 0, AtOnce},
+};
+// clang-format on
+
+std::string rowName(const ::testing::TestParamInfo<Row>& info)
+{
+    return std::string(kModeNames[info.param.mode]) + kFaultNames[info.param.fault];
+}
+
+constexpr int kCnc = 71;
+constexpr int kConnections = 3; // the target client, the aux client, channel 1's client
+constexpr int kPiece = 480;
+
+// The threads and descriptors the process holds.
+std::pair<int, int> resources()
+{
+    const auto entries = [](const char* folder) {
+        return int(QDir(QString::fromLatin1(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    };
+    return {entries("/proc/self/task"), entries("/proc/self/fd") - 1}; // less the listing's own
+}
+
+struct Batch
+{
+    std::vector<CncLong> addresses, values;
+};
+
+Batch batchOf(int count, int32_t firstAddress, int32_t firstValue)
+{
+    Batch b;
+    for (int i = 0; i < count; ++i) {
+        b.addresses.push_back(firstAddress + i);
+        b.values.push_back(firstValue + i);
+    }
+    return b;
+}
+
+int32_t write(Batch& b)
+{
+    return writeVars(b.addresses.data(), int(b.addresses.size()), b.values.data(), kCnc);
+}
+
+// Frames that carried this address/value pair.
+int framesCarrying(SimulatedController& sim, int32_t address, int32_t value)
+{
+    int n = 0;
+    for (const QByteArray& f : framesWithCode(sim, 'D'))
+        for (int at = 9; at + 8 <= f.size(); at += 8)
+            n += int32At(f, at) == address && int32At(f, at + 4) == value;
+    return n;
+}
+
+class FaultTable : public ::testing::TestWithParam<Row>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(GetParam().fault == Restart ? startRestartable(sim) : sim.start());
+        ip = sim.address().toLatin1();
+        before = resources();
+        clearReportedError();
+    }
+
+    void TearDown() override
+    {
+        if (buffer)
+            closeTimed();
+        removeTargetCnc(kCnc);
+        EXPECT_TRUE(waitUntil([&] { return sim.connectionCount() == 0; }, 2000)) << "every connection closed";
+        std::pair<int, int> after;
+        EXPECT_TRUE(waitUntil([&] {
+            after = resources();
+            return after.first <= before.first && after.second <= before.second;
+        }, 3000)) << "threads " << before.first << "->" << after.first << ", descriptors " << before.second << "->" << after.second;
+    }
+
+    int minMs(Bound b) const
+    {
+        return b == ReplyBudget ? CommTiming::now().commandReplyBudgetMs - 50 : b == BufferWait ? CommTiming::now().bufferReplyMs - 25 : 0;
+    }
+    int maxMs(Bound b) const
+    {
+        return b == ReplyBudget ? CommTiming::now().commandReplyBudgetMs + 900 : b == BufferWait ? CommTiming::now().bufferReplyMs + 600 : 600;
+    }
+
+    void addTarget(int asyncMask)
+    {
+        ASSERT_TRUE(addTargetCnc(kCnc, 1, ip.data(), asyncMask));
+        ASSERT_TRUE(setErrCallbackFunc(&recordError, kCnc));
+        ASSERT_TRUE(connect(kCnc));
+        ASSERT_TRUE(waitUntil([&] { return sim.requestCount('D') == kConnections; }, 2000)) << "each client's link marker";
+    }
+
+    // The script of the row's fault, on the nth request of this code (the ones before answered).
+    void inject(uint8_t code, int sub, int nth, const QByteArray& otherKind)
+    {
+        const Fault f = GetParam().fault;
+        if (f == DropBefore || f == Refused || f == EveryLate || f == BusyForEver || (f == DropAfter && nth == 3))
+            return; // injected by the mode itself
+        const int late = GetParam().mode == Buffer ? CommTiming::now().bufferReplyMs + 200 : CommTiming::now().commandReplyBudgetMs + 150;
+        const ReplyScript scripts[] = {
+            {}, scriptOf(ReplyScript::Close, 0, 0, 1), scriptOf(ReplyScript::CloseMidReply, 0, 0, 1),
+            scriptOf(GetParam().mode == Buffer ? ReplyScript::Split : ReplyScript::Delay, 0, late, 1),
+            scriptOf(ReplyScript::Truncate, 0, 0, 1), rawReply(tcpFrame(otherKind)), {}, {}, {},
+            scriptOf(ReplyScript::Delay, 0, 1000, 1)};
+        sim.scriptReply(code, sub, scripts[GetParam().fault]);
+        if (nth > 1) // scripts are served last in, first out
+            sim.scriptReply(code, sub, scriptOf(ReplyScript::Status, 0, 0, nth - 1));
+    }
+
+    // Runs the failing call and checks its result and time; for a restart the controller stops
+    // once reached() holds, and starts again afterwards.
+    void failingCall(const std::function<int32_t()>& call, const std::function<bool()>& reached, Bound bound)
+    {
+        const Row& r = GetParam();
+        if (r.fault == DropBefore) {
+            sim.dropConnections();
+            ASSERT_TRUE(waitUntil([&] { return sim.connectionCount() == 0; }, 2000));
+        }
+        QElapsedTimer clock;
+        int32_t result = -1;
+        if (r.fault == Restart) {
+            auto running = std::async(std::launch::async, call);
+            ASSERT_TRUE(waitUntil(reached, 2000));
+            clock.start();
+            sim.stop();
+            result = running.get();
+        } else {
+            clock.start();
+            result = call();
+        }
+        EXPECT_EQ(result, r.result);
+        EXPECT_GE(clock.elapsed(), minMs(bound));
+        EXPECT_LE(clock.elapsed(), maxMs(bound));
+        if (r.fault == Restart) {
+            ASSERT_TRUE(sim.start(QString::fromLatin1(ip)));
+        }
+    }
+
+    void expectReport()
+    {
+        const ReportedError e = reportedError();
+        if (GetParam().reportCmd == kNone) {
+            EXPECT_EQ(e.calls, 0) << "no reply, no report";
+        } else {
+            EXPECT_EQ(e.calls, 1);
+            EXPECT_EQ(e.errorCmd, GetParam().reportCmd);
+            EXPECT_EQ(e.cmdState, GetParam().reportState);
+        }
+    }
+
+    void closeTimed()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(bufClose(buffer), 1);
+        buffer = nullptr;
+        EXPECT_LT(clock.elapsed(), 800) << "a close waits for one step of the worker at most";
+    }
+
+    void runSync();
+    void runAsync();
+    void runTransfer();
+    void runBuffer();
+
+    ScaledWaits waits{kTestWaitScale};
+    SimulatedController sim;
+    QByteArray ip;
+    std::pair<int, int> before;
+    AcmRemoteBuffer* buffer = nullptr;
+};
+
+// A write of 40 pairs: two requests, 31 pairs and 9; the second meets the fault.
+void FaultTable::runSync()
+{
+    const Row& r = GetParam();
+    addTarget(0);
+    Batch b = batchOf(40, 1000600, 6000);
+    const int sentBefore = sim.requestCount('D');
+    inject('D', -1, 2, QByteArray("r\x01\x00", 3));
+    if (r.fault == Refused)
+        sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)), -1));
+    failingCall([&] { return write(b); }, [&] { return sim.requestCount('D') == sentBefore + 2; }, r.bound);
+    int held = 0;
+    while (held < 40 && sim.variable(b.addresses[size_t(held)]) == b.values[size_t(held)])
+        ++held;
+    if (r.fault != Restart) { // the restarted controller forgot all of it
+        EXPECT_EQ(sim.requestCount('D') - sentBefore, r.sent) << "none sent again";
+        EXPECT_EQ(held, r.held);
+    }
+    expectReport();
+    Batch next = batchOf(5, 1000700, 7000);
+    EXPECT_EQ(write(next), r.next);
+    EXPECT_EQ(sim.variable(next.addresses[4]) == next.values[4], r.next == 0);
+    if (r.next == 0) {
+        EXPECT_EQ(sim.connectionCount(), kConnections) << "the connection of the failed wait was closed";
+    }
+    if (r.fault == Restart) {
+        ASSERT_TRUE(connect(kCnc));
+        EXPECT_EQ(write(next), 0);
+        EXPECT_EQ(sim.variable(next.addresses[4]), next.values[4]);
+    }
+}
+
+// One queued write of one pair meets the fault; the worker gives it up and goes on, or ends with
+// its link.
+void FaultTable::runAsync()
+{
+    const Row& r = GetParam();
+    addTarget(1);
+    inject('D', -1, 1, QByteArray("r\x01\x00", 3));
+    if (r.fault == Refused)
+        sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)), -1));
+    const int sentBefore = sim.requestCount('D');
+    Batch one = batchOf(1, 1001200, 12000);
+    failingCall([&] { return write(one); }, [] { return true; }, AtOnce); // queued at once
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(waitUntil([&] { return framesCarrying(sim, one.addresses[0], one.values[0]) == 1; }, 1000), r.sent == 1);
+    if (r.next == 7) {
+        EXPECT_TRUE(waitUntil([&] { return !getTcpConnectFlag(kCnc); }, maxMs(r.bound))) << "the worker ends with its link";
+    }
+    if (r.fault == Refused) {
+        EXPECT_TRUE(waitUntil([&] { return reportedError().calls == 1; }, 1000));
+    }
+    Batch next = batchOf(1, 1001300, 13000);
+    EXPECT_EQ(write(next), r.next);
+    if (r.next == 0) {
+        EXPECT_TRUE(waitUntil([&] { return framesCarrying(sim, next.addresses[0], next.values[0]) == 1; },
+                              maxMs(r.bound) + 500)) << "the worker goes on, on a fresh connection";
+        EXPECT_TRUE(waitUntil([&] { return sim.connectionCount() == kConnections; }, 2000)) << "the old connection closed";
+    }
+    EXPECT_EQ(framesCarrying(sim, one.addresses[0], one.values[0]), r.sent) << "never sent twice";
+    EXPECT_EQ(sim.requestCount('D') - sentBefore, r.sent + (r.next == 0));
+    EXPECT_EQ(sim.variable(one.addresses[0]) == one.values[0], r.held == 1);
+    if (r.fault == Refused) {
+        EXPECT_TRUE(waitUntil([&] { return reportedError().calls == 2; }, 1000)) << "each refused write reported";
+    }
+    else
+        expectReport();
+    if (r.fault == Refused) {
+        EXPECT_EQ(reportedError().errorCmd, r.reportCmd);
+    }
+}
+
+// An upload of 2000 bytes: declaration, overwrite 400, appends of 400 x 4, an empty append, the
+// file end; the second append meets the fault.
+void FaultTable::runTransfer()
+{
+    const Row& r = GetParam();
+    addTarget(0);
+    const int sentBefore = sim.requestCount('d');
+    inject('d', 2, 2, QByteArray("d\x03\x00", 3));
+    if (r.fault == Refused)
+        sim.scriptReply('d', 3, scriptOf(ReplyScript::Status, 3, 0, -1));
+    if (r.fault == EveryLate)
+        sim.scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, CommTiming::now().commandReplyBudgetMs + 150, -1));
+    const QByteArray text = programOf(2000);
+    failingCall([&] { return uploadFile(2, 1, "O71", text.constData(), kCnc); },
+                [&] { return sim.requestCount('d', 2) == 2; }, r.bound);
+    const QByteArray held = sim.programText(1, "O71");
+    if (r.sent != kNone) {
+        EXPECT_EQ(sim.requestCount('d') - sentBefore, r.sent) << "nothing after the failed request";
+    }
+    if (r.held == kFirstPart) {
+        EXPECT_TRUE(text.startsWith(held) && held.size() < text.size()) << held.size();
+        EXPECT_EQ(sim.requestCount('d', 4), 0) << "no file end after a failed block";
+    } else if (r.held != kNone) {
+        EXPECT_EQ(held.size(), r.held);
+    }
+    expectReport();
+    const QByteArray again = programOf(1307);
+    EXPECT_EQ(uploadFile(2, 1, "O72", again.constData(), kCnc), r.next);
+    EXPECT_EQ(sim.programText(1, "O72") == again, r.next == 0);
+    if (r.fault == Restart) {
+        ASSERT_TRUE(connect(kCnc));
+        EXPECT_EQ(append(text.constData(), 1, kCnc), 1) << "a declaration does not outlive its connection";
+        EXPECT_EQ(uploadFile(2, 1, "O71", text.constData(), kCnc), 0);
+        EXPECT_EQ(sim.programText(1, "O71"), text);
+    }
+}
+
+// A DNC stream of ten pieces whose third meets the fault (the declaration for DropAfter).
+void FaultTable::runBuffer()
+{
+    const Row& r = GetParam();
+    const int replyMs = CommTiming::now().bufferReplyMs;
+    if (r.fault == DropAfter)
+        sim.scriptReply('d', 1, scriptOf(ReplyScript::Close, 0, 0, 1));
+    buffer = bufOpen(ip.constData(), 1, 1);
+    ASSERT_NE(buffer, nullptr);
+    if (r.fault != DropAfter) {
+        ASSERT_TRUE(waitUntil([&] { return getBufState(buffer) == 5; }, 3000)) << getBufState(buffer);
+    }
+    inject('d', 2, 3, QByteArray("d\x03\x00", 3));
+    if (r.fault == Refused)
+        sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 1, 0, -1));
+    if (r.fault == BusyForEver) {
+        sim.scriptReply('d', 5, scriptOf(ReplyScript::Status, 1, 0, -1));
+        sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 2, 0, 1));
+        sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 2));
+    }
+    if (r.fault == Restart) {
+        sim.clearScripts();
+        sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, replyMs / 3, -1));
+    }
+    const QByteArray text = programOf(10 * kPiece);
+    if (r.fault == DropBefore) {
+        sim.dropConnections();
+    } else if (r.fault != DropAfter) {
+        ASSERT_EQ(bufWrite(buffer, text.constData()), 1);
+    }
+    ASSERT_TRUE(waitUntil([&] { return sim.requestCount('d', 2) >= (r.fault == Restart ? 3 : std::min(r.sent, 3)); }, 2000));
+    if (r.fault == Restart)
+        sim.stop();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return getBufState(buffer) == r.result && std::string(getBufStateInf(buffer)) == r.text; }, 2000))
+        << getBufState(buffer) << " " << getBufStateInf(buffer);
+    if (r.bound != Paced) {
+        EXPECT_GE(clock.elapsed(), minMs(r.bound));
+        EXPECT_LE(clock.elapsed(), maxMs(r.bound));
+    }
+    EXPECT_EQ(bufWrite(buffer, "G01"), r.next);
+    EXPECT_EQ(getBufValidCnt(buffer), 0) << "the unsent pieces are not counted as gone";
+    // A stopped stream sends nothing more; a refused or busy one asks again, paced: at most once
+    // per pause and at least a few times in twenty.
+    const uint8_t sub = r.fault == BusyForEver ? 5 : 2;
+    const int first = sim.requestCount('d', sub);
+    const int window = r.bound == Paced ? 20 * CommTiming::now().bufferResendPauseMs : 4 * replyMs;
+    EXPECT_FALSE(waitUntil([&] { return sim.requestCount('d', sub) > first + (r.bound == Paced ? 21 : 0); }, window));
+    if (r.bound == Paced) {
+        EXPECT_GE(sim.requestCount('d', sub) - first, 3) << "it keeps asking";
+        EXPECT_EQ(getBufState(buffer), r.result);
+    }
+    if (r.sent != kNone) {
+        EXPECT_EQ(sim.requestCount('d', 2), r.sent);
+    }
+    for (const QByteArray& piece : blockTexts(sim, 2)) {
+        EXPECT_TRUE(r.fault != Refused || piece == text.left(kPiece)) << "only the refused piece, as it was";
+    }
+    if (r.held != kNone) {
+        EXPECT_EQ(sim.programText(1, "DNC"), text.left(r.held * kPiece));
+    }
+    if (r.fault == Restart) {
+        ASSERT_TRUE(sim.start(QString::fromLatin1(ip)));
+        EXPECT_FALSE(waitUntil([&] { return sim.connectionCount() != 0; }, 4 * replyMs)) << "no reconnection of its own";
+        closeTimed();
+        buffer = bufOpen(ip.constData(), 1, 1);
+        ASSERT_TRUE(waitUntil([&] { return bufWrite(buffer, text.constData()) == 1; }, 3000));
+        EXPECT_TRUE(waitUntil([&] { return getBufState(buffer) == 5 && sim.programText(1, "DNC") == text; }, 5000))
+            << "a new buffer streams whole to the restarted controller";
+    }
+}
+
+TEST_P(FaultTable, Row)
+{
+    const Row& r = GetParam();
+    RecordProperty("cell", std::string(kFaultNames[r.fault]) + " | " + kModeNames[r.mode] + " | result " +
+                               std::to_string(r.result) + (r.mode == Buffer ? std::string(" \"") + r.text + "\"" : "") +
+                               ", sent " + std::to_string(r.sent) + ", held " + std::to_string(r.held) + ", next " +
+                               std::to_string(r.next));
+    switch (r.mode) {
+    case Sync: return runSync();
+    case Async: return runAsync();
+    case Transfer: return runTransfer();
+    case Buffer: return runBuffer();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cells, FaultTable, ::testing::ValuesIn(kRows), rowName);
+
+} // namespace
+
+namespace {
+
+// Every poll's reply is broken, so the worker renews its connection before each request while
+// the application keeps reading: a renewal on one thread is no lost link to the other.
+TEST(AsyncLinkLook, RenewalOnTheWorkerIsNoLostLinkToTheApplication)
+{
+    SimulatedController sim;
+    ASSERT_TRUE(sim.start());
+    QByteArray ip = sim.address().toLatin1();
+    ASSERT_TRUE(addTargetCnc(kCnc, 1, ip.data(), 1));
+    CncLong addresses[] = {1001500, 1001501, 1001502};
+    ASSERT_EQ(registerVars(addresses, 3, kCnc), 0);
+    QByteArray broken = tcpFrame(QByteArray("B\x03", 2));
+    broken[4] = broken[5] = char(0xFF);
+    sim.scriptReply('B', -1, rawReply(broken, -1));
+    ASSERT_TRUE(connect(kCnc));
+    CncLong values[3] = {};
+    int calls = 0, notConnected = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (sim.requestCount('B') < 30 && clock.elapsed() < 5000 && notConnected == 0) {
+        notConnected += readVars(addresses, 3, values, kCnc) == 7;
+        ++calls;
+    }
+    EXPECT_EQ(notConnected, 0) << "after " << calls << " reads and " << sim.requestCount('B') << " polls";
+    EXPECT_GE(sim.requestCount('B'), 30) << "the worker kept polling, on a fresh connection each time";
+    removeTargetCnc(kCnc);
+}
+
+} // namespace
