@@ -7,7 +7,11 @@
 
 namespace {
 
-using RemoteBufferStreamTest = RemoteBufferFixture;
+// The buffer's pauses (busy polls, resends) run at a quarter of their length.
+class RemoteBufferStreamTest : public RemoteBufferFixture
+{
+    ScaledWaits waits{kTestWaitScale};
+};
 using Shapes = std::vector<std::string>;
 
 // The 480-byte pieces a write of text becomes.
@@ -24,7 +28,7 @@ TEST_F(RemoteBufferStreamTest, LongDncStreamArrivesByteExactThroughBusyPhases)
     sim->setBusyPhases(400, 60); // every 400th piece: stored, then busy for 60 ms
     buffer = openDeclared(VRemoteBuffer::DncMode, 3);
     ASSERT_NE(buffer, nullptr);
-    const QByteArray program = programOf(3 * 1024 * 1024);
+    const QByteArray program = programOf(1024 * 1024);
     constexpr int kWrite = 200 * 1024; // within the 1000-frame queue
     std::vector<QByteArray> expectedPieces;
     for (int at = 0; at < program.size(); at += kWrite) {
