@@ -101,25 +101,25 @@ std::pair<int, int> resources()
     return {entries("/proc/self/task"), entries("/proc/self/fd") - 1}; // less the listing's own
 }
 
+// Pairs address + i, value + i, written in requests of 31 pairs.
 struct Batch
 {
+    Batch(int count, int32_t address, int32_t value)
+    {
+        for (int i = 0; i < count; ++i)
+            addresses.push_back(address + i), values.push_back(value + i);
+    }
+    int32_t write() { return writeVars(addresses.data(), int(addresses.size()), values.data(), kCnc); }
+    // The pairs the controller holds, from the first on.
+    int held(SimulatedController& sim) const
+    {
+        size_t n = 0;
+        while (n < addresses.size() && sim.variable(addresses[n]) == values[n])
+            ++n;
+        return int(n);
+    }
     std::vector<CncLong> addresses, values;
 };
-
-Batch batchOf(int count, int32_t firstAddress, int32_t firstValue)
-{
-    Batch b;
-    for (int i = 0; i < count; ++i) {
-        b.addresses.push_back(firstAddress + i);
-        b.values.push_back(firstValue + i);
-    }
-    return b;
-}
-
-int32_t write(Batch& b)
-{
-    return writeVars(b.addresses.data(), int(b.addresses.size()), b.values.data(), kCnc);
-}
 
 // Frames that carried this address/value pair.
 int framesCarrying(SimulatedController& sim, int32_t address, int32_t value)
@@ -155,14 +155,11 @@ protected:
         }, 3000)) << "threads " << before.first << "->" << after.first << ", descriptors " << before.second << "->" << after.second;
     }
 
-    int minMs(Bound b) const
-    {
-        return b == ReplyBudget ? CommTiming::now().commandReplyBudgetMs - 50 : b == BufferWait ? CommTiming::now().bufferReplyMs - 25 : 0;
-    }
-    int maxMs(Bound b) const
-    {
-        return b == ReplyBudget ? CommTiming::now().commandReplyBudgetMs + 900 : b == BufferWait ? CommTiming::now().bufferReplyMs + 600 : 600;
-    }
+    // The three reply waits, or the buffer's one, from their start to their end and some slack.
+    static int minMs(Bound b) { return b == ReplyBudget ? budgetMs() - 50 : b == BufferWait ? bufferMs() - 25 : 0; }
+    static int maxMs(Bound b) { return b == ReplyBudget ? budgetMs() + 900 : b == BufferWait ? bufferMs() + 600 : 600; }
+    static int budgetMs() { return CommTiming::now().commandReplyBudgetMs; }
+    static int bufferMs() { return CommTiming::now().bufferReplyMs; }
 
     void addTarget(int asyncMask)
     {
@@ -172,19 +169,30 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return sim.requestCount('D') == kConnections; }, 2000)) << "each client's link marker";
     }
 
-    // The script of the row's fault, on the nth request of this code (the ones before answered).
+    // The row's fault on the nth request of this code and sub-code (the ones before answered).
     void inject(uint8_t code, int sub, int nth, const QByteArray& otherKind)
     {
         const Fault f = GetParam().fault;
-        if (f == DropBefore || f == Refused || f == EveryLate || f == BusyForEver || (f == DropAfter && nth == 3))
-            return; // injected by the mode itself
-        const int late = GetParam().mode == Buffer ? CommTiming::now().bufferReplyMs + 200 : CommTiming::now().commandReplyBudgetMs + 150;
+        const bool buf = GetParam().mode == Buffer;
+        if (f == Refused) // for ever: an error reply; memory full; parameters error
+            return sim.scriptReply(code, code == 'D' ? -1 : buf ? 2 : 3,
+                                   code == 'D' ? rawReply(tcpFrame(QByteArray("\xC4", 1)), -1) : scriptOf(ReplyScript::Status, buf ? 1 : 3, 0, -1));
+        if (f == EveryLate)
+            return sim.scriptReply(code, -1, scriptOf(ReplyScript::Delay, 0, budgetMs() + 150, -1));
+        if (f == Restart && buf)
+            return sim.scriptReply(code, sub, scriptOf(ReplyScript::Delay, 0, bufferMs() / 3, -1));
+        if (f == DropAfter && buf) // the declaration
+            return sim.scriptReply(code, 1, scriptOf(ReplyScript::Close, 0, 0, 1));
+        if (f == BusyForEver) // the piece stored "busy", and the controller stays busy
+            sim.scriptReply(code, 5, scriptOf(ReplyScript::Status, 1, 0, -1));
         const ReplyScript scripts[] = {
             {}, scriptOf(ReplyScript::Close, 0, 0, 1), scriptOf(ReplyScript::CloseMidReply, 0, 0, 1),
-            scriptOf(GetParam().mode == Buffer ? ReplyScript::Split : ReplyScript::Delay, 0, late, 1),
-            scriptOf(ReplyScript::Truncate, 0, 0, 1), rawReply(tcpFrame(otherKind)), {}, {}, {},
-            scriptOf(ReplyScript::Delay, 0, 1000, 1)};
-        sim.scriptReply(code, sub, scripts[GetParam().fault]);
+            scriptOf(buf ? ReplyScript::Split : ReplyScript::Delay, 0, buf ? bufferMs() + 200 : budgetMs() + 150, 1),
+            scriptOf(ReplyScript::Truncate, 0, 0, 1), rawReply(tcpFrame(otherKind)), {}, {},
+            scriptOf(ReplyScript::Status, 2, 0, 1), scriptOf(ReplyScript::Delay, 0, 1000, 1)};
+        if (f == DropBefore)
+            return;
+        sim.scriptReply(code, sub, scripts[f]);
         if (nth > 1) // scripts are served last in, first out
             sim.scriptReply(code, sub, scriptOf(ReplyScript::Status, 0, 0, nth - 1));
     }
@@ -218,13 +226,13 @@ protected:
         }
     }
 
-    void expectReport()
+    void expectReport(int calls)
     {
         const ReportedError e = reportedError();
         if (GetParam().reportCmd == kNone) {
             EXPECT_EQ(e.calls, 0) << "no reply, no report";
         } else {
-            EXPECT_EQ(e.calls, 1);
+            EXPECT_EQ(e.calls, calls);
             EXPECT_EQ(e.errorCmd, GetParam().reportCmd);
             EXPECT_EQ(e.cmdState, GetParam().reportState);
         }
@@ -256,30 +264,22 @@ void FaultTable::runSync()
 {
     const Row& r = GetParam();
     addTarget(0);
-    Batch b = batchOf(40, 1000600, 6000);
+    Batch b(40, 1000600, 6000), next(5, 1000700, 7000);
     const int sentBefore = sim.requestCount('D');
     inject('D', -1, 2, QByteArray("r\x01\x00", 3));
-    if (r.fault == Refused)
-        sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)), -1));
-    failingCall([&] { return write(b); }, [&] { return sim.requestCount('D') == sentBefore + 2; }, r.bound);
-    int held = 0;
-    while (held < 40 && sim.variable(b.addresses[size_t(held)]) == b.values[size_t(held)])
-        ++held;
+    failingCall([&] { return b.write(); }, [&] { return sim.requestCount('D') == sentBefore + 2; }, r.bound);
     if (r.fault != Restart) { // the restarted controller forgot all of it
         EXPECT_EQ(sim.requestCount('D') - sentBefore, r.sent) << "none sent again";
-        EXPECT_EQ(held, r.held);
+        EXPECT_EQ(b.held(sim), r.held);
     }
-    expectReport();
-    Batch next = batchOf(5, 1000700, 7000);
-    EXPECT_EQ(write(next), r.next);
-    EXPECT_EQ(sim.variable(next.addresses[4]) == next.values[4], r.next == 0);
-    if (r.next == 0) {
-        EXPECT_EQ(sim.connectionCount(), kConnections) << "the connection of the failed wait was closed";
-    }
+    expectReport(1);
+    EXPECT_EQ(next.write(), r.next);
+    EXPECT_EQ(next.held(sim), r.next == 0 ? 5 : 0);
+    EXPECT_TRUE(r.next != 0 || sim.connectionCount() == kConnections) << "the failed wait's connection closed";
     if (r.fault == Restart) {
         ASSERT_TRUE(connect(kCnc));
-        EXPECT_EQ(write(next), 0);
-        EXPECT_EQ(sim.variable(next.addresses[4]), next.values[4]);
+        EXPECT_EQ(next.write(), 0);
+        EXPECT_EQ(next.held(sim), 5);
     }
 }
 
@@ -290,38 +290,25 @@ void FaultTable::runAsync()
     const Row& r = GetParam();
     addTarget(1);
     inject('D', -1, 1, QByteArray("r\x01\x00", 3));
-    if (r.fault == Refused)
-        sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)), -1));
     const int sentBefore = sim.requestCount('D');
-    Batch one = batchOf(1, 1001200, 12000);
-    failingCall([&] { return write(one); }, [] { return true; }, AtOnce); // queued at once
-    QElapsedTimer clock;
-    clock.start();
+    Batch one(1, 1001200, 12000), next(1, 1001300, 13000);
+    failingCall([&] { return one.write(); }, [] { return true; }, AtOnce); // queued at once
     EXPECT_EQ(waitUntil([&] { return framesCarrying(sim, one.addresses[0], one.values[0]) == 1; }, 1000), r.sent == 1);
     if (r.next == 7) {
         EXPECT_TRUE(waitUntil([&] { return !getTcpConnectFlag(kCnc); }, maxMs(r.bound))) << "the worker ends with its link";
     }
-    if (r.fault == Refused) {
-        EXPECT_TRUE(waitUntil([&] { return reportedError().calls == 1; }, 1000));
-    }
-    Batch next = batchOf(1, 1001300, 13000);
-    EXPECT_EQ(write(next), r.next);
+    EXPECT_TRUE(waitUntil([&] { return reportedError().calls == (r.fault == Refused); }, 1000));
+    EXPECT_EQ(next.write(), r.next);
     if (r.next == 0) {
-        EXPECT_TRUE(waitUntil([&] { return framesCarrying(sim, next.addresses[0], next.values[0]) == 1; },
-                              maxMs(r.bound) + 500)) << "the worker goes on, on a fresh connection";
+        EXPECT_TRUE(waitUntil([&] { return framesCarrying(sim, next.addresses[0], next.values[0]) == 1; }, maxMs(r.bound) + 500))
+            << "the worker goes on, on a fresh connection";
         EXPECT_TRUE(waitUntil([&] { return sim.connectionCount() == kConnections; }, 2000)) << "the old connection closed";
     }
     EXPECT_EQ(framesCarrying(sim, one.addresses[0], one.values[0]), r.sent) << "never sent twice";
     EXPECT_EQ(sim.requestCount('D') - sentBefore, r.sent + (r.next == 0));
-    EXPECT_EQ(sim.variable(one.addresses[0]) == one.values[0], r.held == 1);
-    if (r.fault == Refused) {
-        EXPECT_TRUE(waitUntil([&] { return reportedError().calls == 2; }, 1000)) << "each refused write reported";
-    }
-    else
-        expectReport();
-    if (r.fault == Refused) {
-        EXPECT_EQ(reportedError().errorCmd, r.reportCmd);
-    }
+    EXPECT_EQ(one.held(sim), r.held);
+    EXPECT_TRUE(waitUntil([&] { return reportedError().calls == (r.fault == Refused ? 2 : 0); }, 1000)) << "each refusal reported";
+    expectReport(r.fault == Refused ? 2 : 1);
 }
 
 // An upload of 2000 bytes: declaration, overwrite 400, appends of 400 x 4, an empty append, the
@@ -332,10 +319,6 @@ void FaultTable::runTransfer()
     addTarget(0);
     const int sentBefore = sim.requestCount('d');
     inject('d', 2, 2, QByteArray("d\x03\x00", 3));
-    if (r.fault == Refused)
-        sim.scriptReply('d', 3, scriptOf(ReplyScript::Status, 3, 0, -1));
-    if (r.fault == EveryLate)
-        sim.scriptReply('d', -1, scriptOf(ReplyScript::Delay, 0, CommTiming::now().commandReplyBudgetMs + 150, -1));
     const QByteArray text = programOf(2000);
     failingCall([&] { return uploadFile(2, 1, "O71", text.constData(), kCnc); },
                 [&] { return sim.requestCount('d', 2) == 2; }, r.bound);
@@ -349,7 +332,7 @@ void FaultTable::runTransfer()
     } else if (r.held != kNone) {
         EXPECT_EQ(held.size(), r.held);
     }
-    expectReport();
+    expectReport(1);
     const QByteArray again = programOf(1307);
     EXPECT_EQ(uploadFile(2, 1, "O72", again.constData(), kCnc), r.next);
     EXPECT_EQ(sim.programText(1, "O72") == again, r.next == 0);
@@ -365,25 +348,11 @@ void FaultTable::runTransfer()
 void FaultTable::runBuffer()
 {
     const Row& r = GetParam();
-    const int replyMs = CommTiming::now().bufferReplyMs;
-    if (r.fault == DropAfter)
-        sim.scriptReply('d', 1, scriptOf(ReplyScript::Close, 0, 0, 1));
+    inject('d', 2, 3, QByteArray("d\x03\x00", 3));
     buffer = bufOpen(ip.constData(), 1, 1);
     ASSERT_NE(buffer, nullptr);
     if (r.fault != DropAfter) {
         ASSERT_TRUE(waitUntil([&] { return getBufState(buffer) == 5; }, 3000)) << getBufState(buffer);
-    }
-    inject('d', 2, 3, QByteArray("d\x03\x00", 3));
-    if (r.fault == Refused)
-        sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 1, 0, -1));
-    if (r.fault == BusyForEver) {
-        sim.scriptReply('d', 5, scriptOf(ReplyScript::Status, 1, 0, -1));
-        sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 2, 0, 1));
-        sim.scriptReply('d', 2, scriptOf(ReplyScript::Status, 0, 0, 2));
-    }
-    if (r.fault == Restart) {
-        sim.clearScripts();
-        sim.scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, replyMs / 3, -1));
     }
     const QByteArray text = programOf(10 * kPiece);
     if (r.fault == DropBefore) {
@@ -408,7 +377,7 @@ void FaultTable::runBuffer()
     // per pause and at least a few times in twenty.
     const uint8_t sub = r.fault == BusyForEver ? 5 : 2;
     const int first = sim.requestCount('d', sub);
-    const int window = r.bound == Paced ? 20 * CommTiming::now().bufferResendPauseMs : 4 * replyMs;
+    const int window = r.bound == Paced ? 20 * CommTiming::now().bufferResendPauseMs : 4 * bufferMs();
     EXPECT_FALSE(waitUntil([&] { return sim.requestCount('d', sub) > first + (r.bound == Paced ? 21 : 0); }, window));
     if (r.bound == Paced) {
         EXPECT_GE(sim.requestCount('d', sub) - first, 3) << "it keeps asking";
@@ -425,7 +394,7 @@ void FaultTable::runBuffer()
     }
     if (r.fault == Restart) {
         ASSERT_TRUE(sim.start(QString::fromLatin1(ip)));
-        EXPECT_FALSE(waitUntil([&] { return sim.connectionCount() != 0; }, 4 * replyMs)) << "no reconnection of its own";
+        EXPECT_FALSE(waitUntil([&] { return sim.connectionCount() != 0; }, 4 * bufferMs())) << "no reconnection of its own";
         closeTimed();
         buffer = bufOpen(ip.constData(), 1, 1);
         ASSERT_TRUE(waitUntil([&] { return bufWrite(buffer, text.constData()) == 1; }, 3000));
