@@ -23,11 +23,11 @@ TEST_P(SerialLinkTest, PortOpensClosesAndKeepsItsFraming)
 {
     EXPECT_FALSE(client->connect232Com(QByteArray("/dev/acm-no-such-port"), GetParam().asciiSel == 1 ? 0 : 1));
     EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
-    EXPECT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel)) << "already open";
+    EXPECT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel)) << "already open";
     EXPECT_TRUE(client->close232Com());
     EXPECT_FALSE(client->close232Com()) << "nothing left to close";
     EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 7) << "no link once the port is closed";
-    ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel)) << "reopens";
+    ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel)) << "reopens";
     EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
 }
 
@@ -144,7 +144,7 @@ TEST_P(SerialLinkTest, SerialPortTakesOverTheSynchronousPathWhileOpen)
     ASSERT_TRUE(tcpSim.start());
     ASSERT_TRUE(client->close232Com());
     ASSERT_TRUE(client->tcpConnect(tcpSim.address().toLatin1()));
-    ASSERT_TRUE(client->connect232Com(socat.end(0).toLocal8Bit(), GetParam().asciiSel));
+    ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
     tcpSim.clearReceived();
     EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
     EXPECT_EQ(sim->requestCount(kJog, 1), 1);
