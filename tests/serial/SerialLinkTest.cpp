@@ -1,5 +1,5 @@
 #include "SerialFixture.h"
-#include "TestSupport.h"
+#include "FrameFields.h"
 #include "TransferTestSupport.h"
 
 #include <QElapsedTimer>
@@ -8,12 +8,6 @@
 
 namespace {
 constexpr uint8_t kJog = 'r';
-
-int32_t fieldAt(const QByteArray& frame, int offset)
-{
-    const auto* p = reinterpret_cast<const uint8_t*>(frame.constData()) + offset;
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-}
 
 using SerialLinkTest = SerialFixture;
 
@@ -134,7 +128,7 @@ TEST_P(SerialLinkTest, FramesWithCheckingPrefixesAreTakenWhole)
         const std::vector<QByteArray> stops = framesWithCode(*sim, kJog);
         ASSERT_EQ(stops.size(), 1u) << axis;
         ASSERT_EQ(stops[0].size(), 17) << axis;
-        EXPECT_EQ(fieldAt(stops[0], 13), axis);
+        EXPECT_EQ(int32At(stops[0], 13), axis);
     }
 }
 
