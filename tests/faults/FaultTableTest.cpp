@@ -80,6 +80,11 @@ const Row kRows[] = {
 };
 // clang-format on
 
+void PrintTo(const Row& r, std::ostream* os)
+{
+    *os << kModeNames[r.mode] << kFaultNames[r.fault];
+}
+
 std::string rowName(const ::testing::TestParamInfo<Row>& info)
 {
     return std::string(kModeNames[info.param.mode]) + kFaultNames[info.param.fault];
@@ -284,7 +289,7 @@ void FaultTable::runAsync()
     const int sentBefore = sim.requestCount('D');
     Batch one(1, 1001200, 12000), next(1, 1001300, 13000);
     failingCall([&] { return one.write(); }, [] { return true; }, AtOnce); // queued at once
-    EXPECT_EQ(waitUntil([&] { return framesCarrying(sim, one.addresses[0], one.values[0]) == 1; }, 1000), r.sent == 1);
+    EXPECT_TRUE(r.sent == 0 || waitUntil([&] { return framesCarrying(sim, one.addresses[0], one.values[0]) == 1; }, 1000));
     if (r.next == 7) {
         EXPECT_TRUE(waitUntil([&] { return !getTcpConnectFlag(kCnc); }, maxMs(r.bound))) << "the worker ends with its link";
     }
