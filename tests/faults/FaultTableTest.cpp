@@ -329,6 +329,7 @@ void FaultTable::runTransfer()
         EXPECT_EQ(held.size(), r.held);
     }
     expectReport(1);
+    EXPECT_TRUE(r.next != 0 || append(text.constData(), 1, kCnc) == 12) << "declare again: the link was renewed";
     const QByteArray again = programOf(1307);
     EXPECT_EQ(uploadFile(2, 1, "O72", again.constData(), kCnc), r.next);
     EXPECT_EQ(sim.programText(1, "O72") == again, r.next == 0);
