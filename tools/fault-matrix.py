@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Runs the fault-injection cells (fault x subsystem) and prints the matrix as markdown.
+"""Runs the fault table's rows (fault x mode) and prints them as a markdown matrix.
 
     tools/fault-matrix.py [BUILD_DIR] [--output FILE] [--no-existing]
 
-The new cells (tests named *FaultMatrix*) record their outcome as the test property "cell"
-("fault | subsystem | outcome"); cells that older suites already cover are run by name and shown
-with the outcome those tests assert. Each cell is "pass" or "FAIL" as its test came out. Exits
+The rows of tests/faults/FaultTableTest.cpp record their outcome as the test property "cell"
+("fault | mode | outcome"); cells that other suites hold (serial framings, FTP) are run by name
+and shown with the outcome those tests assert. Each cell is "pass" or "FAIL" as its test came out. Exits
 non-zero when a cell failed or did not run.
 """
 import argparse
@@ -15,79 +15,60 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-FAULTS = [
-    "drop before the request",
-    "drop after the request",
-    "drop mid-reply",
-    "reply later than the wait",
-    "truncated reply",
-    "corrupt check sum, serial StationCrc",
-    "corrupt check sum, serial ColonLrc",
-    "reply of another kind",
-    "every request late",
-    "refused for ever",
-    "remote buffer busy for ever",
-    "FTP server killed mid-upload",
-    "controller restarts mid-session",
-]
-SUBSYSTEMS = ["command, sync", "command, async", "text transfer", "remote buffer", "FTP upload"]
+FAULTS = ["DropBefore", "DropAfter", "DropMid", "Late", "Truncated", "Corrupt", "WrongKind", "Refused",
+          "EveryLate", "BusyForEver", "Restart"]
+SUBSYSTEMS = ["Sync", "Async", "Transfer", "Buffer", "FTP"]
 
-# Programs and the filters that pick their matrix cells.
+# The fault table's rows record their cell as the test property "cell" ("fault | mode | outcome").
 MATRIX_RUNS = [
-    ("tests/faults/fault_tests", "*FaultMatrix*"),
-    ("tests/serial/serial_tests", "*SerialFaultMatrix*"),
+    ("tests/faults/fault_tests", "Cells/FaultTable.*"),
 ]
 
-# Cells that earlier suites cover: (fault, subsystem, program, test, outcome those tests assert).
+# Cells that other suites hold: (fault, mode, program, test, outcome those tests assert).
 EXISTING = [
-    ("drop before the request", "remote buffer", "tests/buffer/buffer_tests",
-     "RemoteBufferLifeTest.ConnectionDroppedWhileIdleIsNotSilent",
-     "idle stream: state 3 \"Connection closed by the controller; stream stopped.\" within 1 s, writes refused"),
-    ("drop before the request", "FTP upload", "tests/ftp/ftp_tests", "Failure.NoFtpServerAtAll",
+    ("Corrupt", "Sync", "tests/serial/serial_tests",
+     "Framings/SerialLinkTest.ReplyFaultsGive111AndTheLinkRecovers/StationCrc",
+     "serial, both framings: a command 111, an upload 111 with a first part held; then the link recovers"),
+    ("Corrupt", "Transfer", "tests/serial/serial_tests",
+     "Framings/SerialLinkTest.ReplyFaultsGive111AndTheLinkRecovers/ColonLrc",
+     "serial, both framings: an upload 111 with a first part held and no file end; the next upload whole"),
+    ("DropBefore", "FTP", "tests/ftp/ftp_tests", "Failure.NoFtpServerAtAll",
      "nothing on port 21: \"连接服务器出现错误：Connecting to ... refused\", progress 0, no finish"),
-    ("drop after the request", "FTP upload", "tests/ftp/ftp_tests",
+    ("DropAfter", "FTP", "tests/ftp/ftp_tests",
      "Failure.DataConnectionDroppedByTheServerIsNeverSuccess",
      "data connection dropped mid-upload without a word: \"上传出现错误：Upload failed: the data connection ended\""),
-    ("corrupt check sum, serial StationCrc", "command, sync", "tests/serial/serial_tests",
-     "Framings/SerialLinkTest.ReplyFaultsGive111AndTheLinkRecovers/StationCrc", "111, then the link recovers"),
-    ("corrupt check sum, serial ColonLrc", "command, sync", "tests/serial/serial_tests",
-     "Framings/SerialLinkTest.ReplyFaultsGive111AndTheLinkRecovers/ColonLrc", "111, then the link recovers"),
-    ("every request late", "command, async", "tests/client/client_tests",
-     "AsyncQueueTest.PollingALateControllerStoresNothingUnderAnotherAddress",
-     "polls answered late store nothing under another address; the poll resumes once the controller answers"),
-    ("every request late", "FTP upload", "tests/ftp/ftp_tests",
-     "Failure.ServerThatStopsAnsweringEndsTheUploadWithinTheStepLimit",
-     "STOR never answered: \"上传出现错误：No answer from the server within 800 ms\" in 0.8..5 s, progress < 100"),
-    ("FTP server killed mid-upload", "FTP upload", "tests/ftp/ftp_tests",
+    ("DropMid", "FTP", "tests/ftp/ftp_tests",
      "FtpClientLimits.ServerThatHangsUpFailsTheCommandAndLaterOnesSayNotConnected",
      "control connection closed mid-upload: the command fails, later ones say not connected"),
-    ("refused for ever", "FTP upload", "tests/cnccomm/cnccomm_tests",
+    ("EveryLate", "Async", "tests/client/client_tests",
+     "AsyncQueueTest.PollingALateControllerStoresNothingUnderAnotherAddress",
+     "polls answered late store nothing under another address; the poll resumes once the controller answers"),
+    ("EveryLate", "FTP", "tests/ftp/ftp_tests",
+     "Failure.ServerThatStopsAnsweringEndsTheUploadWithinTheStepLimit",
+     "STOR never answered: \"上传出现错误：No answer from the server within 800 ms\" in 0.8..5 s, progress < 100"),
+    ("Refused", "FTP", "tests/cnccomm/cnccomm_tests",
      "CnccommFtpTest.RefusalsEndAtOnceWithTheServersReply",
      "refused connection or error reply: the list ends at once with the server's reply text"),
-    ("controller restarts mid-session", "FTP upload", "tests/ftp/ftp_tests", "Failure.NoFtpServerAtAll",
+    ("Restart", "FTP", "tests/ftp/ftp_tests", "Failure.NoFtpServerAtAll",
      "no server on port 21 (as while it restarts): the upload fails at once, progress 0, no finish"),
-    ("controller restarts mid-session", "command, async", "tests/api/api_tests",
+    ("Restart", "Async", "tests/api/api_tests",
      "ReconnectTest.AsynchronousClientsWorkAfterTheControllerRestarts",
      "after connect every client works again, one connection each"),
 ]
 
 NOT_APPLICABLE = {
-    ("corrupt check sum, serial StationCrc", "command, async"): "n/a (the worker uses TCP)",
-    ("corrupt check sum, serial ColonLrc", "command, async"): "n/a (the worker uses TCP)",
-    ("corrupt check sum, serial StationCrc", "remote buffer"): "n/a (TCP only)",
-    ("corrupt check sum, serial ColonLrc", "remote buffer"): "n/a (TCP only)",
-    ("corrupt check sum, serial StationCrc", "FTP upload"): "n/a",
-    ("corrupt check sum, serial ColonLrc", "FTP upload"): "n/a",
-    ("drop mid-reply", "FTP upload"): "see FTP server killed mid-upload",
-    ("reply later than the wait", "FTP upload"): "see every request late",
-    ("truncated reply", "FTP upload"): "n/a (reply parser: FtpReplyParserTest, fuzzed)",
-    ("reply of another kind", "FTP upload"): "n/a (reply parser: FtpReplyParserTest, fuzzed)",
+    ("Corrupt", "Async"): "n/a (the worker uses TCP)",
+    ("Corrupt", "Buffer"): "n/a (TCP only)",
+    ("Corrupt", "FTP"): "n/a",
+    ("Late", "FTP"): "see EveryLate",
+    ("Truncated", "FTP"): "n/a (reply parser: FtpReplyParserTest, fuzzed)",
+    ("WrongKind", "FTP"): "n/a (reply parser: FtpReplyParserTest, fuzzed)",
+    ("EveryLate", "Sync"): "see Late (each request alike)",
+    ("EveryLate", "Buffer"): "n/a (a late reply is still its request's)",
 }
 for s in SUBSYSTEMS:
-    if s != "remote buffer":
-        NOT_APPLICABLE[("remote buffer busy for ever", s)] = "n/a"
-    if s != "FTP upload":
-        NOT_APPLICABLE[("FTP server killed mid-upload", s)] = "n/a"
+    if s != "Buffer":
+        NOT_APPLICABLE[("BusyForEver", s)] = "n/a"
 
 
 def run(program, gfilter, xml_path):
@@ -113,7 +94,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build", nargs="?", default="build")
     parser.add_argument("--output", help="also write the markdown here")
-    parser.add_argument("--no-existing", action="store_true", help="only the *FaultMatrix* cells")
+    parser.add_argument("--no-existing", action="store_true", help="only the fault table's rows")
     args = parser.parse_args()
 
     cells = {}  # (fault, subsystem) -> (passed, outcome, test)

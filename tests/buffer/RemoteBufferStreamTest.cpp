@@ -1,5 +1,6 @@
 // The remote buffer streaming to the simulator: long programs arrive byte for byte through busy
 // phases, refused frames go again exactly as they were, and the capacity figures and limits hold.
+#include "FrameFields.h"
 #include "RemoteBufferFixture.h"
 
 #include <string>
@@ -7,7 +8,11 @@
 
 namespace {
 
-using RemoteBufferStreamTest = RemoteBufferFixture;
+// The buffer's pauses (busy polls, resends) run at a quarter of their length.
+class RemoteBufferStreamTest : public RemoteBufferFixture
+{
+    ScaledWaits waits{kTestWaitScale};
+};
 using Shapes = std::vector<std::string>;
 
 // The 480-byte pieces a write of text becomes.
@@ -24,7 +29,7 @@ TEST_F(RemoteBufferStreamTest, LongDncStreamArrivesByteExactThroughBusyPhases)
     sim->setBusyPhases(400, 60); // every 400th piece: stored, then busy for 60 ms
     buffer = openDeclared(VRemoteBuffer::DncMode, 3);
     ASSERT_NE(buffer, nullptr);
-    const QByteArray program = programOf(3 * 1024 * 1024);
+    const QByteArray program = programOf(1024 * 1024);
     constexpr int kWrite = 200 * 1024; // within the 1000-frame queue
     std::vector<QByteArray> expectedPieces;
     for (int at = 0; at < program.size(); at += kWrite) {
@@ -89,23 +94,19 @@ TEST_F(RemoteBufferStreamTest, RefusedPieceGoesAgainExactlyAsItWas)
 {
     buffer = openDeclared(VRemoteBuffer::DncMode);
     ASSERT_NE(buffer, nullptr);
-    QByteArray errorReply("\x00\x00\x00\x00\x03\x00\x00\xE4\x02", 9);
-    struct Refusal
+    const struct
     {
         ReplyScript script;
         std::string text;
-    };
-    ReplyScript raw = scriptOf(ReplyScript::Raw, 0, 0, -1);
-    raw.raw = errorReply;
-    const Refusal refusals[] = {
+    } refusals[] = {
         {scriptOf(ReplyScript::Status, 1, 0, -1), "parameters error."},
         {scriptOf(ReplyScript::Status, 3, 0, -1), "DNC内存已满，此笔数据追加失败"},
         {scriptOf(ReplyScript::Status, 100, 0, -1), "CNC系统执行错误报警"},
         {scriptOf(ReplyScript::Status, 9, 0, -1), "AppendTxt:unknow state. state=9"},
-        {raw, "Error reply from the controller."},
+        {rawReply(QByteArray("\x00\x00\x00\x00\x03\x00\x00\xE4\x02", 9), -1), "Error reply from the controller."},
     };
     QByteArray stored;
-    for (const Refusal& r : refusals) {
+    for (const auto& r : refusals) {
         sim->clearReceived();
         sim->scriptReply('d', 2, r.script);
         const QByteArray text = programOf(1000).mid(int(stored.size() % 7));

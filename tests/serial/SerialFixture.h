@@ -1,7 +1,9 @@
 #pragma once
 #include "AsynchronousClient.h"
 #include "SimulatedController.h"
-#include "SocatPair.h"
+
+#include <QProcess>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -9,12 +11,11 @@
 #include <ostream>
 #include <string>
 
-// The two serial framings, as the client selects them and as they show in its codec.
+// The two serial framings, as the client selects them.
 struct Framing
 {
     int32_t asciiSel;
     int32_t frameMode;
-    int32_t headerLen;
     const char* name;
 };
 
@@ -22,15 +23,19 @@ void PrintTo(const Framing& framing, std::ostream* os);
 extern const Framing kFramings[2];
 std::string framingName(const ::testing::TestParamInfo<Framing>& info);
 
-// A client on one end of a socat pty pair, the simulator answering on the other end in the
-// framing of the parameter. The client has no TCP link unless a test makes one.
+// A client on one end of a socat pty pair (two linked pseudo terminals), the simulator answering
+// on the other end in the framing of the parameter. The client has no TCP link unless a test
+// makes one; socat ends with the fixture.
 class SerialFixture : public ::testing::TestWithParam<Framing>
 {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The pty of end 0 (the client's) or 1 (the simulator's).
+    QString end(int index) const { return ends.value(index); }
 
-    SocatPair socat;
+    QProcess socat;
+    QStringList ends;
     std::unique_ptr<SimulatedController> sim;
     std::unique_ptr<AsynchronousClient> client;
 };
