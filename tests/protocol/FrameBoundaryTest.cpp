@@ -1,5 +1,4 @@
 // Where frames end, in all three framings, and which replies answer which requests.
-#include "ByteHelpers.h"
 #include "CodecFixture.h"
 #include "FrameBoundary.h"
 #include "FrameMode.h"

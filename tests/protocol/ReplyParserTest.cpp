@@ -1,6 +1,5 @@
-#include "ByteHelpers.h"
-#include "Checksum.h"
 #include "VProtocol_Client.h"
+#include "WireCodeTable.h"
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -40,6 +39,8 @@ struct Recorder : VProtocol_Client {
     void onRecCmdGetCncFileInf(int32_t s, const char* t) override { add("fileInf(" + std::to_string(s) + "," + t + ")"); }
     void onRecCmdErrorInf(int32_t s, QByteArray b) override { add("errInf(" + std::to_string(s) + "," + b.toStdString() + ")"); }
     void onRecCmdUnknown() override { add("unknown()"); }
+    void onRecCmdReadFile(const uint8_t* d, int32_t length) override { add("read(" + std::to_string(d[0]) + "," + std::to_string(length) + ")"); }
+    void onRecCmdErrorData(QByteArray b) override { add("errData(" + b.toStdString() + ")"); }
 
     int32_t parse(const Bytes& frame)
     {
@@ -50,13 +51,7 @@ struct Recorder : VProtocol_Client {
     }
 };
 
-Bytes tcp(const Bytes& pdu)
-{
-    const int n = int(pdu.size()) + 7;
-    Bytes f = {0, 0, 0, 0, uint8_t(n - 6), uint8_t((n - 6) >> 8), 0};
-    f.insert(f.end(), pdu.begin(), pdu.end());
-    return f;
-}
+Bytes tcp(const Bytes& pdu) { return framed(0, pdu); }
 
 struct ReplyCase {
     Bytes pdu;
@@ -154,16 +149,11 @@ TEST(ReplyParser, TruncatedFramesNeverReadPastTheirEnd)
 TEST(ReplyParser, SerialChecksums)
 {
     Recorder station(1);
-    Bytes f = {0x01, 't', 1, 0};
-    const uint16_t crc = Checksum::crc16(f.data(), uint16_t(f.size()));
-    Bytes good = f;
-    good.push_back(uint8_t(crc));
-    good.push_back(uint8_t(crc >> 8));
+    const Bytes good = framed(1, {'t', 1, 0}, true);
     EXPECT_EQ(station.parse(good), 0);
     EXPECT_EQ(station.calls, std::vector<std::string>{"status(0)"});
-    Bytes swapped = f;
-    swapped.push_back(uint8_t(crc >> 8));
-    swapped.push_back(uint8_t(crc));
+    Bytes swapped = good;
+    std::swap(swapped[4], swapped[5]);
     EXPECT_EQ(station.parse(swapped), 6);
     EXPECT_TRUE(station.calls.empty());
     EXPECT_EQ(station.parse({0x01, 't'}), 5);
@@ -174,6 +164,21 @@ TEST(ReplyParser, SerialChecksums)
     EXPECT_EQ(colon.parse({0x21, 0x01, 0x74, 0x01, 0x00, 0x8A, 0x00}), 0); // lead-in and terminator are not checked
     EXPECT_EQ(colon.parse({0x3A, 0x01, 0x74, 0x01, 0x00, 0x8B, 0x0A}), 6);
     EXPECT_TRUE(colon.calls.empty());
+}
+
+// The read handler compares the count with the frame's length less 10, as a TCP frame has it:
+// the serial framings give it that length too, so a piece of n bytes passes in each.
+TEST(ReplyParser, ReadPieceLengthCountsAsInTcp)
+{
+    for (int mode = 0; mode < 3; ++mode) {
+        Recorder r(mode);
+        EXPECT_EQ(r.parse(framed(mode, {'c', 2, 3, 'a', 'b', 'c'}, true)), 0) << mode;
+        EXPECT_EQ(r.calls, std::vector<std::string>{"read(3,13)"}) << mode;
+        EXPECT_EQ(r.parse(framed(mode, {'c', 2, 0}, true)), 0) << mode;
+        EXPECT_EQ(r.calls, std::vector<std::string>{"read(0,10)"}) << mode;
+        EXPECT_EQ(r.parse(framed(mode, {0x85, 2, 'x', 'y'}, true)), 0) << mode;
+        EXPECT_EQ(r.calls, std::vector<std::string>{"errData(xy)"}) << "the trailer is no data, mode " << mode;
+    }
 }
 
 }
