@@ -1,12 +1,50 @@
-// getErrorDeb switches file logging for the whole process; the exports' lines land there.
+// The library's lines go to the "acm" logging category, which an application can switch off;
+// getErrorDeb sends them, for the whole process, to the hourly file as well.
 #include "ApiTestSupport.h"
 #include "CommLog.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 namespace {
+std::mutex seenMutex;
+std::vector<std::string> categories;
+
+void recordLine(QtMsgType, const QMessageLogContext& context, const QString&)
+{
+    std::lock_guard<std::mutex> lock(seenMutex);
+    categories.emplace_back(context.category ? context.category : "");
+}
+
+std::vector<std::string> takeCategories()
+{
+    std::lock_guard<std::mutex> lock(seenMutex);
+    return std::move(categories);
+}
+
+TEST(LogCategory, LinesCarryTheCategoryAndCanBeSwitchedOff)
+{
+    const QtMessageHandler previous = qInstallMessageHandler(recordLine);
+    ASSERT_TRUE(addTargetCnc(41, 1, nullptr, 0));
+    EXPECT_EQ(jogMotionV_Stop(1, 3, 41), 7); // not connected: the client and the export both log
+    const std::vector<std::string> on = takeCategories();
+    EXPECT_GE(on.size(), 2u);
+    EXPECT_EQ(on, std::vector<std::string>(on.size(), "acm"));
+    QLoggingCategory::setFilterRules(QStringLiteral("acm.debug=false"));
+    EXPECT_EQ(jogMotionV_Stop(1, 3, 41), 7);
+    EXPECT_EQ(reset(1, 999), 1);
+    EXPECT_TRUE(takeCategories().empty());
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    removeTargetCnc(41);
+}
+
 TEST(DebugFlags, NonZeroFlagsSendEveryLineToTheHourlyFile)
 {
     QTemporaryDir tmp;

@@ -1,70 +1,78 @@
+// Targets through the exports: registration and channel count, connect and disconnect, removal
+// with busy workers, the error callback across a reconnection and the threads each mode makes.
 #include "ApiTestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 
-#include <atomic>
-#include <thread>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace {
 using TargetRegistryTest = ApiFixture;
 
-TEST_F(TargetRegistryTest, DuplicateAddKeepsTheFirstTargetAndOpensNothing)
+// Channels that exist give 7 before a connect, channels beyond the count 1.
+CncLong bitCode(CncLong channel)
 {
+    CncLong value = 0;
+    return getIBit(channel, 0, &value, ApiFixture::kCnc);
+}
+
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+TEST_F(TargetRegistryTest, ChannelCountAndAddressAreThoseOfTheFirstRegistration)
+{
+    char local[] = "127.0.0.1";
+    const std::pair<int, int> counts[] = {{0, 1}, {-5, 1}, {1, 1}, {3, 3}, {99, 99}};
+    for (const auto& [asked, count] : counts) {
+        ASSERT_TRUE(addTargetCnc(kCnc, asked, local, 0)) << asked;
+        EXPECT_EQ(bitCode(count), 7) << asked;
+        EXPECT_EQ(bitCode(count + 1), 1) << asked;
+        EXPECT_TRUE(removeTargetCnc(kCnc));
+    }
+    EXPECT_FALSE(addTargetCnc(kCnc, 100, local, 0));
+    EXPECT_FALSE(addTargetCnc(kCnc, 1 << 30, local, 0)) << "no attempt to build a client per channel";
+    EXPECT_EQ(bitCode(1), 1) << "nothing registered";
+
     QByteArray ip = address();
     ASSERT_TRUE(addTargetCnc(kCnc, 3, ip.data(), 0));
     char other[] = "127.0.0.99";
     EXPECT_FALSE(addTargetCnc(kCnc, 8, other, 0));
-    EXPECT_EQ(target().channelCount, 3);
-    EXPECT_EQ(target().ip, ip);
-    EXPECT_EQ(sim->connectionCount(), 0);
-    CncLong value = 0;
-    EXPECT_EQ(getIBit(3, 0, &value, kCnc), 7) << "channel 3 exists but is not connected";
-    EXPECT_EQ(getIBit(4, 0, &value, kCnc), 1);
-}
+    EXPECT_EQ(sim->connectionCount(), 0) << "adding opens nothing";
+    EXPECT_EQ(bitCode(4), 1) << "the first channel count stays";
+    EXPECT_TRUE(connect(kCnc)) << "to the first address";
+    EXPECT_TRUE(removeTargetCnc(kCnc));
 
-TEST_F(TargetRegistryTest, ChannelCountBelowOneGivesOneChannel)
-{
-    char ip[] = "127.0.0.1";
-    for (int maxDncCh : {0, -5, 1}) {
-        ASSERT_TRUE(addTargetCnc(kCnc, maxDncCh, ip, 0));
-        EXPECT_EQ(target().channelCount, 1);
-        EXPECT_EQ(target().channelClients.size(), 1);
-        EXPECT_TRUE(removeTargetCnc(kCnc));
-    }
     EXPECT_TRUE(addTargetCnc(kCnc, 2, nullptr, 0)) << "null address is stored as empty";
-    EXPECT_TRUE(target().ip.isEmpty());
     EXPECT_FALSE(connect(kCnc));
-}
-
-TEST_F(TargetRegistryTest, AsyncMaskSelectsClientModes)
-{
-    char ip[] = "127.0.0.1";
-    ASSERT_TRUE(addTargetCnc(kCnc, 3, ip, 0b101));
-    EXPECT_EQ(target().mainClient.syncMode, 0);
-    EXPECT_EQ(target().auxClient.syncMode, 1);
-    EXPECT_EQ(target().channelClients[0]->syncMode, 1);
-    EXPECT_EQ(target().channelClients[1]->syncMode, 0);
-    EXPECT_EQ(target().channelClients[2]->syncMode, 1);
-    ASSERT_TRUE(removeTargetCnc(kCnc));
-
-    ASSERT_TRUE(addTargetCnc(kCnc, 33, ip, int(0xC0000000u)));
-    EXPECT_EQ(target().channelClients[29]->syncMode, 0) << "bit 30 selects channel 30";
-    EXPECT_EQ(target().channelClients[30]->syncMode, 1) << "bit 31 is the sign";
-    EXPECT_EQ(target().channelClients[31]->syncMode, 1) << "no bit for channel 32";
-    EXPECT_FALSE(channelIsAsync(-1, 40));
-}
-
-TEST_F(TargetRegistryTest, ConnectStopsAtMainClientFailure)
-{
-    char ip[] = "127.1.2.3"; // nothing listens there
-    ASSERT_TRUE(addTargetCnc(kCnc, 2, ip, 0));
-    EXPECT_FALSE(connect(kCnc));
-    EXPECT_FALSE(target().auxClient.isConnected);
-    EXPECT_FALSE(target().channelClients[0]->isConnected);
     EXPECT_TRUE(disconnect(kCnc)) << "disconnecting clients that never connected succeeds";
 }
 
-TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsAux)
+// Bit 0 of the mask makes the target-level client asynchronous, bit n channel n; bit 31, the
+// sign, no channel. One worker thread per asynchronous client, none for a synchronous one.
+TEST_F(TargetRegistryTest, AsyncMaskGivesAWorkerToEachClientItSelects)
+{
+    QByteArray ip = address();
+    const int before = threadCount();
+    const struct { int channels; int mask; int workers; } rows[] = {
+        {8, 0, 0}, {4, 0b1011, 3}, {3, 0b101, 2}, {33, int(0xC0000000u), 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mask);
+        ASSERT_TRUE(addTargetCnc(kCnc, row.channels, ip.data(), row.mask));
+        EXPECT_EQ(threadCount(), before) << "adding a target starts nothing";
+        ASSERT_TRUE(connect(kCnc));
+        EXPECT_EQ(jogMotionV_Stop(row.channels, 1, kCnc), 0);
+        EXPECT_EQ(threadCount(), before + row.workers);
+        EXPECT_TRUE(removeTargetCnc(kCnc)) << "without disconnecting first";
+        EXPECT_TRUE(waitUntil([&] { return threadCount() == before; }, 3000)) << "the workers end with it";
+    }
+}
+
+TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsTheRunningProgramOne)
 {
     addAndConnect();
     EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 2 + kChannels; }, 2000));
@@ -72,28 +80,29 @@ TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsAux)
     EXPECT_TRUE(getTcpConnectFlag(kCnc));
     EXPECT_TRUE(disconnect(kCnc));
     EXPECT_FALSE(getTcpConnectFlag(kCnc));
-    EXPECT_TRUE(target().auxClient.isConnected) << "the running-program client stays open";
+    EXPECT_STREQ(getRuningPrg(2, kCnc), "O0002") << "the running-program client stays open";
     EXPECT_TRUE(connect(kCnc)) << "reconnects";
+    EXPECT_EQ(prgCycleStart(1, kCnc), 0);
+    EXPECT_STRNE(getRuningPrg(1, kCnc), "O0001") << "a running program is reported";
 }
 
-TEST_F(TargetRegistryTest, RemovingATargetWithRunningWorkersJoinsThem)
+TEST_F(TargetRegistryTest, RemovingATargetWithBusyWorkersJoinsThem)
 {
     addAndConnect(0b11); // main and channel 1 asynchronous
     CncLong addr[2] = {1000001, 1000002};
     EXPECT_EQ(registerVars(addr, 2, kCnc), 0);
-    EXPECT_TRUE(waitUntil([&] { return target().mainClient.isRunning(); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return !framesWithCode(*sim, 'B').empty(); }, 2000)) << "polling";
     QElapsedTimer clock;
     clock.start();
     EXPECT_TRUE(removeTargetCnc(kCnc)) << "without disconnecting first";
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_EQ(TargetRegistry::find(kCnc), nullptr);
+    EXPECT_FALSE(getTcpConnectFlag(kCnc));
 }
 
 TEST_F(TargetRegistryTest, ErrorCallbackOutlivesReconnection)
 {
     addAndConnect();
     ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
-    EXPECT_EQ(target().auxClient.errCallback.load(), nullptr);
     ASSERT_TRUE(disconnect(kCnc));
     ASSERT_TRUE(connect(kCnc));
     sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, 1));
@@ -106,39 +115,32 @@ TEST_F(TargetRegistryTest, ErrorCallbackOutlivesReconnection)
     EXPECT_EQ(reportedError().calls, 1);
 }
 
-TEST_F(TargetRegistryTest, RunningProgramTextIsKeptByTheTarget)
+std::mutex warningsMutex;
+std::vector<std::string> warnings;
+
+void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    addAndConnect();
-    char* first = getRuningPrg(1, kCnc);
-    ASSERT_NE(first, nullptr);
-    const std::string firstText = first;
-    EXPECT_FALSE(firstText.empty());
-    EXPECT_EQ(prgCycleStart(1, kCnc), 0);
-    char* second = getRuningPrg(1, kCnc);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(std::string(second), firstText) << "a running program is reported";
+    std::lock_guard<std::mutex> lock(warningsMutex);
+    if (type != QtDebugMsg)
+        warnings.push_back(text.toStdString());
 }
 
-TEST_F(TargetRegistryTest, DebugFlagsGoToTheMainClientOnly)
+// A controller given by host name is reached without any lookup thread or warning.
+TEST(HostNameTest, ControllerGivenByHostNameIsReachedWithoutWarnings)
 {
-    addAndConnect();
-    EXPECT_EQ(getErrorDeb(3, kCnc), 0);
-    EXPECT_EQ(target().mainClient.logFlags, 3);
-    EXPECT_EQ(target().channelClients[0]->logFlags, 0);
-    EXPECT_EQ(getErrorDeb(0, kCnc), 0);
+    SimulatedController local;
+    if (!local.start(QStringLiteral("127.0.0.1")))
+        GTEST_SKIP() << "127.0.0.1:60000 is taken on this machine";
+    const int before = threadCount();
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    char host[] = "localhost";
+    ASSERT_TRUE(addTargetCnc(8, 1, host, 0));
+    EXPECT_TRUE(connect(8));
+    EXPECT_EQ(jogMotionV_Stop(1, 1, 8), 0);
+    EXPECT_EQ(threadCount(), before);
+    EXPECT_TRUE(removeTargetCnc(8));
+    qInstallMessageHandler(previous);
+    std::lock_guard<std::mutex> lock(warningsMutex);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
 }
-}
-
-namespace {
-using TargetLimitsTest = ApiFixture;
-
-TEST_F(TargetLimitsTest, MoreChannelsThanTheControllerHasAreRefused)
-{
-    char ip[] = "127.0.0.1";
-    EXPECT_FALSE(addTargetCnc(kCnc, 100, ip, 0));
-    EXPECT_FALSE(addTargetCnc(kCnc, 1 << 30, ip, 0)) << "no attempt to build a client per channel";
-    EXPECT_EQ(TargetRegistry::find(kCnc), nullptr);
-    ASSERT_TRUE(addTargetCnc(kCnc, TargetCnc::kMaxChannels, ip, 0));
-    EXPECT_EQ(target().channelCount, TargetCnc::kMaxChannels);
-}
-}
+} // namespace
