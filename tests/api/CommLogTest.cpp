@@ -1,3 +1,5 @@
+// The hourly log file: a line goes to the file of its hour, whole even from many threads, as
+// written (a '%' too); without the logs folder the file's path is printed instead.
 #include "CommLog.h"
 
 #include <QDebug>
@@ -17,30 +19,9 @@ QByteArray readLog(const QString& name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TEST(CommLog, HourBoundarySplitsFilesAndKeepsPercentOne)
-{
-    QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(tmp.path());
-    QDir().mkpath("logs");
-    QDateTime t(QDate(2018, 8, 22), QTime(17, 59, 59, 999));
-    CommLog::setClockForTesting([&t] { return t; });
-    CommLog::setEnabled(true);
-    qDebug().noquote() << "before %1";
-    t = QDateTime(QDate(2018, 8, 22), QTime(18, 0, 0, 0));
-    qDebug().noquote() << "after";
-    CommLog::setEnabled(false);
-    qDebug().noquote() << "not in file";
-    CommLog::setClockForTesting({});
-    EXPECT_EQ(readLog("CommLog_2018-08-22-17.txt"), QByteArray("2018-08-22 17:59:59.999 Wed: before %1\r\n"));
-    EXPECT_EQ(readLog("CommLog_2018-08-22-18.txt"), QByteArray("2018-08-22 18:00:00.000 Wed: after\r\n"));
-    QDir::setCurrent(old);
-}
-
-// Runs body with a fresh temporary directory as the working directory.
+// Runs body with a fresh temporary directory as the working directory and the clock at t.
 template <class Body>
-void inScratchDirectory(bool withLogsFolder, Body body)
+void inScratchDirectory(bool withLogsFolder, QDateTime& t, Body body)
 {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
@@ -48,46 +29,57 @@ void inScratchDirectory(bool withLogsFolder, Body body)
     QDir::setCurrent(tmp.path());
     if (withLogsFolder)
         QDir().mkpath("logs");
+    CommLog::setClockForTesting([&t] { return t; });
+    CommLog::setEnabled(true);
     body();
     CommLog::setEnabled(false);
     CommLog::setClockForTesting({});
     QDir::setCurrent(old);
 }
 
+TEST(CommLog, HourBoundarySplitsFilesAndKeepsPercentOne)
+{
+    QDateTime t(QDate(2018, 8, 22), QTime(17, 59, 59, 999));
+    inScratchDirectory(true, t, [&t] {
+        qDebug().noquote() << "before %1";
+        t = QDateTime(QDate(2018, 8, 22), QTime(18, 0, 0, 0));
+        qDebug().noquote() << "after";
+        CommLog::setEnabled(false);
+        qDebug().noquote() << "not in file";
+        EXPECT_EQ(readLog("CommLog_2018-08-22-17.txt"), QByteArray("2018-08-22 17:59:59.999 Wed: before %1\r\n"));
+        EXPECT_EQ(readLog("CommLog_2018-08-22-18.txt"), QByteArray("2018-08-22 18:00:00.000 Wed: after\r\n"));
+    });
+}
+
 TEST(CommLog, MissingFolderPrintsThePathInstead)
 {
-    inScratchDirectory(false, [] {
-        CommLog::setClockForTesting([] { return QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)); });
-        testing::internal::CaptureStdout();
-        CommLog::setEnabled(true);
+    QDateTime t(QDate(2020, 1, 2), QTime(3, 4, 5));
+    testing::internal::CaptureStdout();
+    inScratchDirectory(false, t, [] {
         qDebug() << "lost line";
-        CommLog::setEnabled(false);
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out, (QDir::currentPath() + "/logs/CommLog_2020-01-02-03.txt\n").toStdString());
         EXPECT_FALSE(QDir("logs").exists());
+        CommLog::setEnabled(false);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), (QDir::currentPath() + "/logs/CommLog_2020-01-02-03.txt\n").toStdString());
     });
 }
 
 TEST(CommLog, LinesFromManyThreadsStayWhole)
 {
-    inScratchDirectory(true, [] {
-        CommLog::setClockForTesting([] { return QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)); });
-        CommLog::setEnabled(true);
+    QDateTime t(QDate(2020, 1, 2), QTime(3, 4, 5));
+    inScratchDirectory(true, t, [] {
         std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([t] {
+        for (int n = 0; n < 4; ++n)
+            threads.emplace_back([n] {
                 for (int i = 0; i < 50; ++i)
-                    qDebug().noquote() << QStringLiteral("thread %1 line %2 ").arg(t).arg(i) + QString(40, 'x');
+                    qDebug().noquote() << QStringLiteral("thread %1 line %2 ").arg(n).arg(i) + QString(40, 'x');
             });
         for (std::thread& th : threads)
             th.join();
-        CommLog::setEnabled(false);
         const QList<QByteArray> lines = readLog("CommLog_2020-01-02-03.txt").split('\n');
         ASSERT_EQ(lines.size(), 201) << "200 lines and the empty rest after the last line feed";
-        for (int i = 0; i < 200; ++i) {
-            EXPECT_TRUE(lines[i].startsWith("2020-01-02 03:04:05.000 Thu: thread ")) << lines[i].constData();
-            EXPECT_TRUE(lines[i].endsWith(QByteArray(40, 'x') + "\r")) << lines[i].constData();
-        }
+        for (int i = 0; i < 200; ++i)
+            EXPECT_TRUE(lines[i].startsWith("2020-01-02 03:04:05.000 Thu: thread ") && lines[i].endsWith(QByteArray(40, 'x') + "\r"))
+                << lines[i].constData();
     });
 }
 

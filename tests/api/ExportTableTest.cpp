@@ -7,7 +7,9 @@
 #include "ExportNames.h"
 #include "UdpAddressSender.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
+#include <QUdpSocket>
 
 #include <cmath>
 #include <fstream>
@@ -202,6 +204,23 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         r.check();
     }
     EXPECT_EQ(CheckTcpWdt(kCnc), 0) << "the target still works after all of it";
+}
+
+// The address datagram unanswered (success after the wait) and on a port held exclusively (10).
+TEST_F(ExportTableTest, AddressDatagramUnansweredOrItsPortTaken)
+{
+    const quint16 port = quint16(41000 + (getpid() % 4000) * 4);
+    char text[] = "10.0.0.8";
+    UdpAddressSender::redirectForTesting(QHostAddress(sim->address()), port); // nobody listens
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(udpSetCncIp(text, kCnc), 0);
+    EXPECT_GE(clock.elapsed(), 550);
+    EXPECT_LT(clock.elapsed(), 1500);
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, port + 1, QUdpSocket::DontShareAddress));
+    UdpAddressSender::redirectForTesting(QHostAddress(sim->address()), port + 1);
+    EXPECT_EQ(udpSetCncIp(text, kCnc), 10);
 }
 
 } // namespace

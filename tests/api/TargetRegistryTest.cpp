@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -84,6 +86,27 @@ TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsTheRunningPr
     EXPECT_TRUE(connect(kCnc)) << "reconnects";
     EXPECT_EQ(prgCycleStart(1, kCnc), 0);
     EXPECT_STRNE(getRuningPrg(1, kCnc), "O0001") << "a running program is reported";
+}
+
+// The running-program text handed to one thread stays its own while other threads ask too.
+TEST_F(TargetRegistryTest, EachThreadKeepsItsOwnRunningProgramUntilItsNextCall)
+{
+    addAndConnect();
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (CncLong channel = 1; channel <= 4; ++channel) {
+        threads.emplace_back([&, channel] {
+            const std::string expected = "O000" + std::to_string(channel);
+            for (int i = 0; i < 150; ++i) {
+                const char* text = getRuningPrg(channel, kCnc);
+                std::this_thread::yield(); // let the others overwrite what they can
+                wrong += !text || expected != text;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(TargetRegistryTest, RemovingATargetWithBusyWorkersJoinsThem)
