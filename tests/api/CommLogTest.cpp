@@ -1,13 +1,19 @@
-// The hourly log file: a line goes to the file of its hour, whole even from many threads, as
-// written (a '%' too); without the logs folder the file's path is printed instead.
+// The library's lines go to the "acm" logging category, which an application can switch off.
+// The hourly log file (switched on by getErrorDeb for the whole process): a line goes to the
+// file of its hour, whole even from many threads, as written (a '%' too); without the logs
+// folder the file's path is printed instead.
+#include "AsyncCommModule.h"
 #include "CommLog.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -81,6 +87,59 @@ TEST(CommLog, LinesFromManyThreadsStayWhole)
             EXPECT_TRUE(lines[i].startsWith("2020-01-02 03:04:05.000 Thu: thread ") && lines[i].endsWith(QByteArray(40, 'x') + "\r"))
                 << lines[i].constData();
     });
+}
+
+TEST(CommLog, DebugFlagsOfAnyTargetSwitchTheFileForAll)
+{
+    QDateTime t(QDate(2021, 5, 6), QTime(7, 8, 9));
+    inScratchDirectory(false, t, [] {
+        CommLog::setEnabled(false);
+        char ip[] = "127.1.2.3";
+        ASSERT_TRUE(addTargetCnc(41, 1, ip, 0)) << "the clients make the logs folder";
+        ASSERT_TRUE(addTargetCnc(42, 1, ip, 0));
+        EXPECT_EQ(getErrorDeb(1, 41), 0);
+        EXPECT_EQ(reset(1, 42), 7) << "another target's line goes to the same file";
+        EXPECT_EQ(getErrorDeb(0, 42), 0) << "and any target switches it off";
+        EXPECT_EQ(reset(2, 42), 7);
+        removeTargetCnc(41);
+        removeTargetCnc(42);
+        const QByteArray text = readLog("CommLog_2021-05-06-07.txt");
+        EXPECT_TRUE(text.contains("2021-05-06 07:08:09.000 Thu: long int reset(long int, int)  channel= 1  cncID= 42  out= 7\r\n"))
+            << text.constData();
+        EXPECT_FALSE(text.contains("channel= 2"));
+    });
+}
+
+std::mutex seenMutex;
+std::vector<std::string> categories;
+
+void recordLine(QtMsgType, const QMessageLogContext& context, const QString&)
+{
+    std::lock_guard<std::mutex> lock(seenMutex);
+    categories.emplace_back(context.category ? context.category : "");
+}
+
+std::vector<std::string> takeCategories()
+{
+    std::lock_guard<std::mutex> lock(seenMutex);
+    return std::move(categories);
+}
+
+TEST(LogCategory, LinesCarryTheCategoryAndCanBeSwitchedOff)
+{
+    const QtMessageHandler previous = qInstallMessageHandler(recordLine);
+    ASSERT_TRUE(addTargetCnc(41, 1, nullptr, 0));
+    EXPECT_EQ(jogMotionV_Stop(1, 3, 41), 7); // not connected: the client and the export both log
+    const std::vector<std::string> on = takeCategories();
+    EXPECT_GE(on.size(), 2u);
+    EXPECT_EQ(on, std::vector<std::string>(on.size(), "acm"));
+    QLoggingCategory::setFilterRules(QStringLiteral("acm.debug=false"));
+    EXPECT_EQ(jogMotionV_Stop(1, 3, 41), 7);
+    EXPECT_EQ(reset(1, 999), 1);
+    EXPECT_TRUE(takeCategories().empty());
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    removeTargetCnc(41);
 }
 
 } // namespace
