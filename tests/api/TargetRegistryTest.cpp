@@ -3,7 +3,6 @@
 #include "ApiTestSupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 
 #include <atomic>
 #include <mutex>
@@ -68,24 +67,35 @@ TEST_F(TargetRegistryTest, AsyncMaskGivesAWorkerToEachClientItSelects)
         EXPECT_EQ(threadCount(), before) << "adding a target starts nothing";
         ASSERT_TRUE(connect(kCnc));
         EXPECT_EQ(jogMotionV_Stop(row.channels, 1, kCnc), 0);
+        CncLong addr[2] = {1000001, 1000002};
+        EXPECT_EQ(registerVars(addr, 2, kCnc), 0) << "an asynchronous target-level client polls them";
         EXPECT_EQ(threadCount(), before + row.workers);
         EXPECT_TRUE(removeTargetCnc(kCnc)) << "without disconnecting first";
         EXPECT_TRUE(waitUntil([&] { return threadCount() == before; }, 3000)) << "the workers end with it";
     }
 }
 
+// Disconnect keeps the running-program client; the error callback outlives a reconnection.
 TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsTheRunningProgramOne)
 {
     addAndConnect();
     EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 2 + kChannels; }, 2000));
     EXPECT_EQ(sim->variable(1110037), 1);
     EXPECT_TRUE(getTcpConnectFlag(kCnc));
+    ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
     EXPECT_TRUE(disconnect(kCnc));
     EXPECT_FALSE(getTcpConnectFlag(kCnc));
     EXPECT_STREQ(getRuningPrg(2, kCnc), "O0002") << "the running-program client stays open";
     EXPECT_TRUE(connect(kCnc)) << "reconnects";
     EXPECT_EQ(prgCycleStart(1, kCnc), 0);
     EXPECT_STRNE(getRuningPrg(1, kCnc), "O0001") << "a running program is reported";
+    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, -1));
+    EXPECT_EQ(reset(2, kCnc), 103);
+    EXPECT_EQ(reportedError().calls, 1);
+    EXPECT_EQ(reportedError().cmdState, 3);
+    ASSERT_TRUE(setErrCallbackFunc(nullptr, kCnc)) << "null switches the callback off";
+    EXPECT_EQ(reset(2, kCnc), 103);
+    EXPECT_EQ(reportedError().calls, 1);
 }
 
 // The running-program text handed to one thread stays its own while other threads ask too.
@@ -107,35 +117,6 @@ TEST_F(TargetRegistryTest, EachThreadKeepsItsOwnRunningProgramUntilItsNextCall)
     for (std::thread& t : threads)
         t.join();
     EXPECT_EQ(wrong.load(), 0);
-}
-
-TEST_F(TargetRegistryTest, RemovingATargetWithBusyWorkersJoinsThem)
-{
-    addAndConnect(0b11); // main and channel 1 asynchronous
-    CncLong addr[2] = {1000001, 1000002};
-    EXPECT_EQ(registerVars(addr, 2, kCnc), 0);
-    EXPECT_TRUE(waitUntil([&] { return !framesWithCode(*sim, 'B').empty(); }, 2000)) << "polling";
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_TRUE(removeTargetCnc(kCnc)) << "without disconnecting first";
-    EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_FALSE(getTcpConnectFlag(kCnc));
-}
-
-TEST_F(TargetRegistryTest, ErrorCallbackOutlivesReconnection)
-{
-    addAndConnect();
-    ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
-    ASSERT_TRUE(disconnect(kCnc));
-    ASSERT_TRUE(connect(kCnc));
-    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, 1));
-    EXPECT_EQ(reset(2, kCnc), 103);
-    EXPECT_EQ(reportedError().calls, 1);
-    EXPECT_EQ(reportedError().cmdState, 3);
-    ASSERT_TRUE(setErrCallbackFunc(nullptr, kCnc)) << "null switches the callback off";
-    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, 1));
-    EXPECT_EQ(reset(2, kCnc), 103);
-    EXPECT_EQ(reportedError().calls, 1);
 }
 
 std::mutex warningsMutex;
@@ -166,4 +147,46 @@ TEST(HostNameTest, ControllerGivenByHostNameIsReachedWithoutWarnings)
     std::lock_guard<std::mutex> lock(warningsMutex);
     EXPECT_TRUE(warnings.empty()) << warnings.front();
 }
+
+// A controller that restarts under a connected target: commands on a closed link give 7 at once,
+// and the next `connect` makes every client of the target work again, whatever mode it runs in.
+constexpr int kRestarted = 41;
+
+void expectEveryClientWorks(SimulatedController& sim, const char* phase)
+{
+    SCOPED_TRACE(phase);
+    const int jogs = sim.requestCount('r', 2);
+    for (CncLong channel : {1, 2})
+        EXPECT_EQ(jogMotionV_Stop(channel, 1, kRestarted), 0) << channel;
+    CncLong address = 1000006, value = 66;
+    EXPECT_EQ(writeVars(&address, 1, &value, kRestarted), 0);
+    EXPECT_TRUE(waitUntil([&] { return sim.requestCount('r', 2) == jogs + 2; }, 3000)) << "both channels' jogs arrived";
+    EXPECT_TRUE(waitUntil([&] { return sim.variable(1000006) == 66; }, 3000)) << "the target-level client's write";
+    EXPECT_STREQ(getRuningPrg(2, kRestarted), "O0002");
+    EXPECT_TRUE(getTcpConnectFlag(kRestarted));
+}
+
+TEST(ReconnectTest, EveryClientWorksAfterTheControllerRestarts)
+{
+    // Synchronous throughout; then the target-level client and channel 2 asynchronous.
+    for (int mask : {0, 0b101}) {
+        SCOPED_TRACE(mask);
+        SimulatedController sim;
+        ASSERT_TRUE(startRestartable(sim));
+        QByteArray ip = sim.address().toLatin1();
+        ASSERT_TRUE(addTargetCnc(kRestarted, 2, ip.data(), mask));
+        ASSERT_TRUE(connect(kRestarted));
+        expectEveryClientWorks(sim, "before the restart");
+        sim.stop();
+        EXPECT_TRUE(waitUntil([] { return jogMotionV_Stop(1, 1, kRestarted) == 7; }, 3000)) << "a closed link is no link";
+        EXPECT_EQ(jogMotionV_Stop(1, 1, kRestarted), 7) << "and stays none";
+        ASSERT_TRUE(sim.start(QString::fromLatin1(ip)));
+        EXPECT_TRUE(connect(kRestarted));
+        ASSERT_TRUE(waitUntil([&] { return sim.variable(1110037) == 1; }, 3000)) << "the link marker again";
+        expectEveryClientWorks(sim, "after the restart");
+        EXPECT_EQ(sim.connectionCount(), 4) << "main, aux and two channels, each connected once";
+        EXPECT_TRUE(removeTargetCnc(kRestarted));
+    }
+}
+
 } // namespace
