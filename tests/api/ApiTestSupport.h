@@ -1,5 +1,6 @@
 #pragma once
 #include "AsyncCommModule.h"
+#include "TargetCnc.h" // the shop-floor tests use the clients' constants through this header
 #include "TestSupport.h"
 
 #include <memory>
