@@ -9,10 +9,8 @@ void ApiFixture::SetUp()
 
 void ApiFixture::TearDown()
 {
-    if (TargetRegistry::find(kCnc)) {
-        disconnect(kCnc);
-        removeTargetCnc(kCnc);
-    }
+    disconnect(kCnc);
+    removeTargetCnc(kCnc);
     sim.reset();
 }
 

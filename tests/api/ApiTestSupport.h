@@ -1,7 +1,6 @@
 #pragma once
 #include "AsyncCommModule.h"
-#include "TargetCnc.h"
-#include "TargetRegistry.h"
+#include "TargetCnc.h" // the shop-floor tests use the clients' constants through this header
 #include "TestSupport.h"
 
 #include <memory>
@@ -19,7 +18,6 @@ protected:
 
     // Registers kCnc with the given mask and connects it.
     void addAndConnect(int asyncMask = 0);
-    TargetCnc& target() const { return *TargetRegistry::find(kCnc); }
     QByteArray address() const { return sim->address().toLatin1(); }
 
     std::unique_ptr<SimulatedController> sim;

@@ -1,11 +1,19 @@
+// The library's lines go to the "acm" logging category, which an application can switch off.
+// The hourly log file (switched on by getErrorDeb for the whole process): a line goes to the
+// file of its hour, whole even from many threads, as written (a '%' too); without the logs
+// folder the file's path is printed instead.
+#include "AsyncCommModule.h"
 #include "CommLog.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,30 +25,9 @@ QByteArray readLog(const QString& name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TEST(CommLog, HourBoundarySplitsFilesAndKeepsPercentOne)
-{
-    QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(tmp.path());
-    QDir().mkpath("logs");
-    QDateTime t(QDate(2018, 8, 22), QTime(17, 59, 59, 999));
-    CommLog::setClockForTesting([&t] { return t; });
-    CommLog::setEnabled(true);
-    qDebug().noquote() << "before %1";
-    t = QDateTime(QDate(2018, 8, 22), QTime(18, 0, 0, 0));
-    qDebug().noquote() << "after";
-    CommLog::setEnabled(false);
-    qDebug().noquote() << "not in file";
-    CommLog::setClockForTesting({});
-    EXPECT_EQ(readLog("CommLog_2018-08-22-17.txt"), QByteArray("2018-08-22 17:59:59.999 Wed: before %1\r\n"));
-    EXPECT_EQ(readLog("CommLog_2018-08-22-18.txt"), QByteArray("2018-08-22 18:00:00.000 Wed: after\r\n"));
-    QDir::setCurrent(old);
-}
-
-// Runs body with a fresh temporary directory as the working directory.
+// Runs body with a fresh temporary directory as the working directory and the clock at t.
 template <class Body>
-void inScratchDirectory(bool withLogsFolder, Body body)
+void inScratchDirectory(bool withLogsFolder, QDateTime& t, Body body)
 {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
@@ -48,47 +35,111 @@ void inScratchDirectory(bool withLogsFolder, Body body)
     QDir::setCurrent(tmp.path());
     if (withLogsFolder)
         QDir().mkpath("logs");
+    CommLog::setClockForTesting([&t] { return t; });
+    CommLog::setEnabled(true);
     body();
     CommLog::setEnabled(false);
     CommLog::setClockForTesting({});
     QDir::setCurrent(old);
 }
 
+TEST(CommLog, HourBoundarySplitsFilesAndKeepsPercentOne)
+{
+    QDateTime t(QDate(2018, 8, 22), QTime(17, 59, 59, 999));
+    inScratchDirectory(true, t, [&t] {
+        qDebug().noquote() << "before %1";
+        t = QDateTime(QDate(2018, 8, 22), QTime(18, 0, 0, 0));
+        qDebug().noquote() << "after";
+        CommLog::setEnabled(false);
+        qDebug().noquote() << "not in file";
+        EXPECT_EQ(readLog("CommLog_2018-08-22-17.txt"), QByteArray("2018-08-22 17:59:59.999 Wed: before %1\r\n"));
+        EXPECT_EQ(readLog("CommLog_2018-08-22-18.txt"), QByteArray("2018-08-22 18:00:00.000 Wed: after\r\n"));
+    });
+}
+
 TEST(CommLog, MissingFolderPrintsThePathInstead)
 {
-    inScratchDirectory(false, [] {
-        CommLog::setClockForTesting([] { return QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)); });
-        testing::internal::CaptureStdout();
-        CommLog::setEnabled(true);
+    QDateTime t(QDate(2020, 1, 2), QTime(3, 4, 5));
+    testing::internal::CaptureStdout();
+    inScratchDirectory(false, t, [] {
         qDebug() << "lost line";
-        CommLog::setEnabled(false);
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out, (QDir::currentPath() + "/logs/CommLog_2020-01-02-03.txt\n").toStdString());
         EXPECT_FALSE(QDir("logs").exists());
+        CommLog::setEnabled(false);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), (QDir::currentPath() + "/logs/CommLog_2020-01-02-03.txt\n").toStdString());
     });
 }
 
 TEST(CommLog, LinesFromManyThreadsStayWhole)
 {
-    inScratchDirectory(true, [] {
-        CommLog::setClockForTesting([] { return QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)); });
-        CommLog::setEnabled(true);
+    QDateTime t(QDate(2020, 1, 2), QTime(3, 4, 5));
+    inScratchDirectory(true, t, [] {
         std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([t] {
+        for (int n = 0; n < 4; ++n)
+            threads.emplace_back([n] {
                 for (int i = 0; i < 50; ++i)
-                    qDebug().noquote() << QStringLiteral("thread %1 line %2 ").arg(t).arg(i) + QString(40, 'x');
+                    qDebug().noquote() << QStringLiteral("thread %1 line %2 ").arg(n).arg(i) + QString(40, 'x');
             });
         for (std::thread& th : threads)
             th.join();
-        CommLog::setEnabled(false);
         const QList<QByteArray> lines = readLog("CommLog_2020-01-02-03.txt").split('\n');
         ASSERT_EQ(lines.size(), 201) << "200 lines and the empty rest after the last line feed";
-        for (int i = 0; i < 200; ++i) {
-            EXPECT_TRUE(lines[i].startsWith("2020-01-02 03:04:05.000 Thu: thread ")) << lines[i].constData();
-            EXPECT_TRUE(lines[i].endsWith(QByteArray(40, 'x') + "\r")) << lines[i].constData();
-        }
+        for (int i = 0; i < 200; ++i)
+            EXPECT_TRUE(lines[i].startsWith("2020-01-02 03:04:05.000 Thu: thread ") && lines[i].endsWith(QByteArray(40, 'x') + "\r"))
+                << lines[i].constData();
     });
+}
+
+TEST(CommLog, DebugFlagsOfAnyTargetSwitchTheFileForAll)
+{
+    QDateTime t(QDate(2021, 5, 6), QTime(7, 8, 9));
+    inScratchDirectory(false, t, [] {
+        CommLog::setEnabled(false);
+        char ip[] = "127.1.2.3";
+        ASSERT_TRUE(addTargetCnc(41, 1, ip, 0)) << "the clients make the logs folder";
+        ASSERT_TRUE(addTargetCnc(42, 1, ip, 0));
+        EXPECT_EQ(getErrorDeb(1, 41), 0);
+        EXPECT_EQ(reset(1, 42), 7) << "another target's line goes to the same file";
+        EXPECT_EQ(getErrorDeb(0, 42), 0) << "and any target switches it off";
+        EXPECT_EQ(reset(2, 42), 7);
+        removeTargetCnc(41);
+        removeTargetCnc(42);
+        const QByteArray text = readLog("CommLog_2021-05-06-07.txt");
+        EXPECT_TRUE(text.contains("2021-05-06 07:08:09.000 Thu: long int reset(long int, int)  channel= 1  cncID= 42  out= 7\r\n"))
+            << text.constData();
+        EXPECT_FALSE(text.contains("channel= 2"));
+    });
+}
+
+std::mutex seenMutex;
+std::vector<std::string> categories;
+
+void recordLine(QtMsgType, const QMessageLogContext& context, const QString&)
+{
+    std::lock_guard<std::mutex> lock(seenMutex);
+    categories.emplace_back(context.category ? context.category : "");
+}
+
+std::vector<std::string> takeCategories()
+{
+    std::lock_guard<std::mutex> lock(seenMutex);
+    return std::move(categories);
+}
+
+TEST(LogCategory, LinesCarryTheCategoryAndCanBeSwitchedOff)
+{
+    const QtMessageHandler previous = qInstallMessageHandler(recordLine);
+    ASSERT_TRUE(addTargetCnc(41, 1, nullptr, 0));
+    EXPECT_EQ(jogMotionV_Stop(1, 3, 41), 7); // not connected: the client and the export both log
+    const std::vector<std::string> on = takeCategories();
+    EXPECT_GE(on.size(), 2u);
+    EXPECT_EQ(on, std::vector<std::string>(on.size(), "acm"));
+    QLoggingCategory::setFilterRules(QStringLiteral("acm.debug=false"));
+    EXPECT_EQ(jogMotionV_Stop(1, 3, 41), 7);
+    EXPECT_EQ(reset(1, 999), 1);
+    EXPECT_TRUE(takeCategories().empty());
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    removeTargetCnc(41);
 }
 
 } // namespace

@@ -1,144 +1,192 @@
+// Targets through the exports: registration and channel count, connect and disconnect, removal
+// with busy workers, the error callback across a reconnection and the threads each mode makes.
 #include "ApiTestSupport.h"
 
-#include <QElapsedTimer>
+#include <QDir>
 
 #include <atomic>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 using TargetRegistryTest = ApiFixture;
 
-TEST_F(TargetRegistryTest, DuplicateAddKeepsTheFirstTargetAndOpensNothing)
+// Channels that exist give 7 before a connect, channels beyond the count 1.
+CncLong bitCode(CncLong channel)
 {
+    CncLong value = 0;
+    return getIBit(channel, 0, &value, ApiFixture::kCnc);
+}
+
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+TEST_F(TargetRegistryTest, ChannelCountAndAddressAreThoseOfTheFirstRegistration)
+{
+    char local[] = "127.0.0.1";
+    const std::pair<int, int> counts[] = {{0, 1}, {-5, 1}, {1, 1}, {3, 3}, {99, 99}};
+    for (const auto& [asked, count] : counts) {
+        ASSERT_TRUE(addTargetCnc(kCnc, asked, local, 0)) << asked;
+        EXPECT_EQ(bitCode(count), 7) << asked;
+        EXPECT_EQ(bitCode(count + 1), 1) << asked;
+        EXPECT_TRUE(removeTargetCnc(kCnc));
+    }
+    EXPECT_FALSE(addTargetCnc(kCnc, 100, local, 0));
+    EXPECT_FALSE(addTargetCnc(kCnc, 1 << 30, local, 0)) << "no attempt to build a client per channel";
+    EXPECT_EQ(bitCode(1), 1) << "nothing registered";
+
     QByteArray ip = address();
     ASSERT_TRUE(addTargetCnc(kCnc, 3, ip.data(), 0));
     char other[] = "127.0.0.99";
     EXPECT_FALSE(addTargetCnc(kCnc, 8, other, 0));
-    EXPECT_EQ(target().channelCount, 3);
-    EXPECT_EQ(target().ip, ip);
-    EXPECT_EQ(sim->connectionCount(), 0);
-    CncLong value = 0;
-    EXPECT_EQ(getIBit(3, 0, &value, kCnc), 7) << "channel 3 exists but is not connected";
-    EXPECT_EQ(getIBit(4, 0, &value, kCnc), 1);
-}
+    EXPECT_EQ(sim->connectionCount(), 0) << "adding opens nothing";
+    EXPECT_EQ(bitCode(4), 1) << "the first channel count stays";
+    EXPECT_TRUE(connect(kCnc)) << "to the first address";
+    EXPECT_TRUE(removeTargetCnc(kCnc));
 
-TEST_F(TargetRegistryTest, ChannelCountBelowOneGivesOneChannel)
-{
-    char ip[] = "127.0.0.1";
-    for (int maxDncCh : {0, -5, 1}) {
-        ASSERT_TRUE(addTargetCnc(kCnc, maxDncCh, ip, 0));
-        EXPECT_EQ(target().channelCount, 1);
-        EXPECT_EQ(target().channelClients.size(), 1);
-        EXPECT_TRUE(removeTargetCnc(kCnc));
-    }
     EXPECT_TRUE(addTargetCnc(kCnc, 2, nullptr, 0)) << "null address is stored as empty";
-    EXPECT_TRUE(target().ip.isEmpty());
     EXPECT_FALSE(connect(kCnc));
-}
-
-TEST_F(TargetRegistryTest, AsyncMaskSelectsClientModes)
-{
-    char ip[] = "127.0.0.1";
-    ASSERT_TRUE(addTargetCnc(kCnc, 3, ip, 0b101));
-    EXPECT_EQ(target().mainClient.syncMode, 0);
-    EXPECT_EQ(target().auxClient.syncMode, 1);
-    EXPECT_EQ(target().channelClients[0]->syncMode, 1);
-    EXPECT_EQ(target().channelClients[1]->syncMode, 0);
-    EXPECT_EQ(target().channelClients[2]->syncMode, 1);
-    ASSERT_TRUE(removeTargetCnc(kCnc));
-
-    ASSERT_TRUE(addTargetCnc(kCnc, 33, ip, int(0xC0000000u)));
-    EXPECT_EQ(target().channelClients[29]->syncMode, 0) << "bit 30 selects channel 30";
-    EXPECT_EQ(target().channelClients[30]->syncMode, 1) << "bit 31 is the sign";
-    EXPECT_EQ(target().channelClients[31]->syncMode, 1) << "no bit for channel 32";
-    EXPECT_FALSE(channelIsAsync(-1, 40));
-}
-
-TEST_F(TargetRegistryTest, ConnectStopsAtMainClientFailure)
-{
-    char ip[] = "127.1.2.3"; // nothing listens there
-    ASSERT_TRUE(addTargetCnc(kCnc, 2, ip, 0));
-    EXPECT_FALSE(connect(kCnc));
-    EXPECT_FALSE(target().auxClient.isConnected);
-    EXPECT_FALSE(target().channelClients[0]->isConnected);
     EXPECT_TRUE(disconnect(kCnc)) << "disconnecting clients that never connected succeeds";
 }
 
-TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsAux)
+// Bit 0 of the mask makes the target-level client asynchronous, bit n channel n; bit 31, the
+// sign, no channel. One worker thread per asynchronous client, none for a synchronous one.
+TEST_F(TargetRegistryTest, AsyncMaskGivesAWorkerToEachClientItSelects)
+{
+    QByteArray ip = address();
+    const int before = threadCount();
+    const struct { int channels; int mask; int workers; } rows[] = {
+        {8, 0, 0}, {4, 0b1011, 3}, {3, 0b101, 2}, {33, int(0xC0000000u), 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mask);
+        ASSERT_TRUE(addTargetCnc(kCnc, row.channels, ip.data(), row.mask));
+        EXPECT_EQ(threadCount(), before) << "adding a target starts nothing";
+        ASSERT_TRUE(connect(kCnc));
+        EXPECT_EQ(jogMotionV_Stop(row.channels, 1, kCnc), 0);
+        CncLong addr[2] = {1000001, 1000002};
+        EXPECT_EQ(registerVars(addr, 2, kCnc), 0) << "an asynchronous target-level client polls them";
+        EXPECT_EQ(threadCount(), before + row.workers);
+        EXPECT_TRUE(removeTargetCnc(kCnc)) << "without disconnecting first";
+        EXPECT_TRUE(waitUntil([&] { return threadCount() == before; }, 3000)) << "the workers end with it";
+    }
+}
+
+// Disconnect keeps the running-program client; the error callback outlives a reconnection.
+TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsTheRunningProgramOne)
 {
     addAndConnect();
     EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 2 + kChannels; }, 2000));
     EXPECT_EQ(sim->variable(1110037), 1);
     EXPECT_TRUE(getTcpConnectFlag(kCnc));
+    ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
     EXPECT_TRUE(disconnect(kCnc));
     EXPECT_FALSE(getTcpConnectFlag(kCnc));
-    EXPECT_TRUE(target().auxClient.isConnected) << "the running-program client stays open";
+    EXPECT_STREQ(getRuningPrg(2, kCnc), "O0002") << "the running-program client stays open";
     EXPECT_TRUE(connect(kCnc)) << "reconnects";
-}
-
-TEST_F(TargetRegistryTest, RemovingATargetWithRunningWorkersJoinsThem)
-{
-    addAndConnect(0b11); // main and channel 1 asynchronous
-    CncLong addr[2] = {1000001, 1000002};
-    EXPECT_EQ(registerVars(addr, 2, kCnc), 0);
-    EXPECT_TRUE(waitUntil([&] { return target().mainClient.isRunning(); }, 1000));
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_TRUE(removeTargetCnc(kCnc)) << "without disconnecting first";
-    EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_EQ(TargetRegistry::find(kCnc), nullptr);
-}
-
-TEST_F(TargetRegistryTest, ErrorCallbackOutlivesReconnection)
-{
-    addAndConnect();
-    ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
-    EXPECT_EQ(target().auxClient.errCallback.load(), nullptr);
-    ASSERT_TRUE(disconnect(kCnc));
-    ASSERT_TRUE(connect(kCnc));
-    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, 1));
+    EXPECT_EQ(prgCycleStart(1, kCnc), 0);
+    EXPECT_STRNE(getRuningPrg(1, kCnc), "O0001") << "a running program is reported";
+    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, -1));
     EXPECT_EQ(reset(2, kCnc), 103);
     EXPECT_EQ(reportedError().calls, 1);
     EXPECT_EQ(reportedError().cmdState, 3);
     ASSERT_TRUE(setErrCallbackFunc(nullptr, kCnc)) << "null switches the callback off";
-    sim->scriptReply('f', 3, scriptOf(ReplyScript::Status, 3, 0, 1));
     EXPECT_EQ(reset(2, kCnc), 103);
     EXPECT_EQ(reportedError().calls, 1);
 }
 
-TEST_F(TargetRegistryTest, RunningProgramTextIsKeptByTheTarget)
+// The running-program text handed to one thread stays its own while other threads ask too.
+TEST_F(TargetRegistryTest, EachThreadKeepsItsOwnRunningProgramUntilItsNextCall)
 {
     addAndConnect();
-    char* first = getRuningPrg(1, kCnc);
-    ASSERT_NE(first, nullptr);
-    const std::string firstText = first;
-    EXPECT_FALSE(firstText.empty());
-    EXPECT_EQ(prgCycleStart(1, kCnc), 0);
-    char* second = getRuningPrg(1, kCnc);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(std::string(second), firstText) << "a running program is reported";
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (CncLong channel = 1; channel <= 4; ++channel) {
+        threads.emplace_back([&, channel] {
+            const std::string expected = "O000" + std::to_string(channel);
+            for (int i = 0; i < 150; ++i) {
+                const char* text = getRuningPrg(channel, kCnc);
+                std::this_thread::yield(); // let the others overwrite what they can
+                wrong += !text || expected != text;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
-TEST_F(TargetRegistryTest, DebugFlagsGoToTheMainClientOnly)
+std::mutex warningsMutex;
+std::vector<std::string> warnings;
+
+void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    addAndConnect();
-    EXPECT_EQ(getErrorDeb(3, kCnc), 0);
-    EXPECT_EQ(target().mainClient.logFlags, 3);
-    EXPECT_EQ(target().channelClients[0]->logFlags, 0);
-    EXPECT_EQ(getErrorDeb(0, kCnc), 0);
-}
+    std::lock_guard<std::mutex> lock(warningsMutex);
+    if (type != QtDebugMsg)
+        warnings.push_back(text.toStdString());
 }
 
-namespace {
-using TargetLimitsTest = ApiFixture;
-
-TEST_F(TargetLimitsTest, MoreChannelsThanTheControllerHasAreRefused)
+// A controller given by host name is reached without any lookup thread or warning.
+TEST(HostNameTest, ControllerGivenByHostNameIsReachedWithoutWarnings)
 {
-    char ip[] = "127.0.0.1";
-    EXPECT_FALSE(addTargetCnc(kCnc, 100, ip, 0));
-    EXPECT_FALSE(addTargetCnc(kCnc, 1 << 30, ip, 0)) << "no attempt to build a client per channel";
-    EXPECT_EQ(TargetRegistry::find(kCnc), nullptr);
-    ASSERT_TRUE(addTargetCnc(kCnc, TargetCnc::kMaxChannels, ip, 0));
-    EXPECT_EQ(target().channelCount, TargetCnc::kMaxChannels);
+    SimulatedController local;
+    if (!local.start(QStringLiteral("127.0.0.1")))
+        GTEST_SKIP() << "127.0.0.1:60000 is taken on this machine";
+    const int before = threadCount();
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    char host[] = "localhost";
+    ASSERT_TRUE(addTargetCnc(8, 1, host, 0));
+    EXPECT_TRUE(connect(8));
+    EXPECT_EQ(jogMotionV_Stop(1, 1, 8), 0);
+    EXPECT_EQ(threadCount(), before);
+    EXPECT_TRUE(removeTargetCnc(8));
+    qInstallMessageHandler(previous);
+    std::lock_guard<std::mutex> lock(warningsMutex);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
 }
+
+// A controller that restarts under a connected target: commands on a closed link give 7 at once,
+// and the next `connect` makes every client of the target work again, whatever mode it runs in.
+constexpr int kRestarted = 41;
+
+void expectEveryClientWorks(SimulatedController& sim, const char* phase)
+{
+    SCOPED_TRACE(phase);
+    const int jogs = sim.requestCount('r', 2);
+    for (CncLong channel : {1, 2})
+        EXPECT_EQ(jogMotionV_Stop(channel, 1, kRestarted), 0) << channel;
+    CncLong address = 1000006, value = 66;
+    EXPECT_EQ(writeVars(&address, 1, &value, kRestarted), 0);
+    EXPECT_TRUE(waitUntil([&] { return sim.requestCount('r', 2) == jogs + 2; }, 3000)) << "both channels' jogs arrived";
+    EXPECT_TRUE(waitUntil([&] { return sim.variable(1000006) == 66; }, 3000)) << "the target-level client's write";
+    EXPECT_STREQ(getRuningPrg(2, kRestarted), "O0002");
+    EXPECT_TRUE(getTcpConnectFlag(kRestarted));
 }
+
+TEST(ReconnectTest, EveryClientWorksAfterTheControllerRestarts)
+{
+    // Synchronous throughout; then the target-level client and channel 2 asynchronous.
+    for (int mask : {0, 0b101}) {
+        SCOPED_TRACE(mask);
+        SimulatedController sim;
+        ASSERT_TRUE(startRestartable(sim));
+        QByteArray ip = sim.address().toLatin1();
+        ASSERT_TRUE(addTargetCnc(kRestarted, 2, ip.data(), mask));
+        ASSERT_TRUE(connect(kRestarted));
+        expectEveryClientWorks(sim, "before the restart");
+        sim.stop();
+        EXPECT_TRUE(waitUntil([] { return jogMotionV_Stop(1, 1, kRestarted) == 7; }, 3000)) << "a closed link is no link";
+        EXPECT_EQ(jogMotionV_Stop(1, 1, kRestarted), 7) << "and stays none";
+        ASSERT_TRUE(sim.start(QString::fromLatin1(ip)));
+        EXPECT_TRUE(connect(kRestarted));
+        ASSERT_TRUE(waitUntil([&] { return sim.variable(1110037) == 1; }, 3000)) << "the link marker again";
+        expectEveryClientWorks(sim, "after the restart");
+        EXPECT_EQ(sim.connectionCount(), 4) << "main, aux and two channels, each connected once";
+        EXPECT_TRUE(removeTargetCnc(kRestarted));
+    }
+}
+
+} // namespace

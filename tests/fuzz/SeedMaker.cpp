@@ -21,15 +21,6 @@
 namespace {
 using Builder = std::function<int32_t(VProtocol_Client&)>;
 
-// One of each kind of request: the rows of the shared wire-code table.
-std::vector<Builder> builders()
-{
-    std::vector<Builder> out;
-    for (const WireRow& row : wireRows())
-        out.push_back(row.build);
-    return out;
-}
-
 QByteArray build(const Builder& builder, int mode)
 {
     uint8_t buf[kFrameBufferSize] = {};
@@ -45,11 +36,8 @@ QByteArray inMode(const QByteArray& tcpFrame, int mode, bool asReply)
 
 bool write(const QString& folder, const QByteArray& input)
 {
-    if (!QDir().mkpath(folder))
-        return false;
-    const QString name = QString::fromLatin1(QCryptographicHash::hash(input, QCryptographicHash::Sha1).toHex());
-    QFile file(folder + "/" + name);
-    return file.open(QIODevice::WriteOnly) && file.write(input) == input.size();
+    QFile file(folder + "/" + QCryptographicHash::hash(input, QCryptographicHash::Sha1).toHex());
+    return QDir().mkpath(folder) && file.open(QIODevice::WriteOnly) && file.write(input) == input.size();
 }
 
 QByteArray byte(int b) { return QByteArray(1, char(b)); }
@@ -98,7 +86,8 @@ int main(int argc, char** argv)
     bool ok = true;
     ControllerModel model;
     QByteArray previous[3];
-    for (const Builder& builder : builders()) {
+    for (const WireRow& row : wireRows()) { // one of each kind of request
+        const Builder& builder = row.build;
         for (int mode = FrameTcp; mode <= FrameSerialColon; ++mode) {
             const QByteArray request = build(builder, mode);
             ok = ok && write(root + "/frame_boundary", byte(3 + mode) + request);

@@ -34,6 +34,8 @@ std::set<int> namedResultCodes()
 }
 }
 
+// Codes of the library's list have texts of their own; other controller states share one text,
+// and codes that are none of them say so.
 TEST(ResultText, EveryCodeTheLibraryReturnsHasATextOfItsOwn)
 {
     const std::set<int> documented = {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 12, 100, 101, 102, 103, 111, 112, 113, 200};
@@ -44,15 +46,9 @@ TEST(ResultText, EveryCodeTheLibraryReturnsHasATextOfItsOwn)
     std::map<std::string, int> seen;
     for (int code : documented) {
         const std::string text = acmResultText(code);
-        EXPECT_NE(text, kUnknown) << code;
-        EXPECT_NE(text, kOtherState) << code << " has a meaning of its own";
-        EXPECT_FALSE(text.empty()) << code;
+        EXPECT_FALSE(text.empty() || text == kUnknown || text == kOtherState) << code;
         EXPECT_TRUE(seen.emplace(text, code).second) << code << " has the text of " << seen[text];
     }
-}
-
-TEST(ResultText, OtherControllerStatesAndUnknownCodes)
-{
     for (int state : {4, 10, 50, 99})
         EXPECT_EQ(acmResultText(100 + state), kOtherState);
     for (int code : {-1, 2, 11, 99, 200 + 1, 1000})

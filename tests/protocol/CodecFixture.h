@@ -1,6 +1,6 @@
 #pragma once
-#include "ByteHelpers.h"
 #include "VProtocol_Client.h"
+#include "WireCodeTable.h"
 
 // A codec with its own buffers, in any framing.
 struct Codec : VProtocol_Client {

@@ -3,6 +3,7 @@
 // PDU it must put on the wire (code, sub-code, fields; the framing adds the rest). The codec
 // tests pin the bytes, the frame-boundary tests cut every row in every framing, and the fuzzing
 // seed maker builds its seeds from the same rows. Header-only (the seed maker links no tests).
+#include "Checksum.h"
 #include "VProtocol_Client.h"
 
 #include <QString>
@@ -22,6 +23,24 @@ inline Bytes cat(std::initializer_list<Bytes> parts)
     for (const Bytes& p : parts)
         r.insert(r.end(), p.begin(), p.end());
     return r;
+}
+
+// A PDU framed by hand: TCP header; station address and CRC-16; colon, address and, for a reply,
+// LRC and line feed (a colon request ends in CRC-16 like a station one).
+inline Bytes framed(int mode, const Bytes& pdu, bool reply = false)
+{
+    const int n = int(pdu.size()) + 1;
+    Bytes f = mode == 0 ? Bytes{0, 0, 0, 0, uint8_t(n), uint8_t(n >> 8), 0} : mode == 1 ? Bytes{0x01} : Bytes{':', 0x01};
+    f.insert(f.end(), pdu.begin(), pdu.end());
+    if (mode == 2 && reply) {
+        f.push_back(Checksum::lrc(f.data() + 1, uint16_t(f.size() - 1)));
+        f.push_back(0x0A);
+    } else if (mode != 0) {
+        const uint16_t crc = Checksum::crc16(f.data(), uint16_t(f.size()));
+        f.push_back(uint8_t(crc));
+        f.push_back(uint8_t(crc >> 8));
+    }
+    return f;
 }
 
 struct WireRow
