@@ -92,15 +92,16 @@ void SerialTransport::discardStaleBytes()
             return;
 }
 
-// A serial line cannot be reopened to shed a late reply; the controller answers within its
-// reply time, so once the line has stayed quiet that long nothing of an earlier request follows.
+// A serial line cannot be reopened to shed a late reply. A reply that missed its wait follows
+// within about one more reply wait, so the line must stay quiet that long (not just the gap that
+// ends a frame) before the next request may go out, or the late reply would answer it.
 void SerialTransport::waitForQuietLine()
 {
     QElapsedTimer clock;
     clock.start();
     const CommTiming::Durations timing = CommTiming::now();
     const qint64 bound = qint64(timing.replyWaitMs) * timing.replyWaits;
-    while (!port->read(timing.quietGapMs).isEmpty() && clock.elapsed() < bound) {
+    while (!port->read(timing.replyWaitMs).isEmpty() && clock.elapsed() < bound) {
     }
     quietBeforeUse = false;
 }

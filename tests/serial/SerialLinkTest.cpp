@@ -43,7 +43,7 @@ TEST_P(SerialLinkTest, VariablesRoundTrip)
 }
 
 // Each reply fault with the waits at a quarter: 111 within the three waits, and the next request
-// gets its own reply (a late one never answers it). An upload whose second append block is
+// gets its own reply: a late one, arriving before the next request's own, never answers it. An upload whose second append block is
 // answered with a corrupt check sum stops there with 111, a first part held and no file end; the
 // next upload arrives whole.
 TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
@@ -58,7 +58,7 @@ TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
     };
     const Row rows[] = {
         {"silence", scriptOf(ReplyScript::Silence, 0, 0, 1), budget - 50},
-        {"late", scriptOf(ReplyScript::Delay, 0, budget + 150, 1), budget - 50},
+        {"late", scriptOf(ReplyScript::Delay, 0, budget + 50, 1), budget - 50},
         {"bad check sum", scriptOf(ReplyScript::BadChecksum, 0, 0, 1), 0},
         {"truncated", scriptOf(ReplyScript::Truncate, 0, 0, 1), 0},
     };
@@ -69,7 +69,7 @@ TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
         EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111) << r.what;
         EXPECT_GE(clock.elapsed(), r.minMs) << r.what;
         EXPECT_LE(clock.elapsed(), budget + 900) << r.what;
-        sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Status, 5, 0, 1));
+        sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Delay, 5, 100, 1));
         EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105) << "the next request's own reply after: " << r.what;
     }
     const QByteArray text = programOf(2000);
