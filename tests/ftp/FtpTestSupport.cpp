@@ -1,6 +1,5 @@
 #include "FtpTestSupport.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
@@ -15,7 +14,7 @@ bool runLoopUntil(const std::function<bool()>& cond, int timeoutMs)
         if (cond())
             loop.quit();
     });
-    check.start(5);
+    check.start(1); // about what an application polling in between sees
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     return cond();
@@ -42,49 +41,9 @@ QByteArray readWholeFile(const QString& path)
 
 OperatorRecorder::OperatorRecorder(VTeleFileOpreator* op) : m_op(op)
 {
-    QObject::connect(op, &VTeleFileOpreator::stateInf, this, [this](const QString& s) {
-        poll();
-        states << s;
-    });
-    QObject::connect(op, &VTeleFileOpreator::opreatProgrss, this, [this](int p) {
-        poll();
-        percents << p;
-    });
-    QObject::connect(op, &VTeleFileOpreator::cmdListFinished, this, [this](int c) {
-        poll();
-        finished << c;
-    });
-    // A zero timer runs on every turn of the loop: what an application polling in between sees.
-    auto* sampler = new QTimer(this);
-    QObject::connect(sampler, &QTimer::timeout, this, [this] { poll(); });
-    sampler->start(0);
-}
-
-void OperatorRecorder::poll()
-{
-    if (!m_op)
-        return;
-    const double p = m_op->progress();
-    if (polled.isEmpty() || polled.last() != p)
-        polled << p;
-}
-
-bool OperatorRecorder::stopped() const
-{
-    return !m_op || !m_op->isListRunning();
-}
-
-int OperatorRecorder::stateCount(const QString& text) const
-{
-    return states.count(text);
-}
-
-int OperatorRecorder::stateIndex(const QString& prefix, int from) const
-{
-    for (int i = qMax(0, from); i < states.size(); ++i)
-        if (states[i].startsWith(prefix))
-            return i;
-    return -1;
+    QObject::connect(op, &VTeleFileOpreator::stateInf, this, [this](const QString& s) { states << s; });
+    QObject::connect(op, &VTeleFileOpreator::opreatProgrss, this, [this](int p) { percents << p; });
+    QObject::connect(op, &VTeleFileOpreator::cmdListFinished, this, [this](int c) { finished << c; });
 }
 
 void FtpTest::startHost(const FtpServerProcess::Options& options)
@@ -101,31 +60,10 @@ void FtpTest::startHost(const FtpServerProcess::Options& options)
     FAIL() << "no loopback address with port 21 and 60000 free";
 }
 
-QString FtpTest::localPath(const QString& name) const
-{
-    return local.path() + QLatin1Char('/') + name;
-}
-
 QString FtpTest::localFile(const QString& name, const QByteArray& content)
 {
     QFile f(localPath(name));
     if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
         ADD_FAILURE() << "cannot write " << qPrintable(f.fileName());
     return f.fileName();
-}
-
-QByteArray FtpTest::rootFile(const QString& path) const
-{
-    return readWholeFile(server.rootHome() + QLatin1Char('/') + path);
-}
-
-QList<FtpCmd> FtpTest::loginList(const QByteArray& user, const QByteArray& password) const
-{
-    return {FtpCmd::connectHost(server.address().toLatin1()), FtpCmd::login(user, password)};
-}
-
-void FtpTest::runList(VTeleFileOpreator& op, OperatorRecorder& rec, const QList<FtpCmd>& list, int timeoutMs)
-{
-    EXPECT_EQ(op.startCmdList(list), 1);
-    EXPECT_TRUE(runLoopUntil([&] { return rec.stopped(); }, timeoutMs)) << "the list neither ended nor stopped";
 }

@@ -50,6 +50,10 @@ def main():
                 return
             return super().pre_process_command(line, cmd, arg)
 
+        def on_disconnect(self):
+            log.write("(closed)\n")  # the client went, or was dropped
+            log.flush()
+
     Handler.authorizer = authorizer
     if args.long_banner:
         # First a preliminary "120" reply, then the greeting; both multi-line, with inner lines
