@@ -22,8 +22,6 @@ bool FtpServerProcess::start(const Options& options, int firstHost)
                      QStringLiteral("--lifetime"), QStringLiteral("90")};
     if (!options.stall.isEmpty())
         args << QStringLiteral("--stall") << options.stall;
-    if (options.readLimit > 0)
-        args << QStringLiteral("--read-limit") << QString::number(options.readLimit);
     if (options.dropDataAfter > 0)
         args << QStringLiteral("--drop-data-after") << QString::number(options.dropDataAfter);
     if (options.longBanner)

@@ -39,13 +39,6 @@ QByteArray readWholeFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-OperatorRecorder::OperatorRecorder(VTeleFileOpreator* op) : m_op(op)
-{
-    QObject::connect(op, &VTeleFileOpreator::stateInf, this, [this](const QString& s) { states << s; });
-    QObject::connect(op, &VTeleFileOpreator::opreatProgrss, this, [this](int p) { percents << p; });
-    QObject::connect(op, &VTeleFileOpreator::cmdListFinished, this, [this](int c) { finished << c; });
-}
-
 void FtpTest::startHost(const FtpServerProcess::Options& options)
 {
     ASSERT_TRUE(local.isValid());

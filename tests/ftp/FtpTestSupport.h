@@ -3,9 +3,6 @@
 #include "TestSupport.h"
 #include "VTeleFileOpreator.h"
 
-#include <QList>
-#include <QPointer>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -18,21 +15,6 @@ bool runLoopUntil(const std::function<bool()>& cond, int timeoutMs);
 QByteArray patternBytes(int size, quint32 seed);
 
 QByteArray readWholeFile(const QString& path);
-
-// What one operator says: state texts, percent signals and finished lists.
-class OperatorRecorder : public QObject
-{
-public:
-    explicit OperatorRecorder(VTeleFileOpreator* op);
-    bool stopped() const { return !m_op || !m_op->isListRunning(); }
-
-    QStringList states;
-    QList<int> percents;
-    QList<int> finished;
-
-private:
-    QPointer<VTeleFileOpreator> m_op;
-};
 
 // A real FTP server and a simulated controller on one loopback address that this test
 // process has to itself, and a folder for local files.
