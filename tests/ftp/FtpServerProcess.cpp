@@ -24,8 +24,6 @@ bool FtpServerProcess::start(const Options& options, int firstHost)
         args << QStringLiteral("--stall") << options.stall;
     if (options.dropDataAfter > 0)
         args << QStringLiteral("--drop-data-after") << QString::number(options.dropDataAfter);
-    if (options.longBanner)
-        args << QStringLiteral("--long-banner");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(ACM_FTP_PYTHON), args);
     if (!m_process.waitForStarted(5000))

@@ -15,7 +15,6 @@ public:
     {
         QString stall;      // a command the server takes in without ever answering
         int dropDataAfter = 0; // the server drops an upload's data connection after so many bytes, silently
-        bool longBanner = false;
     };
 
     FtpServerProcess() = default;

@@ -28,7 +28,6 @@ def main():
     parser.add_argument("--stall", default="", help="a command taken in without any answer")
     parser.add_argument("--drop-data-after", type=int, default=0,
                         help="end an upload's data connection after this many bytes, without a reply")
-    parser.add_argument("--long-banner", action="store_true", help="greet with a multi-line reply")
     parser.add_argument("--lifetime", type=float, default=120.0)
     args = parser.parse_args()
 
@@ -54,18 +53,6 @@ def main():
             log.flush()
 
     Handler.authorizer = authorizer
-    if args.long_banner:
-        # First a preliminary "120" reply, then the greeting; both multi-line, with inner lines
-        # that look like replies of their own and must not end them. A banner longer than 75
-        # characters goes out as "220-..." lines closed by "220 ".
-        def handle(self):
-            self.push("120-the service is ready in a moment\r\n"
-                      "530 not the end: inner lines are text\r\n"
-                      "120 ready now\r\n")
-            FTPHandler.handle(self)
-
-        Handler.handle = handle
-        Handler.banner = "x" * 80 + "\r\n220-still the greeting\r\n421 also still the greeting"
     if args.drop_data_after:
         class DroppingDtp(DTPHandler):
             def recv(self, buffer_size):
