@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <random>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -50,13 +51,8 @@ bool runLoopUntil(const std::function<bool()>& cond, int timeoutMs)
 QByteArray patternBytes(int size, quint32 seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed * 2654435761u + 1;
-    for (int i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes[i] = char(x);
-    }
+    std::minstd_rand next(seed);
+    std::generate(bytes.begin(), bytes.end(), [&] { return char(next() >> 7); });
     return bytes;
 }
 
@@ -92,7 +88,6 @@ protected:
         return f.fileName();
     }
     QString localPath(const QString& name) const { return local.path() + QLatin1Char('/') + name; }
-    QByteArray rootFile(const QString& path) const { return readWholeFile(server.rootHome() + '/' + path); }
 
     FtpServerProcess server;
     SimulatedController sim;
@@ -266,9 +261,7 @@ protected:
         for (const char* dir : {"root/veko/usr/sys0002/program", "root/veko/usr/sys0010/plc", "root/veko/usr/sys0000/plc",
                                 "root/veko/usr/sys0001", "root/made", "ftp/updata"})
             ASSERT_TRUE(QDir().mkpath(server.rootHome() + "/../" + dir));
-        if (GetParam().sync) {
-            ASSERT_TRUE(sim.startSyncService());
-        }
+        ASSERT_TRUE(!GetParam().sync || sim.startSyncService());
         ASSERT_TRUE(addTargetCnc(kCnc, 2, ip().constData(), 0));
         ASSERT_TRUE(connect(kCnc)); // the command link's address is the calls' default
         ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
@@ -461,10 +454,11 @@ struct OperatorRecorder : QObject // state texts, percent signals and finished l
     QStringList states;
     QList<int> percents, finished;
 };
+class FtpOperator;
 struct OperatorRow
 {
     const char* name;
-    std::function<Cmds(FtpTest&)> list; // after the login
+    std::function<Cmds(FtpOperator&)> list; // after the login
     QList<int> finished;
     QStringList says; // state texts starting so, in this order; a stopped list's last one is the last
     int lastPercent;  // -1: no percent signal
@@ -479,40 +473,39 @@ public:
     QString path(const char* name) const { return localPath(QString::fromUtf8(name)); }
     QString home() const { return server.rootHome(); }
 };
-FtpOperator& self(FtpTest& t) { return static_cast<FtpOperator&>(t); }
 
 const QString kLong(FtpCmd::kFieldSize, QLatin1Char('n'));
 const QStringList kUploadSteps{"Connecting to server...", "连接到服务器成功", "Logging...", "登录成功", "Uploading...", "已经完成上传"};
 const OperatorRow kOperatorRows[] = {
     {"AnUploadSaysEachStepAndTheControllersAnswer",
-     [](FtpTest& t) { return Cmds{FtpCmd::transfer(Put, self(t).file("a.nc", kBig), QStringLiteral("a.nc"))}; },
+     [](FtpOperator& t) { return Cmds{FtpCmd::transfer(Put, t.file("a.nc", kBig), QStringLiteral("a.nc"))}; },
      {2}, kUploadSteps + QStringList{"Upload to complete"}, 100},
     {"WithoutTheSyncServiceAnUploadSaysSoAndEndsWell",
-     [](FtpTest& t) { return Cmds{FtpCmd::transfer(Put, self(t).file("a.nc", "a"), QStringLiteral("a.nc"))}; },
+     [](FtpOperator& t) { return Cmds{FtpCmd::transfer(Put, t.file("a.nc", "a"), QStringLiteral("a.nc"))}; },
      {2}, kUploadSteps + QStringList{"Failed to connect to server"}, 100, {}, false},
     {"AnEmptyFileReportsProgressOnce",
-     [](FtpTest& t) { return Cmds{FtpCmd::transfer(Put, self(t).file("e.nc", ""), QStringLiteral("e.nc"))}; },
+     [](FtpOperator& t) { return Cmds{FtpCmd::transfer(Put, t.file("e.nc", ""), QStringLiteral("e.nc"))}; },
      {2}, {"已经完成上传"}, 0},
     {"ADownloadArrivesWhole",
-     [](FtpTest& t) {
-         QFile remote(self(t).home() + "/remote.bin");
+     [](FtpOperator& t) {
+         QFile remote(t.home() + "/remote.bin");
          EXPECT_TRUE(remote.open(QIODevice::WriteOnly) && remote.write(patternBytes(3 << 20, 3)) == 3 << 20);
-         return Cmds{FtpCmd::transfer(Get, QStringLiteral("remote.bin"), self(t).path("fetched.bin"))};
+         return Cmds{FtpCmd::transfer(Get, QStringLiteral("remote.bin"), t.path("fetched.bin"))};
      },
      {3}, {"Downloading...", "已经完成下载"}, 0, patternBytes(3 << 20, 3)}, // the server does not say the size
     {"AWrongPasswordStopsAtTheLoginWithTheServersWords",
-     [](FtpTest&) { return Cmds{FtpCmd::login("root", "470914"), FtpCmd::makeDir(QStringLiteral("/veko"))}; },
+     [](FtpOperator&) { return Cmds{FtpCmd::login("root", "470914"), FtpCmd::makeDir(QStringLiteral("/veko"))}; },
      {}, {"登录出现错误：Login failed: 530 "}, -1},
     {"ALocalPathOfTheFieldsLengthLessOneIsTaken",
-     [](FtpTest&) { return Cmds{FtpCmd::transfer(Put, kLong.left(FtpCmd::kFieldSize - 1), QStringLiteral("a"))}; },
+     [](FtpOperator&) { return Cmds{FtpCmd::transfer(Put, kLong.left(FtpCmd::kFieldSize - 1), QStringLiteral("a"))}; },
      {}, {"上传终止，打开文件失败"}, -1},
     {"ALongLocalPathIsRefusedNotCut",
-     [](FtpTest&) { return Cmds{FtpCmd::transfer(Put, kLong, QStringLiteral("a.nc"))}; }, {}, {"上传终止，路径过长"}, -1},
+     [](FtpOperator&) { return Cmds{FtpCmd::transfer(Put, kLong, QStringLiteral("a.nc"))}; }, {}, {"上传终止，路径过长"}, -1},
     {"ALongDownloadPathIsRefusedNotCut",
-     [](FtpTest& t) { return Cmds{FtpCmd::transfer(Get, kLong, self(t).path("x"))}; }, {}, {"下载终止，路径过长"}, -1},
-    {"ALongFolderIsRefusedNotCut", [](FtpTest&) { return Cmds{FtpCmd::makeDir(kLong)}; }, {}, {"创建终止，路径过长"}, -1},
+     [](FtpOperator& t) { return Cmds{FtpCmd::transfer(Get, kLong, t.path("x"))}; }, {}, {"下载终止，路径过长"}, -1},
+    {"ALongFolderIsRefusedNotCut", [](FtpOperator&) { return Cmds{FtpCmd::makeDir(kLong)}; }, {}, {"创建终止，路径过长"}, -1},
     {"ALongPasswordIsRefusedNotCut",
-     [](FtpTest&) { return Cmds{FtpCmd::login("root", "470913" + QByteArray(14, '3'))}; }, {}, {"登录终止，用户名或密码过长"}, -1},
+     [](FtpOperator&) { return Cmds{FtpCmd::login("root", "470913" + QByteArray(14, '3'))}; }, {}, {"登录终止，用户名或密码过长"}, -1},
 };
 
 void PrintTo(const OperatorRow& row, std::ostream* out) { *out << row.name; }
@@ -521,9 +514,7 @@ TEST_P(FtpOperator, Row)
 {
     const OperatorRow& row = GetParam();
     ASSERT_NO_FATAL_FAILURE(startHost());
-    if (row.sync) {
-        ASSERT_TRUE(sim.startSyncService());
-    }
+    ASSERT_TRUE(!row.sync || sim.startSyncService());
     VTeleFileOpreator op;
     OperatorRecorder rec(&op);
     const QByteArray ip = server.address().toLatin1();

@@ -60,6 +60,8 @@ TEST(InjectionRuleParserTest, GoodLinesAndWhatTheyBecome)
         EXPECT_EQ(parser.outcome(), Outcome::Rule) << row.line << ": " << parser.error().toStdString();
         EXPECT_EQ(describe(parser.rule()), row.rule) << row.line;
     }
+    const QString scoped = QStringLiteral("@127.0.0.7 r 2 state 1");
+    EXPECT_EQ(InjectionRuleParser(scoped).rule().line, scoped) << "kept whole for the messages that name the rule";
     for (const char* line : {"", "   ", "# make the watchdog silent", "\t  # indented comment"})
         EXPECT_EQ(InjectionRuleParser(QString::fromUtf8(line)).outcome(), Outcome::Blank) << line;
 }
