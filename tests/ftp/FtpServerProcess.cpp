@@ -22,12 +22,8 @@ bool FtpServerProcess::start(const Options& options, int firstHost)
                      QStringLiteral("--lifetime"), QStringLiteral("90")};
     if (!options.stall.isEmpty())
         args << QStringLiteral("--stall") << options.stall;
-    if (options.readLimit > 0)
-        args << QStringLiteral("--read-limit") << QString::number(options.readLimit);
     if (options.dropDataAfter > 0)
         args << QStringLiteral("--drop-data-after") << QString::number(options.dropDataAfter);
-    if (options.longBanner)
-        args << QStringLiteral("--long-banner");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(ACM_FTP_PYTHON), args);
     if (!m_process.waitForStarted(5000))

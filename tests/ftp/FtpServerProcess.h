@@ -14,9 +14,7 @@ public:
     struct Options
     {
         QString stall;      // a command the server takes in without ever answering
-        int readLimit = 0;  // bytes of an upload taken per second; 0 = no limit
         int dropDataAfter = 0; // the server drops an upload's data connection after so many bytes, silently
-        bool longBanner = false;
     };
 
     FtpServerProcess() = default;

@@ -12,7 +12,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 PASSWORD = "470913"
@@ -26,10 +26,8 @@ def main():
     parser.add_argument("--ftp-home", required=True)
     parser.add_argument("--log", required=True)
     parser.add_argument("--stall", default="", help="a command taken in without any answer")
-    parser.add_argument("--read-limit", type=int, default=0, help="upload bytes taken per second")
     parser.add_argument("--drop-data-after", type=int, default=0,
                         help="end an upload's data connection after this many bytes, without a reply")
-    parser.add_argument("--long-banner", action="store_true", help="greet with a multi-line reply")
     parser.add_argument("--lifetime", type=float, default=120.0)
     args = parser.parse_args()
 
@@ -50,43 +48,11 @@ def main():
                 return
             return super().pre_process_command(line, cmd, arg)
 
+        def on_disconnect(self):
+            log.write("(closed)\n")  # the client went, or was dropped
+            log.flush()
+
     Handler.authorizer = authorizer
-    if args.long_banner:
-        # First a preliminary "120" reply, then the greeting; both multi-line, with inner lines
-        # that look like replies of their own and must not end them. A banner longer than 75
-        # characters goes out as "220-..." lines closed by "220 ".
-        def handle(self):
-            self.push("120-the service is ready in a moment\r\n"
-                      "530 not the end: inner lines are text\r\n"
-                      "120 ready now\r\n")
-            FTPHandler.handle(self)
-
-        Handler.handle = handle
-        Handler.banner = "x" * 80 + "\r\n220-still the greeting\r\n421 also still the greeting"
-    if args.read_limit:
-        class SlowDtp(ThrottledDTPHandler):
-            """Takes uploads in at an even read_limit bytes per second from the first byte on
-            (the stock throttle lets the first second's worth through at full speed)."""
-            read_limit = args.read_limit
-
-            def _throttle_bandwidth(self, len_chunk, max_speed):
-                now = time.monotonic()
-                if not self._datacount:
-                    self._timenext = now  # here: when the transfer began
-                self._datacount += len_chunk
-                pause = self._timenext + self._datacount / max_speed - now
-                if pause <= 0.001:
-                    return
-
-                def resume():
-                    self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
-
-                self.del_channel()
-                self._cancel_throttler()
-                self._throttler = self.ioloop.call_later(pause, resume, _errback=self.handle_error)
-
-        Handler.dtp_handler = SlowDtp
-
     if args.drop_data_after:
         class DroppingDtp(DTPHandler):
             def recv(self, buffer_size):

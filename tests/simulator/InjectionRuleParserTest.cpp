@@ -1,8 +1,7 @@
-// Failure-injection rules and script files as the simulator program reads them: what each
-// good line turns into, and why each bad line is refused.
+// Failure-injection rules as the simulator program reads them: what each good line turns into,
+// and why each bad line is refused.
 #include "ControllerModel.h"
 #include "InjectionRuleParser.h"
-#include "InjectionScript.h"
 
 #include <gtest/gtest.h>
 
@@ -11,122 +10,60 @@
 namespace {
 using Outcome = InjectionRuleParser::Outcome;
 
-InjectionRule ruleOf(const char* line)
+// A rule in one line: "@controller kind code/sub script-kind status delay times channel raw | numbers name",
+// with the status "n" when the reply keeps the controller's normal one.
+std::string describe(const InjectionRule& r)
 {
-    const InjectionRuleParser parser(QString::fromUtf8(line));
-    EXPECT_EQ(parser.outcome(), Outcome::Rule) << line << ": " << parser.error().toStdString();
-    return parser.rule();
+    const char* kinds = "RBDrEAVe";
+    return (r.controller.isEmpty() ? std::string() : "@" + r.controller.toStdString() + " ") + kinds[r.kind] + " " +
+           std::to_string(r.code) + "/" + std::to_string(r.sub) + " " + "SsDtxcpRdm"[r.script.kind] + " " +
+           (r.script.status == ControllerModel::kDefaultStatus ? "n" : std::to_string(r.script.status)) + " " + std::to_string(r.script.delayMs) + " " +
+           std::to_string(r.script.times) + " " + std::to_string(r.script.channel) + " " +
+           r.script.raw.toHex().toStdString() + " | " + std::to_string(r.numbers[0]) + " " + std::to_string(r.numbers[1]) +
+           " " + std::to_string(r.numbers[2]) + " " + r.name.toStdString();
 }
 
-TEST(InjectionRuleParserTest, ReplyRulesBecomeScriptsForTheirRequests)
+TEST(InjectionRuleParserTest, GoodLinesAndWhatTheyBecome)
 {
-    struct Case
+    const struct
     {
         const char* line;
-        uint8_t code;
-        int sub;
-        ReplyScript::Kind kind;
-        int status;
-        int delayMs;
-        int times;
-        int channel;
+        const char* rule;
+    } rows[] = {
+        {"r 1 state 3", "R 114/1 S 3 0 -1 -1  | 0 0 0 "},
+        {"r channel 1 state 3", "R 114/-1 S 3 0 -1 1  | 0 0 0 "},
+        {"  t 0x0a   state -1  times 2 ", "R 116/10 S -1 0 2 -1  | 0 0 0 "},
+        {"f 3 state 255 forever", "R 102/3 S -1 0 -1 -1  | 0 0 0 "}, // the status byte, read signed
+        {"p silent", "R 112/-1 s n 0 -1 -1  | 0 0 0 "},
+        {"p delay 2500 times 1", "R 112/-1 D n 2500 1 -1  | 0 0 0 "},
+        {"q 1 delay 50 state 2", "R 113/1 D 2 50 -1 -1  | 0 0 0 "},
+        {"B close times 1", "R 66/-1 c n 0 1 -1  | 0 0 0 "},
+        {"131 1 split 20", "R 131/1 p n 20 -1 -1  | 0 0 0 "},
+        {"0x83 dribble 5", "R 131/-1 d n 5 -1 -1  | 0 0 0 "},
+        {"v 7 truncate # half a reply", "R 118/7 t n 0 -1 -1  | 0 0 0 "},
+        {"d 2 corrupt times 3", "R 100/2 x n 0 3 -1  | 0 0 0 "},
+        {"d 1 channel 2 state 2", "R 100/1 S 2 0 -1 2  | 0 0 0 "},
+        {"p raw 0000 00000300 00 70 01 times 1", "R 112/-1 R n 0 1 -1 000000000300007001 | 0 0 0 "},
+        {"t 10 reply 74 0a 00 05000000 06000000", "R 116/10 R n 0 -1 -1 000000000c0000740a000500000006000000 | 0 0 0 "},
+        {"p reply 5a delay 30", "R 112/-1 D n 30 -1 -1 000000000200005a | 0 0 0 "},
+        {"busy 3 200", "B 0/-1 S 0 0 1 -1  | 3 200 0 "},
+        {"@127.0.0.6 dnc-capacity 800", "@127.0.0.6 D 0/-1 S 0 0 1 -1  | 800 0 0 "},
+        {"dnc-capacity 1200 drain 200", "D 0/-1 S 0 0 1 -1  | 1200 200 0 "},
+        {"running 2 O0042", "r 0/-1 S 0 0 1 -1  | 2 0 0 O0042"},
+        {"emergency-stop 1", "E 0/-1 S 0 0 1 -1  | 1 0 0 "},
+        {"alarm -1 0x10 2147483647", "A 0/-1 S 0 0 1 -1  | -1 16 2147483647 "},
+        {"@127.0.0.7 variable 16169999 -5", "@127.0.0.7 V 0/-1 S 0 0 1 -1  | 16169999 -5 0 "},
+        {"@127.0.0.7 r 2 state 1", "@127.0.0.7 R 114/2 S 1 0 -1 -1  | 0 0 0 "},
     };
-    const int normal = ControllerModel::kDefaultStatus;
-    const Case cases[] = {
-        {"r 1 state 3", 'r', 1, ReplyScript::Status, 3, 0, -1, -1},
-        {"r channel 1 state 3", 'r', -1, ReplyScript::Status, 3, 0, -1, 1},
-        {"  t 0x0a   state -1  times 2 ", 't', 10, ReplyScript::Status, -1, 0, 2, -1},
-        {"f 3 state 255 forever", 'f', 3, ReplyScript::Status, -1, 0, -1, -1}, // the status byte, read signed
-        {"p silent", 'p', -1, ReplyScript::Silence, normal, 0, -1, -1},
-        {"p delay 2500 times 1", 'p', -1, ReplyScript::Delay, normal, 2500, 1, -1},
-        {"q 1 delay 50 state 2", 'q', 1, ReplyScript::Delay, 2, 50, -1, -1},
-        {"B close times 1", 'B', -1, ReplyScript::Close, normal, 0, 1, -1},
-        {"131 1 split 20", 0x83, 1, ReplyScript::Split, normal, 20, -1, -1},
-        {"0x83 dribble 5", 0x83, -1, ReplyScript::Dribble, normal, 5, -1, -1},
-        {"v 7 truncate # half a reply", 'v', 7, ReplyScript::Truncate, normal, 0, -1, -1},
-        {"d 2 corrupt times 3", 'd', 2, ReplyScript::BadChecksum, normal, 0, 3, -1},
-        {"d 1 channel 2 state 2", 'd', 1, ReplyScript::Status, 2, 0, -1, 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        const InjectionRule rule = ruleOf(c.line);
-        EXPECT_EQ(rule.kind, InjectionRule::Reply);
-        EXPECT_TRUE(rule.controller.isEmpty());
-        EXPECT_EQ(rule.code, c.code);
-        EXPECT_EQ(rule.sub, c.sub);
-        EXPECT_EQ(rule.script.kind, c.kind);
-        EXPECT_EQ(rule.script.status, c.status);
-        EXPECT_EQ(rule.script.delayMs, c.delayMs);
-        EXPECT_EQ(rule.script.times, c.times);
-        EXPECT_EQ(rule.script.channel, c.channel);
-        EXPECT_TRUE(rule.script.raw.isEmpty());
+    for (const auto& row : rows) {
+        const InjectionRuleParser parser(QString::fromUtf8(row.line));
+        EXPECT_EQ(parser.outcome(), Outcome::Rule) << row.line << ": " << parser.error().toStdString();
+        EXPECT_EQ(describe(parser.rule()), row.rule) << row.line;
     }
-}
-
-TEST(InjectionRuleParserTest, RawBytesGoAsTheyAreAndReplyBytesAreFramed)
-{
-    const InjectionRule raw = ruleOf("p raw 0000 00000300 00 70 01 times 1");
-    EXPECT_EQ(raw.script.kind, ReplyScript::Raw);
-    EXPECT_EQ(raw.script.raw, QByteArray::fromHex("00000000030000" "7001"));
-    EXPECT_EQ(raw.script.times, 1);
-
-    const InjectionRule framed = ruleOf("t 10 reply 74 0a 00 05000000 06000000");
-    EXPECT_EQ(framed.script.kind, ReplyScript::Raw);
-    EXPECT_EQ(framed.script.raw, QByteArray::fromHex("000000000c0000" "740a00" "05000000" "06000000"))
-        << framed.script.raw.toHex(' ').toStdString();
-
-    const InjectionRule late = ruleOf("p reply 5a delay 30");
-    EXPECT_EQ(late.script.kind, ReplyScript::Delay);
-    EXPECT_EQ(late.script.raw, QByteArray::fromHex("00000000020000" "5a"));
-}
-
-TEST(InjectionRuleParserTest, ConditionsAndControllerPrefixes)
-{
-    const InjectionRule busy = ruleOf("busy 3 200");
-    EXPECT_EQ(busy.kind, InjectionRule::BusyPhases);
-    EXPECT_EQ(busy.numbers[0], 3);
-    EXPECT_EQ(busy.numbers[1], 200);
-
-    const InjectionRule capacity = ruleOf("@127.0.0.6 dnc-capacity 800");
-    EXPECT_EQ(capacity.kind, InjectionRule::DncCapacity);
-    EXPECT_EQ(capacity.controller, "127.0.0.6");
-    EXPECT_EQ(capacity.numbers[0], 800);
-    EXPECT_EQ(capacity.numbers[1], 0);
-    EXPECT_EQ(ruleOf("dnc-capacity 1200 drain 200").numbers[1], 200);
-
-    const InjectionRule running = ruleOf("running 2 O0042");
-    EXPECT_EQ(running.kind, InjectionRule::RunningProgram);
-    EXPECT_EQ(running.numbers[0], 2);
-    EXPECT_EQ(running.name, "O0042");
-
-    const InjectionRule stop = ruleOf("emergency-stop 1");
-    EXPECT_EQ(stop.kind, InjectionRule::EmergencyStop);
-    EXPECT_EQ(stop.numbers[0], 1);
-
-    const InjectionRule alarm = ruleOf("alarm -1 0x10 2147483647");
-    EXPECT_EQ(alarm.kind, InjectionRule::Alarm);
-    EXPECT_EQ(alarm.numbers[0], -1);
-    EXPECT_EQ(alarm.numbers[1], 16);
-    EXPECT_EQ(alarm.numbers[2], 2147483647);
-
-    const InjectionRule variable = ruleOf("@127.0.0.7 variable 16169999 -5");
-    EXPECT_EQ(variable.kind, InjectionRule::Variable);
-    EXPECT_EQ(variable.controller, "127.0.0.7");
-    EXPECT_EQ(variable.numbers[0], 16169999);
-    EXPECT_EQ(variable.numbers[1], -5);
-
-    const InjectionRule scoped = ruleOf("@127.0.0.7 r 2 state 1");
-    EXPECT_EQ(scoped.controller, "127.0.0.7");
-    EXPECT_EQ(scoped.code, 'r');
-    EXPECT_EQ(scoped.line, "@127.0.0.7 r 2 state 1");
-}
-
-TEST(InjectionRuleParserTest, BlankAndCommentLinesAreNoRules)
-{
-    for (const char* line : {"", "   ", "# make the watchdog silent", "\t  # indented comment"}) {
-        const InjectionRuleParser parser(QString::fromUtf8(line));
-        EXPECT_EQ(parser.outcome(), Outcome::Blank) << line;
-    }
+    const QString scoped = QStringLiteral("@127.0.0.7 r 2 state 1");
+    EXPECT_EQ(InjectionRuleParser(scoped).rule().line, scoped) << "kept whole for the messages that name the rule";
+    for (const char* line : {"", "   ", "# make the watchdog silent", "\t  # indented comment"})
+        EXPECT_EQ(InjectionRuleParser(QString::fromUtf8(line)).outcome(), Outcome::Blank) << line;
 }
 
 TEST(InjectionRuleParserTest, BadLinesAreRefusedNamingTheFault)
