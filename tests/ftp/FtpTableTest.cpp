@@ -5,6 +5,7 @@
 // (its finished signal, state texts and percent signals).
 #include "AsyncCommModule.h"
 #include "FtpClient.h"
+#include "FtpOperatorSet.h"
 #include "FtpReplyParser.h"
 #include "FtpServerProcess.h"
 #include "TestSupport.h"
@@ -553,6 +554,21 @@ TEST(FtpOperatorLists, EmptyOrUnknownListsEndWithoutHarm)
     }
     EXPECT_EQ(rec.finished, QList<int>{-1});
     EXPECT_TRUE(rec.states.isEmpty());
+}
+
+// A later operation frees the older ones whose lists have ended, and only those.
+TEST(FtpOperatorLists, ALaterOperationFreesTheFinishedOlderOnes)
+{
+    VTeleFileOpreator* newest = nullptr;
+    FtpOperatorSet set(newest);
+    auto* running = new VTeleFileOpreator;
+    running->markListStarting();
+    const QPointer<VTeleFileOpreator> ended(new VTeleFileOpreator);
+    set.replaceNewest(running);
+    set.replaceNewest(ended.data());
+    set.replaceNewest(new VTeleFileOpreator);
+    EXPECT_TRUE(ended.isNull());
+    EXPECT_EQ(set.olderCount(), 1) << "the running one stays";
 }
 
 } // namespace
