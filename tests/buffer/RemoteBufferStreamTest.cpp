@@ -1,12 +1,56 @@
 // The remote buffer streaming to the simulator: long programs arrive byte for byte through busy
-// phases, refused frames go again exactly as they were, and the capacity figures and limits hold.
+// phases, refused frames go again exactly as they were, the capacity figures and limits hold, and
+// a buffer that cannot connect or is closed mid-stream says so and leaves nothing behind.
 #include "FrameFields.h"
-#include "RemoteBufferFixture.h"
+#include "TestSupport.h"
+#include "TransferTestSupport.h"
+#include "VRemoteBuffer.h"
 
+#include <QElapsedTimer>
+
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
+
+// A simulator on its own loopback address and a remote buffer streaming to it, closed (if still
+// open) before the simulator stops.
+class RemoteBufferFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(sim->start()); }
+    void TearDown() override
+    {
+        if (buffer) {
+            EXPECT_EQ(VRemoteBuffer::bufClose(buffer), 1);
+        }
+        sim.reset();
+    }
+
+    // Opens a buffer and waits until its file is declared and its queue found empty (state 5).
+    VRemoteBuffer* openDeclared(int32_t mode, int32_t channel = 1)
+    {
+        VRemoteBuffer* opened = VRemoteBuffer::bufOpen(sim->address().toLatin1().constData(), mode, channel);
+        if (opened && !waitUntil([&] { return opened->getBufState() == VRemoteBuffer::Idle; }, 3000))
+            ADD_FAILURE() << "never idle; state " << opened->getBufState() << " " << opened->getBufStateInf();
+        return opened;
+    }
+    // Writes, retrying while the buffer is busy (a write is refused outside states 0 and 5).
+    static bool writeWhenReady(VRemoteBuffer* buffer, const QByteArray& text, int timeoutMs = 5000)
+    {
+        return waitUntil([&] { return buffer->bufWrite(text.constData()) == 1; }, timeoutMs);
+    }
+    // Waits until the controller holds text in file name of the channel and the queue is empty.
+    bool waitForStored(VRemoteBuffer* buffer, int32_t channel, const char* name, const QByteArray& text, int timeoutMs = 10000)
+    {
+        return waitUntil([&] { return buffer->getBufState() == VRemoteBuffer::Idle && sim->programText(channel, name) == text; },
+                         timeoutMs);
+    }
+
+    std::unique_ptr<SimulatedController> sim{new SimulatedController};
+    VRemoteBuffer* buffer = nullptr; // closed by TearDown when a test leaves it open
+};
 
 // The buffer's pauses (busy polls, resends) run at a quarter of their length.
 class RemoteBufferStreamTest : public RemoteBufferFixture
@@ -145,6 +189,57 @@ TEST_F(RemoteBufferStreamTest, BusyReplyPollsTheTransferStateInsteadOfSendingAga
     ASSERT_TRUE(writeWhenReady(buffer, "G02"));
     ASSERT_TRUE(waitForStored(buffer, 1, "DNC", "G02"));
     EXPECT_EQ(transferShapes(*sim), Shapes({"d1 1 1 DNC", "d3 0", "d5", "d5", "d5", "d5", "d2 3"}));
+}
+
+using RemoteBufferLifeTest = RemoteBufferFixture;
+
+TEST_F(RemoteBufferLifeTest, NoControllerLeavesTheBufferClosed)
+{
+    // No test listens on this address: a released one could be taken by a parallel test process.
+    const QByteArray ip("127.0.0.254");
+    buffer = VRemoteBuffer::bufOpen(ip.constData(), VRemoteBuffer::DncMode, 1);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    ASSERT_TRUE(waitUntil([&] { return std::string(buffer->getBufStateInf()) == "Connection to the controller failed."; }, 2000));
+    EXPECT_EQ(buffer->getBufState(), VRemoteBuffer::Closed);
+    EXPECT_EQ(buffer->bufWrite("G01"), 0);
+    EXPECT_EQ(buffer->bufClear(), 0);
+    EXPECT_EQ(buffer->getBufValidCnt(), 0);
+}
+
+// Closed at once, once connected (while declaring), while waiting for a reply that does not come,
+// while idle and while polling a busy controller: the close is bounded and the worker's
+// connection goes.
+TEST_F(RemoteBufferLifeTest, CloseEndsTheWorkerWhateverItIsDoing)
+{
+    ScaledWaits waits(kTestWaitScale);
+    const QByteArray ip = sim->address().toLatin1();
+    for (int i = 0; i < 10; ++i) {
+        VRemoteBuffer* b = VRemoteBuffer::bufOpen(ip.constData(), i % 2, 1 + i % 99);
+        ASSERT_NE(b, nullptr);
+        if (i % 3 == 1) {
+            ASSERT_TRUE(waitUntil([&] { return sim->connectionCount() > 0; }, 2000));
+        }
+        EXPECT_EQ(VRemoteBuffer::bufClose(b), 1);
+        ASSERT_TRUE(waitUntil([&] { return sim->connectionCount() == 0; }, 2000));
+    }
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Silence, 0, 0, -1));
+    sim->scriptReply('d', 5, scriptOf(ReplyScript::Status, 1, 0, -1));
+    for (int i = 0; i < 4; ++i) {
+        VRemoteBuffer* b = openDeclared(VRemoteBuffer::DncMode);
+        ASSERT_NE(b, nullptr);
+        const int before = sim->requestCount('d', i == 3 ? 5 : 2);
+        if (i == 3) // the piece is stored "busy": the worker polls the transfer state
+            sim->scriptReply('d', 2, scriptOf(ReplyScript::Status, 2, 0, 1));
+        ASSERT_EQ(i == 2 || b->bufWrite("G01"), 1);
+        ASSERT_TRUE(i == 2 || waitUntil([&] { return sim->requestCount('d', i == 3 ? 5 : 2) > before; }, 1000));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(VRemoteBuffer::bufClose(b), 1);
+        EXPECT_LT(clock.elapsed(), 800);
+    }
+    EXPECT_TRUE(waitUntil([&] { return sim->connectionCount() == 0; }, 2000)) << "every worker closed its connection";
 }
 
 } // namespace

@@ -127,12 +127,3 @@ inline bool risingPercents(const QString& text, const QString& label, size_t* co
     return std::is_sorted(percents.begin(), percents.end()) && !percents.empty() && percents.front() == 0 &&
            percents.back() == 100;
 }
-
-// Numbered program lines, cut at bytes.
-inline QByteArray programText(int bytes)
-{
-    QByteArray text;
-    for (int n = 10; text.size() < bytes; n += 10)
-        text += "N" + QByteArray::number(n) + " G01 X" + QByteArray::number(n % 97) + " F300\n";
-    return text.left(bytes);
-}

@@ -1,5 +1,6 @@
 // upload and mkdir against a real FTP server (pyftpdlib) on the simulated controller's address.
 #include "CnccommFixture.h"
+#include "FrameFields.h"
 #include "FtpServerProcess.h"
 
 #include <QDir>
@@ -9,14 +10,6 @@ QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return QDir(path).exists() ? "<folder>" : f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QByteArray bytesOfSize(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 251);
-    return bytes;
 }
 }
 
@@ -46,7 +39,7 @@ TEST_F(CnccommFtpTest, UploadsGoIntoTheChannelsFoldersWithProgressAndRefusalsEnd
     for (const char* folder : {"/veko/usr/sys0002/program", "/veko/usr/sys0002/plc"})
         ASSERT_TRUE(QDir().mkpath(rootPath(folder)));
     ASSERT_TRUE(QDir().mkpath(server.ftpHome() + "/updata"));
-    const QByteArray first = bytesOfSize(300000), second = bytesOfSize(1000);
+    const QByteArray first = countingBytes(300000), second = countingBytes(1000);
     const ToolRun r = runHere({"--channel", "2", "upload", writeFile("a.nc", first), writeFile("b.nc", second)});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     for (const QString label : {"upload a.nc", "upload b.nc"})

@@ -2,6 +2,7 @@
 // simulator program as a user runs it beside cnccomm.
 #include "CnccommFixture.h"
 #include "SimulatorProcess.h"
+#include "TransferTestSupport.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -88,7 +89,7 @@ TEST_F(CnccommTest, ALostLinkEndsAWatchOrIsWaitedFor)
 
 TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames)
 {
-    const QByteArray text = programText(20000);
+    const QByteArray text = programOf(20000);
     const QString file = writeFile("long.nc", text);
     // The command and the program's name in the controller.
     for (const auto& row : {std::pair<QStringList, QByteArray>{{"send", file, "--name", "O7"}, "O7"},

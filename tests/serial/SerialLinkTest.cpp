@@ -1,12 +1,90 @@
-#include "SerialFixture.h"
+// A client and the simulator on the two ends of a socat pty pair, in both serial framings:
+// opening and closing, frames whose content looks like frame ends, reply faults, and controller
+// files of open length.
+#include "AsynchronousClient.h"
+#include "CommCodes.h"
+#include "ControllerFiles.h"
 #include "FrameFields.h"
+#include "TestSupport.h"
 #include "TransferTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStringList>
 
 #include <memory>
 
 namespace {
+// The two serial framings, as the client selects them.
+struct Framing
+{
+    int32_t asciiSel;
+    int32_t frameMode;
+    const char* name;
+};
+
+// A client on one end of a socat pty pair (two linked pseudo terminals), the simulator answering
+// on the other end in the framing of the parameter. The client has no TCP link unless a test
+// makes one; socat ends with the fixture.
+class SerialFixture : public ::testing::TestWithParam<Framing>
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The pty of end 0 (the client's) or 1 (the simulator's).
+    QString end(int index) const { return ends.value(index); }
+
+    QProcess socat;
+    QStringList ends;
+    std::unique_ptr<SimulatedController> sim;
+    std::unique_ptr<AsynchronousClient> client;
+};
+
+const Framing kFramings[2] = {
+    {0, 1, "StationCrc"},
+    {1, 2, "ColonLrc"},
+};
+
+void SerialFixture::SetUp()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
+        GTEST_SKIP() << "socat is not on PATH; the serial tests need it to make a pty pair";
+    socat.setReadChannel(QProcess::StandardError);
+    socat.start(QStringLiteral("socat"), {"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});
+    ASSERT_TRUE(socat.waitForStarted(5000));
+    // socat -d -d names each end in a line "... PTY is /dev/pts/N".
+    const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
+    QByteArray text;
+    QElapsedTimer clock;
+    clock.start();
+    while (ends.size() < 2 && clock.elapsed() < 5000) {
+        socat.waitForReadyRead(100);
+        text += socat.readAllStandardError();
+        ends.clear();
+        for (auto it = ptyLine.globalMatch(QString::fromLocal8Bit(text)); it.hasNext();)
+            ends << it.next().captured(1);
+    }
+    ASSERT_EQ(ends.size(), 2) << "socat did not name two ptys";
+    sim.reset(new SimulatedController);
+    ASSERT_TRUE(sim->start());
+    ASSERT_TRUE(sim->startSerial(end(1), GetParam().frameMode));
+    client.reset(new AsynchronousClient);
+    ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
+}
+
+void SerialFixture::TearDown()
+{
+    client.reset();
+    sim.reset();
+    if (socat.state() != QProcess::NotRunning) {
+        socat.terminate();
+        if (!socat.waitForFinished(2000))
+            socat.kill(), socat.waitForFinished(2000);
+    }
+}
+
 constexpr uint8_t kJog = 'r';
 
 using SerialLinkTest = SerialFixture;
@@ -149,5 +227,27 @@ TEST_P(SerialLinkTest, SerialPortTakesOverTheSynchronousPathWhileOpen)
     EXPECT_EQ(tcpSim.requestCount(kJog, 1), 1) << "back on TCP in its own framing";
 }
 
-INSTANTIATE_TEST_SUITE_P(Framings, SerialLinkTest, ::testing::ValuesIn(kFramings), framingName);
+// Controller files: error-file pieces end where a TCP link ends them, and replies of open length
+// (error texts, file information) arrive whole.
+TEST_P(SerialLinkTest, ControllerFilesArriveWhole)
+{
+    const QByteArray content = programOf(250).replace('\n', ';'); // one line: no frame end inside
+    sim->files()->setErrorFile(1, false, content);
+    const char* text = client->getCncCurrentError(10);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(QByteArray(text), "0" + content);
+    EXPECT_EQ(sim->requestCount('c', 2), 3);
+
+    const QByteArray message = content.left(150);
+    sim->files()->setErrorText(2, message);
+    char buffer[CallerBuffer::TextBytes];
+    EXPECT_EQ(client->getCurErrString(2, 0, buffer), 0);
+    EXPECT_EQ(QByteArray(buffer), message);
+    sim->files()->setFileInfo("/home/root/veko/usr/sys0001/program/O1", "size=7");
+    EXPECT_EQ(client->getCncFileInf(1, 1, "O1", buffer), 0);
+    EXPECT_STREQ(buffer, "size=7");
+}
+
+INSTANTIATE_TEST_SUITE_P(Framings, SerialLinkTest, ::testing::ValuesIn(kFramings),
+                         [](const ::testing::TestParamInfo<Framing>& info) { return std::string(info.param.name); });
 }
