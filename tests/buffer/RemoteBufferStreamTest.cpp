@@ -15,18 +15,12 @@
 namespace {
 
 // A simulator on its own loopback address and a remote buffer streaming to it, closed (if still
-// open) before the simulator stops.
-class RemoteBufferFixture : public ::testing::Test
+// open) before the simulator stops; the buffer's pauses (busy polls, resends) run at a quarter.
+class RemoteBufferStreamTest : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(sim->start()); }
-    void TearDown() override
-    {
-        if (buffer) {
-            EXPECT_EQ(VRemoteBuffer::bufClose(buffer), 1);
-        }
-        sim.reset();
-    }
+    void TearDown() override { EXPECT_TRUE(!buffer || VRemoteBuffer::bufClose(buffer) == 1); }
 
     // Opens a buffer and waits until its file is declared and its queue found empty (state 5).
     VRemoteBuffer* openDeclared(int32_t mode, int32_t channel = 1)
@@ -48,15 +42,11 @@ protected:
                          timeoutMs);
     }
 
+    ScaledWaits waits{kTestWaitScale};
     std::unique_ptr<SimulatedController> sim{new SimulatedController};
     VRemoteBuffer* buffer = nullptr; // closed by TearDown when a test leaves it open
 };
 
-// The buffer's pauses (busy polls, resends) run at a quarter of their length.
-class RemoteBufferStreamTest : public RemoteBufferFixture
-{
-    ScaledWaits waits{kTestWaitScale};
-};
 using Shapes = std::vector<std::string>;
 
 // The 480-byte pieces a write of text becomes.
@@ -191,7 +181,7 @@ TEST_F(RemoteBufferStreamTest, BusyReplyPollsTheTransferStateInsteadOfSendingAga
     EXPECT_EQ(transferShapes(*sim), Shapes({"d1 1 1 DNC", "d3 0", "d5", "d5", "d5", "d5", "d2 3"}));
 }
 
-using RemoteBufferLifeTest = RemoteBufferFixture;
+using RemoteBufferLifeTest = RemoteBufferStreamTest;
 
 TEST_F(RemoteBufferLifeTest, NoControllerLeavesTheBufferClosed)
 {
@@ -213,7 +203,6 @@ TEST_F(RemoteBufferLifeTest, NoControllerLeavesTheBufferClosed)
 // connection goes.
 TEST_F(RemoteBufferLifeTest, CloseEndsTheWorkerWhateverItIsDoing)
 {
-    ScaledWaits waits(kTestWaitScale);
     const QByteArray ip = sim->address().toLatin1();
     for (int i = 0; i < 10; ++i) {
         VRemoteBuffer* b = VRemoteBuffer::bufOpen(ip.constData(), i % 2, 1 + i % 99);

@@ -1,9 +1,5 @@
-// Application threads on one controller, through the exported functions: variables and jogs on a
-// synchronous and an asynchronous target, uploads on two channels at once and error files, while
-// the targets are disconnected and connected twice. Every value carries its caller's mark, so what
-// the controller received shows anything lost, sent twice or crossed between callers: a
-// synchronous 0 arrived once, a 4 or 7 never; a read-back is the caller's own value; an upload is
-// whole or a first part of its own text; an error text is the caller's and stays put.
+// Application threads on one controller while its targets go down and up: each value carries its
+// caller's mark, so what the controller received shows anything lost, sent twice or crossed.
 #include "AsyncCommModule.h"
 #include "ControllerFiles.h"
 #include "FrameFields.h"

@@ -1,10 +1,6 @@
-// The fault table: each way of talking to a controller (a command on a synchronous or an
-// asynchronous target client, a program upload, a remote buffer stream) against each fault a
-// controller commits, through the exported functions and the simulator's reply scripts. A row
-// gives the literal result, the requests the controller got, what it holds, what the next call
-// gives and how long the failing call may take (the waits run at a quarter). After every row the
-// threads, descriptors and connections come back. Serial framings: tests/serial; FTP: tests/ftp
-// and tests/cnccomm; tools/fault-matrix.py prints the table.
+// Each way of talking to a controller (sync and async commands, an upload, a remote buffer) against
+// each fault a controller commits; every row is printed by tools/fault-matrix.py, and after it the
+// threads, descriptors and connections come back.
 #include "AsyncCommModule.h"
 #include "FrameFields.h"
 #include "TransferTestSupport.h"
@@ -79,11 +75,6 @@ const Row kRows[] = {
     {Buffer,   Restart,     3, kLinkClosed,   kNone, kNone, 0, kNone, 0, AtOnce},
 };
 // clang-format on
-
-void PrintTo(const Row& r, std::ostream* os)
-{
-    *os << kModeNames[r.mode] << kFaultNames[r.fault];
-}
 
 std::string rowName(const ::testing::TestParamInfo<Row>& info)
 {

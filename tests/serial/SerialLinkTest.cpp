@@ -25,69 +25,53 @@ struct Framing
     const char* name;
 };
 
-// A client on one end of a socat pty pair (two linked pseudo terminals), the simulator answering
-// on the other end in the framing of the parameter. The client has no TCP link unless a test
-// makes one; socat ends with the fixture.
-class SerialFixture : public ::testing::TestWithParam<Framing>
+const Framing kFramings[2] = {{0, 1, "StationCrc"}, {1, 2, "ColonLrc"}};
+
+// A client on one end of a socat pty pair, the simulator answering on the other end in the
+// framing of the parameter. The client has no TCP link unless a test makes one.
+class SerialLinkTest : public ::testing::TestWithParam<Framing>
 {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
+            GTEST_SKIP() << "socat is not on PATH; the serial tests need it to make a pty pair";
+        socat.setReadChannel(QProcess::StandardError);
+        socat.start(QStringLiteral("socat"), {"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});
+        ASSERT_TRUE(socat.waitForStarted(5000));
+        const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)")); // socat -d -d names each end so
+        QByteArray text;
+        QElapsedTimer clock;
+        clock.start();
+        while (ends.size() < 2 && clock.elapsed() < 5000) {
+            socat.waitForReadyRead(100);
+            text += socat.readAllStandardError();
+            ends.clear();
+            for (auto it = ptyLine.globalMatch(QString::fromLocal8Bit(text)); it.hasNext();)
+                ends << it.next().captured(1);
+        }
+        ASSERT_EQ(ends.size(), 2) << "socat did not name two ptys";
+        ASSERT_TRUE(sim->start());
+        ASSERT_TRUE(sim->startSerial(end(1), GetParam().frameMode));
+        ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
+    }
+    void TearDown() override
+    {
+        client.reset();
+        sim.reset();
+        socat.kill(); // a pty pair holds nothing to flush
+        socat.waitForFinished(2000);
+    }
     // The pty of end 0 (the client's) or 1 (the simulator's).
     QString end(int index) const { return ends.value(index); }
 
     QProcess socat;
     QStringList ends;
-    std::unique_ptr<SimulatedController> sim;
-    std::unique_ptr<AsynchronousClient> client;
+    std::unique_ptr<SimulatedController> sim{new SimulatedController};
+    std::unique_ptr<AsynchronousClient> client{new AsynchronousClient};
 };
-
-const Framing kFramings[2] = {
-    {0, 1, "StationCrc"},
-    {1, 2, "ColonLrc"},
-};
-
-void SerialFixture::SetUp()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
-        GTEST_SKIP() << "socat is not on PATH; the serial tests need it to make a pty pair";
-    socat.setReadChannel(QProcess::StandardError);
-    socat.start(QStringLiteral("socat"), {"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});
-    ASSERT_TRUE(socat.waitForStarted(5000));
-    // socat -d -d names each end in a line "... PTY is /dev/pts/N".
-    const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
-    QByteArray text;
-    QElapsedTimer clock;
-    clock.start();
-    while (ends.size() < 2 && clock.elapsed() < 5000) {
-        socat.waitForReadyRead(100);
-        text += socat.readAllStandardError();
-        ends.clear();
-        for (auto it = ptyLine.globalMatch(QString::fromLocal8Bit(text)); it.hasNext();)
-            ends << it.next().captured(1);
-    }
-    ASSERT_EQ(ends.size(), 2) << "socat did not name two ptys";
-    sim.reset(new SimulatedController);
-    ASSERT_TRUE(sim->start());
-    ASSERT_TRUE(sim->startSerial(end(1), GetParam().frameMode));
-    client.reset(new AsynchronousClient);
-    ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
-}
-
-void SerialFixture::TearDown()
-{
-    client.reset();
-    sim.reset();
-    if (socat.state() != QProcess::NotRunning) {
-        socat.terminate();
-        if (!socat.waitForFinished(2000))
-            socat.kill(), socat.waitForFinished(2000);
-    }
-}
 
 constexpr uint8_t kJog = 'r';
-
-using SerialLinkTest = SerialFixture;
 
 // Opening again, closing twice, a failed open of another port in the other framing: the open
 // port keeps its framing (the simulator answers only in its own) until it is closed.
@@ -120,10 +104,8 @@ TEST_P(SerialLinkTest, VariablesRoundTrip)
     EXPECT_EQ(read[3], written[3]);
 }
 
-// Each reply fault with the waits at a quarter: 111 within the three waits, and the next request
-// gets its own reply: a late one, arriving before the next request's own, never answers it. An upload whose second append block is
-// answered with a corrupt check sum stops there with 111, a first part held and no file end; the
-// next upload arrives whole.
+// Each reply fault gives 111 within the three waits, and a late reply never answers the next
+// request; an upload whose append reply is corrupt stops there, and the next arrives whole.
 TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
 {
     ScaledWaits waits(kTestWaitScale);
