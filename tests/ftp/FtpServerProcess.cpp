@@ -14,12 +14,8 @@ bool FtpServerProcess::start(const Options& options, int firstHost)
     m_address.clear();
     if (!m_dir.isValid() || !QDir().mkpath(rootHome()) || !QDir().mkpath(ftpHome()))
         return false;
-    QStringList args{QStringLiteral(ACM_FTP_SERVER_SCRIPT),
-                     QStringLiteral("--first-host"), QString::number(firstHost),
-                     QStringLiteral("--root-home"), rootHome(),
-                     QStringLiteral("--ftp-home"), ftpHome(),
-                     QStringLiteral("--log"), m_dir.path() + QStringLiteral("/commands.log"),
-                     QStringLiteral("--lifetime"), QStringLiteral("90")};
+    QStringList args{QStringLiteral(ACM_FTP_SERVER_SCRIPT), "--first-host", QString::number(firstHost), "--root-home", rootHome(),
+                     "--ftp-home", ftpHome(), "--log", m_dir.path() + "/commands.log", "--lifetime", "90"};
     if (!options.stall.isEmpty())
         args << QStringLiteral("--stall") << options.stall;
     if (options.dropDataAfter > 0)
@@ -48,11 +44,6 @@ void FtpServerProcess::kill()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-}
-
-int FtpServerProcess::hostNumber() const
-{
-    return m_address.section(QLatin1Char('.'), 3, 3).toInt();
 }
 
 QStringList FtpServerProcess::commands() const

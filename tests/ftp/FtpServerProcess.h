@@ -5,9 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A real FTP server (pyftpdlib) in a child process, on port 21 of a loopback address of its
-// own, with the users "root" and "ftp" in temporary home folders. It logs every command line
-// it receives, so tests can see what our client said.
+// A real FTP server in a child process, on port 21 of a loopback address of its own, with the users
+// "root" and "ftp" in temporary homes; it logs every command line it receives.
 class FtpServerProcess
 {
 public:
@@ -17,17 +16,14 @@ public:
         int dropDataAfter = 0; // the server drops an upload's data connection after so many bytes, silently
     };
 
-    FtpServerProcess() = default;
     ~FtpServerProcess();
-    FtpServerProcess(const FtpServerProcess&) = delete;
-    FtpServerProcess& operator=(const FtpServerProcess&) = delete;
 
     // Starts on the first free address from 127.0.0.<firstHost>; waits until it listens.
     bool start(const Options& options, int firstHost);
     // SIGKILL, as a controller that loses power.
     void kill();
     QString address() const { return m_address; }
-    int hostNumber() const;
+    int hostNumber() const { return m_address.section(QLatin1Char('.'), 3, 3).toInt(); }
     QString rootHome() const { return m_dir.path() + QStringLiteral("/root"); }
     QString ftpHome() const { return m_dir.path() + QStringLiteral("/ftp"); }
     // Every command line received so far, in order.

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""The FTP server of the tests: pyftpdlib with the controller's users "root" and "ftp"
-(password 470913), each in a home folder of the test's choosing, on port 21 of the first
-loopback address from 127.0.0.<first-host> whose port is free. Prints "READY <address>"
-once it listens. Appends every command line it receives to the log file before it answers.
-Ends when its standard input closes (the test process has gone) or after --lifetime s."""
+"""The tests' FTP server: users "root" and "ftp" (password 470913) in homes of the test's choosing, on
+port 21 of the first free loopback address from 127.0.0.<first-host>. Prints "READY <address>", logs
+every command line before it answers, ends when stdin closes or after --lifetime s."""
 import argparse
 import logging
 import os
@@ -21,7 +19,6 @@ PASSWORD = "470913"
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--first-host", type=int, default=100)
-    parser.add_argument("--port", type=int, default=21)
     parser.add_argument("--root-home", required=True)
     parser.add_argument("--ftp-home", required=True)
     parser.add_argument("--log", required=True)
@@ -68,7 +65,7 @@ def main():
     for host in range(args.first_host, 255):
         address = "127.0.0.%d" % host
         try:
-            server = FTPServer((address, args.port), Handler)
+            server = FTPServer((address, 21), Handler)
             break
         except OSError:
             continue

@@ -1,6 +1,5 @@
-// What the library tells the application about its controllers: the address it reaches, the
-// values it has really read, the polling it has been told to stop, and how long a dead
-// controller holds it up.
+// What the library tells the application about its controllers: the address it reaches, the values it
+// has really read, the polling it has been told to stop, and how long a dead controller holds it up.
 #include "ApiTestSupport.h"
 #include "CommCodes.h"
 
@@ -34,14 +33,11 @@ TEST_F(ClientTruthTest, AddressCarriesItsPort)
     bufClose(buffer);
     EXPECT_TRUE(sim->receivedFrames().isEmpty()) << "the controller on the default port heard nothing";
 
-    const QByteArray host = sim->address().toLatin1();
-    for (const char* port : {":", ":0", ":65536", ":6x", ": 60000", ":+1", ":600000"}) {
-        QByteArray bad = host + port;
-        EXPECT_FALSE(addTargetCnc(kPortCnc, 1, bad.data(), 0)) << port;
-        EXPECT_EQ(bufOpen(bad.data(), 1, 1), nullptr) << port;
+    const QByteArray h = sim->address().toLatin1();
+    for (QByteArray bad : {h + ":", h + ":0", h + ":65536", h + ":6x", h + ": 60000", h + ":+1", h + ":600000", QByteArray(":60000")}) {
+        EXPECT_FALSE(addTargetCnc(kPortCnc, 1, bad.data(), 0)) << bad.constData();
+        EXPECT_EQ(bufOpen(bad.data(), 1, 1), nullptr) << bad.constData();
     }
-    QByteArray noHost(":60000");
-    EXPECT_FALSE(addTargetCnc(kPortCnc, 1, noHost.data(), 0));
 }
 
 namespace {

@@ -1,6 +1,5 @@
-/* FTP from a plain C program: no Qt object of its own, so no Qt event loop. Each FTP call must
- * still advance to its end on the library's own thread. Starts the test FTP server (pyftpdlib)
- * on a free loopback address. Usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT */
+/* FTP from a plain C program, so with no Qt event loop: each FTP call must still advance to its end
+ * on the library's own thread. Usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT */
 #include "AsyncCommModule.h"
 
 #include <poll.h>
@@ -9,7 +8,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,7 +33,6 @@ static double nowMs(void)
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-/* Polls cond every 10 ms until it holds or limitMs has passed; its final value. */
 static int waitFor(int (*cond)(void), double limitMs)
 {
     const struct timespec step = {0, 10 * 1000 * 1000};
@@ -74,11 +71,11 @@ static int fail(const char* what, double value)
 static int startServer(const char* python, const char* script, char* address)
 {
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0)
-        return 0;
     char first[8], log[512], line[128] = {0};
     snprintf(first, sizeof first, "%d", 150 + getpid() % 60);
     snprintf(log, sizeof log, "%s/commands.log", root);
+    if (pipe(in) != 0 || pipe(out) != 0)
+        return 0;
     if ((server = fork()) == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
@@ -100,11 +97,12 @@ static int startServer(const char* python, const char* script, char* address)
     return sscanf(line, "READY %31s", address) == 1;
 }
 
-/* A call that must fail at once: the error callback hears of the failed step well before
- * the 30 s a silent server gets, and the progress stays below 100. */
+/* A call that must fail at once: the error callback hears of the failed step well before the
+ * 30 s a silent server gets, and the progress stays below 100. */
 static int failsFast(CncLong started, int expectState, const char* what)
 {
     const double t0 = nowMs();
+    atomic_store(&reports, 0);
     if (started != 0 || !waitFor(reported, 2000) || atomic_load(&lastCmd) != kFtpList ||
         atomic_load(&lastState) != expectState || getFtpUploadFileProgress(kCnc) >= 100.0)
         return fail(what, nowMs() - t0);
@@ -113,7 +111,7 @@ static int failsFast(CncLong started, int expectState, const char* what)
 
 int main(int argc, char** argv)
 {
-    char address[32] = {0}, local[256], remote[300];
+    char address[32] = {0}, local[256], remote[300], made[] = "/made", dest[] = "/made/", missing[] = "/missing/child";
     if (argc < 3 || !mkdtemp(root) || !startServer(argv[1], argv[2], address))
         return fail("usage: FtpFromPlainC PYTHON FTP-SERVER-SCRIPT; no FTP server", argc);
     static unsigned char bytes[kFileSize], back[kFileSize + 1];
@@ -121,38 +119,25 @@ int main(int argc, char** argv)
         bytes[i] = (unsigned char)(i * 7 + i / 251);
     snprintf(local, sizeof local, "%s/O1234.nc", root);
     FILE* f = fopen(local, "wb");
-    if (!f || fwrite(bytes, 1, kFileSize, f) != kFileSize || fclose(f) != 0)
-        return fail("writing the local file", 0);
-    if (!addTargetCnc(kCnc, 1, address, 0) || !setErrCallbackFunc(onError, kCnc))
-        return fail("addTargetCnc", 0);
-
-    char made[] = "/made", dest[] = "/made/", missing[] = "/missing/child";
-    struct stat st;
-    snprintf(remote, sizeof remote, "%s/made", root);
-    if (ftpMkdir(made, address, kCnc) != 0 || !waitFor(progressDone, 10000) || stat(remote, &st) != 0)
-        return fail("ftpMkdir did not make the folder", getFtpUploadFileProgress(kCnc));
-    if (ftpUploadFileDes(local, dest, address, kCnc) != 0 || !waitFor(progressDone, 20000))
-        return fail("the upload did not reach 100", getFtpUploadFileProgress(kCnc));
+    if (!f || fwrite(bytes, 1, kFileSize, f) != kFileSize || fclose(f) != 0 || !addTargetCnc(kCnc, 1, address, 0) ||
+        !setErrCallbackFunc(onError, kCnc))
+        return fail("setting up", 0);
+    /* The upload goes into the folder the first list makes. */
+    if (ftpMkdir(made, address, kCnc) != 0 || !waitFor(progressDone, 10000) ||
+        ftpUploadFileDes(local, dest, address, kCnc) != 0 || !waitFor(progressDone, 20000))
+        return fail("the folder or the upload did not reach 100", getFtpUploadFileProgress(kCnc));
     snprintf(remote, sizeof remote, "%s/made/O1234.nc", root);
     f = fopen(remote, "rb");
     const long n = f ? (long)fread(back, 1, sizeof back, f) : -1;
-    if (f)
-        fclose(f);
-    if (n != kFileSize || memcmp(back, bytes, kFileSize) != 0)
-        return fail("the uploaded file differs", (double)n);
-    if (reported())
-        return fail("a success was reported as a failure", atomic_load(&lastCmd));
-
-    /* A server error reply ends the list at once (the folder's parent is missing)... */
+    if (!f || fclose(f) != 0 || n != kFileSize || memcmp(back, bytes, kFileSize) != 0 || reported())
+        return fail("the uploaded file differs, or a success was reported as a failure", (double)n);
+    /* A server error reply ends the list at once (the folder's parent is missing), and so does an
+     * address where nothing listens on port 21. */
     if (failsFast(ftpMkdir(missing, address, kCnc), 4, "a refused folder did not end at once"))
         return 1;
-    /* ...and so does an address where nothing listens on port 21. */
     stopServer();
-    atomic_store(&reports, 0);
-    if (failsFast(ftpMkdir(made, address, kCnc), 0, "a refused connection did not end at once"))
+    if (failsFast(ftpMkdir(made, address, kCnc), 0, "a refused connection did not end at once") || !removeTargetCnc(kCnc))
         return 1;
-    if (!removeTargetCnc(kCnc))
-        return fail("removeTargetCnc", 0);
     printf("FtpFromPlainC: uploaded %d bytes to %s; failures ended at once\n", kFileSize, address);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 using Outcome = InjectionRuleParser::Outcome;
@@ -25,12 +26,7 @@ std::string describe(const InjectionRule& r)
 
 TEST(InjectionRuleParserTest, GoodLinesAndWhatTheyBecome)
 {
-    const struct
-    {
-        const char* line;
-        const char* rule;
-    } rows[] = {
-        {"r 1 state 3", "R 114/1 S 3 0 -1 -1  | 0 0 0 "},
+    const std::pair<const char*, const char*> rows[] = { // a line, and the rule it becomes
         {"r channel 1 state 3", "R 114/-1 S 3 0 -1 1  | 0 0 0 "},
         {"  t 0x0a   state -1  times 2 ", "R 116/10 S -1 0 2 -1  | 0 0 0 "},
         {"f 3 state 255 forever", "R 102/3 S -1 0 -1 -1  | 0 0 0 "}, // the status byte, read signed
@@ -56,9 +52,9 @@ TEST(InjectionRuleParserTest, GoodLinesAndWhatTheyBecome)
         {"@127.0.0.7 r 2 state 1", "@127.0.0.7 R 114/2 S 1 0 -1 -1  | 0 0 0 "},
     };
     for (const auto& row : rows) {
-        const InjectionRuleParser parser(QString::fromUtf8(row.line));
-        EXPECT_EQ(parser.outcome(), Outcome::Rule) << row.line << ": " << parser.error().toStdString();
-        EXPECT_EQ(describe(parser.rule()), row.rule) << row.line;
+        const InjectionRuleParser parser(QString::fromUtf8(row.first));
+        EXPECT_EQ(parser.outcome(), Outcome::Rule) << row.first << ": " << parser.error().toStdString();
+        EXPECT_EQ(describe(parser.rule()), row.second) << row.first;
     }
     const QString scoped = QStringLiteral("@127.0.0.7 r 2 state 1");
     EXPECT_EQ(InjectionRuleParser(scoped).rule().line, scoped) << "kept whole for the messages that name the rule";
@@ -68,12 +64,7 @@ TEST(InjectionRuleParserTest, GoodLinesAndWhatTheyBecome)
 
 TEST(InjectionRuleParserTest, BadLinesAreRefusedNamingTheFault)
 {
-    struct Case
-    {
-        const char* line;
-        const char* named;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = { // a line, and what its error names
         {"r 1 stat 3", "unknown word 'stat'"},
         {"r 1", "says nothing to do"},
         {"jog state 3", "'jog' is neither a request"},
@@ -114,12 +105,12 @@ TEST(InjectionRuleParserTest, BadLinesAreRefusedNamingTheFault)
         {"@localhost r 1 state 3", "'@localhost' does not name a controller"},
         {"@127.0.0.5", "nothing follows '@127.0.0.5'"},
     };
-    for (const Case& c : cases) {
-        const InjectionRuleParser parser(QString::fromUtf8(c.line));
+    for (const auto& c : cases) {
+        const InjectionRuleParser parser(QString::fromUtf8(c.first));
         const std::string error = parser.error().toStdString();
-        SCOPED_TRACE(std::string(c.line) + " -> " + error);
+        SCOPED_TRACE(std::string(c.first) + " -> " + error);
         EXPECT_EQ(parser.outcome(), Outcome::Bad);
-        EXPECT_NE(error.find(c.named), std::string::npos);
+        EXPECT_NE(error.find(c.second), std::string::npos);
     }
 }
 }

@@ -14,25 +14,19 @@ constexpr int kPromptMs = 5000;
 
 TEST(SimulatorProgramTest, CommandLinesThatServeNothingEndAtOnce)
 {
-    quint16 port = 0;
-    {
-        QTcpServer probe; // a loopback port nobody listens on right now
-        ASSERT_TRUE(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
-        port = probe.serverPort();
-    }
+    QTcpServer probe; // a loopback port nobody listens on once it is closed
+    ASSERT_TRUE(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
     const QString p = QString::number(port);
     QTemporaryDir dir;
     const QString badScript = dir.filePath(QStringLiteral("bad.rules"));
     QFile script(badScript);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly) && script.write("p silent # fine\njog state 3\n") > 0);
     script.close();
-    const struct
-    {
-        QStringList line;
-        int exitCode;
-        const char* out; // stdout is this (exactly when it ends with a line feed)
-        const char* err; // stderr starts "cnc-simulator: " and contains this; nullptr: empty
-    } rows[] = {
+    // stdout is out (exactly when out ends with a line feed); stderr starts "cnc-simulator: " and contains err,
+    // or is empty for nullptr.
+    const struct { QStringList line; int exitCode; const char *out, *err; } rows[] = {
         {{"--help"}, 0, "--port", nullptr},
         {{"-h"}, 0, "--port", nullptr},
         {{"--listen", "127.0.0.1", "--port", p, "--help"}, 0, "--port", nullptr},
