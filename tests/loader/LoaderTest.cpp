@@ -58,12 +58,7 @@ std::set<std::string> dynamicSymbols()
 std::vector<void*> entries(const AcmLibrary& library)
 {
     std::vector<void*> out;
-#define ACM_ENTRY(name) \
-    { \
-        void* p = nullptr; \
-        std::memcpy(&p, &library.name, sizeof p); \
-        out.push_back(p); \
-    }
+#define ACM_ENTRY(name) { void* p = nullptr; std::memcpy(&p, &library.name, sizeof p); out.push_back(p); }
     ACM_LIBRARY_FUNCTIONS(ACM_ENTRY)
 #undef ACM_ENTRY
     return out;
