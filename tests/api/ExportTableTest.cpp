@@ -1,9 +1,5 @@
-// Every exported function, called through the C interface against the simulator: once as an
-// application would, and once with bad input (unknown target, bad channel, null pointers, oversize
-// counts and strings), where it must give its documented result and never crash. Together the
-// tables name every function of the version script. The command exports have a table of their
-// own: the request each sends (code, sub-code, fields), the result it returns and the channel
-// and target checks in front of it.
+// Every export of the version script against the simulator: as an application calls it, with bad
+// input (never a crash), and for the command exports the request each sends and its checks.
 #include "ApiTestSupport.h"
 #include "ControllerFiles.h"
 #include "ExportNames.h"

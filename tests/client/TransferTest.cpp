@@ -1,6 +1,5 @@
-// Program text transfer against the simulator: the blocks on the wire, every reply state with
-// its result, report and what the controller kept, refused blocks sent again (a bounded number
-// of times), and an asynchronous transfer that waits for room in the queue.
+// Program text transfer against the simulator: blocks on the wire, reply states, refused blocks
+// sent again a bounded number of times, and the asynchronous wait for room in the queue.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "FrameFields.h"

@@ -1,7 +1,5 @@
-// The exported functions against one list: the public header declares, the version script
-// exports, the library defines (each under the script's version) and the loader resolves the
-// same names. A missing library or a library without the functions fails with a reason and
-// leaves nothing loaded.
+// Header, version script, library and loader name the same functions; a library without them
+// fails to load with a reason and leaves nothing loaded.
 #include "AsyncCommModuleLoader.h"
 #include "ExportNames.h"
 
