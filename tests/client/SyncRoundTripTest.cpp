@@ -23,7 +23,6 @@ TEST_F(SyncClientTest, LinkMarkerAndNoLink)
     EXPECT_EQ(client->readVars(&value, 1, &value), 7);
     EXPECT_EQ(client->CheckTcpWdt(), 7);
     EXPECT_EQ(value, 123);
-    EXPECT_TRUE(client->tcpDisconnect());
     QElapsedTimer clock;
     clock.start();
     EXPECT_FALSE(client->tcpConnect(QByteArray("127.1.2.3")));
