@@ -16,13 +16,11 @@ from asynccomm import Controller, Simulator
 REFUSALS = [
     ("r channel 1 state 3", lambda c: c.jog(0, 100), asynccomm.Refused, 103, None),
     ("f 3 state 2 times 1", lambda c: c.reset(1), asynccomm.Refused, 102, "program is runing."),
-    ("f 4 state 3 times 1", lambda c: c.start_program("O1"), asynccomm.Refused, 103, "file is not exist."),
     ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error."),
     ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied"),
     ("p state 0", lambda c: c.watchdog(), asynccomm.Error, 3, None),
     ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None),
     (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
-    (None, lambda c: c.jog(0, 100, channel=2), asynccomm.ArgumentError, 1, None),
     (None, lambda c: c.write_vars({17000000: 1}), asynccomm.NoReply, 111, None),
 ]
 

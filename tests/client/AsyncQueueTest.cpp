@@ -1,6 +1,4 @@
-// What an asynchronous client sends, in which order, and what it drops: a queue of two frames,
-// commands queued for a link that is gone, write batches that do not fit the queue, addresses
-// no poll request may carry, the poll's chunks, and replies that come after their wait.
+// What an asynchronous client sends, in which order, and what it drops.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 

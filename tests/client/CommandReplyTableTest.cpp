@@ -21,13 +21,6 @@ protected:
     const int kLateMs = kBudgetMs + 150; // just past the three reply waits
 };
 
-ReplyScript shaped(ReplyScript::Kind kind, const QByteArray& raw, int delayMs)
-{
-    ReplyScript s = scriptOf(kind, 0, delayMs, 1);
-    s.raw = raw;
-    return s;
-}
-
 QByteArray withLengthField(const QByteArray& pdu, int length)
 {
     QByteArray f = tcpFrame(pdu);
@@ -139,8 +132,9 @@ TEST_F(CommandReplyTable, RepliesThatDoNotFitTheRequest)
     EXPECT_EQ(client->CheckTcpWdt(), 111) << "the watchdog answered by a jog reply";
     EXPECT_EQ(client->CheckTcpWdt(), 0) << "and a real watchdog reply still counts";
     // A running-program reply dribbled over longer than the waits.
-    const QByteArray name = tcpFrame(QByteArray("g\x05PROGRAM1\x00", 11));
-    sim->scriptReply('g', 5, shaped(ReplyScript::Dribble, name, kBudgetMs / 8));
+    ReplyScript dribble = scriptOf(ReplyScript::Dribble, 0, kBudgetMs / 8, 1);
+    dribble.raw = tcpFrame(QByteArray("g\x05PROGRAM1\x00", 11));
+    sim->scriptReply('g', 5, dribble);
     EXPECT_EQ(client->getRuningPrg(1), QByteArray(1, char(111)));
 }
 

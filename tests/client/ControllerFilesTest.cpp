@@ -1,6 +1,5 @@
 // Binary files written in pieces, the current error text and file information against the
-// simulator's file store: one row per call and controller behaviour, its literal result, and
-// what the controller holds or the caller gets. The waits run at a quarter of their length.
+// simulator's file store. The waits run at a quarter of their length.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "ControllerFiles.h"

@@ -22,7 +22,6 @@ TEST_F(OscilloscopeTest, SelectionAndTransfer)
     client->errCallback = &recordError;
     EXPECT_EQ(client->setOscAxis(1, 2, 3), 0);
     EXPECT_EQ(sim->files()->oscSelection(), (QList<int32_t>{1, 2, 3}));
-    EXPECT_EQ(framesWith(*sim, 'i', 1).at(0).mid(9), le32(1) + le32(2) + le32(3));
     EXPECT_EQ(client->setOscTransEn(1), 0);
     EXPECT_TRUE(sim->files()->oscEnabled());
     EXPECT_EQ(client->setOscTransEn(0), 0);

@@ -1,6 +1,5 @@
-// Program text transfer against the simulator: the blocks on the wire, every reply state with
-// its result, report and what the controller kept, refused blocks sent again (a bounded number
-// of times), and an asynchronous transfer that waits for room in the queue.
+// Program text transfer against the simulator: blocks on the wire, reply states, refused blocks
+// sent again a bounded number of times, and the asynchronous wait for room in the queue.
 #include "ClientTestSupport.h"
 #include "CommCodes.h"
 #include "FrameFields.h"
@@ -22,37 +21,29 @@ protected:
 };
 using Shapes = std::vector<std::string>;
 
-std::string joined(const Shapes& shapes)
-{
-    std::string all;
-    for (const std::string& s : shapes)
-        all += (all.empty() ? "" : "|") + s;
-    return all;
-}
-
 // The requests of an upload by type and size: declaration, the empty block (not for type 2),
 // blocks of 400 (an empty append after a full one), the file end; the controller holds the text.
 TEST_F(TransferTest, UploadGoesInBlocksOf400)
 {
     connectClient(1);
-    const struct { int32_t type; int size; const char* requests; } rows[] = {
-        {1, 0, "d1 1 1 O|d3 0|d3 0|d4"},
-        {1, 399, "d1 1 1 O|d3 0|d3 399|d4"},
-        {1, 400, "d1 1 1 O|d3 0|d3 400|d2 0|d4"},
-        {1, 401, "d1 1 1 O|d3 0|d3 400|d2 1|d4"},
-        {1, 1000, "d1 1 1 O|d3 0|d3 400|d2 400|d2 200|d4"},
-        {2, 3, "d1 1 3 O|d3 3|d4"}, // declared alone
-        {17, 3, "d1 1 17 O|d3 0|d3 3|d4"},
-        {0, 3, "d1 1 5 O|d3 0|d3 3|d4"},
-        {16, 3, "d1 1 5 O|d3 0|d3 3|d4"},
-        {18, 3, "d1 1 5 O|d3 0|d3 3|d4"},
+    const struct { int32_t type; int size; Shapes requests; } rows[] = {
+        {1, 0, {"d1 1 1 O", "d3 0", "d3 0", "d4"}},
+        {1, 399, {"d1 1 1 O", "d3 0", "d3 399", "d4"}},
+        {1, 400, {"d1 1 1 O", "d3 0", "d3 400", "d2 0", "d4"}},
+        {1, 401, {"d1 1 1 O", "d3 0", "d3 400", "d2 1", "d4"}},
+        {1, 1000, {"d1 1 1 O", "d3 0", "d3 400", "d2 400", "d2 200", "d4"}},
+        {2, 3, {"d1 1 3 O", "d3 3", "d4"}}, // declared alone
+        {17, 3, {"d1 1 17 O", "d3 0", "d3 3", "d4"}},
+        {0, 3, {"d1 1 5 O", "d3 0", "d3 3", "d4"}},
+        {16, 3, {"d1 1 5 O", "d3 0", "d3 3", "d4"}},
+        {18, 3, {"d1 1 5 O", "d3 0", "d3 3", "d4"}},
     };
     for (const auto& r : rows) {
         sim->clearReceived();
         const QByteArray text = programOf(r.size);
-        ASSERT_EQ(client->uploadFile(r.type, 1, "O", text.constData()), 0) << r.requests;
-        EXPECT_EQ(joined(transferShapes(*sim)), r.requests);
-        EXPECT_EQ(sim->programText(1, "O"), text) << r.requests;
+        ASSERT_EQ(client->uploadFile(r.type, 1, "O", text.constData()), 0) << r.type << " " << r.size;
+        EXPECT_EQ(transferShapes(*sim), r.requests) << r.type << " " << r.size;
+        EXPECT_EQ(sim->programText(1, "O"), text) << r.type << " " << r.size;
     }
 }
 

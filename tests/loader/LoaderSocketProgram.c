@@ -1,7 +1,7 @@
 /* One C file that calls the C library's connect(fd, ...) for a socket of its own and the
  * library's connect(cncID) through the loader, both in one process: the program's own socket
- * reaches a cnc-simulator process and is answered before, while and after the library holds a
- * target there. Usage: LoaderSocketProgram SIMULATOR LIBRARY */
+ * reaches a cnc-simulator process and is answered while and after the library holds a target
+ * there. Usage: LoaderSocketProgram SIMULATOR LIBRARY */
 #include "AsyncCommModuleLoader.h"
 #include "AsyncCommModuleResults.h"
 #include "SimulatorLauncher.h"
@@ -59,8 +59,6 @@ int main(int argc, char** argv)
     }
     if (simulator < 0)
         return fail("no simulator could be started", 0);
-    if (!ownSocketAnswered(address))
-        return fail("own socket before loading the library", 0);
 
     AcmLibrary acm;
     if (acmLibraryLoad(&acm, argv[2]) != ACM_LOAD_OK) {
@@ -76,11 +74,6 @@ int main(int argc, char** argv)
         return fail("CheckTcpWdt", watchdog);
     if (!ownSocketAnswered(address))
         return fail("own socket while the library is connected", 0);
-    CncLong addresses[1] = {1000003};
-    CncLong values[1] = {1234};
-    CncLong back[1] = {0};
-    if (acm.writeVars(addresses, 1, values, cnc) != 0 || acm.readVars(addresses, 1, back, cnc) != 0 || back[0] != 1234)
-        return fail("variables through the loader", back[0]);
     if (!acm.disconnect(cnc) || !acm.removeTargetCnc(cnc))
         return fail("disconnect and removeTargetCnc", 0);
     acmLibraryUnload(&acm);

@@ -1,7 +1,5 @@
-// The exported functions against one list: the public header declares, the version script
-// exports, the library defines (each under the script's version) and the loader resolves the
-// same names. A missing library or a library without the functions fails with a reason and
-// leaves nothing loaded.
+// Header, version script, library and loader name the same functions; a library without them
+// fails to load with a reason and leaves nothing loaded.
 #include "AsyncCommModuleLoader.h"
 #include "ExportNames.h"
 
@@ -58,12 +56,7 @@ std::set<std::string> dynamicSymbols()
 std::vector<void*> entries(const AcmLibrary& library)
 {
     std::vector<void*> out;
-#define ACM_ENTRY(name) \
-    { \
-        void* p = nullptr; \
-        std::memcpy(&p, &library.name, sizeof p); \
-        out.push_back(p); \
-    }
+#define ACM_ENTRY(name) { void* p = nullptr; std::memcpy(&p, &library.name, sizeof p); out.push_back(p); }
     ACM_LIBRARY_FUNCTIONS(ACM_ENTRY)
 #undef ACM_ENTRY
     return out;

@@ -1,7 +1,5 @@
-// Compile-time checks that the loader's table stays in step with the public header: each entry
-// has exactly the type of the header's function of the same name, and the table holds the
-// listed functions and nothing else before its own fields. The header declares `connect`, so
-// this unit includes nothing else.
+// Compile-time: each loader entry has the type of the header's function of its name, and nothing
+// else precedes the table's own fields. The header declares `connect`, so nothing else is included.
 #include "AsyncCommModule.h"
 #include "AsyncCommModuleLoader.h"
 
