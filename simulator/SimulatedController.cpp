@@ -21,13 +21,16 @@ bool SimulatedController::start(const QString& address, quint16 port)
         m_thread.reset();
         return false;
     }
-    // Several test processes run at once: take the first free loopback address, looking from a
-    // place of this process's own, so that two processes starting together seldom race for one.
-    constexpr int kHosts = kLastAutoHost - kFirstAutoHost + 1;
-    const int offset = int(QCoreApplication::applicationPid() % kHosts);
-    for (int i = 0; i < kHosts; ++i) {
+    return startOnFreeHost(kFirstAutoHost, kLastAutoHost - kFirstAutoHost + 1, port);
+}
+
+bool SimulatedController::startOnFreeHost(int firstHost, int hosts, quint16 port)
+{
+    stop();
+    const int offset = int(QCoreApplication::applicationPid() % hosts);
+    for (int i = 0; i < hosts; ++i) {
         m_thread.reset(new SimulatorThread);
-        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(kFirstAutoHost + (offset + i) % kHosts), port))
+        if (m_thread->startListening(QStringLiteral("127.0.0.%1").arg(firstHost + (offset + i) % hosts), port))
             return true;
     }
     m_thread.reset();

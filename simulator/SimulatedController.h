@@ -26,6 +26,10 @@ public:
     // Listens on port of address; with an empty address tries 127.0.0.2 ... 127.0.0.99, from a
     // place that depends on the process.
     bool start(const QString& address = QString(), quint16 port = 60000);
+    // Listens on port of the first free one of 127.0.0.firstHost ... 127.0.0.(firstHost + hosts - 1),
+    // looking from a place that depends on the process, so that test programs starting together
+    // seldom race for one address.
+    bool startOnFreeHost(int firstHost, int hosts, quint16 port = 60000);
     void stop();
     QString address() const;
     void setVerbose(bool on);

@@ -135,18 +135,11 @@ int LogCapture::count(const std::string& text) const
     return n;
 }
 
-// Addresses of their own, so that no other simulator takes a stopped one before it starts again;
-// each process looks from a place of its own, as two test programs restarting at once would
-// otherwise race for the same freed address.
+// Addresses of their own, so that no other simulator takes a stopped one before it starts again.
 bool startRestartable(SimulatedController& sim)
 {
-    constexpr int kFirst = SimulatedController::kLastAutoHost + 1;
-    constexpr int kHosts = 40;
-    const int offset = int(QCoreApplication::applicationPid() % kHosts);
-    for (int i = 0; i < kHosts; ++i)
-        if (sim.start(QStringLiteral("127.0.0.%1").arg(kFirst + (offset + i) % kHosts)))
-            return true;
-    return false;
+    constexpr int kRestartableHosts = 40;
+    return sim.startOnFreeHost(SimulatedController::kLastAutoHost + 1, kRestartableHosts);
 }
 
 double processCpuMs()
