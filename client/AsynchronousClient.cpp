@@ -25,7 +25,6 @@ AsynchronousClient::AsynchronousClient(QObject* parent)
     sendBuf = new uint8_t[kFrameBufferSize]();
     recvBuf = new uint8_t[kFrameBufferSize]();
     transport.reset(new TcpTransport);
-    qCDebug(acmLog).noquote() << " ver 20180822 17:42";
 }
 
 AsynchronousClient::~AsynchronousClient()
