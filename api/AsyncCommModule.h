@@ -212,7 +212,8 @@
  * ==== Diagnostics ====
  * Every diagnostic line of the library goes to the Qt logging category "acm" (debug level):
  * switch it off with QT_LOGGING_RULES="acm.debug=false". getErrorDeb writes the lines to
- * hourly files instead. Each client creates the folder "logs" in the working directory when it
+ * hourly files instead, and leaves every other message of the process to the handler the
+ * application installed. Each client creates the folder "logs" in the working directory when it
  * is made (addTargetCnc).
  *
  * This header declares a function named `connect`. Do not include it in the same translation
@@ -358,12 +359,17 @@ ACM_EXPORT bool setErrCallbackFunc(ErrCallbackFunc callback, int cncID);
  *   debugFlags  bit 0: lines on command, parameter and reply errors; bit 1: lines on connection
  *               changes and per-transfer progress; both for the target client of cncID only
  *               (other clients keep no flags; many lines are written whatever the flags say).
- *               Non-zero: from now on every Qt message of the whole process (the library's
- *               and the application's) is appended, with a time stamp, to
- *               logs/CommLog_yyyy-MM-dd-hh.txt under the working directory, one file per hour,
- *               instead of Qt's usual output. 0: Qt's default output again, for the whole
- *               process. Either way this replaces any message handler the application had
- *               installed.
+ *               Non-zero: from now on the library's lines (category "acm") are appended,
+ *               with a time stamp, to logs/CommLog_yyyy-MM-dd-hh.txt under the working
+ *               directory, one file per hour, instead of going to Qt's output. The library puts
+ *               a message handler of its own in front of the one installed (yours, or Qt's
+ *               default) and hands every other message of the process on to it unchanged.
+ *               0: the handler that was installed before is put back (unless you installed
+ *               another one since; it stays), and the library's lines go there again.
+ *               A log file that cannot be written (no "logs" folder, no permission) loses
+ *               its lines; the first such failure is reported once on standard error, again
+ *               only after a line was written. The library stays loaded after dlclose, so
+ *               unloading it with the file on is safe.
  *   cncID       the target whose flags change; the file log is process-wide
  * Client: target (its flags only).
  * Returns: 0; 1 when cncID is not registered (nothing changes).
