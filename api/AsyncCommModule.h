@@ -134,8 +134,10 @@
  *   12        error file piece of a       2 "read file error.(Accept the wrong size)"
  *             wrong size
  *   13        error file close, binary    0 "closing file error." (close) or "onRecCmdBinFile
- *             file step, error text head    error." (binary file); 1 "onRecCmdBinFile error."
- *                                           (error text head); other s ""
+ *             file step, error text head;   error." (binary file); 1 "onRecCmdBinFile error."
+ *             writeCncFile refused before   (error text head); other s ""; -1 "writeCncFile:
+ *             sending                       byte 0x<hh> at offset <n> of the file name (or:
+ *                                           content) is not UTF-8; nothing was sent"
  *   20        an FTP list stopped on a    the step that failed (0 connect, 1 log in, 2 upload,
  *             failure (see "FTP uploads") 4 make the folder); the reason, for example the
  *                                           server's reply or "Connecting to <ip> failed: ..."
@@ -992,12 +994,15 @@ ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* file
  *   content   UTF-8 text up to its terminating 0 (so it cannot hold 0 bytes), sent in pieces of
  *             at most 200 bytes that never split a character; a content whose last piece is full
  *             ends with an empty piece
+ *             A name or content that is not well-formed UTF-8 is refused whole: 1, nothing sent,
+ *             and a report naming the first byte that is not and its offset.
  *   cncID     the target
  * Client: target.
  * Returns: 0 written and closed; 100 the open failed (also when not connected or no reply came),
  *          nothing else was sent; 101 a piece failed, no close was sent; 102 the close failed;
- *          1 fileName or content null, or cncID not registered.
- * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step.
+ *          1 fileName or content null or not UTF-8, or cncID not registered.
+ * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step;
+ *          (13, -1, "writeCncFile: byte ...") for input that is not UTF-8.
  * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
 ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* content, int cncID);
 /* getCncCurrentError: fetch a channel's current or historical error file.

@@ -148,6 +148,9 @@ public:
     int32_t binFileClose();
     // Open, pieces of at most 200 bytes, close: 0, or 100/101/102 for the step that failed.
     int32_t writeCncFile(int32_t type, const QString& fileName, const QString& content);
+    // The caller's bytes: 1 and a report (errorCmd 13, nothing sent) when the name or the content
+    // is not UTF-8; otherwise writeCncFile.
+    int32_t writeCncFileUtf8(int32_t type, const char* fileName, const char* content);
     // Selector channel * 10 (+ 1 for the history). A status character, then the error file's
     // bytes or a message; null when a reply wait failed. The text is kept for the calling thread:
     // it stays valid until that thread's next getCncCurrentError on this client, whatever other

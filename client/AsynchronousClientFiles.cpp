@@ -4,11 +4,14 @@
 #include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
+#include "TextField.h"
 
 #include <QDebug>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 const char* const kBinFileOpenSig = "long int AsynchronousClient::binFileOpen(long int, QString)";
@@ -82,6 +85,15 @@ bool isLatin1(const QString& text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
+
+// "writeCncFile: byte 0xff at offset 3 of the content is not UTF-8; nothing was sent"
+std::string nonUtf8Text(const char* what, const char* text, int64_t at)
+{
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(text[at]));
+    return std::string("writeCncFile: byte ") + byte + " at offset " + std::to_string(at) + " of the " + what +
+           " is not UTF-8; nothing was sent";
+}
 }
 
 int32_t AsynchronousClient::binFileOpen(int32_t type, const QString& fileName)
@@ -97,6 +109,24 @@ int32_t AsynchronousClient::binFileWrite(const QString& text)
 int32_t AsynchronousClient::binFileClose()
 {
     return runCommand(kBinFileCloseSig, [&] { return CmdBinFileClose(); });
+}
+
+// Bytes that are not UTF-8 would reach the controller as U+FFFD, another name and another
+// content than the caller's: refused whole before anything is sent.
+int32_t AsynchronousClient::writeCncFileUtf8(int32_t type, const char* fileName, const char* content)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const std::pair<const char*, const char*> texts[] = {{"file name", fileName}, {"content", content}};
+        for (const auto& [what, text] : texts) {
+            const int64_t at = TextField::firstNonUtf8(text);
+            if (at >= 0) {
+                onErrorOccured(ErrorCmd::FileStep, ControllerState::RefusedHere, nonUtf8Text(what, text, at).c_str());
+                return ResultCode::ArgumentOutOfRange;
+            }
+        }
+    }
+    return writeCncFile(type, QString::fromUtf8(fileName), QString::fromUtf8(content));
 }
 
 // Each step takes the lock on its own. The pieces are cut by UTF-8 bytes, not characters, so a
