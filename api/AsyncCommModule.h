@@ -1012,7 +1012,9 @@ ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* 
  * Client: target; must be synchronous. It writes the channel to variable 120139 and the request
  *         (1 current, 2 history) to 120138, waits 500 ms, reads 120138 back (0 = ready), then
  *         opens "sys000<c>/error/curError.error" (or hisError.error), reads it in pieces of 100
- *         bytes until a shorter one, and closes it.
+ *         bytes until a shorter one, and closes it. A piece the controller sends wrong (errorCmd
+ *         12), the first one too, is asked again, at most 3 times in a row; a file that opened
+ *         is closed whatever its pieces gave, unless a reply wait failed.
  * Returns: a text whose first character is a status digit, followed by:
  *            '0'  the file's bytes, exactly as the controller sent them (they may hold 0
  *                 bytes, and there is no length: the text may seem shorter than the file)
@@ -1020,7 +1022,8 @@ ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* 
  *            '9'  "Channel selection error": selector not in the list above (nothing sent)
  *            '8'  "timeout get curErrorerror file": the file was not ready after 500 ms
  *            '3'  the controller refused a step (the open: nothing follows; a piece three
- *                 times, or the close: the bytes read so far follow), or the file passed 1 MiB
+ *                 times in a row, or the close: the bytes read so far follow), or the file
+ *                 passed 1 MiB
  *          Another digit is the first digit of another result code: '7' alone when the link
  *          went down during the exchange, '4' on an asynchronous client. null when a reply
  *          wait failed (a silent controller) or cncID is not registered.

@@ -248,9 +248,6 @@ public:
     std::atomic<int32_t> syncMode{1};
     std::atomic<bool> threadStop{false};
     std::map<int32_t, QByteArray> cncStrings;
-    bool errFileOpenFlag = false;
-    bool errFileShortReplyFlag = false;
-    bool errFileEndFlag = false;
     QByteArray recvFileData;
     std::atomic<int32_t> logFlags{0};
     VTeleFileOpreator* teleFileOpreator = nullptr;
@@ -312,6 +309,14 @@ private:
     int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;
     int32_t changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits, int count,
                        bool add);
+
+    // The steps of getCncCurrentError, under the mutex; the text goes to recvFileData.
+    const char* keepErrorFileText(int32_t status);
+    const char* refuseErrorFile(int32_t status, const char* message);
+    Exchange errorFileStep(int32_t frameLength);
+    Exchange prepareErrorFile(int32_t fileChannel, bool history);
+    Exchange readErrorFile(const QByteArray& path);
+    Exchange readErrorFilePieces();
 
     std::condition_variable workerWake;
     std::unique_ptr<Transport> transport;
