@@ -149,8 +149,10 @@
  * the call, on your thread, for a synchronous client (before the call returns); on the client's
  * worker thread for an asynchronous one. So it may run on several threads at once for one
  * target. It must not call a function that uses the same client (the call would wait for the
- * lock the callback holds, for ever): note what it needs and return. detail is valid only
- * during the call. Without a callback, a report is written to the log when the client's debug
+ * lock the callback holds, for ever): note what it needs and return. Nor should it call into
+ * another client (another target, or another channel of this one): two callbacks running at
+ * once that each call the other's client wait for each other's lock for ever. Leave such calls
+ * to a thread of your own. detail is valid only during the call. Without a callback, a report is written to the log when the client's debug
  * flag bit 0 is set (the target client only; see getErrorDeb).
  *
  * ==== How long a call can block ====
