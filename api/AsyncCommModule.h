@@ -134,8 +134,10 @@
  *   12        error file piece of a       2 "read file error.(Accept the wrong size)"
  *             wrong size
  *   13        error file close, binary    0 "closing file error." (close) or "onRecCmdBinFile
- *             file step, error text head    error." (binary file); 1 "onRecCmdBinFile error."
- *                                           (error text head); other s ""
+ *             file step, error text head;   error." (binary file); 1 "onRecCmdBinFile error."
+ *             writeCncFile refused before   (error text head); other s ""; -1 "writeCncFile:
+ *             sending                       byte 0x<hh> at offset <n> of the file name (or:
+ *                                           content) is not UTF-8; nothing was sent"
  *   20        an FTP list stopped on a    the step that failed (0 connect, 1 log in, 2 upload,
  *             failure (see "FTP uploads") 4 make the folder); the reason, for example the
  *                                           server's reply or "Connecting to <ip> failed: ..."
@@ -147,8 +149,10 @@
  * the call, on your thread, for a synchronous client (before the call returns); on the client's
  * worker thread for an asynchronous one. So it may run on several threads at once for one
  * target. It must not call a function that uses the same client (the call would wait for the
- * lock the callback holds, for ever): note what it needs and return. detail is valid only
- * during the call. Without a callback, a report is written to the log when the client's debug
+ * lock the callback holds, for ever): note what it needs and return. Nor should it call into
+ * another client (another target, or another channel of this one): two callbacks running at
+ * once that each call the other's client wait for each other's lock for ever. Leave such calls
+ * to a thread of your own. detail is valid only during the call. Without a callback, a report is written to the log when the client's debug
  * flag bit 0 is set (the target client only; see getErrorDeb).
  *
  * ==== How long a call can block ====
@@ -212,7 +216,8 @@
  * ==== Diagnostics ====
  * Every diagnostic line of the library goes to the Qt logging category "acm" (debug level):
  * switch it off with QT_LOGGING_RULES="acm.debug=false". getErrorDeb writes the lines to
- * hourly files instead. Each client creates the folder "logs" in the working directory when it
+ * hourly files instead, and leaves every other message of the process to the handler the
+ * application installed. Each client creates the folder "logs" in the working directory when it
  * is made (addTargetCnc).
  *
  * This header declares a function named `connect`. Do not include it in the same translation
@@ -358,12 +363,17 @@ ACM_EXPORT bool setErrCallbackFunc(ErrCallbackFunc callback, int cncID);
  *   debugFlags  bit 0: lines on command, parameter and reply errors; bit 1: lines on connection
  *               changes and per-transfer progress; both for the target client of cncID only
  *               (other clients keep no flags; many lines are written whatever the flags say).
- *               Non-zero: from now on every Qt message of the whole process (the library's
- *               and the application's) is appended, with a time stamp, to
- *               logs/CommLog_yyyy-MM-dd-hh.txt under the working directory, one file per hour,
- *               instead of Qt's usual output. 0: Qt's default output again, for the whole
- *               process. Either way this replaces any message handler the application had
- *               installed.
+ *               Non-zero: from now on the library's lines (category "acm") are appended,
+ *               with a time stamp, to logs/CommLog_yyyy-MM-dd-hh.txt under the working
+ *               directory, one file per hour, instead of going to Qt's output. The library puts
+ *               a message handler of its own in front of the one installed (yours, or Qt's
+ *               default) and hands every other message of the process on to it unchanged.
+ *               0: the handler that was installed before is put back (unless you installed
+ *               another one since; it stays), and the library's lines go there again.
+ *               A log file that cannot be written (no "logs" folder, no permission) loses
+ *               its lines; the first such failure is reported once on standard error, again
+ *               only after a line was written. The library stays loaded after dlclose, so
+ *               unloading it with the file on is safe.
  *   cncID       the target whose flags change; the file log is process-wide
  * Client: target (its flags only).
  * Returns: 0; 1 when cncID is not registered (nothing changes).
@@ -986,12 +996,15 @@ ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* file
  *   content   UTF-8 text up to its terminating 0 (so it cannot hold 0 bytes), sent in pieces of
  *             at most 200 bytes that never split a character; a content whose last piece is full
  *             ends with an empty piece
+ *             A name or content that is not well-formed UTF-8 is refused whole: 1, nothing sent,
+ *             and a report naming the first byte that is not and its offset.
  *   cncID     the target
  * Client: target.
  * Returns: 0 written and closed; 100 the open failed (also when not connected or no reply came),
  *          nothing else was sent; 101 a piece failed, no close was sent; 102 the close failed;
- *          1 fileName or content null, or cncID not registered.
- * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step.
+ *          1 fileName or content null or not UTF-8, or cncID not registered.
+ * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step;
+ *          (13, -1, "writeCncFile: byte ...") for input that is not UTF-8.
  * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
 ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* content, int cncID);
 /* getCncCurrentError: fetch a channel's current or historical error file.
@@ -1001,7 +1014,9 @@ ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* 
  * Client: target; must be synchronous. It writes the channel to variable 120139 and the request
  *         (1 current, 2 history) to 120138, waits 500 ms, reads 120138 back (0 = ready), then
  *         opens "sys000<c>/error/curError.error" (or hisError.error), reads it in pieces of 100
- *         bytes until a shorter one, and closes it.
+ *         bytes until a shorter one, and closes it. A piece the controller sends wrong (errorCmd
+ *         12), the first one too, is asked again, at most 3 times in a row; a file that opened
+ *         is closed whatever its pieces gave, unless a reply wait failed.
  * Returns: a text whose first character is a status digit, followed by:
  *            '0'  the file's bytes, exactly as the controller sent them (they may hold 0
  *                 bytes, and there is no length: the text may seem shorter than the file)
@@ -1009,7 +1024,8 @@ ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* 
  *            '9'  "Channel selection error": selector not in the list above (nothing sent)
  *            '8'  "timeout get curErrorerror file": the file was not ready after 500 ms
  *            '3'  the controller refused a step (the open: nothing follows; a piece three
- *                 times, or the close: the bytes read so far follow), or the file passed 1 MiB
+ *                 times in a row, or the close: the bytes read so far follow), or the file
+ *                 passed 1 MiB
  *          Another digit is the first digit of another result code: '7' alone when the link
  *          went down during the exchange, '4' on an asynchronous client. null when a reply
  *          wait failed (a silent controller) or cncID is not registered.

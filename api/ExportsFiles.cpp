@@ -19,7 +19,7 @@ CncLong writeCncFile(CncLong type, const char* fileName, const char* content, in
     return onMain(cncID, [&](AsynchronousClient& c) {
         if (!fileName || !content)
             return ResultCode::ArgumentOutOfRange;
-        return c.writeCncFile(type, QString::fromUtf8(fileName), QString::fromUtf8(content));
+        return c.writeCncFileUtf8(type, fileName, content);
     });
 }
 

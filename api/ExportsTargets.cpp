@@ -8,7 +8,7 @@ extern "C" {
 
 bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask)
 {
-    logLine("@@@@####1111", "bool addTargetCnc(int, int, char*, int)", " cncID=", cncID, " maxDncCh=", maxDncCh,
+    logLine("bool addTargetCnc(int, int, char*, int)", " cncID=", cncID, " maxDncCh=", maxDncCh,
             " ip=", ip ? static_cast<const char*>(ip) : "");
     return guarded(false, [&] {
         if (TargetRegistry::targetMap.count(cncID) || maxDncCh > TargetCnc::kMaxChannels)

@@ -14,10 +14,6 @@
 #include <exception>
 #include <thread>
 
-namespace {
-constexpr int kFullErrorFilePieceFrame = 110;
-}
-
 AsynchronousClient::AsynchronousClient(QObject* parent)
     : QThread(parent), VProtocol_Client(nullptr, nullptr, FrameTcp)
 {
@@ -25,7 +21,6 @@ AsynchronousClient::AsynchronousClient(QObject* parent)
     sendBuf = new uint8_t[kFrameBufferSize]();
     recvBuf = new uint8_t[kFrameBufferSize]();
     transport.reset(new TcpTransport);
-    qCDebug(acmLog).noquote() << " ver 20180822 17:42";
 }
 
 AsynchronousClient::~AsynchronousClient()
@@ -152,10 +147,6 @@ bool AsynchronousClient::sendAndWait()
     bool ok = false;
     if (reply.size() >= 1 && reply.size() < kFrameBufferSize)
         ok = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
-    // An error file ends with a piece shorter than 100 bytes: a frame shorter than a full piece's
-    // 110 bytes, counted as in the TCP framing so that serial links end it at the same piece.
-    if (tcpFrameLength(frameMode, reply.size()) < kFullErrorFilePieceFrame && errFileShortReplyFlag)
-        errFileOpenFlag = false;
     sendState = 1;
     sendFrame.clear();
     return ok;

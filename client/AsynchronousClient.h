@@ -148,6 +148,9 @@ public:
     int32_t binFileClose();
     // Open, pieces of at most 200 bytes, close: 0, or 100/101/102 for the step that failed.
     int32_t writeCncFile(int32_t type, const QString& fileName, const QString& content);
+    // The caller's bytes: 1 and a report (errorCmd 13, nothing sent) when the name or the content
+    // is not UTF-8; otherwise writeCncFile.
+    int32_t writeCncFileUtf8(int32_t type, const char* fileName, const char* content);
     // Selector channel * 10 (+ 1 for the history). A status character, then the error file's
     // bytes or a message; null when a reply wait failed. The text is kept for the calling thread:
     // it stays valid until that thread's next getCncCurrentError on this client, whatever other
@@ -245,9 +248,6 @@ public:
     std::atomic<int32_t> syncMode{1};
     std::atomic<bool> threadStop{false};
     std::map<int32_t, QByteArray> cncStrings;
-    bool errFileOpenFlag = false;
-    bool errFileShortReplyFlag = false;
-    bool errFileEndFlag = false;
     QByteArray recvFileData;
     std::atomic<int32_t> logFlags{0};
     VTeleFileOpreator* teleFileOpreator = nullptr;
@@ -309,6 +309,14 @@ private:
     int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;
     int32_t changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits, int count,
                        bool add);
+
+    // The steps of getCncCurrentError, under the mutex; the text goes to recvFileData.
+    const char* keepErrorFileText(int32_t status);
+    const char* refuseErrorFile(int32_t status, const char* message);
+    Exchange errorFileStep(int32_t frameLength);
+    Exchange prepareErrorFile(int32_t fileChannel, bool history);
+    Exchange readErrorFile(const QByteArray& path);
+    Exchange readErrorFilePieces();
 
     std::condition_variable workerWake;
     std::unique_ptr<Transport> transport;

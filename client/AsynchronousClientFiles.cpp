@@ -4,11 +4,14 @@
 #include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
+#include "TextField.h"
 
 #include <QDebug>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 const char* const kBinFileOpenSig = "long int AsynchronousClient::binFileOpen(long int, QString)";
@@ -22,6 +25,7 @@ const char* const kReadSig = "long int AsynchronousClient::binFileRead()";
 const char* const kReReadSig = "long int AsynchronousClient::binFileReRead()";
 
 constexpr int kFilePieceBytes = 200;
+constexpr int kErrorFilePieceBytes = 100; // a shorter piece is the error file's last
 constexpr int32_t kErrorFileChannelVar = 120139;
 constexpr int32_t kErrorFileRequestVar = 120138;
 constexpr int32_t kCurrentErrors = 1;
@@ -82,6 +86,15 @@ bool isLatin1(const QString& text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
+
+// "writeCncFile: byte 0xff at offset 3 of the content is not UTF-8; nothing was sent"
+std::string nonUtf8Text(const char* what, const char* text, int64_t at)
+{
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(text[at]));
+    return std::string("writeCncFile: byte ") + byte + " at offset " + std::to_string(at) + " of the " + what +
+           " is not UTF-8; nothing was sent";
+}
 }
 
 int32_t AsynchronousClient::binFileOpen(int32_t type, const QString& fileName)
@@ -97,6 +110,24 @@ int32_t AsynchronousClient::binFileWrite(const QString& text)
 int32_t AsynchronousClient::binFileClose()
 {
     return runCommand(kBinFileCloseSig, [&] { return CmdBinFileClose(); });
+}
+
+// Bytes that are not UTF-8 would reach the controller as U+FFFD, another name and another
+// content than the caller's: refused whole before anything is sent.
+int32_t AsynchronousClient::writeCncFileUtf8(int32_t type, const char* fileName, const char* content)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const std::pair<const char*, const char*> texts[] = {{"file name", fileName}, {"content", content}};
+        for (const auto& [what, text] : texts) {
+            const int64_t at = TextField::firstNonUtf8(text);
+            if (at >= 0) {
+                onErrorOccured(ErrorCmd::FileStep, ControllerState::RefusedHere, nonUtf8Text(what, text, at).c_str());
+                return ResultCode::ArgumentOutOfRange;
+            }
+        }
+    }
+    return writeCncFile(type, QString::fromUtf8(fileName), QString::fromUtf8(content));
 }
 
 // Each step takes the lock on its own. The pieces are cut by UTF-8 bytes, not characters, so a
@@ -118,127 +149,133 @@ int32_t AsynchronousClient::writeCncFile(int32_t type, const QString& fileName, 
     return binFileClose() == ResultCode::Success ? ResultCode::Success : ResultCode::FileCloseFailed;
 }
 
-// Holds the lock throughout, the 500 ms pause included. The three flags are cleared when the
-// exchange starts and however it ends: flags left by an exchange whose wait failed would
-// otherwise make a later refused open send a close and report success. Two bounds keep a
-// controller that never stops from holding the caller: a piece that keeps failing is sent at
-// most kErrorFileReadAttempts times, and a file past kMostErrorFileBytes is refused (status 3).
-// A piece that failed is not hidden by a good close: the status is the failure's.
+// Holds the lock throughout, the 500 ms pause included. Two bounds keep a controller that never
+// stops from holding the caller: a piece that keeps failing is asked at most
+// kErrorFileReadAttempts times, and a file past kMostErrorFileBytes is refused (status 3).
 const char* AsynchronousClient::getCncCurrentError(int32_t channel)
 {
     try {
         std::lock_guard<std::mutex> lock(mutex);
-        const auto clearFlags = [this] { errFileOpenFlag = errFileShortReplyFlag = errFileEndFlag = false; };
-        clearFlags();
         recvFileData = QByteArray(1, '0');
-        const auto finish = [&](int32_t status) {
-            recvFileData[0] = QByteArray::number(status).at(0);
-            if (logFlags & LogFlag::Progress)
-                qCDebug(acmLog).noquote() << "getCncCurrentError" << "datez_size" << recvFileData.size();
-            clearFlags();
-            // The caller's own copy: another thread's call must not change or free it.
-            QByteArray& mine = errorFileTexts[QThread::currentThreadId()];
-            mine = QByteArray(recvFileData.constData(), recvFileData.size());
-            errorFileText = mine;
-            return mine.constData();
-        };
-        const auto refuse = [&](int32_t status, const char* message) {
-            if (logFlags & LogFlag::Errors)
-                qCDebug(acmLog).noquote() << "getCncCurrentError" << message;
-            recvFileData.append(message);
-            return finish(status);
-        };
-        const auto failedWait = [&]() -> const char* {
-            clearFlags();
-            return nullptr;
-        };
-        // One request of the exchange; false when its wait failed.
-        const auto step = [&](int32_t frameLength, int32_t& r) {
-            const Exchange done = queueAndExchange(frameLength, false);
-            if (!done.replied)
-                return false;
-            if (syncMode == 1 && replyErrorFlag)
-                r = replyStatus == ControllerState::ExecutionAlarm ? ResultCode::ControllerFailure : ResultCode::ReplyFailed;
-            else if (syncMode == 1 && replyStatus == ControllerState::ExecutionAlarm)
-                r = ResultCode::ControllerFailure;
-            else
-                r = done.result;
-            return true;
-        };
-
         if (!socketConnected()) {
             if (logFlags & LogFlag::Errors)
                 logDisconnected(kErrorFileSig);
             recvFileData.append("SocketDisconnected");
-            const char* text = finish(ResultCode::NotConnected);
+            const char* text = keepErrorFileText(ResultCode::NotConnected);
             qCDebug(acmLog).noquote() << "fileReadDate == " << text;
             return text;
         }
         int32_t fileChannel = 0;
         bool history = false;
         if (!errorFileSelector(channel, &fileChannel, &history))
-            return refuse(ResultCode::ErrorFileBadSelector, "Channel selection error");
-
-        // Ask the controller to prepare the file. A request it did not take is a failure of
-        // its own; it must not go on to open whatever file was there before.
-        const int32_t request = history ? kErrorHistory : kCurrentErrors;
-        int32_t r = fileWriteVars(&kErrorFileChannelVar, 1, &fileChannel);
-        if (r == ResultCode::Success)
-            r = fileWriteVars(&kErrorFileRequestVar, 1, &request);
-        if (r == ResultCode::NoValidReply)
-            return failedWait();
-        if (r != ResultCode::Success)
-            return finish(r);
-        busyWaitMs(CommTiming::now().fileReadyPauseMs);
-        // A read-back that brought no value proves nothing: not ready, like a value other than 0.
-        int32_t pending = -1;
-        r = fileReadVars(&kErrorFileRequestVar, 1, &pending);
-        if (r == ResultCode::NoValidReply)
-            return failedWait();
-        if (r != ResultCode::Success || pending != 0)
-            return refuse(ResultCode::ErrorFileNotReady, "timeout get curErrorerror file");
-
-        const QByteArray path = errorFilePath(fileChannel, history);
-        if (logFlags & LogFlag::Progress)
-            qCDebug(acmLog).noquote() << "getCncCurrentError" << "channelName1=" << QString::fromLatin1(path);
-        if (!step(CmdGetCncCurrentErrorOpen(path.constData()), r))
-            return failedWait();
-        if (r == ResultCode::Success)
-            errFileOpenFlag = errFileShortReplyFlag = true;
-        if (!errFileOpenFlag && (logFlags & LogFlag::Errors))
-            qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile open false";
-
-        // A reply shorter than a full piece's frame clears errFileOpenFlag (sendAndWait).
-        int32_t pieceFailure = ResultCode::Success;
-        int failuresInRow = 0;
-        while (errFileOpenFlag && errFileShortReplyFlag) {
-            if (!step(CmdGetCncCurrentErrorRead(), r))
-                return failedWait();
-            if (r == ResultCode::Success) {
-                errFileEndFlag = true;
-                pieceFailure = ResultCode::Success;
-                failuresInRow = 0;
-                if (recvFileData.size() - 1 > kMostErrorFileBytes) {
-                    qCDebug(acmLog).noquote() << "getCncCurrentError" << "error file longer than" << kMostErrorFileBytes;
-                    pieceFailure = ResultCode::ReplyFailed;
-                    break;
-                }
-            } else if (!errFileEndFlag) {
-                if (logFlags & LogFlag::Errors)
-                    qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile read false";
-                errFileShortReplyFlag = false;
-            } else {
-                pieceFailure = r;
-                if (++failuresInRow >= kErrorFileReadAttempts)
-                    break;
-            }
-        }
-        if (errFileEndFlag && !step(CmdGetCncCurrentErrorClose(), r))
-            return failedWait();
-        return finish(pieceFailure != ResultCode::Success ? pieceFailure : r);
+            return refuseErrorFile(ResultCode::ErrorFileBadSelector, "Channel selection error");
+        const Exchange prepared = prepareErrorFile(fileChannel, history);
+        if (prepared.replied && prepared.result == ResultCode::ErrorFileNotReady)
+            return refuseErrorFile(ResultCode::ErrorFileNotReady, "timeout get curErrorerror file");
+        const Exchange done = prepared.result == ResultCode::Success ? readErrorFile(errorFilePath(fileChannel, history))
+                                                                      : prepared;
+        return done.replied ? keepErrorFileText(done.result) : nullptr;
     } catch (...) {
         qCDebug(acmLog).noquote() << kErrorFileSig << "exception";
         return nullptr;
+    }
+}
+
+// The caller's own copy: another thread's call must not change or free it.
+const char* AsynchronousClient::keepErrorFileText(int32_t status)
+{
+    recvFileData[0] = QByteArray::number(status).at(0);
+    if (logFlags & LogFlag::Progress)
+        qCDebug(acmLog).noquote() << "getCncCurrentError" << "datez_size" << recvFileData.size();
+    QByteArray& mine = errorFileTexts[QThread::currentThreadId()];
+    mine = QByteArray(recvFileData.constData(), recvFileData.size());
+    errorFileText = mine;
+    return mine.constData();
+}
+
+const char* AsynchronousClient::refuseErrorFile(int32_t status, const char* message)
+{
+    if (logFlags & LogFlag::Errors)
+        qCDebug(acmLog).noquote() << "getCncCurrentError" << message;
+    recvFileData.append(message);
+    return keepErrorFileText(status);
+}
+
+// One request of the exchange; not replied when its wait failed.
+AsynchronousClient::Exchange AsynchronousClient::errorFileStep(int32_t frameLength)
+{
+    Exchange done = queueAndExchange(frameLength, false);
+    if (done.replied && syncMode == 1 && replyErrorFlag)
+        done.result = replyStatus == ControllerState::ExecutionAlarm ? ResultCode::ControllerFailure : ResultCode::ReplyFailed;
+    else if (done.replied && syncMode == 1 && replyStatus == ControllerState::ExecutionAlarm)
+        done.result = ResultCode::ControllerFailure;
+    return done;
+}
+
+// Asks the controller to prepare the file. A request it did not take is a failure of its own;
+// it must not go on to open whatever file was there before.
+AsynchronousClient::Exchange AsynchronousClient::prepareErrorFile(int32_t fileChannel, bool history)
+{
+    const int32_t request = history ? kErrorHistory : kCurrentErrors;
+    int32_t r = fileWriteVars(&kErrorFileChannelVar, 1, &fileChannel);
+    if (r == ResultCode::Success)
+        r = fileWriteVars(&kErrorFileRequestVar, 1, &request);
+    if (r != ResultCode::Success)
+        return {r != ResultCode::NoValidReply, r};
+    busyWaitMs(CommTiming::now().fileReadyPauseMs);
+    // A read-back that brought no value proves nothing: not ready, like a value other than 0.
+    int32_t pending = -1;
+    r = fileReadVars(&kErrorFileRequestVar, 1, &pending);
+    if (r == ResultCode::NoValidReply)
+        return {false, r};
+    if (r != ResultCode::Success || pending != 0)
+        return {true, ResultCode::ErrorFileNotReady};
+    return {true, ResultCode::Success};
+}
+
+// A file that opened is closed however its pieces went. A piece that failed is not hidden by a
+// good close: the status is the failure's.
+AsynchronousClient::Exchange AsynchronousClient::readErrorFile(const QByteArray& path)
+{
+    if (logFlags & LogFlag::Progress)
+        qCDebug(acmLog).noquote() << "getCncCurrentError" << "channelName1=" << QString::fromLatin1(path);
+    const Exchange open = errorFileStep(CmdGetCncCurrentErrorOpen(path.constData()));
+    if (open.replied && open.result != ResultCode::Success && (logFlags & LogFlag::Errors))
+        qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile open false";
+    if (!open.replied || open.result != ResultCode::Success)
+        return open;
+    const Exchange pieces = readErrorFilePieces();
+    if (!pieces.replied)
+        return pieces;
+    const Exchange close = errorFileStep(CmdGetCncCurrentErrorClose());
+    if (!close.replied || pieces.result == ResultCode::Success)
+        return close;
+    return pieces;
+}
+
+// Pieces until a good one shorter than a whole piece; a failing piece, whatever its size, is
+// asked again.
+AsynchronousClient::Exchange AsynchronousClient::readErrorFilePieces()
+{
+    for (int failuresInRow = 0;;) {
+        const int before = recvFileData.size();
+        const Exchange piece = errorFileStep(CmdGetCncCurrentErrorRead());
+        if (!piece.replied)
+            return piece;
+        if (piece.result != ResultCode::Success) {
+            if (logFlags & LogFlag::Errors)
+                qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile read false";
+            if (++failuresInRow >= kErrorFileReadAttempts)
+                return piece;
+            continue;
+        }
+        failuresInRow = 0;
+        if (recvFileData.size() - 1 > kMostErrorFileBytes) {
+            qCDebug(acmLog).noquote() << "getCncCurrentError" << "error file longer than" << kMostErrorFileBytes;
+            return {true, ResultCode::ReplyFailed};
+        }
+        if (recvFileData.size() - before < kErrorFilePieceBytes)
+            return piece;
     }
 }
 

@@ -168,7 +168,6 @@ void AsynchronousClient::onReciveCmdAppendTxt(int32_t status)
 
 void AsynchronousClient::onReciveCmdFileEnd(int32_t status)
 {
-    qCDebug(acmLog).noquote() << "#########==" << status;
     if (status == 0) {
         replyErrorFlag = false;
     } else if (status == 1) {
@@ -233,7 +232,6 @@ void AsynchronousClient::onReciveCmdReset(int32_t status)
 
 void AsynchronousClient::onReciveCmdCycStart(int32_t status)
 {
-    qCDebug(acmLog).noquote() << "onReciveCmdCycStart" << 4886 << "state===" << status;
     stateReply(ErrorCmd::CycleStart, status, true);
 }
 

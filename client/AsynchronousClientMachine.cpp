@@ -387,10 +387,9 @@ int32_t AsynchronousClient::homeRunAxes(int32_t channel, int32_t axisHBits, int3
     return runCommand(
         "long int AsynchronousClient::homeRunAxes(long int, long int, long int, long int*, long int*)",
         [&] { return CmdHomeRunAxes(channel, axisHBits, axisLBits); },
-        [&](int32_t result) {
+        [&](int32_t) {
             if (first) *first = replyValue2;
             if (second) *second = replyValue3;
-            qCDebug(acmLog).noquote() << "homeRunAxes" << 3061 << "@@@@ out===" << result;
         });
 }
 

@@ -30,11 +30,11 @@ bool AsynchronousClient::connect232Com(const QByteArray& portName, int32_t ascii
         }
         const int nul = portName.indexOf('\0');
         if (!serialTransport->open(nul >= 0 ? portName.left(nul) : portName, 0, 0)) {
-            qCDebug(acmLog).noquote() << "connect232Com" << 210 << "serial open fail";
+            qCDebug(acmLog).noquote() << "connect232Com" << "serial open fail";
             return false;
         }
         setFrameMode(asciiSel == 1 ? FrameSerialColon : FrameSerialStation);
-        qCDebug(acmLog).noquote() << "connect232Com" << 234 << "serial open success";
+        qCDebug(acmLog).noquote() << "connect232Com" << "serial open success";
         return true;
     } catch (...) {
         return false;

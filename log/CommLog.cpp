@@ -1,9 +1,11 @@
 #include "CommLog.h"
+#include "LogCategory.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -11,6 +13,7 @@ namespace {
 
 // Function-local statics: created on first use, destroyed at exit, and safe
 // against static-initialisation order in applications that log early.
+// The lock makes each line a whole append and guards the switch and failureReported.
 std::mutex& handlerLock()
 {
     static std::mutex lock;
@@ -23,28 +26,50 @@ std::function<QDateTime()>& clockSource()
     return clock;
 }
 
+// Read by the handler on any thread without the lock, so a forwarded message never waits for a
+// file append.
+std::atomic<bool> fileOn{false};
+std::atomic<QtMessageHandler> previousHandler{nullptr};
+bool failureReported = false; // a failed append was reported and no append has worked since
+
+// Set while this thread hands a message on: a handler installed over ours that calls ours in turn
+// would otherwise pass the message round for ever.
+thread_local bool forwarding = false;
+
 QDateTime now()
 {
     const std::function<QDateTime()>& clock = clockSource();
     return clock ? clock() : QDateTime::currentDateTime();
 }
 
-} // namespace
-
-namespace CommLog {
-
-void setEnabled(bool on)
+bool isLibraryLine(const QMessageLogContext& context)
 {
-    qInstallMessageHandler(on ? &messageHandler : nullptr);
+    return context.category == acmLog().categoryName();
 }
 
-void setClockForTesting(std::function<QDateTime()> clock)
+void forward(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    std::lock_guard<std::mutex> guard(handlerLock());
-    clockSource() = std::move(clock);
+    const QtMessageHandler next = previousHandler.load();
+    if (forwarding || !next)
+        return;
+    forwarding = true;
+    next(type, context, text);
+    forwarding = false;
 }
 
-void messageHandler(QtMsgType, const QMessageLogContext&, const QString& text)
+// One report for a run of failed appends, on standard error: standard output is the
+// application's own.
+void reportFailure(const QString& path, const QString& reason)
+{
+    if (failureReported)
+        return;
+    failureReported = true;
+    std::fprintf(stderr, "AsyncCommModule: cannot write the log file %s (%s); its lines are lost until it can be written\n",
+                 path.toUtf8().constData(), reason.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+void appendLine(const QString& text)
 {
     std::lock_guard<std::mutex> guard(handlerLock());
     const QDateTime stamp = now();
@@ -55,17 +80,50 @@ void messageHandler(QtMsgType, const QMessageLogContext&, const QString& text)
     const QString path = QDir::currentPath() + QStringLiteral("/logs/CommLog")
                          + stamp.toString(QStringLiteral("_yyyy-MM-dd-hh")) + QStringLiteral(".txt");
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        QTextStream out(&file);
-        out << line << "\r\n";
-        out.flush();
-        file.close();
-    } else {
-        const QByteArray utf8 = path.toUtf8();
-        std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        reportFailure(path, file.errorString());
+        return;
     }
+    QTextStream out(&file);
+    out << line << "\r\n";
+    out.flush();
+    file.close();
+    failureReported = false;
+}
+
+} // namespace
+
+namespace CommLog {
+
+void setEnabled(bool on)
+{
+    std::lock_guard<std::mutex> guard(handlerLock());
+    if (on) {
+        const QtMessageHandler current = qInstallMessageHandler(&messageHandler);
+        if (current != &messageHandler)
+            previousHandler = current;
+        failureReported = false;
+        fileOn = true;
+    } else if (fileOn) {
+        fileOn = false;
+        const QtMessageHandler current = qInstallMessageHandler(previousHandler.load());
+        if (current != &messageHandler) // the application installed its own over ours: it stays
+            qInstallMessageHandler(current);
+    }
+}
+
+void setClockForTesting(std::function<QDateTime()> clock)
+{
+    std::lock_guard<std::mutex> guard(handlerLock());
+    clockSource() = std::move(clock);
+}
+
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (fileOn && isLibraryLine(context))
+        appendLine(text);
+    else
+        forward(type, context, text);
 }
 
 } // namespace CommLog

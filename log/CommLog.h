@@ -6,13 +6,14 @@
 
 #include <functional>
 
-// Process-wide file log for every diagnostic line of the process (the library's own go through
-// its "acm" category).
-// Switched on and off for the whole process; one file per local hour under
-// <cwd>/logs, opened and closed per message so nothing stays open.
+// The library's hourly log file: while it is switched on, the library's own lines (its "acm"
+// category) go to <cwd>/logs, one file per local hour, opened and closed per line so nothing
+// stays open. Every other message of the process goes on to the handler that was installed
+// before, so the host application's own logging is left as it was.
 namespace CommLog {
 
-// Install (true) or remove (false, back to Qt's default output) the handler.
+// Switch the file on (our handler goes in front of whatever handler is installed) or off (that
+// handler is put back, unless the application has installed another one over ours since).
 void setEnabled(bool on);
 
 // Replace the clock used for stamps and file names; an empty function

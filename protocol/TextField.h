@@ -30,4 +30,27 @@ inline int64_t firstUnsendable(const char* text)
     return -1;
 }
 
+// Offset of the first byte before the terminating 0 that does not begin a well-formed UTF-8
+// character (overlong forms, surrogates and code points past U+10FFFF included); -1 when there
+// is none. Stops at the 0, also inside a character cut short.
+inline int64_t firstNonUtf8(const char* text)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    for (int64_t n = 0; s[n] != 0;) {
+        const unsigned char c = s[n];
+        const int tail = c < 0x80 ? 0 : c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : -1;
+        if (tail < 0)
+            return n;
+        // The lead byte narrows its second byte's range; the others lie in 0x80..0xBF.
+        const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        for (int k = 1; k <= tail; ++k) {
+            if (s[n + k] < (k == 1 ? low : 0x80) || s[n + k] > (k == 1 ? high : 0xBF))
+                return n;
+        }
+        n += 1 + tail;
+    }
+    return -1;
+}
+
 } // namespace TextField

@@ -51,8 +51,8 @@ int32_t VProtocol_Client::analysisReciveBuffer(int32_t n)
             return TooShort;
         const uint8_t lrc = Checksum::lrc(b + 1, static_cast<uint16_t>(n - 3));
         if (lrc != b[n - 2]) {
-            qCDebug(acmLog) << "analysisReciveBuffer" << 3161 << "calLrc==" << unsigned(lrc) << "recLrc==" << unsigned(b[n - 2])
-                     << "recDataSize==" << n << "recDataSize==" << n;
+            qCDebug(acmLog) << "analysisReciveBuffer" << "calLrc==" << unsigned(lrc) << "recLrc==" << unsigned(b[n - 2])
+                     << "recDataSize==" << n;
             return BadChecksum;
         }
     }

@@ -50,7 +50,8 @@ def _qt_install():
 def route_to_logging(enable=True):
     """Send the library's diagnostic lines to the logger "asynccomm.diagnostics" (or, with False, back to stderr).
 
-    Note that the library's ``getErrorDeb`` replaces the handler again (for its log files).
+    The library's ``getErrorDeb`` log file, switched on after this, takes the library's own lines
+    and passes only the other messages on to this handler.
     """
     global _installed
     if bool(enable) == (_installed is not None):

@@ -1,8 +1,9 @@
-// The hourly log file (switched on by getErrorDeb for the whole process): a line goes to the
-// file of its hour, whole even from many threads, as written (a '%' too); without the logs
-// folder the file's path is printed instead.
+// The hourly log file (switched on by getErrorDeb for the whole process): a line of the library
+// goes to the file of its hour, whole even from many threads, as written (a '%' too); without
+// the logs folder the failure is reported once on standard error.
 #include "AsyncCommModule.h"
 #include "CommLog.h"
+#include "LogCategory.h"
 #include "TestSupport.h"
 
 #include <QDebug>
@@ -46,25 +47,32 @@ TEST(CommLog, HourBoundarySplitsFilesAndKeepsPercentOne)
 {
     QDateTime t(QDate(2018, 8, 22), QTime(17, 59, 59, 999));
     inScratchDirectory(true, t, [&t] {
-        qDebug().noquote() << "before %1";
+        qCDebug(acmLog).noquote() << "before %1";
         t = QDateTime(QDate(2018, 8, 22), QTime(18, 0, 0, 0));
-        qDebug().noquote() << "after";
+        qCDebug(acmLog).noquote() << "after";
         CommLog::setEnabled(false);
-        qDebug().noquote() << "not in file";
+        qCDebug(acmLog).noquote() << "not in file";
         EXPECT_EQ(readLog("CommLog_2018-08-22-17.txt"), QByteArray("2018-08-22 17:59:59.999 Wed: before %1\r\n"));
         EXPECT_EQ(readLog("CommLog_2018-08-22-18.txt"), QByteArray("2018-08-22 18:00:00.000 Wed: after\r\n"));
     });
 }
 
-TEST(CommLog, MissingFolderPrintsThePathInstead)
+// The application's standard output stays its own.
+TEST(CommLog, MissingFolderIsReportedOnceOnStandardError)
 {
     QDateTime t(QDate(2020, 1, 2), QTime(3, 4, 5));
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     inScratchDirectory(false, t, [] {
-        qDebug() << "lost line";
+        qCDebug(acmLog) << "lost line";
+        qCDebug(acmLog) << "lost line";
         EXPECT_FALSE(QDir("logs").exists());
         CommLog::setEnabled(false);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), (QDir::currentPath() + "/logs/CommLog_2020-01-02-03.txt\n").toStdString());
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        const std::string path = (QDir::currentPath() + "/logs/CommLog_2020-01-02-03.txt").toStdString();
+        EXPECT_NE(err.find(path), std::string::npos) << err;
+        EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     });
 }
 
@@ -76,7 +84,7 @@ TEST(CommLog, LinesFromManyThreadsStayWhole)
         for (int n = 0; n < 4; ++n)
             threads.emplace_back([n] {
                 for (int i = 0; i < 50; ++i)
-                    qDebug().noquote() << QStringLiteral("thread %1 line %2 ").arg(n).arg(i) + QString(40, 'x');
+                    qCDebug(acmLog).noquote() << QStringLiteral("thread %1 line %2 ").arg(n).arg(i) + QString(40, 'x');
             });
         for (std::thread& th : threads)
             th.join();

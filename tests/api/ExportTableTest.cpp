@@ -264,7 +264,11 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         {"getBufState", [] { EXPECT_EQ(getBufState(nullptr), 4); }},
         {"getBufStateInf", [] { EXPECT_EQ(getBufStateInf(nullptr), nullptr); }},
         {"getCncFileInf", [&] { char info[1024]; EXPECT_EQ(getCncFileInf(2, 1, name, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, nullptr, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, nullptr, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, info, kUnknown), 1); }},
-        {"writeCncFile", [&] { EXPECT_EQ(writeCncFile(1, nullptr, name, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, nullptr, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, name, kUnknown), 1); }},
+        {"writeCncFile", [&] { EXPECT_EQ(writeCncFile(1, nullptr, name, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, nullptr, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, name, kUnknown), 1);
+             // Not UTF-8 (a lead byte without its follower): refused whole and reported, nothing sent.
+             char cut[] = "ab\xC3("; sim->clearReceived(); ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
+             EXPECT_EQ(writeCncFile(1, name, cut, kCnc), 1); EXPECT_EQ(reportedError().detail, "writeCncFile: byte 0xc3 at offset 2 of the content is not UTF-8; nothing was sent");
+             EXPECT_EQ(writeCncFile(1, cut, name, kCnc), 1); EXPECT_EQ(reportedError().calls, 2); EXPECT_TRUE(sim->receivedFrames().isEmpty()); setErrCallbackFunc(nullptr, kCnc); }},
         {"getCncCurrentError", [] { EXPECT_EQ(getCncCurrentError(10, kUnknown), nullptr); EXPECT_STREQ(getCncCurrentError(5, kCnc), "9Channel selection error"); }},
         {"getCurErrString", [&] { EXPECT_EQ(getCurErrString(1, 0, nullptr, kCnc), 1); EXPECT_EQ(getCurErrString(4, 0, text, kCnc), 1); }},
         {"ftpUploadFile", [&] { EXPECT_EQ(ftpUploadFile(2, 1, name, nullptr, kCnc), 1) << "type neither 0 nor 1"; EXPECT_EQ(ftpUploadFile(1, 1, name, nullptr, kUnknown), 1); }},

@@ -56,8 +56,8 @@ TEST_F(ErrorFileTest, SelectorNamesChannelAndKind)
 TEST_F(ErrorFileTest, ControllerFailures)
 {
     connectClient(1);
-    // 110 bytes whose count byte says 50: never a short reply, always a wrong count.
-    const auto wrongCount = [](int bytes) { return rawReply(tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(bytes, 'w')), -1); };
+    // A count byte of 50 that the frame's size belies.
+    const auto wrongCount = [](int bytes, int times = -1) { return rawReply(tcpFrame(QByteArray("c\x02\x32", 3) + QByteArray(bytes, 'w')), times); };
     const struct { const char* what; std::function<void()> setup; QByteArray expected; size_t opens, reads, closes; } rows[] = {
         {"missing file", [&] { sim->files()->removeErrorFile(1, false); }, "3", 1, 0, 0},
         {"never ready", [&] { sim->files()->holdErrorFileRequests(true); }, "8timeout get curErrorerror file", 0, 0, 0},
@@ -65,15 +65,16 @@ TEST_F(ErrorFileTest, ControllerFailures)
         {"empty read-back", [&] { sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x00", 2)))); },
          "8timeout get curErrorerror file", 0, 0, 0},
         {"refused write", [&] { sim->scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)))); }, "null", 0, 0, 0},
-        // After a good piece a failing one goes again, so often; the status tells, the close goes.
-        {"piece keeps failing", [&] {
-             sim->scriptReply('c', 2, wrongCount(100));
-             sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
-         }, "3" + countingBytes(100), 1, 1 + AsynchronousClient::kErrorFileReadAttempts, 1},
+        // After a good piece a failing one goes again, so often, short as it is; the status tells,
+        // the close goes.
         {"short failing piece", [&] {
              sim->scriptReply('c', 2, wrongCount(10));
              sim->scriptReply('c', 2, scriptOf(ReplyScript::Status, 0, 0, 1));
-         }, "3" + countingBytes(100), 1, 2, 1},
+         }, "3" + countingBytes(100), 1, 1 + AsynchronousClient::kErrorFileReadAttempts, 1},
+        // The first piece too: asked again, and the opened file closed however it ends.
+        {"first piece keeps failing", [&] { sim->scriptReply('c', 2, wrongCount(10)); }, "3", 1,
+         AsynchronousClient::kErrorFileReadAttempts, 1},
+        {"first piece fails once", [&] { sim->scriptReply('c', 2, wrongCount(10, 1)); }, "0" + countingBytes(250), 1, 4, 1},
         // A failed wait gives null; the exchange after it starts clean: its refused open sends no close.
         {"silent piece", [&] {
              sim->scriptReply('c', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
