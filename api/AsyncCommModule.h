@@ -1062,7 +1062,8 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
  *      a stopped buffer never resumes: close it and open a new one
  *   4  the controller did not take the current request ("memory full" among others): it is
  *      sent again every 50 ms until a reply changes the state or bufClose ends it
- *   5  idle: everything queued has been sent and acknowledged
+ *   5  idle: everything queued has been sent and acknowledged: nothing is queued and no request
+ *      awaits its reply. Only then may bufClose go without losing text
  * One request at a time is outstanding on the buffer's connection, so a reply that comes late is
  * still that request's: the buffer waits for it. The stream stops in state 3 only when no reply
  * has begun within the stall limit of 10 s ("No reply from the controller within 10 s; stream
@@ -1091,10 +1092,16 @@ ACM_EXPORT AcmRemoteBuffer* bufOpen(const char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.
  *   buffer  the handle
  *   text    the text, up to its terminating 0, copied
- * Returns: 1 queued; 0 refused, nothing queued: a byte of the text lies in 0x80..0xFF (the text
- *          is never cut short), the state is not 0 or 5 (so not before the file
- *          is declared: poll getBufState first), more than 1000 requests are queued, the MDI
- *          budget of 102400 bytes is used up, text null, or buffer null.
+ * Returns: 1 queued (an empty text in DNC mode queues nothing and leaves the state as it is);
+ *          0 refused, nothing queued: a byte of the text lies in 0x80..0xFF (the text is never
+ *          cut short), the state is not 0 or 5 (so not before the file is declared: poll
+ *          getBufState first), the text is longer than the room left (getBufValidCnt; in MDI
+ *          mode also when its requests, one per 480 bytes and the file end, would take the
+ *          queue past 1000), text null, or buffer null. A write is taken whole or not at all.
+ * To stream a program larger than the room: write as much as getBufValidCnt gives (in DNC mode
+ * a multiple of 480 bytes), wait while the buffer sends (the room grows as requests are
+ * acknowledged), and write the next part; an MDI stream holds at most 102400 bytes until
+ * bufClear.
  * Blocks: no. */
 ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, const char* text);
 /* bufClear: drop the queued text, declare the file again and empty it; in MDI mode the budget
