@@ -286,12 +286,7 @@ TEST_F(ExportTableTest, ArgumentNoRequestCanCarryGivesOneOnEitherClient)
         wordBits[i] = 32 * i;
     const std::string infName(457, 'N'), binName(488, 'N');
     char info[1024];
-    const struct
-    {
-        const char* name;
-        CncLong sync, async;
-        std::function<CncLong()> call;
-    } rows[] = {
+    const struct { const char* name; CncLong sync, async; std::function<CncLong()> call; } rows[] = {
         {"readVars, an address out of range", 1, 1, [&] { return readVars(outOfRange, 2, out, kOther); }},
         {"writeVars, an address out of range", 1, 1, [&] { return writeVars(outOfRange, 2, values, kOther); }},
         {"readBits, a negative bit", 1, 1, [&] { return readBits(1, 1, negative, 1, out, kOther); }},
