@@ -71,7 +71,10 @@
  * for success and 0 for refusal.
  *   0     success: answered without failure or, on an asynchronous client, queued
  *   1     an argument out of range: unknown cncID, channel outside 1..channel count, or the
- *         function's own check (given with each function)
+ *         function's own check (given with each function). Whatever the library can judge
+ *         before sending (an address outside the valid ranges, a negative bit number, a name
+ *         longer than one request holds) gives 1 on synchronous and asynchronous clients alike,
+ *         and nothing is sent
  *   3     the reply reported a failure, for the functions that give one code for every failure
  *         (CheckTcpWdt, getCncFileInf) or got a reply they cannot use (readVars, readBits)
  *   4     the command queue of an asynchronous client was full; the command was not queued
@@ -92,9 +95,10 @@
  *   101   state 1: the controller rejected the request's parameters
  *   102   state 2: refused while a program runs or the file is being executed
  *   103   state 3: DNC memory full, the text block was not stored; cycStart: no such file
- *   111   no valid reply within 1.8 s on a synchronous client: nothing came, the reply was
- *         broken, or the controller answered with an error reply; an asynchronous readVars or
- *         readBits: no poll has read a requested address yet
+ *   111   no valid reply, and only that: on a synchronous client nothing came within 1.8 s, the
+ *         reply was broken, or the controller answered with an error reply; an asynchronous
+ *         readVars or readBits: no poll has read a requested address yet. Never an argument
+ *         (that is 1), so 111 alone is a reason to look at the link
  *   112   getCurErrString: the length request failed
  *   113   getCurErrString: a text request failed, or three in a row brought nothing
  *   200   the controller raised an execution alarm (state 100) on cycStart or reset
@@ -431,11 +435,11 @@ ACM_EXPORT CncLong clearVars(int cncID);
  *   When any address is not registered, or no poll has read it since it was registered and
  *   since the target was last connected, the call returns 111 and leaves values untouched: a
  *   value nobody has read is not given as read.
- * Returns: 0 read; 1 addresses or values null, count outside 1..100000, or cncID not
- *          registered (values untouched); 7 not connected (values untouched); 111 a request
- *          got no valid reply, the controller refused it with an error reply, or an address is
- *          outside the valid ranges (values untouched); 3 a reply carried another number of
- *          values than asked for (its values are not used and read 0).
+ * Returns: 0 read; 1 addresses or values null, count outside 1..100000, an address outside
+ *          the valid ranges (nothing sent), or cncID not registered (values untouched); 7 not
+ *          connected (values untouched); 111 a request got no valid reply or the controller
+ *          refused it with an error reply (values untouched); 3 a reply carried another number
+ *          of values than asked for (its values are not used and read 0).
  * Reports: a refused read (0, 1, "parameters error.").
  * Blocks: synchronous: one request per 64 addresses, ending at the first that goes unanswered
  *         (a silent controller: one request). Asynchronous: no network. */
@@ -451,11 +455,10 @@ ACM_EXPORT CncLong readVars(CncLong* addresses, int count, CncLong* values, int 
  *   Asynchronous: the whole batch is queued or nothing is: 62 pairs at most while the queue is
  *   empty, 31 while it holds one request.
  * Returns: 0 written (asynchronous: queued); 1 addresses or values null, count outside
- *          1..100000, or cncID not registered; 7 not connected; 111 a request got no valid
- *          reply, the controller refused it with an error reply, or an address is outside the
- *          valid ranges: the pairs before that request were written; 4 (asynchronous) the
- *          queue could not take all requests, nothing was queued. On an asynchronous client a
- *          request with an address outside the valid ranges is queued empty: 0, nothing written.
+ *          1..100000, an address outside the valid ranges (nothing sent or queued), or cncID
+ *          not registered; 7 not connected; 111 a request got no valid reply or the controller
+ *          refused it with an error reply: the pairs before that request were written; 4
+ *          (asynchronous) the queue could not take all requests, nothing was queued.
  * Reports: a refused write (6, 1, "parameters error."), also on an asynchronous client.
  * Blocks: synchronous: one request per 31 pairs, ending at the first that goes unanswered.
  *         Asynchronous: no network. */
@@ -469,8 +472,9 @@ ACM_EXPORT CncLong writeVars(CncLong* addresses, int count, CncLong* values, int
  *   cncID    the target
  * Client: target; it must be asynchronous. Bits in one 32-bit word share one poll entry.
  * Returns: 0 registered; 6 the target client is synchronous; 7 not connected; 1 bits null,
- *          count outside 1..100000, bitType outside 0..6, channel outside 1..99, a bit whose
- *          word is no valid variable address (none registered), or cncID not registered.
+ *          count outside 1..100000, bitType outside 0..6, channel outside 1..99, a negative bit
+ *          number, a bit whose word is no valid variable address (none registered), or cncID
+ *          not registered.
  * Reports: none.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID);
@@ -481,14 +485,15 @@ ACM_EXPORT CncLong registerBits(CncLong channel, CncLong bitType, CncLong* bits,
  *   cncID  the target
  * Client: target; it must be asynchronous. No poll after the call carries a removed word.
  * Returns: 0; 6 the target client is synchronous; 7 not connected; 1 bits null, count outside
- *          1..100000, bitType outside 0..6, channel outside 1..99, or cncID not registered.
+ *          1..100000, bitType outside 0..6, channel outside 1..99, a negative bit number, or
+ *          cncID not registered.
  * Blocks: no network; waits for a running call on the target client. */
 ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID);
 
 /* readBits: read bits (through the variables that hold them).
  *   channel  1..99 (only 1..16 have variables)
  *   bitType  0..6, the bit table
- *   bits     count bit numbers
+ *   bits     count bit numbers, 0 and up
  *   count    1..100000
  *   values   count entries you provide; values[i] receives 1 when bit bits[i] is set, else 0
  *   cncID    the target
@@ -498,8 +503,9 @@ ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, i
  *   not registered, or no poll has read it since it was registered and since the target was
  *   last connected, the call returns 111 and leaves values untouched.
  * Returns: 0; 1 values or bits null, count outside 1..100000, channel outside 1..99, bitType
- *          outside 0..6, or cncID not registered; 7 not connected; 111 no valid reply, an
- *          error reply, more than 64 words, or a word that is no valid address (values
+ *          outside 0..6, a negative bit number, a bit whose word is no valid address, on a
+ *          synchronous client more than 64 words, or cncID not registered (nothing sent, values
+ *          untouched); 7 not connected; 111 no valid reply or an error reply (values
  *          untouched); 3 a reply carried another number of values than asked for.
  * Reports: a refused read (0, 1, "parameters error.").
  * Blocks: synchronous: one request. Asynchronous: no network. */
@@ -979,7 +985,10 @@ ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
  *   channel   written in decimal into the path, not checked: "/home/root/veko/usr/sys000" + c
  *             (c <= 9) or "/home/root/veko/usr/sys00" + c, then "/program/" or "/plc/", then
  *             fileName
- *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1
+ *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1. The
+ *             whole path goes in one request of at most 492 bytes: for channels 0..99 a
+ *             program file's name has at most 456 characters, a PLC file's 460; a longer one
+ *             gives 1, nothing sent
  *   info      a buffer of at least 1024 bytes you provide; receives the controller's answer as
  *             UTF-8, cut to 1023 bytes, always NUL-terminated; "" when the call fails (and on an
  *             asynchronous client)
@@ -992,7 +1001,8 @@ ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
 ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* fileName, char* info, int cncID);
 /* writeCncFile: write a file on the controller: open, the content in pieces, close.
  *   type      a number sent with the open, passed unchanged; its meaning is the controller's
- *   fileName  UTF-8, sent as its bytes
+ *   fileName  UTF-8, sent as its bytes; at most 487 bytes (the open is one request), a longer
+ *             name gives 1, nothing sent
  *   content   UTF-8 text up to its terminating 0 (so it cannot hold 0 bytes), sent in pieces of
  *             at most 200 bytes that never split a character; a content whose last piece is full
  *             ends with an empty piece
@@ -1002,7 +1012,8 @@ ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* file
  * Client: target.
  * Returns: 0 written and closed; 100 the open failed (also when not connected or no reply came),
  *          nothing else was sent; 101 a piece failed, no close was sent; 102 the close failed;
- *          1 fileName or content null or not UTF-8, or cncID not registered.
+ *          1 fileName or content null or not UTF-8, fileName longer than 487 bytes (nothing
+ *          sent), or cncID not registered.
  * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step;
  *          (13, -1, "writeCncFile: byte ...") for input that is not UTF-8.
  * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
@@ -1067,7 +1078,8 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
  *      a stopped buffer never resumes: close it and open a new one
  *   4  the controller did not take the current request ("memory full" among others): it is
  *      sent again every 50 ms until a reply changes the state or bufClose ends it
- *   5  idle: everything queued has been sent and acknowledged
+ *   5  idle: everything queued has been sent and acknowledged: nothing is queued and no request
+ *      awaits its reply. Only then may bufClose go without losing text
  * One request at a time is outstanding on the buffer's connection, so a reply that comes late is
  * still that request's: the buffer waits for it. The stream stops in state 3 only when no reply
  * has begun within the stall limit of 10 s ("No reply from the controller within 10 s; stream
@@ -1096,10 +1108,16 @@ ACM_EXPORT AcmRemoteBuffer* bufOpen(const char* ip, int mode, int channel);
 /* bufWrite: queue text for the controller.
  *   buffer  the handle
  *   text    the text, up to its terminating 0, copied
- * Returns: 1 queued; 0 refused, nothing queued: a byte of the text lies in 0x80..0xFF (the text
- *          is never cut short), the state is not 0 or 5 (so not before the file
- *          is declared: poll getBufState first), more than 1000 requests are queued, the MDI
- *          budget of 102400 bytes is used up, text null, or buffer null.
+ * Returns: 1 queued (an empty text in DNC mode queues nothing and leaves the state as it is);
+ *          0 refused, nothing queued: a byte of the text lies in 0x80..0xFF (the text is never
+ *          cut short), the state is not 0 or 5 (so not before the file is declared: poll
+ *          getBufState first), the text is longer than the room left (getBufValidCnt; in MDI
+ *          mode also when its requests, one per 480 bytes and the file end, would take the
+ *          queue past 1000), text null, or buffer null. A write is taken whole or not at all.
+ * To stream a program larger than the room: write as much as getBufValidCnt gives (in DNC mode
+ * a multiple of 480 bytes), wait while the buffer sends (the room grows as requests are
+ * acknowledged), and write the next part; an MDI stream holds at most 102400 bytes until
+ * bufClear.
  * Blocks: no. */
 ACM_EXPORT CncLong bufWrite(AcmRemoteBuffer* buffer, const char* text);
 /* bufClear: drop the queued text, declare the file again and empty it; in MDI mode the budget

@@ -6,7 +6,6 @@
 #include "TcpTransport.h"
 
 #include <algorithm>
-#include <limits>
 
 // The application's side of the remote buffer: open, close, writes and the state readers.
 
@@ -108,10 +107,12 @@ int32_t VRemoteBuffer::bufWrite(const char* text)
         const qint64 length = sendableLength(text);
         std::lock_guard<std::mutex> lock(mutex);
         const bool mdi = mode == MdiMode;
-        if (!acceptsWrites() || frameQueue.size() > kQueueLimit || (mdi && bytesWritten > byteBudget))
+        // A write is taken whole or not at all: one larger than the room left would outgrow the
+        // queue's memory or the MDI budget, and a part of it would be a program cut short.
+        const qint64 frameCount = (length + kPieceSize - 1) / kPieceSize + (mdi ? 1 : 0);
+        if (!acceptsWrites() || frameCount > kQueueLimit - frameQueue.size() ||
+            (mdi && length > qint64(byteBudget) - bytesWritten))
             return 0;
-        if (mdi && length > std::numeric_limits<int32_t>::max() - qint64(bytesWritten))
-            return 0; // more than the budget could ever count
         QList<QByteArray> frames;
         for (qint64 offset = 0; offset < length; offset += kPieceSize) {
             char piece[kPieceSize + 1] = {};
@@ -124,8 +125,11 @@ int32_t VRemoteBuffer::bufWrite(const char* text)
             frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker->sendBuf), n));
             bytesWritten += int32_t(length);
         }
+        // An empty write changes nothing: state 5 must not claim a block still outstanding.
+        if (frames.isEmpty())
+            return 1;
         frameQueue.append(frames);
-        setState(frameQueue.isEmpty() ? Idle : Ready);
+        setState(Ready);
         wake.notify_all();
         return 1;
     } catch (...) {

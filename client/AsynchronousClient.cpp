@@ -109,8 +109,10 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
                 logDisconnected(signature);
             return ResultCode::NotConnected;
         }
+        // No frame (a builder's own refusal, or arguments too long for one frame) is the caller's
+        // argument: nothing is sent, and it must not read as a lost reply.
         const int32_t n = build();
-        if (n == kArgumentsRejected)
+        if (n <= 0)
             return ResultCode::ArgumentOutOfRange;
         const Exchange done = queueAndExchange(n, options & CollapseTo3);
         if (done.replied && writeOutputs)

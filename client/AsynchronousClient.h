@@ -259,7 +259,8 @@ protected:
 
 private:
     enum CommandOption { PlainCommand = 0, CollapseTo3 = 1, LogDisconnectWithFlag = 2 };
-    // Builders return the frame length; this value means "arguments rejected here".
+    // Builders return the frame length; this value, like a codec builder's 0, means "arguments
+    // rejected": runCommand gives 1 and sends nothing.
     static constexpr int32_t kArgumentsRejected = -1;
 
     // What one queued command came to. replied is false only when a synchronous wait found no
@@ -307,6 +308,7 @@ private:
     int32_t readVarsLocked(const int32_t* addresses, int count, int32_t* values, bool split, bool onlyPolled);
     int32_t writeVarsLocked(const int32_t* addresses, int count, const int32_t* values, bool split);
     int32_t bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const;
+    bool bitWordsValid(int32_t channel, BitType bitType, const int32_t* bits, int count) const;
     int32_t changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits, int count,
                        bool add);
 

@@ -5,6 +5,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 // Larger batches are refused outright instead of being walked.
@@ -24,10 +25,20 @@ bool validBatch(const void* first, int count, const void* second)
     return first && second && count >= 1 && count <= kMaxBatch;
 }
 
-// Bits of channels 1..99 in one of the seven bit tables.
+// An address no request may carry is the caller's mistake on either kind of client: it is
+// refused before anything is sent, never passed off as a lost reply.
+bool validAddresses(const int32_t* addresses, int count, const void* values)
+{
+    return validBatch(addresses, count, values) &&
+           std::all_of(addresses, addresses + count, VProtocol_Client::isValidVarAddress);
+}
+
+// Bits of channels 1..99 in one of the seven bit tables. A negative bit number would reach into
+// the word before its table, another table's bits.
 bool validBitRequest(const int32_t* bits, int count, int32_t channel, int32_t bitType)
 {
-    return bits && count >= 1 && count <= kMaxBatch && bitType >= 0 && bitType <= 6 && channel >= 1 && channel <= 99;
+    return bits && count >= 1 && count <= kMaxBatch && bitType >= 0 && bitType <= 6 && channel >= 1 &&
+           channel <= 99 && std::all_of(bits, bits + count, [](int32_t bit) { return bit >= 0; });
 }
 }
 
@@ -91,7 +102,7 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
             logDisconnected(kReadVarsSig);
         return ResultCode::NotConnected;
     }
-    if (!validBatch(addresses, count, values)) {
+    if (!validAddresses(addresses, count, values)) {
         if (logFlags & LogFlag::Errors)
             qCDebug(acmLog).noquote() << kReadVarsSig << " ParError address=" << static_cast<const void*>(addresses)
                                << " count=" << count << " value=" << static_cast<const void*>(values);
@@ -137,7 +148,7 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
             logDisconnected(kWriteVarsSig);
         return ResultCode::NotConnected;
     }
-    if (!validBatch(addresses, count, values))
+    if (!validAddresses(addresses, count, values))
         return ResultCode::ArgumentOutOfRange;
     const int perRequest = split ? (maxWritePairs > 0 ? maxWritePairs : 1) : count;
     // An asynchronous batch is queued whole or not at all: a half-written batch reported as
@@ -145,10 +156,6 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
     const int slices = (count + perRequest - 1) / perRequest;
     if (syncMode == 0 && cmdQueue.size() + slices > queueLimit + 1)
         return ResultCode::QueueFull;
-    // Nothing would be sent for an address no request may carry; queued, that would read as a
-    // write done.
-    if (syncMode == 0 && !std::all_of(addresses, addresses + count, isValidVarAddress))
-        return ResultCode::ArgumentOutOfRange;
     int32_t result = ResultCode::Success;
     for (int done = 0; done < count;) {
         const int remaining = count - done;
@@ -212,6 +219,13 @@ int32_t AsynchronousClient::bitWordAddress(int32_t channel, BitType bitType, int
     return channel * 1000000 + kBitTableBase[bitType] + bit / 32;
 }
 
+// Channels above 16 and bit numbers far out have words no request may carry.
+bool AsynchronousClient::bitWordsValid(int32_t channel, BitType bitType, const int32_t* bits, int count) const
+{
+    return std::all_of(bits, bits + count,
+                       [&](int32_t bit) { return isValidVarAddress(bitWordAddress(channel, bitType, bit)); });
+}
+
 int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, BitType bitType, const int32_t* bits,
                                        int count, bool add)
 {
@@ -230,14 +244,12 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
                                << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
             return ResultCode::ArgumentOutOfRange;
         }
-        // A word no read request may carry (channels above 16, bit numbers far out) would stop
-        // the poll of its neighbours: refuse the registration instead.
-        for (int i = 0; add && i < count; ++i) {
-            if (!isValidVarAddress(bitWordAddress(channel, bitType, bits[i]))) {
-                qCDebug(acmLog).noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
-                                   << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
-                return ResultCode::ArgumentOutOfRange;
-            }
+        // A word no read request may carry would stop the poll of its neighbours: refuse the
+        // registration instead.
+        if (add && !bitWordsValid(channel, bitType, bits, count)) {
+            qCDebug(acmLog).noquote() << signature << " ParError address=" << static_cast<const void*>(bits)
+                               << " count=" << count << " channel=" << channel << " type=" << int32_t(bitType);
+            return ResultCode::ArgumentOutOfRange;
         }
         for (int i = 0; i < count; ++i) {
             const int32_t word = bitWordAddress(channel, bitType, bits[i]);
@@ -281,7 +293,13 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
                 logDisconnected(kReadBitsSig);
             return ResultCode::NotConnected;
         }
-        if (!values || !validBitRequest(bits, count, channel, bitType)) {
+        std::set<int32_t> words;
+        if (values && validBitRequest(bits, count, channel, bitType) && bitWordsValid(channel, bitType, bits, count)) {
+            for (int i = 0; i < count; ++i)
+                words.insert(bitWordAddress(channel, bitType, bits[i]));
+        }
+        // One synchronous request carries at most maxReadCount words.
+        if (words.empty() || (syncMode == 1 && words.size() > size_t(maxReadCount))) {
             if (logFlags & LogFlag::Errors)
                 qCDebug(acmLog).noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
                                    << " count=" << count << " value=" << static_cast<const void*>(values)
@@ -291,21 +309,15 @@ int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int
         int32_t result = ResultCode::Success;
         if (syncMode == 1) {
             valueCache.clear();
-            readBatch.clear();
             sendFrame.clear();
-            for (int i = 0; i < count; ++i)
-                valueCache[bitWordAddress(channel, bitType, bits[i])] = 0;
-            for (const auto& entry : valueCache)
-                readBatch.push_back(entry.first);
+            readBatch.assign(words.begin(), words.end());
+            for (const int32_t word : words)
+                valueCache[word] = 0;
             if (sendReadBatch() != 0)
                 return ResultCode::NoValidReply;
             result = replyErrorFlag ? ResultCode::ReplyFailed : ResultCode::Success;
-        } else {
-            std::vector<int32_t> words(size_t(count), 0);
-            for (int i = 0; i < count; ++i)
-                words[size_t(i)] = bitWordAddress(channel, bitType, bits[i]);
-            if (!allPolled(words.data(), count))
-                return ResultCode::NoValidReply;
+        } else if (!std::all_of(words.begin(), words.end(), [&](int32_t w) { return polledAddresses.count(w) > 0; })) {
+            return ResultCode::NoValidReply;
         }
         for (int i = 0; i < count; ++i) {
             const auto it = valueCache.find(bitWordAddress(channel, bitType, bits[i]));

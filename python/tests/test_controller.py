@@ -21,7 +21,7 @@ REFUSALS = [
     ("p state 0", lambda c: c.watchdog(), asynccomm.Error, 3, None),
     ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None),
     (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
-    (None, lambda c: c.write_vars({17000000: 1}), asynccomm.NoReply, 111, None),
+    (None, lambda c: c.write_vars({17000000: 1}), asynccomm.ArgumentError, 1, None),
 ]
 
 

@@ -281,6 +281,40 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
     EXPECT_EQ(CheckTcpWdt(kCnc), 0) << "the target still works after all of it";
 }
 
+// What the library can judge before sending gives 1 and sends nothing, on either kind of target
+// client: 111 stays for a reply that did not come.
+TEST_F(ExportTableTest, ArgumentNoRequestCanCarryGivesOneOnEitherClient)
+{
+    CncLong outOfRange[2] = {1000070, 1170000}, negative[1] = {-33}, bit3[1] = {3}, wordBits[65], out[65];
+    for (int i = 0; i < 65; ++i)
+        wordBits[i] = 32 * i;
+    const std::string infName(457, 'N'), binName(488, 'N');
+    char info[1024];
+    const struct { const char* name; CncLong sync, async; std::function<CncLong()> call; } rows[] = {
+        {"readVars, an address out of range", 1, 1, [&] { return readVars(outOfRange, 2, out, kOther); }},
+        {"writeVars, an address out of range", 1, 1, [&] { return writeVars(outOfRange, 2, values, kOther); }},
+        {"readBits, a negative bit", 1, 1, [&] { return readBits(1, 1, negative, 1, out, kOther); }},
+        {"readBits, a channel without variables", 1, 1, [&] { return readBits(17, 0, bit3, 1, out, kOther); }},
+        {"readBits, 65 words (async: not polled)", 1, 111, [&] { return readBits(1, 0, wordBits, 65, out, kOther); }},
+        {"registerBits, a negative bit", 6, 1, [&] { return registerBits(1, 1, negative, 1, kOther); }},
+        {"getCncFileInf, a name past one request", 1, 1, [&] { return getCncFileInf(1, 1, infName.c_str(), info, kOther); }},
+        {"writeCncFile, a name past one request", 1, 1, [&] { return writeCncFile(1, binName.c_str(), "x", kOther); }},
+    };
+    for (const int asyncMask : {0, 1}) {
+        QByteArray ip = address();
+        const int markers = sim->requestCount('D');
+        ASSERT_TRUE(addTargetCnc(kOther, 1, ip.data(), asyncMask) && connect(kOther));
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == markers + 3; }, 2000));
+        sim->clearReceived();
+        for (const auto& r : rows)
+            EXPECT_EQ(r.call(), asyncMask ? r.async : r.sync) << r.name << (asyncMask ? " (async)" : "");
+        EXPECT_EQ(CheckTcpWdt(kOther), 0);
+        EXPECT_TRUE(waitUntil([&] { return sim->requestCount('p') == 1; }, 2000));
+        EXPECT_EQ(sim->receivedFrames().size(), 1) << "the watchdog request only, queued after the rest";
+        EXPECT_TRUE(removeTargetCnc(kOther));
+    }
+}
+
 // The address datagram unanswered (success after the wait) and on a port held exclusively (10).
 TEST_F(ExportTableTest, AddressDatagramUnansweredOrItsPortTaken)
 {

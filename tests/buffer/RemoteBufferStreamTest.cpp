@@ -93,35 +93,43 @@ TEST_F(RemoteBufferStreamTest, MdiStreamEndsEveryWriteAndKeepsToItsBudget)
     EXPECT_EQ(sim->requestCount('d', 4), 5) << "one file end per write";
     EXPECT_EQ(transferShapes(*sim).front(), "d1 2 5 MDI");
     EXPECT_EQ(buffer->getBufValidCnt(), 2400);
-    // Until the budget is exceeded a write is taken, whatever its size; then nothing until bufClear.
+    // A write beyond the room left is refused whole; one that fills it is taken, then nothing
+    // until bufClear.
+    EXPECT_EQ(buffer->bufWrite(programOf(2401).constData()), 0);
     const QByteArray more = programOf(2400);
     ASSERT_TRUE(writeWhenReady(buffer, more));
     ASSERT_TRUE(waitForStored(buffer, 2, "MDI", program + more));
     EXPECT_EQ(buffer->getBufValidCnt(), 0);
-    ASSERT_EQ(buffer->bufWrite("G"), 1) << "the budget is used up, not exceeded";
-    ASSERT_TRUE(waitForStored(buffer, 2, "MDI", program + more + "G"));
-    EXPECT_EQ(buffer->bufWrite("G01"), 0);
-    EXPECT_EQ(buffer->bufWrite(""), 0);
+    EXPECT_EQ(buffer->bufWrite("G"), 0);
     EXPECT_EQ(buffer->bufClear(), 1);
     EXPECT_EQ(buffer->getBufValidCnt(), VRemoteBuffer::kMdiByteBudget);
     ASSERT_TRUE(writeWhenReady(buffer, "G02"));
     ASSERT_TRUE(waitForStored(buffer, 2, "MDI", "G02")) << "the clear declared the file again and emptied it";
     ASSERT_TRUE(writeWhenReady(buffer, ""));
-    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('d', 4) == 9; }, 2000)) << "an empty write still ends the file";
+    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('d', 4) == 8; }, 2000)) << "an empty write still ends the file";
 }
 
-TEST_F(RemoteBufferStreamTest, FreeCapacityCountsQueuedFrames)
+TEST_F(RemoteBufferStreamTest, FreeCapacityCountsQueuedFramesAndBoundsEveryWrite)
 {
     buffer = openDeclared(VRemoteBuffer::DncMode);
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(buffer->getBufValidCnt(), 1000 * 480);
-    // The first piece's reply comes late, so the other ten wait in the queue meanwhile.
-    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 300, 1));
+    // The first piece's reply comes late, so the other ten wait in the queue meanwhile; a write
+    // one byte beyond the room left is refused whole.
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 0, 1000, 1));
     const QByteArray text = programOf(11 * 480);
     ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
     EXPECT_TRUE(waitUntil([&] { return buffer->getBufValidCnt() == 475200; }, 250)) << buffer->getBufValidCnt();
+    EXPECT_EQ(buffer->bufWrite(programOf(475201).constData()), 0);
     ASSERT_TRUE(waitForStored(buffer, 1, "DNC", text));
     EXPECT_EQ(buffer->getBufValidCnt(), 480000);
+    // The last piece awaits its reply (memory full): an empty write does not make the buffer idle.
+    sim->scriptReply('d', 2, scriptOf(ReplyScript::Delay, 3, 1000, 1));
+    ASSERT_EQ(buffer->bufWrite("G01"), 1);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('d', 2) == 12; }, 2000));
+    EXPECT_EQ(buffer->bufWrite(""), 1);
+    EXPECT_NE(buffer->getBufState(), VRemoteBuffer::Idle);
+    ASSERT_TRUE(waitForStored(buffer, 1, "DNC", text + "G01")) << "sent again after the refusal";
 }
 
 TEST_F(RemoteBufferStreamTest, RefusedPieceGoesAgainExactlyAsItWas)
