@@ -4,12 +4,13 @@ from __future__ import annotations
 
 import concurrent.futures
 import ctypes
+import os
 import random
 import signal
 import socket
 import subprocess
 import threading
-from typing import IO, Iterable, List, Optional
+from typing import IO, Dict, Iterable, List, Optional
 
 from . import _locate
 
@@ -20,11 +21,19 @@ STOP_TIMEOUT = 5.0
 _PR_SET_PDEATHSIG = 1
 _LAST_HOST = 254
 
-# The simulators are started from one thread that lives as long as the process: the kernel ends a
-# simulator when the thread that started it ends (see _end_with_parent), and so, with this
-# thread, when the script dies in whatever way, never while it runs.
-_starter = concurrent.futures.ThreadPoolExecutor(1, "asynccomm simulators")
 _libc = ctypes.CDLL(None, use_errno=True)
+_starters: Dict[int, concurrent.futures.ThreadPoolExecutor] = {}  # by process id: a fork has none of its parent's
+_starters_lock = threading.Lock()  # guards _starters
+
+
+def _starter() -> concurrent.futures.ThreadPoolExecutor:
+    """The thread the simulators are started from. It lives as long as the process: the kernel ends a
+    simulator when the thread that started it ends (see _end_with_parent), and so, with this thread,
+    when the script dies in whatever way, never while it runs."""
+    with _starters_lock:
+        if os.getpid() not in _starters:
+            _starters[os.getpid()] = concurrent.futures.ThreadPoolExecutor(1, "asynccomm simulators")
+        return _starters[os.getpid()]
 
 
 def _end_with_parent() -> None:
@@ -88,7 +97,7 @@ class Simulator:
 
     def start(self) -> "Simulator":
         """Start the program and wait until it listens; raises ``RuntimeError`` with its words when it fails."""
-        self._process = process = _starter.submit(self._spawn).result()
+        self._process = process = _starter().submit(self._spawn).result()
         ready = threading.Event()
         self._readers = [threading.Thread(target=self._read, args=(process.stdout, self.output, ready), daemon=True),
                          threading.Thread(target=self._read, args=(process.stderr, self.errors, None), daemon=True)]
