@@ -4,7 +4,8 @@
  *                                        poll: N calls after a warm-up, each timed
  *   python_vs_c_driver ADDRESS stream N  1 MiB of program text through a DNC remote buffer, until
  *                                        the buffer is idle: N streams after a warm-up, each timed
- * Prints the median milliseconds of one call (or one stream). */
+ * Prints the median milliseconds of one call (or one stream): by the wall clock, then the calling
+ * thread's processor time. */
 #include "AsyncCommModule.h"
 
 #include <stdio.h>
@@ -16,11 +17,16 @@ enum { kVariables = 10000, kFirstAddress = 1000000, kStreamBytes = 1 << 20, kPie
 enum { kIdle = 5, kClosed = 3, kWarmUp = 10, kMostRuns = 1000, kNoPolledValue = 111 };
 static const double kGiveUpMs = 60000.0;
 
-static double nowMs(void)
+static double msOf(clockid_t clock)
 {
     struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(clock, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+static double nowMs(void)
+{
+    return msOf(CLOCK_MONOTONIC);
 }
 
 static void pause1ms(void)
@@ -64,16 +70,18 @@ static int pollReady(char* address)
     return 0;
 }
 
-static int readCalls(char* address, int runs, double* ms)
+static int readCalls(char* address, int runs, double* ms, double* cpuMs)
 {
     if (pollReady(address) != 0)
         return 1;
     for (int i = -kWarmUp; i < runs; ++i) {
-        const double start = nowMs();
+        const double start = nowMs(), startCpu = msOf(CLOCK_THREAD_CPUTIME_ID);
         if (readVars(addresses, kVariables, values, 2) != 0)
             return 1;
-        if (i >= 0)
+        if (i >= 0) {
             ms[i] = nowMs() - start;
+            cpuMs[i] = msOf(CLOCK_THREAD_CPUTIME_ID) - startCpu;
+        }
     }
     removeTargetCnc(2);
     disconnect(1);
@@ -106,17 +114,19 @@ static int stream1MiB(AcmRemoteBuffer* buffer)
     return 0;
 }
 
-static int streams(char* address, int runs, double* ms)
+static int streams(char* address, int runs, double* ms, double* cpuMs)
 {
     for (int i = 0; i < kStreamBytes; ++i)
         text[i] = (i % 20 == 19) ? '\n' : "G01 X12.5 Y7 F900 "[i % 20 % 18];
     AcmRemoteBuffer* buffer = bufOpen(address, 1, 1);
     for (int i = -1; i < runs; ++i) { /* one stream to warm up */
-        const double start = nowMs();
+        const double start = nowMs(), startCpu = msOf(CLOCK_THREAD_CPUTIME_ID);
         if (stream1MiB(buffer) != 0)
             return 1;
-        if (i >= 0)
+        if (i >= 0) {
             ms[i] = nowMs() - start;
+            cpuMs[i] = msOf(CLOCK_THREAD_CPUTIME_ID) - startCpu;
+        }
     }
     bufClose(buffer);
     return 0;
@@ -124,13 +134,13 @@ static int streams(char* address, int runs, double* ms)
 
 int main(int argc, char** argv)
 {
-    static double ms[kMostRuns];
+    static double ms[kMostRuns], cpuMs[kMostRuns];
     const int runs = argc == 4 ? atoi(argv[3]) : 0;
     if (runs < 1 || runs > kMostRuns)
         return 2;
-    const int failed = strcmp(argv[2], "read") == 0 ? readCalls(argv[1], runs, ms) : streams(argv[1], runs, ms);
-    if (failed)
+    const int read = strcmp(argv[2], "read") == 0;
+    if (read ? readCalls(argv[1], runs, ms, cpuMs) : streams(argv[1], runs, ms, cpuMs))
         return 1;
-    printf("%.3f\n", median(ms, runs));
+    printf("%.3f %.3f\n", median(ms, runs), median(cpuMs, runs));
     return 0;
 }
