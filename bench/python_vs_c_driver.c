@@ -1,9 +1,11 @@
-/* The C side of bench/python_vs_c.py: the same two tasks as the Python side, timed the same way.
- *   python_vs_c_driver ADDRESS poll    10,000 variables registered for the background poll, timed
- *                                      until readVars gives back every value written before
- *   python_vs_c_driver ADDRESS stream  1 MiB of program text through a DNC remote buffer, timed
- *                                      until the buffer is idle
- * Prints the milliseconds taken. */
+/* The C side of bench/python_vs_c.py: the same two tasks as the Python side, timed per call in
+ * one warm process, the same way.
+ *   python_vs_c_driver ADDRESS read N    readVars of 10,000 variables answered from the background
+ *                                        poll: N calls after a warm-up, each timed
+ *   python_vs_c_driver ADDRESS stream N  1 MiB of program text through a DNC remote buffer, until
+ *                                        the buffer is idle: N streams after a warm-up, each timed
+ * Prints the median milliseconds of one call (or one stream): by the wall clock, then the calling
+ * thread's processor time. */
 #include "AsyncCommModule.h"
 
 #include <stdio.h>
@@ -12,14 +14,19 @@
 #include <time.h>
 
 enum { kVariables = 10000, kFirstAddress = 1000000, kStreamBytes = 1 << 20, kPiece = 48000 };
-enum { kIdle = 5, kClosed = 3 };
+enum { kIdle = 5, kClosed = 3, kWarmUp = 10, kMostRuns = 1000, kNoPolledValue = 111 };
 static const double kGiveUpMs = 60000.0;
+
+static double msOf(clockid_t clock)
+{
+    struct timespec t;
+    clock_gettime(clock, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
 
 static double nowMs(void)
 {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return msOf(CLOCK_MONOTONIC);
 }
 
 static void pause1ms(void)
@@ -28,45 +35,68 @@ static void pause1ms(void)
     nanosleep(&t, NULL);
 }
 
-static int poll10000(char* address)
+static int ascending(const void* a, const void* b)
 {
-    static CncLong addresses[kVariables], written[kVariables], values[kVariables];
+    const double x = *(const double*)a, y = *(const double*)b;
+    return (x > y) - (x < y);
+}
+
+static double median(double* ms, int count)
+{
+    qsort(ms, count, sizeof *ms, ascending);
+    return ms[count / 2];
+}
+
+static CncLong addresses[kVariables], written[kVariables], values[kVariables];
+
+/* Target 1 writes the values synchronously; target 2 polls them; 0 once the poll brought them. */
+static int pollReady(char* address)
+{
     for (int i = 0; i < kVariables; ++i) {
         addresses[i] = kFirstAddress + i;
         written[i] = i * 7 + 1;
     }
-    /* Target 1 writes the values synchronously; target 2 polls them. */
     if (!addTargetCnc(1, 1, address, 0) || !connect(1) || writeVars(addresses, kVariables, written, 1) != 0)
         return 1;
-    if (!addTargetCnc(2, 1, address, 1) || !connect(2))
+    if (!addTargetCnc(2, 1, address, 1) || !connect(2) || registerVars(addresses, kVariables, 2) != 0)
         return 1;
     const double start = nowMs();
-    if (registerVars(addresses, kVariables, 2) != 0)
-        return 1;
-    while (readVars(addresses, kVariables, values, 2) != 0 || memcmp(values, written, sizeof values) != 0) {
+    while (readVars(addresses, kVariables, values, 2) == kNoPolledValue ||
+           memcmp(values, written, sizeof values) != 0) {
         if (nowMs() - start > kGiveUpMs)
             return 1;
         pause1ms();
     }
-    printf("%.1f\n", nowMs() - start);
+    return 0;
+}
+
+static int readCalls(char* address, int runs, double* ms, double* cpuMs)
+{
+    if (pollReady(address) != 0)
+        return 1;
+    for (int i = -kWarmUp; i < runs; ++i) {
+        const double start = nowMs(), startCpu = msOf(CLOCK_THREAD_CPUTIME_ID);
+        if (readVars(addresses, kVariables, values, 2) != 0)
+            return 1;
+        if (i >= 0) {
+            ms[i] = nowMs() - start;
+            cpuMs[i] = msOf(CLOCK_THREAD_CPUTIME_ID) - startCpu;
+        }
+    }
     removeTargetCnc(2);
     disconnect(1);
     removeTargetCnc(1);
     return 0;
 }
 
-static int stream1MiB(char* address)
+static char text[kStreamBytes + 1], piece[kPiece + 1];
+
+static int stream1MiB(AcmRemoteBuffer* buffer)
 {
-    static char text[kStreamBytes + 1], piece[kPiece + 1];
-    for (int i = 0; i < kStreamBytes; ++i)
-        text[i] = (i % 20 == 19) ? '\n' : "G01 X12.5 Y7 F900 "[i % 20 % 18];
-    AcmRemoteBuffer* buffer = bufOpen(address, 1, 1);
     const double start = nowMs();
     int offset = 0;
     while (offset < kStreamBytes || getBufState(buffer) != kIdle) {
-        if (getBufState(buffer) == kClosed && strlen(getBufStateInf(buffer)) > 0)
-            return 1;
-        if (nowMs() - start > kGiveUpMs)
+        if ((getBufState(buffer) == kClosed && strlen(getBufStateInf(buffer)) > 0) || nowMs() - start > kGiveUpMs)
             return 1;
         int room = getBufValidCnt(buffer);
         int size = kStreamBytes - offset < room ? kStreamBytes - offset : room - room % 480;
@@ -81,14 +111,36 @@ static int stream1MiB(char* address)
             pause1ms();
         }
     }
-    printf("%.1f\n", nowMs() - start);
+    return 0;
+}
+
+static int streams(char* address, int runs, double* ms, double* cpuMs)
+{
+    for (int i = 0; i < kStreamBytes; ++i)
+        text[i] = (i % 20 == 19) ? '\n' : "G01 X12.5 Y7 F900 "[i % 20 % 18];
+    AcmRemoteBuffer* buffer = bufOpen(address, 1, 1);
+    for (int i = -1; i < runs; ++i) { /* one stream to warm up */
+        const double start = nowMs(), startCpu = msOf(CLOCK_THREAD_CPUTIME_ID);
+        if (stream1MiB(buffer) != 0)
+            return 1;
+        if (i >= 0) {
+            ms[i] = nowMs() - start;
+            cpuMs[i] = msOf(CLOCK_THREAD_CPUTIME_ID) - startCpu;
+        }
+    }
     bufClose(buffer);
     return 0;
 }
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    static double ms[kMostRuns], cpuMs[kMostRuns];
+    const int runs = argc == 4 ? atoi(argv[3]) : 0;
+    if (runs < 1 || runs > kMostRuns)
         return 2;
-    return strcmp(argv[2], "poll") == 0 ? poll10000(argv[1]) : stream1MiB(argv[1]);
+    const int read = strcmp(argv[2], "read") == 0;
+    if (read ? readCalls(argv[1], runs, ms, cpuMs) : streams(argv[1], runs, ms, cpuMs))
+        return 1;
+    printf("%.3f %.3f\n", median(ms, runs), median(cpuMs, runs));
+    return 0;
 }

@@ -4,22 +4,23 @@
         ctl.write_vars({1000001: 7})
         print(ctl.read_vars([1000001]))
 
-``Controller`` raises an ``Error`` subclass with ``.code``, ``.function`` and ``.detail`` when a
-call fails. ``asynccomm._native.library()`` gives the raw library with all exports declared.
+``Controller`` raises an ``Error`` subclass with ``.code``, ``.function``, ``.address`` and
+``.detail`` when a call fails. ``asynccomm._native.library()`` gives the raw library with all
+exports declared.
 """
 
+from ._version import __version__
 from ._locate import LibraryNotFound, library_candidates, simulator_candidates, find_simulator
 from ._native import library
 from .buffer import RemoteBuffer, BufferStopped
-from .controller import Controller
+from .controller import Controller, DEFAULT_TIMEOUT
 from .diagnostics import route_to_logging as log_diagnostics
-from .errors import (Error, ArgumentError, QueueFull, NotConnected, NoReply, Refused, TransferStopped, FtpFailed,
-                     result_text)
+from .errors import (Error, ArgumentError, ArgumentTypeError, QueueFull, NotConnected, NoReply, Refused,
+                     TransferStopped, TransferInterrupted, FtpFailed, result_text)
 from .simulator import Simulator
 from . import aio
 
-__version__ = "1.0.0"
-
-__all__ = ["Controller", "RemoteBuffer", "Simulator", "Error", "ArgumentError", "QueueFull", "NotConnected",
-           "NoReply", "Refused", "TransferStopped", "FtpFailed", "BufferStopped", "LibraryNotFound", "library",
-           "library_candidates", "simulator_candidates", "find_simulator", "log_diagnostics", "result_text"]
+__all__ = ["Controller", "RemoteBuffer", "Simulator", "Error", "ArgumentError", "ArgumentTypeError", "QueueFull",
+           "NotConnected", "NoReply", "Refused", "TransferStopped", "TransferInterrupted", "FtpFailed",
+           "BufferStopped", "LibraryNotFound", "library", "library_candidates", "simulator_candidates",
+           "find_simulator", "log_diagnostics", "result_text", "DEFAULT_TIMEOUT", "__version__"]

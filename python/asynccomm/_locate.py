@@ -6,10 +6,15 @@ system's own search (the dynamic loader's path, or PATH). A failure names every 
 since "the library cannot be found" is the first thing that goes wrong for a new user.
 """
 
+from __future__ import annotations
+
 import ctypes
-import ctypes.util
+import importlib
 import os
 import shutil
+from typing import List, Optional, Tuple
+
+Places = List[Tuple[str, str]]
 
 LIBRARY_NAME = "libAsyncCommModule.so.1"
 SIMULATOR_NAME = "cnc-simulator"
@@ -23,16 +28,16 @@ class LibraryNotFound(OSError):
     """The shared library (or the simulator program) was found nowhere; the message lists where it looked."""
 
 
-def _install_dirs():
+def _install_dirs() -> Tuple[Optional[str], Optional[str]]:
     """(libdir, bindir) written into the package by ``cmake --install``, or (None, None)."""
     try:
-        from . import _install_paths  # generated at install time only
+        paths = importlib.import_module(__package__ + "._install_paths")  # generated at install time only
     except ImportError:
         return None, None
-    return _install_paths.LIBDIR, _install_paths.BINDIR
+    return paths.LIBDIR, paths.BINDIR
 
 
-def _candidates(explicit, variable, name, install_dir):
+def _candidates(explicit: Optional[str], variable: str, name: str, install_dir: Optional[str]) -> Places:
     places = []
     if explicit:
         places.append(("the path given", os.fspath(explicit)))
@@ -44,17 +49,17 @@ def _candidates(explicit, variable, name, install_dir):
     return places
 
 
-def library_candidates(path=None):
+def library_candidates(path: Optional[str] = None) -> Places:
     """The (origin, path) pairs tried for the library before the loader's own search, in order."""
     return _candidates(path, LIBRARY_VARIABLE, LIBRARY_NAME, _install_dirs()[0])
 
 
-def simulator_candidates(path=None):
+def simulator_candidates(path: Optional[str] = None) -> Places:
     """The (origin, path) pairs tried for ``cnc-simulator`` before PATH, in order."""
     return _candidates(path, SIMULATOR_VARIABLE, SIMULATOR_NAME, _install_dirs()[1])
 
 
-def load_library(path=None):
+def load_library(path: Optional[str] = None) -> ctypes.CDLL:
     """Load the library from the first place that has it; ``LibraryNotFound`` lists them all."""
     tried = []
     for origin, candidate in library_candidates(path):
@@ -77,7 +82,7 @@ def load_library(path=None):
     raise LibraryNotFound("cannot load %s; looked in:\n  %s" % (LIBRARY_NAME, "\n  ".join(tried)))
 
 
-def find_simulator(path=None):
+def find_simulator(path: Optional[str] = None) -> str:
     """The path of the ``cnc-simulator`` program; ``LibraryNotFound`` lists every place tried."""
     tried = []
     for origin, candidate in simulator_candidates(path):
@@ -94,7 +99,7 @@ def find_simulator(path=None):
     raise LibraryNotFound("cannot find %s; looked in:\n  %s" % (SIMULATOR_NAME, "\n  ".join(tried)))
 
 
-def same_file(a, b):
+def same_file(a: str, b: str) -> Optional[bool]:
     """Whether paths a and b name one file; None when either does not exist."""
     try:
         return os.path.samefile(a, b)

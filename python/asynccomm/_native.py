@@ -5,10 +5,14 @@ library's own, so that the C header's documentation applies unchanged. Use ``lib
 get the loaded ``ctypes.CDLL`` with all 99 prototypes set.
 """
 
+from __future__ import annotations
+
+import array
 import ctypes
 import threading
+from typing import Any, Dict, Iterable, List, Optional, Tuple
 
-from . import _locate
+from . import _locate, diagnostics
 
 #: Every 32-bit value of the controller protocol, also in arrays (never ``c_long``: 64 bits on Linux).
 CncLong = ctypes.c_int32
@@ -22,7 +26,7 @@ ErrCallbackFunc = ctypes.CFUNCTYPE(None, CncLong, CncLong, ctypes.c_char_p)
 _L, _I, _P, _S, _B, _H = CncLong, ctypes.c_int, CncLongPtr, ctypes.c_char_p, ctypes.c_bool, BufferHandle
 
 # name: (return type, argument types), in the header's order.
-PROTOTYPES = {
+PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "addTargetCnc": (_B, [_I, _I, _S, _I]),
     "removeTargetCnc": (_B, [_I]),
     "connect": (_B, [_I]),
@@ -125,10 +129,10 @@ PROTOTYPES = {
 }
 
 _lock = threading.Lock()
-_library = None
+_library: Optional[ctypes.CDLL] = None
 
 
-def declare(lib):
+def declare(lib: ctypes.CDLL) -> ctypes.CDLL:
     """Set ``restype`` and ``argtypes`` of every export on ``lib`` (a ``ctypes.CDLL``); returns ``lib``."""
     for name, (restype, argtypes) in PROTOTYPES.items():
         function = getattr(lib, name)
@@ -137,7 +141,7 @@ def declare(lib):
     return lib
 
 
-def library(path=None):
+def library(path: Optional[str] = None) -> ctypes.CDLL:
     """The loaded library with every prototype declared; loads it on first use.
 
     ``path`` (or the environment variable ``ASYNCCOMM_LIBRARY``) names the file to load; without
@@ -148,18 +152,18 @@ def library(path=None):
     with _lock:
         if _library is None:
             _library = declare(_locate.load_library(path))
+            diagnostics.route_by_default()
         elif path is not None and _locate.same_file(path, _library._name) is False:
             raise _locate.LibraryNotFound("the library is loaded already from %s" % _library._name)
         return _library
 
 
-def cnc_array(values):
-    """A ``CncLong`` array holding ``values`` (each checked to fit 32 bits signed)."""
-    values = list(values)
-    array = (CncLong * max(len(values), 1))()
-    for i, value in enumerate(values):
-        value = int(value)
-        if not -2**31 <= value < 2**31:
-            raise OverflowError("%d does not fit a 32-bit controller value" % value)
-        array[i] = value
-    return array
+def pointer(values: "array.array[int]") -> "ctypes.Array[ctypes.c_int32]":
+    """A ``CncLong`` array over the memory of ``values`` (an ``array('i')``), for a pointer argument."""
+    return (CncLong * max(len(values), 1)).from_buffer(values if values else array.array("i", [0]))
+
+
+def cnc_array(values: Iterable[int]) -> "ctypes.Array[ctypes.c_int32]":
+    """A ``CncLong`` array holding ``values`` (each checked to be an int that fits 32 bits signed)."""
+    from ._checks import int32s
+    return pointer(int32s("cnc_array", values, None))

@@ -1,11 +1,17 @@
 """``asyncio`` helpers: a polled-value async iterator (every ``Controller`` method also has a ``*_async`` twin)."""
 
+from __future__ import annotations
+
 import asyncio
+from typing import TYPE_CHECKING, AsyncIterator, Iterable, List
 
 from .errors import NoReply
 
+if TYPE_CHECKING:
+    from .controller import Controller
 
-async def poll(controller, addresses, interval=0.1):
+
+async def poll(controller: "Controller", addresses: Iterable[int], interval: float = 0.1) -> AsyncIterator[List[int]]:
     """Yield the list of values of ``addresses`` every ``interval`` seconds, without blocking the loop.
 
     On an asynchronous Controller the addresses are registered for the background poll first,

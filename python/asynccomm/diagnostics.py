@@ -1,24 +1,34 @@
-"""Route the library's diagnostic lines (Qt messages) to the ``logging`` module.
+"""The library's diagnostic lines (Qt messages) go to the ``logging`` module, so that a program is
+quiet unless it asks for them.
 
-The library writes them through Qt's message output; a message handler installed through
-Qt's own C++ entry point reads each line and hands it to the logger "asynccomm.diagnostics"
-(category "acm" at DEBUG, other categories by their Qt level).
+From the moment the package loads the library, a message handler installed through Qt's own C++
+entry point hands each line to the logger "asynccomm.diagnostics" (category "acm" at DEBUG, other
+categories by their Qt level); a handler the program had installed before keeps the lines of the
+other categories. ``route_to_logging(False)`` gives the lines back to Qt's own output (standard
+error); ``QT_LOGGING_RULES="acm.debug=false"`` keeps the library from making them at all.
 """
+
+from __future__ import annotations
 
 import atexit
 import ctypes
 import logging
+from typing import Any, Optional
 
 logger = logging.getLogger("asynccomm.diagnostics")
 
 _INSTALL = "_Z22qInstallMessageHandlerPFv9QtMsgTypeRK18QMessageLogContextRK7QStringE"
 _HANDLER = ctypes.CFUNCTYPE(None, ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
 _LEVELS = {0: logging.DEBUG, 1: logging.WARNING, 2: logging.ERROR, 3: logging.CRITICAL, 4: logging.INFO}
-_installed = None
+_LIBRARY_CATEGORY = b"acm"
+_installed: Optional[Any] = None  # ours, while installed
+_previous: Optional[int] = None  # the handler ours replaced (None: Qt's own output)
+_chosen = False  # whether the program chose the routing itself
+_qt6 = False
 
 
 class _Context(ctypes.Structure):
-    """QMessageLogContext of Qt 5."""
+    """QMessageLogContext (the same in Qt 5 and 6)."""
     _fields_ = [("version", ctypes.c_int), ("line", ctypes.c_int), ("file", ctypes.c_char_p),
                 ("function", ctypes.c_char_p), ("category", ctypes.c_char_p)]
 
@@ -29,42 +39,81 @@ class _ArrayData(ctypes.Structure):
                 ("offset", ctypes.c_ssize_t)]
 
 
-def _text(qstring):
-    data_address = ctypes.c_void_p.from_address(qstring).value
-    head = _ArrayData.from_address(data_address)
-    return ctypes.string_at(data_address + head.offset, head.size * 2).decode("utf-16-le", "replace")
+class _Qt6String(ctypes.Structure):
+    """A Qt 6 QString: its data's head, the UTF-16 text and its length."""
+    _fields_ = [("d", ctypes.c_void_p), ("ptr", ctypes.c_void_p), ("size", ctypes.c_ssize_t)]
 
 
-def _on_message(kind, context, qstring):
+def _text(qstring: int) -> str:
+    if _qt6:
+        string = _Qt6String.from_address(qstring)
+        start, size = string.ptr or 0, string.size
+    else:
+        data_address = ctypes.c_void_p.from_address(qstring).value or 0
+        head = _ArrayData.from_address(data_address)
+        start, size = data_address + head.offset, head.size
+    return ctypes.string_at(start, size * 2).decode("utf-16-le", "replace") if size else ""
+
+
+def _on_message(kind: int, context: int, qstring: int) -> None:
     try:
         category = _Context.from_address(context).category or b"default"
-        logger.log(_LEVELS.get(kind, logging.WARNING), "%s: %s", category.decode(), _text(qstring))
+        if category != _LIBRARY_CATEGORY and _previous is not None:
+            _HANDLER(_previous)(kind, context, qstring)
+            return
+        level = _LEVELS.get(kind, logging.WARNING)
+        if logger.isEnabledFor(level):
+            logger.log(level, "%s: %s", category.decode(), _text(qstring))
     except Exception:  # nothing may cross back into the library's thread
         pass
 
 
-def _qt_install():
-    return getattr(ctypes.CDLL("libQt5Core.so.5"), _INSTALL)
+def _qt_install() -> Any:
+    """Qt's qInstallMessageHandler, from the Qt core library the process has loaded."""
+    global _qt6
+    name = "libQt5Core.so.5"
+    try:
+        with open("/proc/self/maps") as maps:
+            loaded = [line.split()[-1] for line in maps if "libQt6Core.so" in line or "libQt5Core.so" in line]
+        name = loaded[0] if loaded else name
+    except OSError:
+        pass
+    _qt6 = "libQt6Core" in name
+    install = getattr(ctypes.CDLL(name), _INSTALL)
+    install.restype = ctypes.c_void_p
+    install.argtypes = [_HANDLER]
+    return install
 
 
-def route_to_logging(enable=True):
-    """Send the library's diagnostic lines to the logger "asynccomm.diagnostics" (or, with False, back to stderr).
+def _route(enable: bool) -> None:
+    global _installed, _previous
+    if enable == (_installed is not None):
+        return
+    install = _qt_install()
+    if enable:
+        _installed = _HANDLER(_on_message)
+        _previous = install(_installed)
+    else:
+        install(_HANDLER(_previous or 0))
+        _installed = _previous = None
+
+
+def route_to_logging(enable: bool = True) -> None:
+    """Send the library's diagnostic lines to the logger "asynccomm.diagnostics" (the default), or
+    with False to Qt's own output (standard error).
 
     The library's ``getErrorDeb`` log file, switched on after this, takes the library's own lines
     and passes only the other messages on to this handler.
     """
-    global _installed
-    if bool(enable) == (_installed is not None):
-        return
-    install = _qt_install()
-    install.restype = ctypes.c_void_p
-    install.argtypes = [_HANDLER]
-    if enable:
-        _installed = _HANDLER(_on_message)
-        install(_installed)
-    else:
-        install(ctypes.cast(None, _HANDLER))
-        _installed = None
+    global _chosen
+    _chosen = True
+    _route(bool(enable))
 
 
-atexit.register(route_to_logging, False)  # no Python handler once the interpreter goes away
+def route_by_default() -> None:
+    """Called when the library is loaded: to the logger, unless the program chose already."""
+    if not _chosen:
+        _route(True)
+
+
+atexit.register(_route, False)  # no Python handler once the interpreter goes away

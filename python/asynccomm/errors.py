@@ -1,4 +1,16 @@
-"""The exceptions: one class per kind of failure, each carrying the library's result code."""
+"""The exceptions: one class per kind of failure, each carrying the library's result code.
+
+Every text they show is made by ``message`` from the function, its result code, the machine's
+address and the controller's reports; what a code means for a function is chosen by
+``meaning`` alone, and a controller's report is shown by ``report_text`` alone.
+"""
+
+from __future__ import annotations
+
+from typing import Any, Dict, Iterable, List, Optional, Sequence, Tuple, Type
+
+#: A controller's report as the error callback gives it: (errorCmd, cmdState, detail).
+Report = Tuple[int, int, str]
 
 _TEXTS = {
     0: "success, or queued in asynchronous mode",
@@ -23,7 +35,7 @@ _TEXTS = {
 }
 
 
-def result_text(code):
+def result_text(code: Optional[int]) -> str:
     """The library's text for a result code (the same as ``acmResultText`` of the C headers)."""
     if code in _TEXTS:
         return _TEXTS[code]
@@ -34,25 +46,83 @@ def result_text(code):
     return "unknown result code"
 
 
+def meaning(function: str, code: Optional[int]) -> str:
+    """What ``code`` means when ``function`` returns it: the one place a code's text is chosen."""
+    return result_text(code)
+
+
+def report_text(report: Report) -> str:
+    """One controller report as a message shows it."""
+    error_cmd, cmd_state, detail = report
+    return "%s (%d, %d)" % (detail, error_cmd, cmd_state)
+
+
+def message(function: str, code: Optional[int], address: Optional[str], detail: str) -> str:
+    """The text of an exception: the call, the machine, the code and what it means."""
+    where = " on %s" % address if address else ""
+    returned = " returned %s" % code if code is not None else ""
+    return "%s%s%s: %s" % (function, where, returned, detail)
+
+
+def detail_text(function: str, code: Optional[int], reports: Sequence[Report], count: int,
+                note: Optional[str]) -> str:
+    """The code's meaning (or ``note``) and the controller's reports: the first and the last only,
+    with their count, so that a long wait's repeated reports keep the text short."""
+    parts = [note or meaning(function, code)]
+    if count == 1:
+        parts.append("controller: " + report_text(reports[0]))
+    elif count > 1:
+        parts.append("controller, %d reports: first %s, last %s"
+                     % (count, report_text(reports[0]), report_text(reports[-1])))
+    return "; ".join(parts)
+
+
 class Error(Exception):
     """A library call failed.
 
-    ``code`` is the result code, ``function`` the C function that returned it, ``detail`` the
-    result's text followed by the controller's reports (from the error callback) made during
-    the call, and ``reports`` those reports as (errorCmd, cmdState, detail) tuples.
+    ``code`` is the result code, ``function`` the C function that returned it, ``address`` the
+    machine's, ``detail`` the result's text followed by the controller's reports (from the error
+    callback) made during the call, ``reports`` the first and the last of those reports as
+    (errorCmd, cmdState, detail) tuples and ``report_count`` how many there were.
+    ``acknowledged`` is set by transfers: the bytes the controller took before the failure.
+    ``returned`` is False when the package found the failure itself (the code is then the one the
+    library gives for it) and the text says so.
     """
 
-    def __init__(self, code, function, reports=(), note=None):
+    acknowledged: Optional[int] = None
+
+    def __init__(self, code: Optional[int], function: str, reports: Iterable[Report] = (),
+                 note: Optional[str] = None, address: Optional[str] = None, report_count: Optional[int] = None,
+                 returned: bool = True):
+        reports = list(reports)
         self.code = code
         self.function = function
-        self.reports = list(reports)
-        parts = [note or result_text(code)] + ["controller: %s (%d, %d)" % (d, c, s) for c, s, d in self.reports]
-        self.detail = "; ".join(parts)
-        super().__init__("%s returned %s: %s" % (function, code, self.detail))
+        self.address = address
+        self.report_count = len(reports) if report_count is None else report_count
+        self.reports: List[Report] = reports[:1] + reports[1:][-1:]
+        self.detail = detail_text(function, code, self.reports, self.report_count, note)
+        self.returned = returned
+        super().__init__(message(function, code if returned else None, address, self.detail))
+
+    def __reduce__(self) -> Tuple[Any, ...]:
+        # The constructors take other arguments than the message: rebuild from the state.
+        return (_rebuilt, (type(self), self.args, self.__dict__))
+
+
+def _rebuilt(cls: Type[Error], args: Tuple[Any, ...], state: Dict[str, Any]) -> Error:
+    error = cls.__new__(cls)
+    error.args = args
+    error.__dict__.update(state)
+    return error
 
 
 class ArgumentError(Error, ValueError):
     """Code 1: an argument out of range (also an unknown target or channel)."""
+
+
+class ArgumentTypeError(Error, TypeError):
+    """Code 1, found by the package before any call: an argument of the wrong type (a float or a
+    str for an int)."""
 
 
 class QueueFull(Error):
@@ -71,28 +141,43 @@ class Refused(Error):
     """Codes 100 and up (but 111..113): the controller refused; ``state`` is its state (code - 100)."""
 
     @property
-    def state(self):
+    def state(self) -> int:
         """The controller's failure state: the code minus 100."""
-        return self.code - 100
+        return (self.code or 0) - 100
 
 
 class TransferStopped(Error):
-    """Code 5: a program text transfer stopped."""
+    """Code 5: a program text transfer stopped (also when it waited longer than its timeout)."""
+
+
+class TransferInterrupted(KeyboardInterrupt):
+    """Ctrl-C ended a transfer: ``acknowledged`` of ``total`` bytes were taken by the controller.
+    The transfer was ended and the link opened again before this was raised."""
+
+    def __init__(self, text: str, acknowledged: int, total: int):
+        super().__init__(text, acknowledged, total)
+        self.acknowledged = acknowledged
+        self.total = total
+
+    def __str__(self) -> str:
+        return str(self.args[0])
 
 
 class FtpFailed(Error):
     """An FTP list stopped: ``reports`` holds (20, step, reason), the step 0 connect, 1 log in, 2 upload, 4 make the folder."""
 
-    def __init__(self, function, reports):
-        super().__init__(None, function, reports, note="the FTP transfer stopped")
+    def __init__(self, function: str, reports: Iterable[Report], address: Optional[str] = None):
+        super().__init__(None, function, reports, note="the FTP transfer stopped", address=address)
 
 
-_CLASSES = {1: ArgumentError, 4: QueueFull, 5: TransferStopped, 7: NotConnected, 111: NoReply}
+_CLASSES: Dict[int, Type[Error]] = {1: ArgumentError, 4: QueueFull, 5: TransferStopped, 7: NotConnected,
+                                    111: NoReply}
 
 
-def error_for(code, function, reports=(), note=None):
+def error_for(code: int, function: str, reports: Iterable[Report] = (), note: Optional[str] = None,
+              address: Optional[str] = None, report_count: Optional[int] = None) -> Error:
     """The exception instance that fits ``code`` (``note`` replaces the code's text)."""
     cls = _CLASSES.get(code)
     if cls is None:
         cls = Refused if code >= 100 and code not in (112, 113) else Error
-    return cls(code, function, reports, note)
+    return cls(code, function, reports, note, address, report_count)

@@ -1,20 +1,28 @@
 """Blocking FTP uploads: wait on the library's progress figure until the upload is done."""
 
-import time
+from __future__ import annotations
 
-from .errors import FtpFailed, error_for
+import ctypes
+import time
+from typing import Callable, Optional
+
+from ._guard import cancelled
+from .errors import FtpFailed, Report, error_for
 
 POLL_INTERVAL = 0.02  # seconds between two looks at the progress figure
 DONE = 100.0
 
 
-def wait_for_upload(lib, cnc_id, function, what, progress, timeout, failure=lambda: None):
+def wait_for_upload(lib: ctypes.CDLL, cnc_id: int, function: str, what: str,
+                    progress: Optional[Callable[[float, str], None]], timeout: Optional[float],
+                    failure: Callable[[], Optional[Report]] = lambda: None, address: Optional[str] = None) -> None:
     """Wait until the target's newest FTP list reports 100 %.
 
     ``progress(percent, what)`` is called whenever the figure changes. A figure that does not
-    move for ``timeout`` seconds means the upload failed (the library reports failures only by
-    a progress that stops): ``asynccomm.NoReply`` is raised then. ``failure()`` gives the
-    report of a list that stopped (errorCmd 20), which raises ``asynccomm.FtpFailed`` at once.
+    move for ``timeout`` seconds (None: never given up) means the upload failed (the library
+    reports failures only by a progress that stops): ``asynccomm.NoReply`` is raised then.
+    ``failure()`` gives the report of a list that stopped (errorCmd 20), which raises
+    ``asynccomm.FtpFailed`` at once.
     """
     last, moved = None, time.monotonic()
     while True:
@@ -25,8 +33,9 @@ def wait_for_upload(lib, cnc_id, function, what, progress, timeout, failure=lamb
                 progress(percent, what)
         if percent >= DONE:
             return
-        if failure() is not None:
-            raise FtpFailed(function, [failure()])
-        if time.monotonic() - moved > timeout:
-            raise error_for(111, function, note="FTP of %s stalled at %d %%" % (what, percent))
+        report = failure()
+        if report is not None:
+            raise FtpFailed(function, [report], address)
+        if (timeout is not None and time.monotonic() - moved > timeout) or cancelled():
+            raise error_for(111, function, note="FTP of %s stalled at %d %%" % (what, percent), address=address)
         time.sleep(POLL_INTERVAL)

@@ -10,12 +10,13 @@ asynchronous controller connection and read through an asyncio iterator.
 import argparse
 import asyncio
 import contextlib
+from typing import List, Optional
 
 import asynccomm
 
 
-async def monitor(controller, variables, rounds):
-    last = None
+async def monitor(controller: asynccomm.Controller, variables: List[int], rounds: int) -> None:
+    last: Optional[List[int]] = None
     async for values in asynccomm.aio.poll(controller, variables, interval=0.05):
         if values != last:
             print(" ".join("%d=%d" % pair for pair in zip(variables, values)), flush=True)
@@ -25,7 +26,7 @@ async def monitor(controller, variables, rounds):
             return
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("address", nargs="?", help="the controller's address (default: a simulator of its own)")
     parser.add_argument("--rounds", type=int, default=40, help="how many polls to print from (default 40)")

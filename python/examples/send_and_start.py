@@ -15,7 +15,7 @@ import asynccomm
 PROGRAM = "G90 G54\nG00 X0 Y0\nG01 X10 Y10 F200\nG01 X0\nM30\n"
 
 
-def main():
+def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("address", nargs="?", help="the controller's address (default: a simulator of its own)")
     parser.add_argument("--file", help="the program file to send (default: a small example program)")

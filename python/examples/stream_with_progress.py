@@ -13,11 +13,11 @@ import sys
 import asynccomm
 
 
-def show(sent, total):
+def show(sent: int, total: int) -> None:
     print("\r%7d / %d bytes (%3d %%)" % (sent, total, 100 * sent // max(total, 1)), end="", flush=True)
 
 
-def main():
+def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("address", nargs="?", help="the controller's address (default: a simulator of its own)")
     parser.add_argument("--file", help="the program to stream (default: 3,000 generated lines)")

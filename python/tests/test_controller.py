@@ -1,9 +1,15 @@
 """Controller against the simulator: values, refusals and their reports, program transfer."""
 import asyncio
+import collections
+import concurrent.futures
+import contextlib
 import logging
 import os
+import pickle
+import socket
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
@@ -30,19 +36,150 @@ def test_a_failed_call_raises_its_code_and_the_controllers_text(rule, call, exce
     with Simulator(inject=[rule] if rule else []) as sim, Controller(sim.address) as ctl:
         with pytest.raises(exception) as raised:
             call(ctl)
-    assert raised.value.code == code
+    assert raised.value.code == code and " on %s returned" % sim.address in str(raised.value)
     assert (report in raised.value.detail) if report else raised.value.reports == []
+    assert str(pickle.loads(pickle.dumps(raised.value))) == str(raised.value)  # a process pool's worker
 
 
-@pytest.mark.inject("f 3 state 2 times 2")
-def test_reports_go_to_the_callable_or_to_logging(cnc_simulator, caplog):
+# (call, exception, words of its text): refused before anything is sent
+REFUSED_AT_ONCE = [
+    (lambda c: Controller(c.address + ":0"), asynccomm.ArgumentError, "port '0'"),
+    (lambda c: Controller(c.address + ":65536"), asynccomm.ArgumentError, "port '65536'"),
+    (lambda c: Controller(c.address + ":"), asynccomm.ArgumentError, "port ''"),
+    (lambda c: Controller(c.address, channels=100), asynccomm.ArgumentError, "channels=100"),
+    (lambda c: Controller(c.address, cnc_id=c.cnc_id), asynccomm.ArgumentError, "is taken"),
+    (lambda c: Controller("127.255.255.254"), asynccomm.NotConnected, "connect on 127.255.255.254"),
+    (lambda c: c.send_program("O1", "G0\x00X1 Y2 Z3\n"), asynccomm.ArgumentError, "offset 2"),
+    (lambda c: c.write_vars({1000001: 1.5}), TypeError, "1.5"),
+    (lambda c: c.write_vars({1000001: "7"}), TypeError, "'7'"),
+    (lambda c: c.write_vars({1000001: 2**31}), ValueError, "2147483648"),
+    (lambda c: c.set_bit("O", 5, 2), ValueError, "not 2"),
+    (lambda c: c.read_bits(1, 0, [3, -1]), ValueError, "-1"),
+    (lambda c: c.get_bit("I", -1), ValueError, "-1"),
+]
+
+
+@pytest.fixture(scope="module")
+def idle_cnc():
+    with Simulator() as sim, Controller(sim.address) as ctl:
+        yield ctl
+
+
+@pytest.mark.parametrize("call, exception, words", REFUSED_AT_ONCE)
+def test_what_the_library_would_refuse_or_change_is_refused_at_once(idle_cnc, call, exception, words):
+    with pytest.raises(exception) as raised:
+        call(idle_cnc)
+    assert words in str(raised.value) and isinstance(raised.value, asynccomm.Error)
+
+
+@pytest.mark.inject("f 3 state 2 times 3")
+def test_a_report_goes_to_the_callable_or_its_exception_else_to_logging(cnc_simulator, caplog):
     seen = []
     with Controller(cnc_simulator.address, on_error=lambda *r: seen.append(r)) as ctl:
         pytest.raises(asynccomm.Refused, ctl.reset, 1)
-    with Controller(cnc_simulator.address) as ctl, caplog.at_level(logging.WARNING, "asynccomm"):
-        pytest.raises(asynccomm.Refused, ctl.reset, 1)
+    with caplog.at_level(logging.WARNING, "asynccomm"):
+        with Controller(cnc_simulator.address) as ctl:
+            pytest.raises(asynccomm.Refused, ctl.reset, 1)
+        assert not caplog.records
+        with Controller(cnc_simulator.address, asynchronous=True) as ctl:
+            ctl.reset(1)  # queued: its report comes later, from the library's thread
+            deadline = time.monotonic() + 5
+            while not caplog.records and time.monotonic() < deadline:
+                time.sleep(0.01)
     assert seen == [(7, 2, "program is runing.")]
     assert [r.name for r in caplog.records if "program is runing." in r.getMessage()] == ["asynccomm"]
+
+
+class RuleChecker:
+    """The library, noting every call made against its threading rules: a target added or removed
+    while any call runs, a target connected or disconnected while a call on it runs."""
+
+    def __init__(self, lib):
+        self.lib, self.lock, self.running, self.broken = lib, threading.Lock(), collections.Counter(), []
+
+    def __getattr__(self, name):
+        function, registry = getattr(self.lib, name), name in ("addTargetCnc", "removeTargetCnc")
+
+        def call(*args):
+            target = args[0] if registry else args[-1]
+            with self.lock:
+                busy = sum(self.running.values()) if registry else self.running[target]
+                if busy and (registry or name in ("connect", "disconnect")):
+                    self.broken.append(name)
+                self.running[target] += 1
+            try:
+                return function(*args)
+            finally:
+                with self.lock:
+                    self.running[target] -= 1
+        return call
+
+
+def test_threads_open_read_and_close_controllers_within_the_librarys_rules(monkeypatch):
+    checker = RuleChecker(asynccomm.library())
+    monkeypatch.setattr(asynccomm._native, "_library", checker)
+
+    def check(address):  # a thread pool's check of one machine, and of the machine all share
+        shared.reconnect() if address == sim.address else shared.read_vars([1000001])
+        with Controller(address) as ctl:
+            ctl.write_vars({1000001: 5})
+            return ctl.read_vars([1000001])
+    with Simulator(controllers=20) as sim, Controller(sim.addresses[1]) as shared, \
+            concurrent.futures.ThreadPoolExecutor(16) as pool:
+        assert list(pool.map(check, sim.addresses * 3)) == [[5]] * 60
+    assert checker.broken == []
+
+
+def test_a_silent_machine_never_holds_back_a_healthy_one():
+    async def count_reads(healthy, silent):
+        asyncio.get_running_loop().set_default_executor(concurrent.futures.ThreadPoolExecutor(4))
+
+        async def keep_asking(ctl):
+            while True:
+                with contextlib.suppress(asyncio.TimeoutError):
+                    await asyncio.wait_for(ctl.read_vars_async([1000001]), 0.05)
+        askers = [asyncio.ensure_future(keep_asking(ctl)) for ctl in silent]
+        reads, end = 0, time.monotonic() + 0.5
+        while time.monotonic() < end:
+            reads += len(await healthy.read_vars_async([1000001]))
+        for asker in askers:
+            asker.cancel()
+        return reads
+    with Simulator() as good, Simulator(controllers=6, inject=["B delay 500"]) as slow, \
+            Controller(good.address) as healthy, contextlib.ExitStack() as stack:
+        silent = [stack.enter_context(Controller(address)) for address in slow.addresses]
+        assert asyncio.run(count_reads(healthy, silent)) > 25
+
+
+QUIET = """import asynccomm, logging, os, signal
+lines = []
+logging.getLogger("asynccomm").addHandler(logging.Handler())
+logging.getLogger("asynccomm").handlers[0].emit = lambda record: lines.append(record.name)
+logging.getLogger("asynccomm").setLevel(logging.DEBUG)
+sim = asynccomm.Simulator(inject=["f 3 state 2"]).start()
+print(sim.address, flush=True)
+with asynccomm.Controller(sim.address) as ctl:
+    try:
+        ctl.reset(1)
+    except asynccomm.Refused as refused:
+        print(sorted(set(lines)), refused.reports, flush=True)
+os.kill(os.getpid(), signal.SIGKILL)
+"""
+
+
+def test_a_script_is_quiet_logs_the_librarys_lines_and_never_leaves_its_simulator_behind():
+    env = dict(os.environ, QT_LOGGING_RULES="acm.debug=true", PYTHONPATH=os.path.dirname(asynccomm.__path__[0]))
+    run = subprocess.run([sys.executable, "-c", QUIET], capture_output=True, text=True, env=env, timeout=30)
+    address, logged = run.stdout.splitlines()
+    assert run.stderr == "" and logged == "['asynccomm.diagnostics'] [(7, 2, 'program is runing.')]"
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline:  # the killed script's simulator ends
+        with contextlib.suppress(OSError), socket.create_connection((address, 60000), timeout=1):
+            time.sleep(0.02)
+            continue
+        break
+    else:
+        pytest.fail("the simulator of a killed script still listens")
 
 
 def test_a_program_sent_from_a_file_starts_by_name_once(cnc, tmp_path):
@@ -72,17 +209,6 @@ def test_polled_values_come_through_the_async_iterator(cnc, cnc_simulator):
         assert asyncio.run(asyncio.wait_for(first_42(ctl), 10)) == [42]
 
 
-def test_diagnostic_lines_reach_logging_and_nobody_is_not_connected(cnc_simulator, caplog):
-    asynccomm.log_diagnostics(True)
-    try:
-        with caplog.at_level(logging.DEBUG, "asynccomm.diagnostics"), Controller(cnc_simulator.address):
-            pass
-    finally:
-        asynccomm.log_diagnostics(False)
-    assert any(r.name == "asynccomm.diagnostics" for r in caplog.records)
-    pytest.raises(asynccomm.NotConnected, Controller, "127.255.255.254")
-
-
 @pytest.mark.parametrize("variable, value", [("ASYNCCOMM_LIBRARY", "/nowhere/lib.so"), ("ASYNCCOMM_SIMULATOR", "/nowhere/sim")])
 def test_a_missing_file_is_named_in_the_failure(variable, value, monkeypatch):
     monkeypatch.setenv(variable, value)
@@ -106,6 +232,7 @@ MACHINE = [
     (lambda c: c.cycle_start(), lambda c: c.running_program(), "O1234"),
     (lambda c: None, lambda c: c.running_program(), "O0001"),
     (lambda c: None, lambda c: c.connected and c.watchdog() is None, True),
+    (lambda c: c.call("disconnect"), lambda c: [c.connected, c.reconnect(), c.connected], [False, None, True]),
 ]
 
 

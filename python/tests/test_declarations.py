@@ -1,7 +1,9 @@
-"""The ctypes declarations and the result texts must match the C headers."""
+"""The ctypes declarations and the result texts must match the C headers; the types check."""
 import ctypes
 import os
 import re
+import subprocess
+import sys
 
 import pytest
 
@@ -46,3 +48,13 @@ def test_result_texts_match_the_c_header():
                                        (113, errors.Error)])
 def test_codes_map_to_their_exception(code, cls):
     assert type(errors.error_for(code, "f")) is cls
+
+
+def test_the_examples_and_the_api_type_check_strictly():
+    pytest.importorskip("mypy")
+    here = os.path.dirname(os.path.abspath(__file__))
+    package = os.path.dirname(here)
+    run = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--cache-dir", ".mypy_cache",
+                          os.path.join(package, "examples"), os.path.join(here, "typing_probe.py")],
+                         capture_output=True, text=True, env=dict(os.environ, MYPYPATH=package))
+    assert run.returncode == 0, run.stdout

@@ -1,7 +1,9 @@
-"""Streaming through the remote buffer and FTP uploads, against the simulator."""
+"""Program transfer, streaming through the remote buffer and FTP uploads, against the simulator."""
 import os
+import signal
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -16,6 +18,9 @@ def test_a_stream_reports_progress_up_to_its_end(cnc):
         buffer.stream(text, progress=lambda sent, total: seen.append(sent), chunk=9000)
         assert buffer.state == asynccomm.buffer.IDLE
     assert seen == sorted(seen) and seen[-1] == len(text) and len(seen) > 2
+    start = time.monotonic()
+    pytest.raises(asynccomm.BufferStopped, buffer.write, "G0\n", timeout=5)  # closed: at once
+    assert time.monotonic() - start < 1
 
 
 @pytest.mark.inject("d 2 close")
@@ -23,6 +28,31 @@ def test_a_broken_stream_raises_with_the_buffers_words(cnc):
     with cnc.open_buffer() as buffer, pytest.raises(asynccomm.BufferStopped) as raised:
         buffer.stream("G01 X1\n" * 2000)
     assert raised.value.detail.startswith("Connection closed by the controller")
+
+
+SEND = """import asynccomm, sys
+ctl = asynccomm.Controller(sys.argv[1], on_error=lambda *report: print("report", flush=True))
+try:
+    ctl.send_program("O1", "G01 X1 Y1\\n" * 200, timeout=eval(sys.argv[2]))
+except (asynccomm.TransferStopped, asynccomm.TransferInterrupted) as stopped:
+    print(type(stopped).__name__, stopped.acknowledged, len(str(stopped)), ctl.read_vars([1000001]))
+"""
+
+
+@pytest.mark.inject("dnc-capacity 800")
+@pytest.mark.parametrize("timeout, ending", [("0.4", "TransferStopped 798"), ("None", "TransferInterrupted 798")])
+def test_a_transfer_waiting_for_memory_ends_on_its_timeout_or_ctrl_c(cnc_simulator, timeout, ending):
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(asynccomm.__path__[0]))
+    with subprocess.Popen([sys.executable, "-c", SEND, cnc_simulator.address, timeout], stdout=subprocess.PIPE,
+                          text=True, env=env) as child:
+        assert [child.stdout.readline() for _ in range(3)] == ["report\n"] * 3  # waiting for memory
+        if timeout == "None":
+            child.send_signal(signal.SIGINT)
+        try:
+            name, acknowledged, length, values = child.communicate(timeout=10)[0].splitlines()[-1].split(" ", 3)
+        finally:
+            child.kill()
+    assert "%s %s" % (name, acknowledged) == ending and int(length) < 400 and values == "[0]"
 
 
 @pytest.mark.parametrize("options, outcome", [(["--ftp"], None), ([], asynccomm.FtpFailed)])
