@@ -98,6 +98,7 @@ int main(int argc, char** argv)
         return printVersion(settings);
     case CommandLine::Outcome::Refuse: {
         Report report(settings.json, settings.quiet, commandName);
+        report.setTarget(settings.host, settings.port, settings.channel);
         report.error(line.message());
         return report.finish(ExitStatus::Usage);
     }
