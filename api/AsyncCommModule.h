@@ -214,8 +214,8 @@
  * axisLBits (low). The bundled simulator numbers the axes of each channel from 0: bit i of
  * axisLBits is axis i, bit i of axisHBits is axis 32 + i. Feeds, lengths, coordinates and
  * overrides are likewise passed unchanged, in the controller's units; the simulator counts
- * positions in whole units, moves a continuously jogged axis by feed units per second and
- * accepts the overrides without using them.
+ * positions in whole units, moves a continuously jogged axis by feed units per second (ten times
+ * that at rapid feed) and accepts the overrides without using them.
  *
  * ==== Diagnostics ====
  * Every diagnostic line of the library goes to the Qt logging category "acm" (debug level):
@@ -711,8 +711,8 @@ ACM_EXPORT char* getRuningPrg(CncLong channel, int cncID);
  * differently:
  *   read   getIBit 0 (I), getOBit 1 (O), getCBit 2 (C), getSBit 3 (S), getABit 4 (A)
  *   write  setPlcOBit 0 (PLC's O), setCncOBit 1 (CNC's O), setCBit 2, setSBit 3, setABit 4
- * (The simulator keeps one value per channel, number and index, so setPlcOBit's bit reads back
- * through getIBit and setCBit's through getCBit.)
+ * (The simulator keeps the bits as the reads number the tables, so setPlcOBit's and setCncOBit's
+ * bits read back through getOBit and setCBit's through getCBit.)
  * Codes, reports, bounds and outputs as for the hand motion group.
  *   index  the bit's number in its table, passed unchanged
  *   value  (get) receives the bit, 0 or 1 as the controller answers; (set) the new value,

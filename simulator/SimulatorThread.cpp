@@ -1,6 +1,7 @@
 #include "SimulatorThread.h"
 #include "FrameMode.h"
 #include "RequestChannel.h"
+#include "RequestKind.h"
 #include "TcpRequestReader.h"
 #include <QEventLoop>
 #include <QHostAddress>
@@ -177,8 +178,9 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
     else
         reply = model.reply(request, scripted ? script.status : ControllerModel::kDefaultStatus, m_sessions.value(socket));
     if (verbose)
-        std::fprintf(stderr, "sim %s <- %s\nsim %s -> %s\n", qPrintable(address), request.toHex(' ').constData(),
-                     qPrintable(address), reply.toHex(' ').constData());
+        std::fprintf(stderr, "sim %s <- %s: %s\nsim %s -> %s\n", qPrintable(address),
+                     qPrintable(RequestKind::describe(code, sub)), request.toHex(' ').constData(), qPrintable(address),
+                     reply.toHex(' ').constData());
     if (!scripted) {
         socket->write(reply);
         return;
