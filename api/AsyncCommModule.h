@@ -718,7 +718,7 @@ ACM_EXPORT CncLong setABit(CncLong channel, CncLong index, CncLong value, int cn
 /* getIbits: ask for a group of input bits.
  *   elements  count values sent after the channel, passed unchanged; their meaning is the
  *             controller's; may be null when count is 0
- *   count     0..121
+ *   count     0..121 (121 fill the 500-byte request frame)
  *   first, second  receive the answer's two values (the simulator answers 0 and 0)
  * Returns also 1 when count is outside 0..121 or elements is null with count > 0. */
 ACM_EXPORT CncLong getIbits(CncLong channel, CncLong* elements, CncLong count, CncLong* first, CncLong* second,
@@ -969,7 +969,10 @@ ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
  *   channel   written in decimal into the path, not checked: "/home/root/veko/usr/sys000" + c
  *             (c <= 9) or "/home/root/veko/usr/sys00" + c, then "/program/" or "/plc/", then
  *             fileName
- *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1
+ *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1; the
+ *             whole path at most 492 bytes, so that its request fits the 500-byte frame: with a
+ *             channel of 0..99, a program file's name up to 456 characters and a PLC file's up
+ *             to 460; a longer one gives 1 and nothing is sent
  *   info      a buffer of at least 1024 bytes you provide; receives the controller's answer as
  *             UTF-8, cut to 1023 bytes, always NUL-terminated; "" when the call fails (and on an
  *             asynchronous client)
@@ -982,7 +985,8 @@ ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
 ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* fileName, char* info, int cncID);
 /* writeCncFile: write a file on the controller: open, the content in pieces, close.
  *   type      a number sent with the open, passed unchanged; its meaning is the controller's
- *   fileName  UTF-8, sent as its bytes
+ *   fileName  UTF-8, sent as its bytes, at most 487 of them (the open request then fills the
+ *             500-byte frame); a longer one gives 1 and nothing is sent
  *   content   UTF-8 text up to its terminating 0 (so it cannot hold 0 bytes), sent in pieces of
  *             at most 200 bytes that never split a character; a content whose last piece is full
  *             ends with an empty piece
@@ -990,7 +994,7 @@ ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* file
  * Client: target.
  * Returns: 0 written and closed; 100 the open failed (also when not connected or no reply came),
  *          nothing else was sent; 101 a piece failed, no close was sent; 102 the close failed;
- *          1 fileName or content null, or cncID not registered.
+ *          1 fileName or content null, fileName too long, or cncID not registered.
  * Reports: (13, 0, "onRecCmdBinFile error.") or (13, s, "") when the controller refuses a step.
  * Blocks: one request per step: 2 + one per 200 bytes; a silent controller: one request. */
 ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* content, int cncID);

@@ -115,7 +115,7 @@ int32_t AsynchronousClient::runCommand(const char* signature, const std::functio
             return ResultCode::NotConnected;
         }
         const int32_t n = build();
-        if (n == kArgumentsRejected)
+        if (n == kArgumentsRejected || n == 0) // 0: the codec found no frame that carries them
             return ResultCode::ArgumentOutOfRange;
         const Exchange done = queueAndExchange(n, options & CollapseTo3);
         if (done.replied && writeOutputs)

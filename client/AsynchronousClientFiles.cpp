@@ -104,7 +104,10 @@ int32_t AsynchronousClient::binFileClose()
 // all 200 bytes is followed by another, empty at the content's end.
 int32_t AsynchronousClient::writeCncFile(int32_t type, const QString& fileName, const QString& content)
 {
-    if (binFileOpen(type, fileName) != ResultCode::Success)
+    const int32_t opened = binFileOpen(type, fileName);
+    if (opened == ResultCode::ArgumentOutOfRange) // a name too long for the open request: nothing sent
+        return opened;
+    if (opened != ResultCode::Success)
         return ResultCode::FileOpenFailed;
     for (int from = 0;;) {
         int bytes = 0;

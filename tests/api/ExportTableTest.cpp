@@ -65,6 +65,7 @@ AcmRemoteBuffer* buffer = nullptr;
 CncLong coords[4] = {};
 CncLong elements[2] = {1, 2};
 CncLong pairA[2] = {1, 2}, pairB[2] = {3, 4};
+CncLong inputs[121] = {}; // the most getIbits takes: its request fills the 500-byte buffer
 
 const std::vector<CommandRow>& commandTable()
 {
@@ -243,7 +244,7 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         {"reset", [] { EXPECT_EQ(reset(100, kCnc), 1) << "the target-level reset checks 1..99 itself"; EXPECT_EQ(reset(0, kCnc), 1); EXPECT_EQ(reset(9, kCnc), 0); EXPECT_EQ(reset(1, kUnknown), 1); }},
         {"getRuningPrg", [] { EXPECT_EQ(getRuningPrg(1, kUnknown), nullptr); EXPECT_STREQ(getRuningPrg(99, kCnc), ""); EXPECT_STREQ(getRuningPrg(0, kCnc), ""); }},
         {"getIBit", [&] { EXPECT_EQ(getIBit(1, 1, none, kCnc), 0); }},
-        {"getIbits", [&] { EXPECT_EQ(getIbits(1, none, 2, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, 122, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, -1, &o1, &o2, kCnc), 1); }},
+        {"getIbits", [&] { EXPECT_EQ(getIbits(1, none, 2, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, 122, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, -1, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, inputs, 121, &o1, &o2, kCnc), 0) << "the largest request"; }},
         {"setPlcObits", [&] { EXPECT_EQ(setPlcObits(1, words, none, 2, kCnc), 1); EXPECT_EQ(setPlcObits(1, words, words, 33, kCnc), 1); EXPECT_EQ(setPlcObits(1, words, words, -1, kCnc), 1); }},
         {"setCncObits", [&] { EXPECT_EQ(setCncObits(1, none, words, 2, 0, kCnc), 1); EXPECT_EQ(setCncObits(1, words, words, 33, 0, kCnc), 1); EXPECT_EQ(setCncObits(1, many, many, 32, 0, kCnc), 0) << "32 words still fit"; }},
         {"getAxesCoord", [&] { EXPECT_EQ(getAxesCoord(1, 0, 3, 0, 2, none, kCnc), 1); EXPECT_EQ(getAxesCoord(1, 0, 3, 0, -5, words, kCnc), 1); EXPECT_EQ(getAxesCoord(1, 0, 3, 0, 0, none, kCnc), 0); }},
@@ -263,8 +264,14 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         {"getBufValidCnt", [] { EXPECT_EQ(getBufValidCnt(nullptr), 0); }},
         {"getBufState", [] { EXPECT_EQ(getBufState(nullptr), 4); }},
         {"getBufStateInf", [] { EXPECT_EQ(getBufStateInf(nullptr), nullptr); }},
-        {"getCncFileInf", [&] { char info[1024]; EXPECT_EQ(getCncFileInf(2, 1, name, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, nullptr, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, nullptr, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, info, kUnknown), 1); }},
-        {"writeCncFile", [&] { EXPECT_EQ(writeCncFile(1, nullptr, name, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, nullptr, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, name, kUnknown), 1); }},
+        {"getCncFileInf", [&] { char info[1024]; EXPECT_EQ(getCncFileInf(2, 1, name, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, nullptr, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, nullptr, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, info, kUnknown), 1);
+            const std::string longest(456, 'L'), tooLong(457, 'L');
+            sim->files()->setFileInfo("/home/root/veko/usr/sys0001/program/" + QByteArray(longest.c_str()), "L 1");
+            EXPECT_EQ(getCncFileInf(1, 1, tooLong.c_str(), info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, longest.c_str(), info, kCnc), 0); EXPECT_STREQ(info, "L 1"); }},
+        {"writeCncFile", [&] { EXPECT_EQ(writeCncFile(1, nullptr, name, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, nullptr, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, name, kUnknown), 1);
+            const std::string longest(487, 'L'), tooLong(488, 'L');
+            EXPECT_EQ(writeCncFile(1, tooLong.c_str(), name, kCnc), 1); EXPECT_EQ(writeCncFile(1, longest.c_str(), name, kCnc), 0);
+            EXPECT_EQ(sim->files()->binaryFile(longest.c_str()), "O1"); }},
         {"getCncCurrentError", [] { EXPECT_EQ(getCncCurrentError(10, kUnknown), nullptr); EXPECT_STREQ(getCncCurrentError(5, kCnc), "9Channel selection error"); }},
         {"getCurErrString", [&] { EXPECT_EQ(getCurErrString(1, 0, nullptr, kCnc), 1); EXPECT_EQ(getCurErrString(4, 0, text, kCnc), 1); }},
         {"ftpUploadFile", [&] { EXPECT_EQ(ftpUploadFile(2, 1, name, nullptr, kCnc), 1) << "type neither 0 nor 1"; EXPECT_EQ(ftpUploadFile(1, 1, name, nullptr, kUnknown), 1); }},
