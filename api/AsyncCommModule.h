@@ -153,10 +153,17 @@
  *
  * ==== How long a call can block ====
  * A request on a synchronous client waits at most 1.8 s for its reply (three waits of 600 ms).
- * After a wait that failed, that client's next request first opens a fresh connection (at most
- * 500 ms), so that the late reply can never be taken for the answer to a later request. Below,
- * "a request" costs at most 1.8 s, plus 0.5 s when the client's previous request went
- * unanswered. A call first waits for any call already running on the same client: a
+ * A reply answers only its own request. While a request waits, a frame that answers another
+ * kind of request is dropped (and logged) and the wait goes on; bytes that come while no
+ * request waits are dropped (and logged) before the next request goes. An exchange that ends
+ * without its own whole, usable reply (none in time, a broken frame, an error reply, a frame of
+ * an unknown code or with fields missing) makes the client's next request first open a fresh
+ * connection (at most 500 ms), so that whatever else the controller sends for the failed
+ * request arrives on a closed connection and can never be taken for the answer to a later
+ * request; over a serial port the next request instead waits until the line has stayed quiet
+ * for one reply wait. The same holds for the worker of an asynchronous client. Below,
+ * "a request" costs at most 1.8 s, plus 0.5 s when the client's previous request got no
+ * usable reply. A call first waits for any call already running on the same client: a
  * synchronous command holds its client for its whole round trip, so two threads commanding one
  * client take turns. Connecting waits at most 500 ms per connection; a host name given instead
  * of a numeric address is first resolved by the system's resolver, which the library does not

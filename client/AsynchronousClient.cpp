@@ -148,10 +148,9 @@ bool AsynchronousClient::sendAndWait()
     if (sendFrame.isEmpty())
         return false;
     sendState = 2;
-    const QByteArray reply = syncTransport()->exchange(sendFrame, frameMode);
-    bool ok = false;
-    if (reply.size() >= 1 && reply.size() < kFrameBufferSize)
-        ok = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+    Transport* link = syncTransport();
+    const QByteArray reply = link->exchange(sendFrame, frameMode);
+    const bool ok = takeReply(*link, reply);
     // An error file ends with a piece shorter than 100 bytes: a frame shorter than a full piece's
     // 110 bytes, counted as in the TCP framing so that serial links end it at the same piece.
     if (tcpFrameLength(frameMode, reply.size()) < kFullErrorFilePieceFrame && errFileShortReplyFlag)
@@ -161,9 +160,19 @@ bool AsynchronousClient::sendAndWait()
     return ok;
 }
 
+bool AsynchronousClient::takeReply(Transport& link, const QByteArray& reply)
+{
+    if (reply.isEmpty())
+        return false; // no reply: the link has seen to a late one itself
+    const bool usable = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+    if (!usable)
+        link.distrustLastReply();
+    return usable;
+}
+
 bool AsynchronousClient::feedReply(const uint8_t* bytes, int32_t length)
 {
-    if (!bytes || length < 1 || length >= kFrameBufferSize)
+    if (!bytes || length < 1 || length > kLongestReply)
         return false;
     std::copy(bytes, bytes + length, recvBuf);
     const int32_t parseStatus = analysisReciveBuffer(length);
