@@ -183,7 +183,12 @@ TEST_F(ExportTableTest, EveryExportAnswersAsDocumented)
         {"readVars", [] { CncLong back[2] = {}; EXPECT_EQ(readVars(addresses, 2, back, kCnc), 0); EXPECT_EQ(back[1], 71); }},
         {"registerBits", [] { EXPECT_EQ(registerBits(1, 0, words, 2, kCnc), 6) << "needs an asynchronous client"; }},
         {"removeBits", [] { EXPECT_EQ(removeBits(1, 0, words, 2, kCnc), 6); }},
-        {"readBits", [] { CncLong bits[2] = {-1, -1}; EXPECT_EQ(readBits(1, 0, words, 2, bits, kCnc), 0); EXPECT_EQ(bits[0], 0); }},
+        {"readBits", [&] { CncLong bits[2] = {-1, -1}; EXPECT_EQ(readBits(1, 0, words, 2, bits, kCnc), 0); EXPECT_EQ(bits[0], 0);
+            const CncLong secondWords[7] = {0, 32113, 32177, 32241, 32305, 32593, 32561}; // bits 32..63 of tables 1..6
+            for (CncLong table = 1, bit = 33; table <= 6; bit = 32 + ++table) {
+                sim->setVariable(1000000 + secondWords[table], 1 << table);
+                EXPECT_TRUE(readBits(1, table, &bit, 1, bits, kCnc) == 0 && bits[0] == 1) << "table " << table;
+            } }},
         {"getRuningPrg", [] { EXPECT_STREQ(getRuningPrg(3, kCnc), "O0003"); }},
         {"setCncOBit", [] { EXPECT_EQ(setCncOBit(1, 6, 1, 0, kCnc), 0); CncLong v = 0; getOBit(1, 6, &v, kCnc); EXPECT_EQ(v, 1); }},
         {"udpSetCncIp", [&] { char a[] = "10.1.2.3"; EXPECT_EQ(udpSetCncIp(a, kCnc), 0) << "needs no command connection"; EXPECT_TRUE(waitUntil([&] { return sim->receivedAddressTexts().value(0) == "10.1.2.3"; }, 2000)); }},
