@@ -80,10 +80,10 @@
  *   6     needs an asynchronous target client (registerBits, removeBits)
  *   7     not connected
  *   10    the local UDP port 60007 could not be bound (udpSetCncIp)
- *   12    start the transfer again (overwrite, append): the link was renewed (after a failed
- *         reply wait, or a new connect) since the file was declared, and the controller forgets
- *         a declaration with its connection; nothing was sent. Declare the file and send the
- *         text again
+ *   12    start the transfer again (overwrite, append): the link was renewed (after a request
+ *         that got no usable reply, or a new connect) since the file was declared, and the
+ *         controller forgets a declaration with its connection; nothing was sent. Declare the
+ *         file and send the text again
  *   100   the controller reported failure: state 0 of a file or watchdog reply, or an
  *         execution alarm (state 100) of a program text transfer request
  *   100+s the controller answered with failure state s, its status byte read as a signed byte
