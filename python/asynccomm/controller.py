@@ -54,9 +54,8 @@ class Controller:
     Any method ``name`` also exists as ``name_async``, a coroutine that runs it on the event
     loop's default thread pool, so that an ``asyncio`` program is never blocked by a reply wait.
 
-    Rules of the library kept here: make and close Controllers from one thread while no other
-    call of the library runs; the error callback runs on the library's threads, so ``on_error``
-    must return quickly and must not call this Controller.
+    Controllers may be made, used and closed from any threads at once. The error callback runs on
+    the library's threads, so ``on_error`` must return quickly and must not call this Controller.
     """
 
     def __init__(self, address, channels=1, asynchronous=False, cnc_id=None, on_error=None, library=None):

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -165,6 +167,83 @@ TEST(ConcurrencyTest, CallersOnOneControllerNeverLoseDuplicateOrCrossWhatTheySen
             << "key " << entry.first.first << " value " << entry.first.second << " came from nowhere";
     for (int cnc : {kSyncCnc, kAsyncCnc})
         disconnect(cnc), removeTargetCnc(cnc);
+}
+
+// Sixteen threads each add, connect, command, disconnect and remove a target of their own, over
+// and over, after all trying to add one number at once; meanwhile one thread removes a shared
+// target again and again under two others, one calling it, one connecting and disconnecting it.
+// Every result is the one the header gives for the moment of the call, and a text handed out
+// stays as it was through the removals.
+TEST(ConcurrencyTest, ThreadsAddAndRemoveTargetsWhileOthersCallThem)
+{
+    constexpr int kOwners = 16, kRounds = 30, kContested = 80, kShared = 81, kControllers = 4;
+    // Four controllers: one alone would not take 64 connections at once, all in the OS's queue.
+    SimulatedController sims[kControllers];
+    QByteArray ips[kControllers];
+    for (int i = 0; i < kControllers; ++i) {
+        ASSERT_TRUE(sims[i].start());
+        sims[i].setRecording(false);
+        ips[i] = sims[i].address().toLatin1();
+    }
+    const QByteArray& ip = ips[0];
+    std::atomic<int> ready{0}, contestWins{0}, wrong{0}, removals{0}, sharedAnswers{0};
+    std::atomic<bool> sharedDone{false};
+    const auto check = [&](bool ok, const char* what, int who) {
+        if (!ok && wrong++ < 10)
+            ADD_FAILURE() << what << " (thread " << who << ")";
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kOwners; ++t)
+        threads.emplace_back([&, t] {
+            const int cnc = 100 + t, mask = t % 2 ? 0b11 : 0; // odd threads: asynchronous clients
+            const char* own = ips[t % kControllers].constData();
+            for (++ready; ready < kOwners;)
+                std::this_thread::yield();
+            contestWins += addTargetCnc(kContested, 1 + t % 3, ip.constData(), 0);
+            for (int round = 0; round < kRounds; ++round) {
+                CncLong address = 1004000 + t, value = round;
+                check(addTargetCnc(cnc, 2, own, mask), "add", t);
+                check(connect(cnc), "connect", t);
+                check(writeVars(&address, 1, &value, cnc) == 0 && jogMotionV_Stop(2, 1, cnc) == 0, "commands", t);
+                check(disconnect(cnc) && jogMotionV_Stop(2, 1, cnc) == 7, "disconnect", t);
+                check(removeTargetCnc(cnc) && !removeTargetCnc(cnc) && jogMotionV_Stop(2, 1, cnc) == 1, "remove", t);
+                for (int idle = cnc + kOwners; idle < cnc + 20 * kOwners; idle += kOwners) // never connected
+                    check(addTargetCnc(idle, 1, own, mask) && removeTargetCnc(idle), "idle target", t);
+            }
+        });
+    threads.emplace_back([&] {
+        for (int round = 0; round < 2 * kRounds; ++round) {
+            const int before = sharedAnswers;
+            check(addTargetCnc(kShared, 1, ip.constData(), round % 2) && connect(kShared), "shared add", -1);
+            waitUntil([&] { return sharedAnswers > before + 2; }, 2000);
+            check(removeTargetCnc(kShared), "shared remove", -1);
+            ++removals;
+        }
+        sharedDone = true;
+    });
+    threads.emplace_back([&] {
+        const char* kept = nullptr;
+        std::string keptCopy;
+        while (!sharedDone) {
+            CncLong address = 1005000, value = 0;
+            const CncLong r = readVars(&address, 1, &value, kShared);
+            check(r == 0 || r == 1 || r == 7 || r == 111, "shared read", -2); // 111: not polled
+            sharedAnswers += r == 0 || r == 111;
+            check(!kept || keptCopy == kept, "a text changed across removals", -2);
+            kept = getRuningPrg(1, kShared);
+            keptCopy = kept ? kept : "";
+            check(!kept || keptCopy == "O0001" || keptCopy == "o", "running program", -2);
+        }
+    });
+    threads.emplace_back([&] { // connects and disconnects the shared target beside the remover
+        while (!sharedDone)
+            disconnect(kShared), connect(kShared); // either may find the target gone: any result
+    });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(contestWins.load(), 1) << "exactly one of the adds of one number wins";
+    EXPECT_EQ(removals.load(), 2 * kRounds);
+    EXPECT_TRUE(removeTargetCnc(kContested));
 }
 
 } // namespace
