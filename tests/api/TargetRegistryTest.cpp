@@ -95,27 +95,6 @@ TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsTheRunningPr
     EXPECT_EQ(reportedError().calls, 1);
 }
 
-// The running-program text handed to one thread stays its own while other threads ask too.
-TEST_F(TargetRegistryTest, EachThreadKeepsItsOwnRunningProgramUntilItsNextCall)
-{
-    addAndConnect();
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (CncLong channel = 1; channel <= 4; ++channel) {
-        threads.emplace_back([&, channel] {
-            const std::string expected = "O000" + std::to_string(channel);
-            for (int i = 0; i < 150; ++i) {
-                const char* text = getRuningPrg(channel, kCnc);
-                std::this_thread::yield(); // let the others overwrite what they can
-                wrong += !text || expected != text;
-            }
-        });
-    }
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_EQ(wrong.load(), 0);
-}
-
 // A removal sends nothing that was queued: each asynchronous channel finishes the jog it is
 // sending, and the jogs queued behind them stay unsent however long channel 2's slow reply holds
 // the removal. A file write inside the target client ends at its next piece (101), the removal
