@@ -171,8 +171,10 @@
  *   - addTargetCnc and removeTargetCnc too, while other threads call anything, on the same
  *     target or others. Of several addTargetCnc of one cncID at once, exactly one succeeds.
  *   - removeTargetCnc takes the target away at once (calls that start later find no target: 1,
- *     false or null), then waits for the calls already inside it: each finishes the request it
- *     is sending, and their later requests return 7. It never frees what a running call uses.
+ *     false or null), then waits for the calls already inside it. Each finishes the request it
+ *     is sending; a step it starts after that finds no link (7), except the further requests
+ *     of a call that holds its client throughout (getCncCurrentError, a split readVars or
+ *     writeVars), which ends within its own bound. It never frees what a running call uses.
  *   - Calls on different clients run in parallel; calls on one client take turns (see above).
  *     No call holds up calls on other targets: the registry is locked only to look a target
  *     up, never across a network wait.
@@ -287,8 +289,8 @@ ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncM
  *         the target is taken out of the registry first, so calls that start later find none;
  *         every worker thread of its asynchronous clients is told to stop before any is joined,
  *         so what was queued on any channel is never sent; a call already inside the target
- *         on another thread finishes the request it is sending and gets 7 for any later one,
- *         and the target is freed once every such call has returned. Texts that getRuningPrg
+ *         on another thread finishes as "Threads" says (its later steps get 7), and the
+ *         target is freed once every such call has returned. Texts that getRuningPrg
  *         and getCncCurrentError returned for this cncID stay valid by their own rule (the
  *         removal does not end them); an FTP upload of the target that still runs is abandoned.
  * Returns: true when removed; false when cncID is not registered (also for all but one of
