@@ -169,6 +169,38 @@ TEST(ConcurrencyTest, CallersOnOneControllerNeverLoseDuplicateOrCrossWhatTheySen
         disconnect(cnc), removeTargetCnc(cnc);
 }
 
+// Two threads read a synchronous target while a third disconnects and connects it: a read either
+// ends its round trip or finds no link, never has the link closed under it (111).
+TEST(ConcurrencyTest, AReadBesideADisconnectEndsOrFindsNoLink)
+{
+    constexpr int kCnc = 63, kCycles = 20;
+    SimulatedController sim;
+    ASSERT_TRUE(sim.start());
+    sim.setRecording(false);
+    QByteArray ip = sim.address().toLatin1();
+    ASSERT_TRUE(addTargetCnc(kCnc, 1, ip.data(), 0) && connect(kCnc));
+    std::atomic<bool> done{false};
+    std::atomic<int> lost{0}, answered{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 2; ++t)
+        readers.emplace_back([&] {
+            while (!done) {
+                CncLong address = 1005000, value = 0;
+                const CncLong r = readVars(&address, 1, &value, kCnc);
+                lost += r == 111;
+                answered += r == 0;
+            }
+        });
+    for (int cycle = 0; cycle < kCycles; ++cycle)
+        EXPECT_TRUE(disconnect(kCnc) && connect(kCnc));
+    done = true;
+    for (std::thread& t : readers)
+        t.join();
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_GT(answered.load(), 0);
+    removeTargetCnc(kCnc);
+}
+
 // Sixteen threads each add, connect, command, disconnect and remove a target of their own, over
 // and over, after all adding one number at once; meanwhile one thread removes a shared target
 // again and again under two others that read it and ask for its running program, one of them also
