@@ -18,25 +18,30 @@ import asynccomm
 from asynccomm import Controller, Simulator
 
 
-# (inject rule, call, exception, code, controller's report or None)
+# (inject rule, call, exception, code, controller's report or None, what the call's code means for it)
 REFUSALS = [
-    ("r channel 1 state 3", lambda c: c.jog(0, 100), asynccomm.Refused, 103, None),
-    ("f 3 state 2 times 1", lambda c: c.reset(1), asynccomm.Refused, 102, "program is runing."),
-    ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error."),
-    ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied"),
-    ("p state 0", lambda c: c.watchdog(), asynccomm.Error, 3, None),
-    ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None),
-    (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None),
-    (None, lambda c: c.write_vars({17000000: 1}), asynccomm.ArgumentError, 1, None),
+    ("r channel 1 state 3", lambda c: c.jog(0, 100), asynccomm.Refused, 103, None, "controller refused (state 3)"),
+    ("f 3 state 2 times 1", lambda c: c.reset(1), asynccomm.Refused, 102,
+     "program is runing. (7, 2: a program is running", "refuses while a program runs"),
+    ("B state 1", lambda c: c.read_vars([1000001]), asynccomm.NoReply, 111, "parameters error.", "no valid reply"),
+    ("d 1 state 2", lambda c: c.send_program("O1", "G0"), asynccomm.ArgumentError, 1, "transmission denied",
+     "the controller refused the file declaration"),
+    ("d 3 state 3", lambda c: c.send_program("O1", "G0"), asynccomm.Refused, 103,
+     "DNC 内存已满，此笔数据复写失败 (2, 3: DNC memory full: this overwrite block was not stored)", "memory is full"),
+    ("p state 0", lambda c: c.watchdog(), asynccomm.Error, 3, None, "reply reported a failure"),
+    ("g silent", lambda c: c.running_program(), asynccomm.NoReply, 111, None, "no valid reply"),
+    (None, lambda c: c.file_info("O5"), asynccomm.Error, 3, None, "reply reported a failure"),
+    (None, lambda c: c.write_vars({17000000: 1}), asynccomm.ArgumentError, 1, None, "refused before anything"),
 ]
 
 
-@pytest.mark.parametrize("rule, call, exception, code, report", REFUSALS)
-def test_a_failed_call_raises_its_code_and_the_controllers_text(rule, call, exception, code, report):
+@pytest.mark.parametrize("rule, call, exception, code, report, means", REFUSALS)
+def test_a_failed_call_raises_its_code_and_the_controllers_text(rule, call, exception, code, report, means):
     with Simulator(inject=[rule] if rule else []) as sim, Controller(sim.address) as ctl:
         with pytest.raises(exception) as raised:
             call(ctl)
-    assert raised.value.code == code and " on %s returned" % sim.address in str(raised.value)
+    assert raised.value.code == code and " on %s returned %d: " % (sim.address, code) in str(raised.value)
+    assert means in str(raised.value)
     assert (report in raised.value.detail) if report else raised.value.reports == []
     assert str(pickle.loads(pickle.dumps(raised.value))) == str(raised.value)  # a process pool's worker
 
