@@ -186,6 +186,26 @@ def test_a_script_is_quiet_logs_the_librarys_lines_and_never_leaves_its_simulato
         pytest.fail("the simulator of a killed script still listens")
 
 
+LOG_FILE = """import asynccomm, glob
+lib = asynccomm.library()
+lib.addTargetCnc(1, 1, b"127.0.0.1", 0)  # its line goes to the logger
+lib.getErrorDeb(1, 1)
+asynccomm.log_diagnostics(False)
+lib.addTargetCnc(2, 1, b"127.0.0.2", 0)  # to the library's file
+lib.getErrorDeb(0, 1)
+lib.addTargetCnc(3, 1, b"127.0.0.3", 0)  # to Qt's output
+print(open(glob.glob("logs/*")[0]).read())
+"""
+
+
+def test_lines_given_back_leave_the_librarys_log_file_on_until_it_is_switched_off(tmp_path):
+    env = dict(os.environ, QT_LOGGING_RULES="acm.debug=true", PYTHONPATH=os.path.dirname(asynccomm.__path__[0]))
+    run = subprocess.run([sys.executable, "-c", LOG_FILE], capture_output=True, text=True, env=env, timeout=30,
+                         cwd=tmp_path)
+    assert [ip for ip in ("127.0.0.1", "127.0.0.2", "127.0.0.3") if ip in run.stdout] == ["127.0.0.2"]
+    assert run.stderr.startswith("acm: ") and "127.0.0.3" in run.stderr and "127.0.0.2" not in run.stderr
+
+
 def test_a_program_sent_from_a_file_starts_by_name_once(cnc, tmp_path):
     (tmp_path / "O77").write_text("G01 X10\n" * 200)
     cnc.send_program_file(tmp_path / "O77")
