@@ -17,8 +17,7 @@ test "$(env -u ASYNCCOMM_LIBRARY -u ASYNCCOMM_SIMULATOR PATH=/usr/bin:/bin \
     PYTHONPATH="$scratch/prefix/lib/python3/dist-packages" /usr/bin/python3 -c "$check")" = "[7]"
 
 cp -r "$package" "$scratch/source"
-mkdir "$scratch/api"  # the source tree's layout: the meanings table lies beside python/
-cp "$package/../api/AsyncCommModuleMeanings.tsv" "$scratch/api/"
+mkdir "$scratch/api" && cp "$package/../api/AsyncCommModuleMeanings.tsv" "$scratch/api/"  # beside python/, as in git
 rm -rf "$scratch/source/build" "$scratch/source"/*.egg-info
 before=$(find "$scratch/source" | sort)
 # Debian's pip from the system's packages installs into the environment; seeding one is slow.
