@@ -18,7 +18,7 @@ _installed = None
 
 
 class _Context(ctypes.Structure):
-    """QMessageLogContext of Qt 5."""
+    """QMessageLogContext (the same in Qt 5 and Qt 6)."""
     _fields_ = [("version", ctypes.c_int), ("line", ctypes.c_int), ("file", ctypes.c_char_p),
                 ("function", ctypes.c_char_p), ("category", ctypes.c_char_p)]
 
@@ -29,10 +29,23 @@ class _ArrayData(ctypes.Structure):
                 ("offset", ctypes.c_ssize_t)]
 
 
-def _text(qstring):
+class _Qt6String(ctypes.Structure):
+    """A Qt 6 QString: ``size`` UTF-16 code units at ``text``."""
+    _fields_ = [("data", ctypes.c_void_p), ("text", ctypes.c_void_p), ("size", ctypes.c_ssize_t)]
+
+
+def _qt5_text(qstring):
     data_address = ctypes.c_void_p.from_address(qstring).value
     head = _ArrayData.from_address(data_address)
     return ctypes.string_at(data_address + head.offset, head.size * 2).decode("utf-16-le", "replace")
+
+
+def _qt6_text(qstring):
+    string = _Qt6String.from_address(qstring)
+    return ctypes.string_at(string.text, string.size * 2).decode("utf-16-le", "replace") if string.size else ""
+
+
+_text = _qt5_text
 
 
 def _on_message(kind, context, qstring):
@@ -44,13 +57,20 @@ def _on_message(kind, context, qstring):
 
 
 def _qt_install():
-    return getattr(ctypes.CDLL("libQt5Core.so.5"), _INSTALL)
+    """The handler installer of the Qt that the library links (looked up through the library)."""
+    global _text
+    from . import _native
+    library = _native.library()
+    library.qVersion.restype = ctypes.c_char_p
+    _text = _qt6_text if library.qVersion().startswith(b"6.") else _qt5_text
+    return getattr(library, _INSTALL)
 
 
 def route_to_logging(enable=True):
     """Send the library's diagnostic lines to the logger "asynccomm.diagnostics" (or, with False, back to stderr).
 
-    Note that the library's ``getErrorDeb`` replaces the handler again (for its log files).
+    Note that the library's ``getErrorDeb`` replaces the handler again (for its log files). The
+    first call loads the library, as ``asynccomm.library()`` does, to reach the Qt that it links.
     """
     global _installed
     if bool(enable) == (_installed is not None):

@@ -79,7 +79,7 @@ def test_diagnostic_lines_reach_logging_and_nobody_is_not_connected(cnc_simulato
             pass
     finally:
         asynccomm.log_diagnostics(False)
-    assert any(r.name == "asynccomm.diagnostics" for r in caplog.records)
+    assert any(r.name == "asynccomm.diagnostics" and cnc_simulator.address in r.getMessage() for r in caplog.records)
     pytest.raises(asynccomm.NotConnected, Controller, "127.255.255.254")
 
 
