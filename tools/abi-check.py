@@ -67,7 +67,7 @@ def check(baseline, current):
         failed = True
     misplaced = misplaced_additions(baseline, current)
     if misplaced:
-        print("abi-check: added in an existing version node (use a new one, e.g. ACM_1.1):\n  "
+        print("abi-check: added without a new version node (put them into one, e.g. ACM_1.1):\n  "
               + "\n  ".join(misplaced))
         failed = True
     return 1 if failed else 0
