@@ -249,8 +249,12 @@
 #define ASYNC_COMM_MODULE_H
 
 #include <stdint.h>
-#ifndef __cplusplus
+#if defined(__cplusplus)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L
 #include <stdbool.h>
+#elif !defined(bool)
+/* C89 has no bool: give its callers the same one-byte _Bool that C99 callers get. */
+__extension__ typedef _Bool bool;
 #endif
 
 #ifndef ACM_EXPORT

@@ -42,7 +42,7 @@ int32_t AsynchronousClient::getOscPoint(int32_t first, int32_t* points, int32_t 
         const Exchange done = queueAndExchange(CmdGetOscPoint(first, count), false);
         if (!done.replied)
             return ResultCode::NoValidReply;
-        const int received = std::min(oscPoints.size(), std::max(count, 0));
+        const int received = int(std::min<qsizetype>(oscPoints.size(), std::max(count, 0)));
         std::copy(oscPoints.cbegin(), oscPoints.cbegin() + received, points);
         return received == 0 ? ResultCode::NoOscPoint : done.result;
     } catch (...) {
