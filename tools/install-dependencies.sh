@@ -5,7 +5,7 @@
 set -eu
 packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils python3-venv python3-wheel python3-setuptools
-  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus"
+  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus libsystemd-dev openssl"
 if [ "$(id -u)" -eq 0 ]; then
   as_root=
 elif command -v sudo > /dev/null 2>&1; then

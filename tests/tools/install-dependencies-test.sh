@@ -30,7 +30,7 @@ run() {
 
 packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils python3-venv python3-wheel python3-setuptools
-  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus"
+  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus libsystemd-dev openssl"
 install_line="apt-get install -y --no-install-recommends $(echo $packages) [DEBIAN_FRONTEND=noninteractive]"
 update_line="apt-get update [DEBIAN_FRONTEND=noninteractive]"
 
