@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -406,11 +407,11 @@ TEST_F(BridgeTest, MalformedConfigIsRefusedWithItsLine)
         {"[machine m]\naddress = h\nvariable.v = 2500000\n", 3},
         {"[machine m]\naddress = h\nbit.b = 1 0 2048\n", 3},
         {"[machine m]\naddress = h\nchannels = 20\nbit.b = 17 0 1\n", 4},
-        {"[metrics]\nlisten = 127.0.0.1:9464\n", 2},
-        {"[mqtt]\nhost =\n", 2},
-        {"[mqtt]\nca_file = /nonexistent/ca.pem\n", 2},
-        {"[mqtt]\nport = 1883\nport = 1884\n", 3},
-        {"[mqtt]\n[bridge]\n[mqtt]\n", 3},
+        {"[metrics]\nlisten = 127.0.0.1:9464\n[machine m]\naddress = h\nalarm.a = 1\n", 2},
+        {"[mqtt]\nhost =\n[machine m]\naddress = h\nalarm.a = 1\n", 2},
+        {"[mqtt]\nca_file = /nonexistent/ca.pem\n[machine m]\naddress = h\nalarm.a = 1\n", 2},
+        {"[mqtt]\nport = 1883\nport = 1884\n[machine m]\naddress = h\nalarm.a = 1\n", 3},
+        {"[mqtt]\n[bridge]\n[mqtt]\n[machine m]\naddress = h\nalarm.a = 1\n", 3},
     };
     const auto check = [&](const QString& path) {
         auto run = std::make_unique<QProcess>();
@@ -440,6 +441,15 @@ TEST_F(BridgeTest, MalformedConfigIsRefusedWithItsLine)
         EXPECT_TRUE(bridge.start(CNC_BRIDGE_PROGRAM, {"--config", path}, "running with")) << bridge.output().constData();
         EXPECT_EQ(bridge.stop(), 0) << bridge.output().constData();
     }
+    // One that cannot start (its metrics port is taken) ends cleanly, its threads joined.
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
+    QProcess failing;
+    failing.start(CNC_BRIDGE_PROGRAM, {"--config", writeFile("busy.ini", "[metrics]\nport = " + QByteArray::number(
+                                                                              taken.serverPort()) + "\n" + accepted[0])});
+    ASSERT_TRUE(failing.waitForFinished(15000));
+    EXPECT_TRUE(failing.exitStatus() == QProcess::NormalExit && failing.exitCode() == 1)
+        << failing.readAllStandardError().constData();
 }
 
 TEST_F(BridgeTest, MetricsPassPromtoolAndAPrometheusServerScrapesThem)
@@ -537,8 +547,11 @@ TEST_F(BridgeTest, AnItemTheMachineRefusesCostsNeitherItsLinkNorTheBroker)
         const auto watcher = subscribe(); // mosquitto_sub says it subscribed at its first message only
         for (const QString& item : row.stale)
             EXPECT_TRUE(watcher->waitFor(topic("m/" + item), quality("stale"))) << row.rule << " " << item.toStdString();
-        for (const QString& item : row.good)
+        for (const QString& item : row.good) {
             EXPECT_TRUE(watcher->waitFor(topic("m/" + item), quality("good"))) << row.rule << " " << item.toStdString();
+            for (const Message& m : watcher->history(topic("m/" + item)))
+                EXPECT_FALSE(quality("stale")(m)) << row.rule << " " << item.toStdString();
+        }
         const bool dropping = row.stale.isEmpty();
         // Once the back-off is at its longest (50, 100, 200 ms), a window of five reconnections
         // (dropping) or twenty polls (refusing).
