@@ -22,8 +22,8 @@ const MachineConfig* find(const std::vector<MachineConfig>& machines, const std:
 }
 }
 
-Bridge::Bridge(const BridgeConfig& config)
-    : config(config), publisher(config.mqtt, config.backoff(), metrics),
+Bridge::Bridge(BridgeConfig config)
+    : config(std::move(config)), publisher(this->config.mqtt, this->config.backoff(), metrics),
       listener([this] { return metrics.render(); })
 {
 }
@@ -56,6 +56,8 @@ bool Bridge::start()
     for (const MachineConfig& machine : config.machines)
         if (!addMachine(machine))
             return false;
+    // Each supervisor holds its machine's part; a fleet's items are not kept twice.
+    config.machines = {};
     for (auto& machine : machines)
         machine->start();
     bridgeLog(LogLevel::Info, "bridge", "running with " + std::to_string(machines.size()) + " machines");
@@ -116,7 +118,6 @@ bool Bridge::reload(const BridgeConfig& next)
         removeMachine(i, !wanted);
     }
     const size_t before = machines.size();
-    config.machines = next.machines;
     config.reconnectMinMs = next.reconnectMinMs;
     config.reconnectMaxMs = next.reconnectMaxMs;
     for (const MachineConfig& machine : next.machines)

@@ -15,7 +15,7 @@ class MachineSupervisor;
 class Bridge
 {
 public:
-    explicit Bridge(const BridgeConfig& config);
+    explicit Bridge(BridgeConfig config);
     ~Bridge();
     // Starts everything; false (said in the log) when the bridge cannot run.
     bool start();
@@ -34,7 +34,7 @@ private:
     bool addMachine(const MachineConfig& machine);
     void removeMachine(size_t index, bool forget);
 
-    BridgeConfig config;
+    BridgeConfig config; // its machines are the supervisors' once started
     Metrics metrics;
     Publisher publisher;
     MetricsListener listener;

@@ -69,7 +69,8 @@ void Publisher::offer(const std::string& topic, const std::string& payload)
     std::lock_guard<std::mutex> guard(lock);
     Entry& entry = latest[topic];
     entry.payload = payload;
-    entry.placeholder = false;
+    entry.placeholder.reset();
+    recalledPayloads.erase(topic); // a value read replaces the one the broker held
     markLocked(topic, entry);
     changed.notify_all();
 }
@@ -82,8 +83,7 @@ void Publisher::offerPlaceholder(const std::string& topic, const payload::Fields
     const auto kept = recalledPayloads.find(topic);
     if (known.empty() && kept != recalledPayloads.end())
         known = payload::requalified(kept->second, fields);
-    entry.placeholder = known.empty();
-    entry.fields = fields;
+    entry.placeholder = known.empty() ? std::make_unique<payload::Fields>(fields) : nullptr;
     entry.payload = known.empty() ? payload::message(fields) : known;
     markLocked(topic, entry);
     changed.notify_all();
@@ -215,12 +215,13 @@ void Publisher::finishRecall()
         recalling = false;
         recalled = true;
         for (const auto& [topic, kept] : recalledPayloads) {
-            Entry& entry = latest[topic];
-            const std::string known = entry.placeholder ? payload::requalified(kept, entry.fields) : std::string();
+            const auto entry = latest.find(topic);
+            const bool waiting = entry != latest.end() && entry->second.placeholder;
+            const std::string known = waiting ? payload::requalified(kept, *entry->second.placeholder) : std::string();
             if (!known.empty()) {
-                entry.payload = known;
-                entry.placeholder = false;
-                markLocked(topic, entry);
+                entry->second.payload = known;
+                entry->second.placeholder.reset();
+                markLocked(topic, entry->second);
             }
         }
         changed.notify_all();

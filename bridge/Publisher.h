@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -46,9 +47,9 @@ private:
     struct Entry
     {
         std::string payload;
-        bool queued = false;      // in dirty
-        bool placeholder = false; // made from fields: no value known yet
-        payload::Fields fields;
+        bool queued = false; // in dirty
+        // Set while the payload was made from these fields, no value being known yet.
+        std::unique_ptr<payload::Fields> placeholder;
     };
     enum class BrokerState { Unknown, Up, Down };
 

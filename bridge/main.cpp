@@ -110,11 +110,11 @@ void reload(Bridge& bridge, const std::string& path)
     systemd::ready(bridge.status());
 }
 
-int runBridge(const std::string& path, const BridgeConfig& config)
+int runBridge(const std::string& path, BridgeConfig config)
 {
     const sigset_t signals = handledSignals();
     std::signal(SIGPIPE, SIG_IGN); // a peer that goes away is an error result, not the process's end
-    Bridge bridge(config);
+    Bridge bridge(std::move(config));
     if (!bridge.start())
         return kExitFailed;
     systemd::ready(bridge.status());
@@ -159,5 +159,5 @@ int main(int argc, char** argv)
     }
     // The library's own diagnostics would be one line per request; the bridge logs events.
     setenv("QT_LOGGING_RULES", "acm.debug=false", 0);
-    return runBridge(line.configPath, config);
+    return runBridge(line.configPath, std::move(config));
 }
