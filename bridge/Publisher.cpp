@@ -67,6 +67,9 @@ bool Publisher::start(std::string& error)
 void Publisher::offer(const std::string& topic, const std::string& payload)
 {
     std::lock_guard<std::mutex> guard(lock);
+    const auto known = latest.find(topic);
+    if (known != latest.end() && known->second.payload == payload && !known->second.placeholder)
+        return; // the broker has it, or will have it with the next connection
     Entry& entry = latest[topic];
     entry.payload = payload;
     entry.placeholder.reset();
