@@ -1,12 +1,70 @@
 #include "BridgeLog.h"
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <mutex>
 
-void bridgeLog(const std::string& who, const std::string& what)
+namespace {
+const char* const kNames[] = {"error", "warning", "info", "debug"};
+const int kJournalPriorities[] = {3, 4, 6, 7}; // sd-daemon's <N> prefixes
+std::atomic<LogLevel> threshold{LogLevel::Info};
+
+// systemd sets JOURNAL_STREAM to "DEVICE:INODE" of the stream it connected to stderr.
+bool stderrIsJournal()
 {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    struct stat status{};
+    if (!stream || fstat(2, &status) != 0)
+        return false;
+    unsigned long long device = 0, inode = 0;
+    return std::sscanf(stream, "%llu:%llu", &device, &inode) == 2 && device == status.st_dev &&
+           inode == status.st_ino;
+}
+
+std::string timestamp()
+{
+    const auto now = std::chrono::system_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const std::time_t seconds = std::time_t(ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
+    return text;
+}
+}
+
+bool parseLogLevel(const std::string& text, LogLevel& level)
+{
+    for (int i = 0; i < 4; ++i)
+        if (text == kNames[i]) {
+            level = LogLevel(i);
+            return true;
+        }
+    return false;
+}
+
+void setLogLevel(LogLevel level)
+{
+    threshold = level;
+}
+
+void bridgeLog(LogLevel level, const std::string& who, const std::string& what)
+{
+    if (level > threshold)
+        return;
+    static const bool journal = stderrIsJournal();
     static std::mutex lock; // one line at a time
     std::lock_guard<std::mutex> guard(lock);
-    std::fprintf(stderr, "%s: %s\n", who.c_str(), what.c_str());
+    if (journal)
+        std::fprintf(stderr, "<%d>%s: %s\n", kJournalPriorities[int(level)], who.c_str(), what.c_str());
+    else
+        std::fprintf(stderr, "%s %s %s: %s\n", timestamp().c_str(), kNames[int(level)], who.c_str(), what.c_str());
     std::fflush(stderr);
 }

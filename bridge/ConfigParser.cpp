@@ -1,75 +1,68 @@
 #include "ConfigParser.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cmath>
+#include "ConfigValues.h"
+
+#include <unistd.h>
+
+#include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <set>
+#include <sstream>
+
+using namespace configvalue;
 
 namespace {
-constexpr int kShortestPeriodMs = 10;
-constexpr int kLongestPeriodMs = 3600 * 1000;
 constexpr int kMostChannels = 99;
+constexpr int kLastProgramChannel = 98; // the running-program query takes channels 1..98
 constexpr int kMostAxes = 64;
-constexpr int32_t kLastVariable = 16169999;
+constexpr int kShortestKeepaliveMs = 5000;
+// A variable is area * 1000000 + index; areas 1..16 are the channels' and hold the bit tables.
+constexpr int32_t kAreaSize = 1000000;
+constexpr int32_t kLastArea = 16;
+constexpr int32_t kLastIndex = 169999;
 constexpr int kLastBitTable = 6;
+constexpr int kBitsPerWord = 32;
+// Words of each bit table, up to where the next one starts (table 6 lies just below table 5).
+constexpr int kBitTableWords[kLastBitTable + 1] = {64, 64, 64, 64, 64, 64, 32};
 const char* const kAvailabilityTopic = "availability";
 
-std::string trimmed(const std::string& text)
+bool readableVariable(long long address)
 {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
+    return address >= 0 && address / kAreaSize <= kLastArea && address % kAreaSize <= kLastIndex;
+}
+
+// Splits at blanks; "200 ms" and "2 s" become one word, as written without the blank.
+std::vector<std::string> wordsOf(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    std::string word;
+    while (in >> word) {
+        const bool unit = word == "ms" || word == "s";
+        if (unit && !words.empty() && words.back().find_first_not_of("0123456789.") == std::string::npos)
+            words.back() += word;
+        else
+            words.push_back(word);
+    }
+    return words;
+}
+
+std::string takeFront(std::vector<std::string>& words)
+{
+    if (words.empty())
         return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+    std::string word = words.front();
+    words.erase(words.begin());
+    return word;
 }
 
-bool wholeNumber(const std::string& text, long long low, long long high, long long& out)
+// A credential name (no '/') is looked for where systemd's LoadCredential= puts it.
+std::string credentialPath(const std::string& value)
 {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    out = std::strtoll(text.c_str(), &end, 10);
-    return *end == '\0' && out >= low && out <= high;
-}
-
-template <typename T> bool numberInto(const std::string& text, long long low, long long high, T& out)
-{
-    long long value = 0;
-    if (!wholeNumber(text, low, high, value))
-        return false;
-    out = T(value);
-    return true;
-}
-
-// "200ms", "2s", "1.5s" or a plain number of milliseconds.
-bool durationMs(const std::string& text, int& out)
-{
-    char* end = nullptr;
-    const double number = std::strtod(text.c_str(), &end);
-    const std::string unit = end ? end : "";
-    double ms = 0;
-    if (unit.empty() || unit == "ms")
-        ms = number;
-    else if (unit == "s")
-        ms = number * 1000;
-    else
-        return false;
-    if (end == text.c_str() || !(ms >= kShortestPeriodMs && ms <= kLongestPeriodMs))
-        return false;
-    out = int(std::lround(ms));
-    return true;
-}
-
-// Letters, digits, '_', '-' and '/' between levels: nothing a subscriber's wildcard could take
-// for its own.
-bool validName(const std::string& name, bool levels)
-{
-    if (name.empty() || name.front() == '/' || name.back() == '/' || name.find("//") != std::string::npos)
-        return false;
-    return std::all_of(name.begin(), name.end(), [levels](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || (levels && c == '/');
-    });
+    const char* folder = std::getenv("CREDENTIALS_DIRECTORY");
+    if (value.find('/') != std::string::npos || !folder)
+        return value;
+    return std::string(folder) + "/" + value;
 }
 }
 
@@ -96,20 +89,25 @@ bool ConfigParser::line(const std::string& raw, int number)
         return refuse("expected 'key = value', got '" + text + "'");
     const std::string key = trimmed(text.substr(0, equals));
     const std::string value = trimmed(text.substr(equals + 1));
+    if (current.empty())
+        return refuse("'" + key + "' comes before any section");
+    if (!keys.insert(key).second)
+        return refuse("'" + key + "' is given twice in this section");
     if (current == "mqtt")
         return mqttKey(key, value);
     if (current == "bridge")
         return bridgeKey(key, value);
     if (current == "metrics")
         return metricsKey(key, value);
-    if (current == "machine")
-        return machineKey(key, value);
-    return refuse("'" + key + "' comes before any section");
+    return machineKey(key, value);
 }
 
 bool ConfigParser::section(const std::string& name)
 {
+    keys.clear();
     if (name == "mqtt" || name == "bridge" || name == "metrics") {
+        if (!sections.insert(name).second)
+            return refuse("[" + name + "] is given twice");
         current = name;
         return true;
     }
@@ -133,19 +131,19 @@ bool ConfigParser::section(const std::string& name)
 bool ConfigParser::mqttKey(const std::string& key, const std::string& value)
 {
     MqttConfig& mqtt = config.mqtt;
-    if (key == "host")
+    if (key == "host") {
+        if (!validHost(value))
+            return refuse("host '" + value + "' is no host name, IPv4 or IPv6 address");
         mqtt.host = value;
-    else if (key == "port") {
+    } else if (key == "port") {
         if (!numberInto(value, 1, 65535, mqtt.port))
             return refuse("port must be 1..65535");
-    } else if (key == "client_id")
+    } else if (key == "client_id") {
+        if (!validName(value, false))
+            return refuse("client_id may hold only letters, digits, '_' and '-'");
         mqtt.clientId = value;
-    else if (key == "username")
+    } else if (key == "username")
         mqtt.username = value;
-    else if (key == "password")
-        mqtt.password = value;
-    else if (key == "ca_file")
-        mqtt.caFile = value;
     else if (key == "prefix") {
         if (!validName(value, true))
             return refuse("prefix may hold only letters, digits, '_', '-' and '/' between levels");
@@ -154,9 +152,29 @@ bool ConfigParser::mqttKey(const std::string& key, const std::string& value)
         if (!numberInto(value, 0, 1, mqtt.qos))
             return refuse("qos must be 0 or 1");
     } else if (key == "keepalive") {
-        if (!durationMs(value, mqtt.keepaliveS) || mqtt.keepaliveS < 5000)
+        if (!durationMs(value, mqtt.keepaliveS) || mqtt.keepaliveS < kShortestKeepaliveMs)
             return refuse("keepalive must be a duration of 5s or more");
         mqtt.keepaliveS /= 1000;
+    } else
+        return mqttSecret(key, value);
+    return true;
+}
+
+bool ConfigParser::mqttSecret(const std::string& key, const std::string& value)
+{
+    MqttConfig& mqtt = config.mqtt;
+    std::string why;
+    if (key == "password" || key == "password_file") {
+        if (keys.count("password") && keys.count("password_file"))
+            return refuse("give password or password_file, not both");
+        if (key == "password")
+            mqtt.password = value;
+        else if (!firstLine(credentialPath(value), mqtt.password, why))
+            return refuse("password_file " + why);
+    } else if (key == "ca_file") {
+        if (!readableFile(value, why))
+            return refuse("ca_file " + why);
+        mqtt.caFile = value;
     } else
         return refuse("unknown key '" + key + "' in [mqtt]");
     return true;
@@ -177,9 +195,12 @@ bool ConfigParser::bridgeKey(const std::string& key, const std::string& value)
 
 bool ConfigParser::metricsKey(const std::string& key, const std::string& value)
 {
-    if (key == "listen")
+    std::string why;
+    if (key == "listen") {
+        if (value != "off" && !listenAddress(value, why))
+            return refuse(why);
         config.metricsHost = value;
-    else if (key == "port") {
+    } else if (key == "port") {
         if (!numberInto(value, 0, 65535, config.metricsPort))
             return refuse("port must be 0 (any free port) or 1..65535");
     } else
@@ -190,9 +211,12 @@ bool ConfigParser::metricsKey(const std::string& key, const std::string& value)
 bool ConfigParser::machineKey(const std::string& key, const std::string& value)
 {
     MachineConfig& machine = config.machines.back();
+    std::string why;
     if (key == "address") {
         if (value.empty())
             return refuse("address must not be empty");
+        if (!machineAddress(value, why))
+            return refuse(why);
         machine.address = value;
         return true;
     }
@@ -218,53 +242,77 @@ bool ConfigParser::item(WatchItem::Kind kind, const std::string& topic, const st
     WatchItem watched;
     watched.kind = kind;
     watched.topic = topic;
-    std::istringstream words(value);
-    std::string word;
-    const auto next = [&](long long low, long long high, int32_t& out, const char* what) {
-        return (words >> word && numberInto(word, low, high, out)) ||
-               refuse(std::string("expected ") + what + ", got '" + word + "'");
-    };
-    bool ok = true;
-    switch (kind) {
-    case WatchItem::Kind::Variable:
-        ok = next(0, kLastVariable, watched.address, "a variable address (0..16169999)");
-        break;
-    case WatchItem::Kind::Bit:
-        ok = next(1, kMostChannels, watched.channel, "a channel (1..99)") &&
-             next(0, kLastBitTable, watched.bitType, "a bit table (0..6)") &&
-             next(0, INT32_MAX, watched.bit, "a bit number");
-        break;
-    case WatchItem::Kind::Axes:
-        ok = next(1, kMostChannels, watched.channel, "a channel (1..99)") &&
-             next(1, kMostAxes, watched.axisCount, "a number of axes (1..64)");
-        break;
-    case WatchItem::Kind::Alarm:
-    case WatchItem::Kind::Program:
-        ok = next(1, kMostChannels, watched.channel, "a channel (1..99)");
-        break;
-    }
-    return ok && itemOptions(words, watched) && addItem(watched);
+    std::vector<std::string> words = wordsOf(value);
+    return itemArguments(words, watched) && itemOptions(words, watched) && addItem(watched);
 }
 
-bool ConfigParser::itemOptions(std::istringstream& words, WatchItem& watched)
+bool ConfigParser::itemArguments(std::vector<std::string>& words, WatchItem& watched)
 {
-    std::string option;
-    std::string argument;
-    while (words >> option) {
-        if (!(words >> argument))
+    const auto next = [&](long long low, long long high, int32_t& out, const std::string& what) {
+        const std::string word = takeFront(words);
+        return numberInto(word, low, high, out) || refuse("expected " + what + ", got '" + word + "'");
+    };
+    switch (watched.kind) {
+    case WatchItem::Kind::Variable:
+        if (!next(0, INT32_MAX, watched.address, "a variable address"))
+            return false;
+        return readableVariable(watched.address) ||
+               refuse("variable " + std::to_string(watched.address) +
+                      " does not exist: an address is AREA * 1000000 + INDEX, AREA 0..16, INDEX 0..169999");
+    case WatchItem::Kind::Bit: {
+        if (!next(1, kLastArea, watched.channel, "a channel with bits (1..16)") ||
+            !next(0, kLastBitTable, watched.bitType, "a bit table (0..6)"))
+            return false;
+        const int lastBit = kBitTableWords[watched.bitType] * kBitsPerWord - 1;
+        return next(0, lastBit, watched.bit, "a bit number of table " + std::to_string(watched.bitType) + " (0.." +
+                                                 std::to_string(lastBit) + ")");
+    }
+    case WatchItem::Kind::Axes:
+        return next(1, kMostChannels, watched.channel, "a channel (1..99)") &&
+               next(1, kMostAxes, watched.axisCount, "a number of axes (1..64)");
+    case WatchItem::Kind::Program:
+        return next(1, kLastProgramChannel, watched.channel, "a channel (1..98)");
+    case WatchItem::Kind::Alarm:
+        return next(1, kMostChannels, watched.channel, "a channel (1..99)");
+    }
+    return false;
+}
+
+bool ConfigParser::itemOptions(std::vector<std::string>& words, WatchItem& watched)
+{
+    while (!words.empty()) {
+        const std::string option = takeFront(words);
+        if (words.empty())
             return refuse("'" + option + "' needs a value");
-        if (option == "every") {
-            if (!durationMs(argument, watched.periodMs))
-                return refuse("'" + argument + "' is no period (10ms..3600s)");
-        } else if (option == "deadband" && (watched.kind == WatchItem::Kind::Variable)) {
-            char* end = nullptr;
-            watched.deadband = std::strtod(argument.c_str(), &end);
-            if (*end != '\0' || !(watched.deadband >= 0))
-                return refuse("deadband must be a number of 0 or more");
-        } else
-            return refuse("unknown option '" + option + "' (every PERIOD, deadband N for variables)");
+        if (!itemOption(option, takeFront(words), watched))
+            return false;
     }
     return true;
+}
+
+bool ConfigParser::itemOption(const std::string& option, const std::string& argument, WatchItem& watched)
+{
+    const bool numeric = watched.kind == WatchItem::Kind::Variable || watched.kind == WatchItem::Kind::Axes;
+    if (option == "every")
+        return durationMs(argument, watched.periodMs) || refuse("'" + argument + "' is no period (10ms..3600s)");
+    if (option == "republish")
+        return durationMs(argument, watched.republishMs) ||
+               refuse("'" + argument + "' is no republish interval (10ms..3600s)");
+    if (option == "deadband" && watched.kind == WatchItem::Kind::Variable)
+        return (realNumber(argument, watched.deadband) && watched.deadband >= 0) ||
+               refuse("deadband must be a number of 0 or more");
+    if (option == "scale" && numeric)
+        return (realNumber(argument, watched.scale) && watched.scale != 0) ||
+               refuse("scale must be a number other than 0");
+    if (option == "offset" && numeric)
+        return realNumber(argument, watched.offset) || refuse("offset must be a number");
+    if (option == "unit" && numeric) {
+        watched.unit = argument;
+        return true;
+    }
+    return refuse("unknown option '" + option +
+                  "' (every PERIOD, republish PERIOD; for variables and axes scale N, offset N, unit TEXT; "
+                  "for variables deadband N)");
 }
 
 bool ConfigParser::addItem(const WatchItem& watched)
@@ -277,24 +325,54 @@ bool ConfigParser::addItem(const WatchItem& watched)
     return true;
 }
 
+bool ConfigParser::finishMachine(const MachineConfig& machine)
+{
+    if (machine.address.empty())
+        return refuse("machine '" + machine.name + "' has no address");
+    if (machine.items.empty())
+        return refuse("machine '" + machine.name + "' watches nothing");
+    for (const WatchItem& item : machine.items)
+        if (item.channel > machine.channels)
+            return refuse("machine '" + machine.name + "': '" + item.topic + "' names channel " +
+                          std::to_string(item.channel) + " of " + std::to_string(machine.channels));
+    return true;
+}
+
 bool ConfigParser::finish()
 {
     for (size_t i = 0; i < config.machines.size(); ++i) {
         lineNumber = machineLines[i];
-        if (config.machines[i].address.empty())
-            return refuse("machine '" + config.machines[i].name + "' has no address");
-        if (config.machines[i].items.empty())
-            return refuse("machine '" + config.machines[i].name + "' watches nothing");
-        for (const WatchItem& item : config.machines[i].items)
-            if (item.channel > config.machines[i].channels)
-                return refuse("machine '" + config.machines[i].name + "': '" + item.topic + "' names channel " +
-                              std::to_string(item.channel) + " of " + std::to_string(config.machines[i].channels));
+        if (!finishMachine(config.machines[i]))
+            return false;
     }
     if (config.machines.empty())
         return refuse("no [machine NAME] section");
     if (config.reconnectMinMs > config.reconnectMaxMs)
         return refuse("reconnect_min is longer than reconnect_max");
     return true;
+}
+
+namespace {
+// Two bridges on one broker must not share a client id (the broker would drop one for the other
+// at every connection): without client_id, the host's name and the file's path make one.
+std::string derivedClientId(const std::string& path)
+{
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    char* full = realpath(path.c_str(), nullptr);
+    const std::string where = std::string(host) + '\0' + (full ? full : path);
+    std::free(full);
+    uint32_t hash = 2166136261u; // FNV-1a
+    for (const unsigned char c : where)
+        hash = (hash ^ c) * 16777619u;
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", hash);
+    std::string name = host;
+    for (char& c : name)
+        if (!validName(std::string(1, c), false))
+            c = '-';
+    return "cnc-bridge-" + name.substr(0, 32) + "-" + text;
+}
 }
 
 bool loadBridgeConfig(const std::string& path, BridgeConfig& config, std::string& error)
@@ -316,5 +394,27 @@ bool loadBridgeConfig(const std::string& path, BridgeConfig& config, std::string
     }
     if (!ok)
         error = path + ":" + parser.error().substr(5);
+    if (config.mqtt.clientId.empty())
+        config.mqtt.clientId = derivedClientId(path);
     return ok;
+}
+
+bool WatchItem::operator==(const WatchItem& o) const
+{
+    return kind == o.kind && topic == o.topic && address == o.address && channel == o.channel &&
+           bitType == o.bitType && bit == o.bit && axisCount == o.axisCount && periodMs == o.periodMs &&
+           deadband == o.deadband && scale == o.scale && offset == o.offset && unit == o.unit &&
+           republishMs == o.republishMs;
+}
+
+bool MachineConfig::operator==(const MachineConfig& o) const
+{
+    return name == o.name && address == o.address && channels == o.channels && items == o.items;
+}
+
+bool MqttConfig::operator==(const MqttConfig& o) const
+{
+    return host == o.host && port == o.port && clientId == o.clientId && username == o.username &&
+           password == o.password && caFile == o.caFile && prefix == o.prefix && qos == o.qos &&
+           keepaliveS == o.keepaliveS;
 }

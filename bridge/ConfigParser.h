@@ -1,7 +1,7 @@
 #pragma once
 #include "BridgeConfig.h"
 
-#include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,16 +20,22 @@ public:
 private:
     bool section(const std::string& name);
     bool mqttKey(const std::string& key, const std::string& value);
+    bool mqttSecret(const std::string& key, const std::string& value);
     bool bridgeKey(const std::string& key, const std::string& value);
     bool metricsKey(const std::string& key, const std::string& value);
     bool machineKey(const std::string& key, const std::string& value);
     bool item(WatchItem::Kind kind, const std::string& topic, const std::string& value);
-    bool itemOptions(std::istringstream& words, WatchItem& item);
+    bool itemArguments(std::vector<std::string>& words, WatchItem& item);
+    bool itemOptions(std::vector<std::string>& words, WatchItem& item);
+    bool itemOption(const std::string& option, const std::string& argument, WatchItem& item);
     bool addItem(const WatchItem& item);
+    bool finishMachine(const MachineConfig& machine);
     bool refuse(const std::string& why);
 
     BridgeConfig& config;
-    std::string current; // the section's kind: mqtt, bridge, metrics or machine
+    std::string current;             // the section's kind: mqtt, bridge, metrics or machine
+    std::set<std::string> sections;  // the single sections seen
+    std::set<std::string> keys;      // the keys seen in the current section
     int lineNumber = 0;
     std::vector<int> machineLines; // where each machine's section starts
     std::string message;

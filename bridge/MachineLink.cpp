@@ -5,21 +5,23 @@
 
 #include "AsyncCommModule.h"
 
-#include <chrono>
 #include <map>
 
 namespace {
-constexpr int kNotConnected = 7;
 constexpr int kNoValidReply = 111;
 constexpr int kUnknownTarget = 1;
+constexpr int kNotConnected = 7;
+constexpr size_t kVariablesPerRequest = 64; // the library sends 64 addresses to a request
+using Clock = std::chrono::steady_clock;
 
-MachineLink::Reading numberReading(int result, CncLong value)
+MachineLink::Reading numberReading(int result, CncLong value, const WatchItem& item, bool shared)
 {
     MachineLink::Reading reading;
     reading.result = result;
+    reading.shared = shared;
     if (result == 0) {
-        reading.valueJson = std::to_string(value);
-        reading.number = value;
+        reading.number = value * item.scale + item.offset;
+        reading.valueJson = payload::number(reading.number);
         reading.numeric = true;
     }
     return reading;
@@ -33,23 +35,35 @@ MachineLink::MachineLink(const MachineConfig& machine, int cncId, MachineMetrics
 
 template <typename Call> int MachineLink::timed(Call call)
 {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
+    callStart = start.time_since_epoch().count();
     const int result = call();
-    metrics.request(result, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    callStart = 0;
+    metrics.request(result, std::chrono::duration<double>(Clock::now() - start).count());
     return result;
 }
 
-bool MachineLink::linkLost(int result)
+Clock::duration MachineLink::callTime() const
 {
-    return result == kNotConnected || result == kNoValidReply;
+    const auto start = callStart.load();
+    return start == 0 ? Clock::duration::zero() : Clock::now() - Clock::time_point(Clock::duration(start));
 }
 
-bool MachineLink::open()
+int MachineLink::open()
 {
     // The library's own connect (the examples call it the same way).
-    if (!::connect(cncId))
-        return false;
-    return timed([this] { return int(CheckTcpWdt(cncId)); }) == 0;
+    callStart = Clock::now().time_since_epoch().count();
+    const bool connected = ::connect(cncId);
+    callStart = 0;
+    if (!connected)
+        return kNotConnected;
+    return timed([this] { return int(CheckTcpWdt(cncId)); });
+}
+
+bool MachineLink::answers()
+{
+    const int result = timed([this] { return int(CheckTcpWdt(cncId)); });
+    return result != kNoValidReply && result != kNotConnected;
 }
 
 std::vector<MachineLink::Reading> MachineLink::read(const std::vector<size_t>& items)
@@ -66,11 +80,19 @@ std::vector<MachineLink::Reading> MachineLink::read(const std::vector<size_t>& i
         else
             out[i] = readOther(item);
     }
-    if (!variables.empty())
-        readVariables(items, variables, out);
+    // One call per request, so that a refused address spoils only its own request's items.
+    for (size_t first = 0; first < variables.size(); first += kVariablesPerRequest) {
+        const auto end = variables.begin() + long(std::min(variables.size(), first + kVariablesPerRequest));
+        readVariables(items, std::vector<size_t>(variables.begin() + long(first), end), out);
+    }
     for (const auto& [table, positions] : bitWords)
         readBits(items, positions, out);
     return out;
+}
+
+MachineLink::Reading MachineLink::readAlone(size_t item)
+{
+    return read({item}).front();
 }
 
 void MachineLink::readVariables(const std::vector<size_t>& items, const std::vector<size_t>& positions,
@@ -83,7 +105,7 @@ void MachineLink::readVariables(const std::vector<size_t>& items, const std::vec
     const int result =
         timed([&] { return int(readVars(addresses.data(), int(addresses.size()), values.data(), cncId)); });
     for (size_t k = 0; k < positions.size(); ++k)
-        out[positions[k]] = numberReading(result, values[k]);
+        out[positions[k]] = numberReading(result, values[k], machine.items[items[positions[k]]], positions.size() > 1);
 }
 
 void MachineLink::readBits(const std::vector<size_t>& items, const std::vector<size_t>& positions,
@@ -98,7 +120,7 @@ void MachineLink::readBits(const std::vector<size_t>& items, const std::vector<s
         return int(::readBits(first.channel, first.bitType, bits.data(), int(bits.size()), values.data(), cncId));
     });
     for (size_t k = 0; k < positions.size(); ++k)
-        out[positions[k]] = numberReading(result, values[k]);
+        out[positions[k]] = numberReading(result, values[k], machine.items[items[positions[k]]], positions.size() > 1);
 }
 
 MachineLink::Reading MachineLink::readOther(const WatchItem& item)
@@ -147,7 +169,7 @@ MachineLink::Reading MachineLink::readAxes(const WatchItem& item)
     if (reading.result == 0) {
         reading.valueJson = "[";
         for (size_t i = 0; i < coords.size(); ++i)
-            reading.valueJson += (i ? "," : "") + std::to_string(coords[i]);
+            reading.valueJson += (i ? "," : "") + payload::number(coords[i] * item.scale + item.offset);
         reading.valueJson += "]";
     }
     return reading;

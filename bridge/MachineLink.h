@@ -1,6 +1,8 @@
 #pragma once
 #include "BridgeConfig.h"
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -14,19 +16,25 @@ public:
     struct Reading
     {
         int result = 0;        // the library's result code; 0 when read
-        std::string valueJson; // the value when read
+        bool shared = false;   // the result is that of one request for several items
+        std::string valueJson; // the value when read, scaled
         double number = 0;     // the value, for deadbands, when numeric
         bool numeric = false;
     };
 
     MachineLink(const MachineConfig& machine, int cncId, MachineMetrics& metrics);
-    // Connects the target's links and asks the controller's watchdog; true when it answered.
-    bool open();
-    // Reads the given items (indices into the machine's items), batched: one call for all the
-    // variables, one per channel and table for the bits.
+    // Connects the target's links and asks the controller's watchdog: 0 when it answered, else
+    // the result that tells why not (7: no connection).
+    int open();
+    // Whether the controller answers its watchdog (a reply of any kind counts).
+    bool answers();
+    // Reads the given items (indices into the machine's items), together where one request can
+    // carry several: the variables 64 to a request, the bits of one channel and table at once.
     std::vector<Reading> read(const std::vector<size_t>& items);
-    // A result that says the link is gone or the controller does not answer.
-    static bool linkLost(int result);
+    // Reads one item in a request of its own.
+    Reading readAlone(size_t item);
+    // How long the machine's thread has been inside a library call (zero when it is not).
+    std::chrono::steady_clock::duration callTime() const;
 
 private:
     // positions: which of items to read; their readings go to out at the same positions.
@@ -42,4 +50,5 @@ private:
     const MachineConfig& machine;
     const int cncId;
     MachineMetrics& metrics;
+    std::atomic<std::chrono::steady_clock::rep> callStart{0}; // 0: not in a call
 };

@@ -1,5 +1,6 @@
 #include "Metrics.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -12,11 +13,12 @@ struct Family
 // The per-machine families, in the order MachineMetrics::render takes them.
 constexpr Family kMachineFamilies[] = {
     {"cnc_bridge_machine_up", "gauge", "1 while the machine answers, 0 while it is away."},
-    {"cnc_bridge_request_duration_seconds", "histogram", "Round trip of one library call to the machine."},
-    {"cnc_bridge_requests_total", "counter", "Library calls to the machine by result code (0 is success)."},
+    {"cnc_bridge_request_duration_seconds", "histogram", "Round trip of one request to the machine."},
+    {"cnc_bridge_requests_total", "counter", "Requests to the machine (round trips) by the library's result (0 is success)."},
     {"cnc_bridge_reconnects_total", "counter", "Connections made to the machine after the first."},
     {"cnc_bridge_poll_cycle_seconds", "gauge", "Time the last poll of the machine took."},
-    {"cnc_bridge_poll_lag_seconds", "gauge", "How late the last poll started against its schedule."},
+    {"cnc_bridge_poll_lag_seconds", "histogram", "How late each poll started against its schedule."},
+    {"cnc_bridge_items_stale", "gauge", "Items the machine answers for but refused at their last read."},
 };
 
 std::string number(double value)
@@ -38,21 +40,35 @@ void sample(std::string& out, const std::string& name, const std::string& labels
 }
 }
 
+void Histogram::observe(double seconds)
+{
+    for (size_t i = 0; i < kBounds.size(); ++i)
+        if (seconds <= kBounds[i])
+            ++buckets[i];
+    sum += seconds;
+    ++count;
+}
+
+void Histogram::render(std::string& out, const std::string& name, const std::string& labels) const
+{
+    for (size_t i = 0; i < kBounds.size(); ++i)
+        sample(out, name + "_bucket", labels + ",le=\"" + number(kBounds[i]) + "\"", double(buckets[i]));
+    sample(out, name + "_bucket", labels + ",le=\"+Inf\"", double(count));
+    sample(out, name + "_sum", labels, sum);
+    sample(out, name + "_count", labels, double(count));
+}
+
 void MachineMetrics::request(int result, double seconds)
 {
     std::lock_guard<std::mutex> guard(lock);
     ++results[result];
-    for (size_t i = 0; i < kRoundTripBounds.size(); ++i)
-        if (seconds <= kRoundTripBounds[i])
-            ++buckets[i];
-    roundTripSum += seconds;
-    ++roundTripCount;
+    roundTrips.observe(seconds);
 }
 
-void MachineMetrics::cycle(double seconds, double lag)
+void MachineMetrics::pollStarted(double lagSeconds)
 {
-    cycleSeconds = seconds;
-    lagSeconds = lag;
+    std::lock_guard<std::mutex> guard(lock);
+    lags.observe(lagSeconds);
 }
 
 void MachineMetrics::render(std::string& out, int family) const
@@ -64,11 +80,7 @@ void MachineMetrics::render(std::string& out, int family) const
     case 0:
         return sample(out, base, machine, up ? 1 : 0);
     case 1:
-        for (size_t i = 0; i < kRoundTripBounds.size(); ++i)
-            sample(out, base + "_bucket", machine + ",le=\"" + number(kRoundTripBounds[i]) + "\"", double(buckets[i]));
-        sample(out, base + "_bucket", machine + ",le=\"+Inf\"", double(roundTripCount));
-        sample(out, base + "_sum", machine, roundTripSum);
-        return sample(out, base + "_count", machine, double(roundTripCount));
+        return roundTrips.render(out, base, machine);
     case 2:
         for (const auto& [result, count] : results)
             sample(out, base, machine + ",result=\"" + std::to_string(result) + "\"", double(count));
@@ -77,15 +89,31 @@ void MachineMetrics::render(std::string& out, int family) const
         return sample(out, base, machine, double(reconnects));
     case 4:
         return sample(out, base, machine, cycleSeconds);
+    case 5:
+        return lags.render(out, base, machine);
     default:
-        return sample(out, base, machine, lagSeconds);
+        return sample(out, base, machine, double(stale));
     }
 }
 
-MachineMetrics& Metrics::addMachine(const std::string& name)
+std::shared_ptr<MachineMetrics> Metrics::machine(const std::string& name)
 {
-    machines.push_back(std::make_unique<MachineMetrics>(name));
-    return *machines.back();
+    std::lock_guard<std::mutex> guard(lock);
+    for (const auto& known : machines)
+        if (known->name == name)
+            return known;
+    machines.push_back(std::make_shared<MachineMetrics>(name));
+    return machines.back();
+}
+
+void Metrics::keepOnly(const std::vector<std::string>& names)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    machines.erase(std::remove_if(machines.begin(), machines.end(),
+                                  [&](const auto& known) {
+                                      return std::find(names.begin(), names.end(), known->name) == names.end();
+                                  }),
+                   machines.end());
 }
 
 void Metrics::brokerConnected(bool connected)
@@ -98,10 +126,13 @@ void Metrics::brokerConnected(bool connected)
 std::string Metrics::render() const
 {
     std::string out;
-    for (int family = 0; family < int(std::size(kMachineFamilies)); ++family) {
-        header(out, kMachineFamilies[family]);
-        for (const auto& machine : machines)
-            machine->render(out, family);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (int family = 0; family < int(std::size(kMachineFamilies)); ++family) {
+            header(out, kMachineFamilies[family]);
+            for (const auto& machine : machines)
+                machine->render(out, family);
+        }
     }
     const auto single = [&out](const Family& family, double value) {
         header(out, family);

@@ -1,10 +1,14 @@
 #include "Payload.h"
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
 namespace payload {
 namespace {
+const char kValueStart[] = "{\"value\":";
+const char kQualityField[] = ",\"quality\":\"";
+
 const char* qualityName(Quality quality)
 {
     switch (quality) {
@@ -46,9 +50,36 @@ std::string quoted(const std::string& text)
     return out + "\"";
 }
 
-std::string message(const std::string& valueJson, std::chrono::system_clock::time_point readAt, Quality quality)
+std::string number(double value)
 {
-    return "{\"value\":" + valueJson + ",\"time\":\"" + utcText(readAt) + "\",\"quality\":\"" + qualityName(quality) +
-           "\"}";
+    char text[32];
+    if (std::fabs(value) < 1e15 && value == std::floor(value))
+        std::snprintf(text, sizeof text, "%.0f", value);
+    else
+        std::snprintf(text, sizeof text, "%.12g", value);
+    return text;
+}
+
+std::string message(const Fields& fields)
+{
+    std::string out = kValueStart + fields.valueJson;
+    if (!fields.unit.empty())
+        out += ",\"unit\":" + quoted(fields.unit);
+    out += ",\"time\":\"" + utcText(fields.readAt) + "\"" + kQualityField + qualityName(fields.quality) + "\"";
+    if (!fields.reason.empty())
+        out += ",\"reason\":" + quoted(fields.reason);
+    return out + "}";
+}
+
+std::string requalified(const std::string& known, const Fields& fields)
+{
+    const std::string nullValue = std::string(kValueStart) + "null";
+    const auto quality = known.rfind(kQualityField);
+    if (known.rfind(kValueStart, 0) != 0 || known.rfind(nullValue, 0) == 0 || quality == std::string::npos)
+        return {};
+    std::string out = known.substr(0, quality) + kQualityField + qualityName(fields.quality) + "\"";
+    if (!fields.reason.empty())
+        out += ",\"reason\":" + quoted(fields.reason);
+    return out + "}";
 }
 }

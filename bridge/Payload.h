@@ -6,8 +6,22 @@
 namespace payload {
 enum class Quality { Good, Stale, Unavailable };
 
-// {"value":<valueJson>,"time":"<UTC, ms>","quality":"good|stale|unavailable"}
-std::string message(const std::string& valueJson, std::chrono::system_clock::time_point readAt, Quality quality);
+struct Fields
+{
+    std::string valueJson = "null";
+    std::chrono::system_clock::time_point readAt; // when the value was read
+    Quality quality = Quality::Unavailable;
+    std::string unit;   // left out when empty
+    std::string reason; // why a value is stale; left out when empty
+};
+
+// {"value":<valueJson>[,"unit":".."],"time":"<UTC, ms>","quality":"good|stale|unavailable"[,"reason":".."]}
+std::string message(const Fields& fields);
+// known (a message of the bridge's that carries a value) with the quality and reason of fields,
+// its value, unit and time kept; empty when known holds no value (or is none of the bridge's).
+std::string requalified(const std::string& known, const Fields& fields);
 // text as a JSON string, quoted and escaped.
 std::string quoted(const std::string& text);
+// A number as JSON: whole numbers without a fraction, others with up to 12 significant digits.
+std::string number(double value);
 }

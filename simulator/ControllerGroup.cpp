@@ -91,6 +91,8 @@ void ControllerGroup::apply(const InjectionRule& rule, SimulatedController& cont
     case InjectionRule::EmergencyStop: controller.setEmergencyStop(n[0], true); break;
     case InjectionRule::Alarm: controller.raiseAlarm(n[0], n[1], n[2]); break;
     case InjectionRule::Variable: controller.setVariable(n[0], n[1]); break;
+    case InjectionRule::Unreadable: controller.refuseVariable(n[0]); break;
+    case InjectionRule::Counting: controller.countVariables(n[0], n[1], n[2]); break;
     case InjectionRule::ErrorEntry: controller.files()->addErrorEntry(n[0], n[1] != 0, rule.name); break;
     }
 }

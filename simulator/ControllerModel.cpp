@@ -35,13 +35,34 @@ int32_t readTableOfWrite(int32_t table)
 int32_t ControllerModel::variable(int32_t address) const
 {
     std::lock_guard<std::mutex> g(m_lock);
-    return m_vars.value(address, 0);
+    return storedVariable(address);
+}
+
+int32_t ControllerModel::storedVariable(int32_t address) const
+{
+    const int32_t value = m_vars.value(address, 0);
+    if (address < m_counting.first || address - m_counting.first >= m_counting.count)
+        return value;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(AxisModel::Clock::now() - m_counting.since);
+    return int32_t(uint32_t(value) + uint32_t(elapsed.count() / m_counting.stepMs));
 }
 
 void ControllerModel::setVariable(int32_t address, int32_t value)
 {
     std::lock_guard<std::mutex> g(m_lock);
     m_vars[address] = value;
+}
+
+void ControllerModel::refuseVariable(int32_t address)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_unreadable.insert(address);
+}
+
+void ControllerModel::countVariables(int32_t first, int32_t count, int32_t stepMs)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_counting = {first, count, stepMs, AxisModel::Clock::now()};
 }
 
 void ControllerModel::raiseAlarm(int32_t a, int32_t b, int32_t c)
@@ -152,7 +173,7 @@ bool ControllerModel::variables(const FrameReader& r, uint8_t code, int status, 
             return false;
         w.code('A').byte(count);
         for (int i = 0; i < count; ++i)
-            w.int32(m_vars.value(start + i, 0));
+            w.int32(storedVariable(start + i));
         return true;
     }
     const int count = r.byteAt(8);
@@ -160,12 +181,12 @@ bool ControllerModel::variables(const FrameReader& r, uint8_t code, int status, 
     std::vector<int32_t> values;
     for (int i = 0; i < count; ++i) {
         const int32_t a = r.int32At(9 + stride * i);
-        if (!VProtocol_Client::isValidVarAddress(a) || !r.has(9 + stride * i, stride)) {
+        if (!VProtocol_Client::isValidVarAddress(a) || m_unreadable.contains(a) || !r.has(9 + stride * i, stride)) {
             w.code(uint8_t(code | 0x80));
             return true;
         }
         if (code == 'B')
-            values.push_back(m_vars.value(a, 0));
+            values.push_back(storedVariable(a));
     }
     if (code == 'D') {
         for (int i = 0; i < count; ++i)

@@ -36,6 +36,10 @@ public:
 
     int32_t variable(int32_t address) const;
     void setVariable(int32_t address, int32_t value);
+    // Requests naming address get the error reply, as for an address the controller lacks.
+    void refuseVariable(int32_t address);
+    // Variables first .. first + count - 1 go up by one every stepMs ms, as a running machine's do.
+    void countVariables(int32_t first, int32_t count, int32_t stepMs);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     // As the emergency-stop request of channel does: pressed (on) or released.
     void setEmergencyStop(int32_t channel, bool on);
@@ -73,7 +77,10 @@ private:
     struct JogParameters { int32_t feed = 0, len = 0, negative = 0, absolute = 0; };
 
     mutable std::mutex m_lock;
+    int32_t storedVariable(int32_t address) const; // m_lock held
     QMap<int32_t, int32_t> m_vars;
+    QSet<int32_t> m_unreadable;
+    struct Counting { int32_t first = 0, count = 0, stepMs = 1; AxisModel::Clock::time_point since; } m_counting;
     QMap<int64_t, AxisModel> m_axes;          // (channel << 32 | axis)
     QMap<int64_t, JogParameters> m_jogParams; // set by the parameter requests, used by the axes runs
     QMap<int64_t, int32_t> m_bits;            // (channel, kind, index) -> value

@@ -19,6 +19,8 @@ struct InjectionRule
         EmergencyStop,  // numbers: channel
         Alarm,          // numbers: the three values of the alarm read
         Variable,       // numbers: address, value
+        Unreadable,     // numbers: the address whose reads and writes are refused
+        Counting,       // numbers: first address, how many, ms per step
         ErrorEntry,     // numbers: channel 0..8, 1 for the history file; `name`: the entry's text
     };
 

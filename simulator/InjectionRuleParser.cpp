@@ -30,6 +30,7 @@ constexpr int kNameBytes = 100;
 const QStringList kConditions{QStringLiteral("busy"),           QStringLiteral("dnc-capacity"),
                               QStringLiteral("running"),        QStringLiteral("emergency-stop"),
                               QStringLiteral("alarm"),          QStringLiteral("variable"),
+                              QStringLiteral("unreadable"),     QStringLiteral("counting"),
                               QStringLiteral("error"),          QStringLiteral("error-history")};
 // Ways of delivering the reply; at most one per rule.
 const QStringList kDeliveries{QStringLiteral("delay"),    QStringLiteral("split"),   QStringLiteral("dribble"),
@@ -322,18 +323,32 @@ bool InjectionRuleParser::parseCondition(const QString& word)
             !takeNumber(QStringLiteral("alarm: third value"), kInt32Min, kInt32Max, &c))
             return false;
         v = {int32_t(a), int32_t(b), int32_t(c)};
-    } else {
-        m_rule.kind = InjectionRule::Variable;
-        if (!takeNumber(QStringLiteral("variable: address"), 0, kInt32Max, &a))
+    } else if (word == QLatin1String("counting")) {
+        m_rule.kind = InjectionRule::Counting;
+        if (!takeAddress(word, &a) || !takeNumber(QStringLiteral("counting: how many"), 1, kInt32Max, &b) ||
+            !takeNumber(QStringLiteral("counting: step (ms)"), 1, kMostMs, &c))
             return false;
-        if (!VProtocol_Client::isValidVarAddress(int32_t(a)))
-            return fail(QStringLiteral("variable: %1 is not a variable address (area 0 to 16 times 1000000, plus an "
-                                       "index 0 to 169999)").arg(a));
-        if (!takeNumber(QStringLiteral("variable: value"), kInt32Min, kInt32Max, &b))
+        v = {int32_t(a), int32_t(b), int32_t(c)};
+    } else {
+        m_rule.kind = word == QLatin1String("unreadable") ? InjectionRule::Unreadable : InjectionRule::Variable;
+        if (!takeAddress(word, &a))
+            return false;
+        if (m_rule.kind == InjectionRule::Variable &&
+            !takeNumber(QStringLiteral("variable: value"), kInt32Min, kInt32Max, &b))
             return false;
         v = {int32_t(a), int32_t(b), 0};
     }
     return expectEnd();
+}
+
+bool InjectionRuleParser::takeAddress(const QString& condition, int64_t* address)
+{
+    if (!takeNumber(condition + QStringLiteral(": address"), 0, kInt32Max, address))
+        return false;
+    if (!VProtocol_Client::isValidVarAddress(int32_t(*address)))
+        return fail(QStringLiteral("%1: %2 is not a variable address (area 0 to 16 times 1000000, plus an "
+                                   "index 0 to 169999)").arg(condition).arg(*address));
+    return true;
 }
 
 QString InjectionRuleParser::syntax()
@@ -374,6 +389,9 @@ QString InjectionRuleParser::syntax()
     error CH TEXT        one more entry TEXT in channel CH's (0 to 8) current error file
     error-history CH TEXT  the same in its history error file
     variable ADDR VALUE  controller variable ADDR holds VALUE
+    unreadable ADDR      reads and writes naming variable ADDR get the error reply, as
+                         for an address the controller does not have
+    counting ADDR N MS   variables ADDR to ADDR + N - 1 go up by one every MS ms
 
   @ADDR: the rule is for the controller on ADDR only; without it, for every controller.
 

@@ -35,6 +35,7 @@ private:
     QString take() { return atEnd() ? QString() : m_tokens.at(m_at++); }
     // The next token as a whole number in [low, high], decimal or 0x-hex; `what` names it in errors.
     bool takeNumber(const QString& what, int64_t low, int64_t high, int64_t* value);
+    bool takeAddress(const QString& condition, int64_t* address); // a valid variable address
     bool takeHexBytes(const QString& what, QByteArray* bytes);
     bool expectEnd();
 

@@ -98,6 +98,12 @@ int SimulatedController::connectionCount() const { return m_thread ? m_thread->c
 void SimulatedController::dropConnections() { if (m_thread) m_thread->dropConnections(); }
 int32_t SimulatedController::variable(int32_t a) const { return m_thread ? m_thread->model.variable(a) : 0; }
 void SimulatedController::setVariable(int32_t a, int32_t v) { if (m_thread) m_thread->model.setVariable(a, v); }
+void SimulatedController::refuseVariable(int32_t a) { if (m_thread) m_thread->model.refuseVariable(a); }
+void SimulatedController::countVariables(int32_t first, int32_t count, int32_t stepMs)
+{
+    if (m_thread)
+        m_thread->model.countVariables(first, count, stepMs);
+}
 void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_thread) m_thread->model.raiseAlarm(a, b, c); }
 void SimulatedController::setEmergencyStop(int32_t ch, bool on) { if (m_thread) m_thread->model.setEmergencyStop(ch, on); }
 void SimulatedController::resetChannel(int32_t ch) { if (m_thread) m_thread->model.resetChannel(ch); }

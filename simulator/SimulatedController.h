@@ -57,6 +57,8 @@ public:
 
     int32_t variable(int32_t address) const;
     void setVariable(int32_t address, int32_t value);
+    void refuseVariable(int32_t address);
+    void countVariables(int32_t first, int32_t count, int32_t stepMs);
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     // Presses (on) or releases the emergency stop as the channel's request would.
     void setEmergencyStop(int32_t channel, bool on);

@@ -7,7 +7,7 @@
 set -eu
 packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils python3-venv python3-wheel python3-setuptools
-  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus abigail-tools ccache"
+  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus abigail-tools ccache libsystemd-dev openssl"
 for set in "$@"; do
   case "$set" in
     qt6) packages="$packages qt6-base-dev qt6-base-private-dev qt6-serialport-dev" ;;

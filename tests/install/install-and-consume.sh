@@ -29,6 +29,11 @@ echo "$cnccomm_version" | sed -n 2p | grep -q "^library: $scratch/prefix/.*/libA
 if [ -x "$scratch/prefix/bin/cnc-bridge" ]; then
     test "$("$scratch/prefix/bin/cnc-bridge" --version)" = "cnc-bridge $version"
     "$scratch/prefix/bin/cnc-bridge" --check --config "$scratch/prefix/share/cnc-bridge/cnc-bridge.ini.example" > /dev/null
+    # Its unit runs the installed program and keeps the exposure systemd rates low; its pages are there.
+    unit="$scratch/prefix/share/cnc-bridge/cnc-bridge.service"
+    grep -q "^ExecStart=$scratch/prefix/bin/cnc-bridge " "$unit"
+    for page in man1/cnc-bridge.1 man5/cnc-bridge.ini.5; do test -f "$scratch/prefix/share/man/$page"; done
+    if command -v systemd-analyze > /dev/null; then systemd-analyze security --offline=true --threshold=20 "$unit" > /dev/null; fi
 fi
 
 # The installed simulator on a free loopback address of its own (it says "listening" once it is).

@@ -31,7 +31,7 @@ run() {
 
 packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils python3-venv python3-wheel python3-setuptools
-  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus abigail-tools ccache"
+  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus abigail-tools ccache libsystemd-dev openssl"
 sets="qt6-base-dev qt6-base-private-dev qt6-serialport-dev dpkg-dev file lintian adduser"
 install_line="apt-get install -y --no-install-recommends $(echo $packages) [DEBIAN_FRONTEND=noninteractive]"
 sets_line="apt-get install -y --no-install-recommends $(echo $packages $sets) [DEBIAN_FRONTEND=noninteractive]"
