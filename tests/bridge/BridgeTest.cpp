@@ -258,8 +258,11 @@ TEST_F(BridgeTest, PublishesEachMachinesItemsRetainedAndAMachineRestartAndItsOwn
                             machine("m3", machineAddresses[2], "variable.load = 2000010 every 20ms deadband 10\n")));
     const auto watcher = subscribe();
     ASSERT_TRUE(watcher->waitFor(topic("m3/load"), good(0)));
-    // A value within the deadband is not published; one beyond it is.
+    // A value within the deadband is not published (though read twice); one beyond it is.
     ASSERT_TRUE(writeVariable(2, 2000010, 5));
+    const QByteArray polls = "cnc_bridge_poll_lag_seconds_count{machine=\"m3\"}";
+    const double polled = metric(polls);
+    ASSERT_TRUE(waitUntil([&] { return metric(polls) >= polled + 2; }, 15000));
     ASSERT_TRUE(writeVariable(2, 2000010, 50));
     ASSERT_TRUE(watcher->waitFor(topic("m3/load"), good(50)));
     ASSERT_TRUE(writeVariable(0, 2000010, 78)); // a change reaches the subscriber
