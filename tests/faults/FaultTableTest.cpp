@@ -195,6 +195,8 @@ protected:
         if (r.fault == DropBefore) {
             sim.dropConnections();
             ASSERT_TRUE(waitUntil([&] { return sim.connectionCount() == 0; }, 2000));
+            // An asynchronous client learns of the close from its own thread, a moment later.
+            ASSERT_TRUE(r.mode != Async || waitUntil([&] { return !getTcpConnectFlag(kCnc); }, 2000));
         }
         QElapsedTimer clock;
         clock.start();
