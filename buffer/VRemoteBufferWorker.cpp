@@ -63,7 +63,8 @@ void VRemoteBuffer::run()
             pause(CommTiming::now().bufferStallSleepMs, false);
             break;
         case Step::Poll: {
-            const int32_t n = CmdTransFileState(); // takes 50 ms: the pace of the polling
+            pause(CommTiming::now().bufferResendPauseMs, false); // the pace of the polling
+            const int32_t n = CmdTransFileState();
             currentFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
             streaming = exchange(currentFrame);
             break;
@@ -148,10 +149,9 @@ bool VRemoteBuffer::takeReply(const QByteArray& reply)
     }
     std::copy(reply.constBegin(), reply.constEnd(), recvBuf);
     const int parsed = analysisReciveBuffer(reply.size());
-    // The two states of the transfer-state query are answers like any other.
-    if (parsed == FileError) {
+    if (parsed == Refusal) {
         setState(Refused, kErrorReply);
-    } else if (parsed != Handled && parsed != TransferState1 && parsed != TransferState2) {
+    } else if (parsed != Handled) {
         stopStream(kNoValidReply); // a reply that answers nothing: the frame's fate is unknown
         return false;
     }

@@ -1,5 +1,5 @@
 #include "VProtocol_Client.h"
-#include "Checksum.h"
+#include "VariableAddress.h"
 #include "FrameMode.h"
 
 VProtocol_Client::VProtocol_Client(uint8_t* sendBuffer, uint8_t* recvBuffer, int mode)
@@ -17,12 +17,9 @@ void VProtocol_Client::setFrameMode(int32_t mode)
     headerLen = headerLenForMode(frameMode);
 }
 
-uint16_t VProtocol_Client::calCrc16(const uint8_t* data, uint16_t count) { return Checksum::crc16(data, count); }
-uint8_t VProtocol_Client::calLrc(const uint8_t* data, uint16_t count) { return Checksum::lrc(data, count); }
-
 bool VProtocol_Client::isValidVarAddress(int32_t address)
 {
-    return static_cast<uint32_t>(address) <= 16999999u && address % 1000000 <= 169999;
+    return VariableAddress::isValid(address);
 }
 
 void VProtocol_Client::onRecCmdReadVars(int32_t, const int32_t*, int32_t) {}
@@ -35,7 +32,6 @@ void VProtocol_Client::onReciveCmdTransFileState(int32_t) {}
 void VProtocol_Client::onRecCmdWriteVars(int32_t) {}
 void VProtocol_Client::onReciveCmdReset(int32_t) {}
 void VProtocol_Client::onReciveCmdCycStart(int32_t) {}
-void VProtocol_Client::onReciveCmdF5(int32_t) {}
 void VProtocol_Client::onRecCmdGetCncString(int32_t, const char*) {}
 void VProtocol_Client::onRecCmdOpenReadFile(int32_t) {}
 void VProtocol_Client::onRecCmdReadFile(const uint8_t*, int32_t) {}

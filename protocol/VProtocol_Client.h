@@ -1,4 +1,6 @@
 #pragma once
+#include "CommandCodec.h"
+
 #include <cstdint>
 #include <QByteArray>
 #include <QString>
@@ -24,9 +26,10 @@ public:
     // Switches framing; frameMode and headerLen always change together.
     void setFrameMode(int32_t mode);
 
-    static uint16_t calCrc16(const uint8_t* data, uint16_t count);
-    static uint8_t calLrc(const uint8_t* data, uint16_t count);
     static bool isValidVarAddress(int32_t address);
+
+    // The request of row id into sendBuf, in this codec's framing: its length, or 0.
+    int32_t request(CommandTable::Msg id, const CommandCodec::Args& args);
 
     // ---- motion, program and machine requests ----
     int32_t CmdJogMotionV_Run(int32_t channel, int32_t axis, int32_t feed, int32_t isNegDir, int32_t isFast);
@@ -93,7 +96,6 @@ public:
 
     // ---- variables, bit arrays, oscilloscope ----
     int32_t CmdReadCountVars(int32_t startAddress, int32_t count);           // 'A', two int32
-    int32_t CmdReadSeqVars(int32_t startAddress, int32_t count);             // 'A', count byte + consecutive addresses
     int32_t CmdReadVars(const int32_t* addresses, int32_t count);            // 'B', the variable poll
     int32_t CmdWriteVars(const int32_t* addresses, const int32_t* values, int32_t count); // 'D'
     int32_t CmdGetIbits(int32_t channel, const int32_t* elements, int32_t count);
@@ -108,11 +110,10 @@ public:
     int32_t CmdAppendBytes(const char* data, int32_t length);
     int32_t CmdOverwriteBytes(const char* data, int32_t length);
     int32_t CmdFileEnd();
-    int32_t CmdTransFileState();          // waits 50 ms after building
+    int32_t CmdTransFileState();
     int32_t CmdSetCncType(int32_t type, int32_t channel);
     int32_t CmdReset(int32_t channel);
     int32_t CmdCycStart(int32_t channel, const char* programName);
-    int32_t CmdF5(int32_t channel, const char* data, int32_t length);
     int32_t CmdGetRuningPrg(int32_t kind, const char* name);
 
     // ---- binary files, file information, error files ----
@@ -143,7 +144,6 @@ public:
     virtual void onRecCmdWriteVars(int32_t failed);
     virtual void onReciveCmdReset(int32_t status);
     virtual void onReciveCmdCycStart(int32_t status);
-    virtual void onReciveCmdF5(int32_t status);
     virtual void onRecCmdGetCncString(int32_t kind, const char* text);
     virtual void onRecCmdOpenReadFile(int32_t status);
     virtual void onRecCmdReadFile(const uint8_t* data, int32_t frameLength);
@@ -171,4 +171,8 @@ public:
     virtual void onRecCmdGetAxesCoord(int32_t status, int32_t count, const int32_t* values);
     virtual void onRecCmdGetCncFileInf(int32_t status, const char* text);
     virtual void onRecCmdUnknown();
+
+private:
+    void dispatch(const CommandCodec::Reply& reply, int32_t length);
+    void dispatchOthers(const CommandCodec::Reply& reply);
 };
