@@ -83,10 +83,10 @@
  *   6     needs an asynchronous target client (registerBits, removeBits)
  *   7     not connected
  *   10    the local UDP port 60007 could not be bound (udpSetCncIp)
- *   12    start the transfer again (overwrite, append): the link was renewed (after a failed
- *         reply wait, or a new connect) since the file was declared, and the controller forgets
- *         a declaration with its connection; nothing was sent. Declare the file and send the
- *         text again
+ *   12    start the transfer again (overwrite, append): the link was renewed (after a request
+ *         that got no usable reply, or a new connect) since the file was declared, and the
+ *         controller forgets a declaration with its connection; nothing was sent. Declare the
+ *         file and send the text again
  *   100   the controller reported failure: state 0 of a file or watchdog reply, or an
  *         execution alarm (state 100) of a program text transfer request
  *   100+s the controller answered with failure state s, its status byte read as a signed byte
@@ -161,10 +161,17 @@
  *
  * ==== How long a call can block ====
  * A request on a synchronous client waits at most 1.8 s for its reply (three waits of 600 ms).
- * After a wait that failed, that client's next request first opens a fresh connection (at most
- * 500 ms), so that the late reply can never be taken for the answer to a later request. Below,
- * "a request" costs at most 1.8 s, plus 0.5 s when the client's previous request went
- * unanswered. A call first waits for any call already running on the same client: a
+ * A reply answers only its own request. While a request waits, a frame that answers another
+ * kind of request is dropped (and logged) and the wait goes on; bytes that come while no
+ * request waits are dropped (and logged) before the next request goes. An exchange that ends
+ * without its own whole, usable reply (none in time, a broken frame, an error reply, a frame of
+ * an unknown code or with fields missing) makes the client's next request first open a fresh
+ * connection (at most 500 ms), so that whatever else the controller sends for the failed
+ * request arrives on a closed connection and can never be taken for the answer to a later
+ * request; over a serial port the next request instead waits until the line has stayed quiet
+ * for one reply wait. The same holds for the worker of an asynchronous client. Below,
+ * "a request" costs at most 1.8 s, plus 0.5 s when the client's previous request got no
+ * usable reply. A call first waits for any call already running on the same client: a
  * synchronous command holds its client for its whole round trip, so two threads commanding one
  * client take turns. Connecting waits at most 500 ms per connection; a host name given instead
  * of a numeric address is first resolved by the system's resolver, which the library does not
@@ -214,8 +221,8 @@
  * axisLBits (low). The bundled simulator numbers the axes of each channel from 0: bit i of
  * axisLBits is axis i, bit i of axisHBits is axis 32 + i. Feeds, lengths, coordinates and
  * overrides are likewise passed unchanged, in the controller's units; the simulator counts
- * positions in whole units, moves a continuously jogged axis by feed units per second and
- * accepts the overrides without using them.
+ * positions in whole units, moves a continuously jogged axis by feed units per second (ten times
+ * that at rapid feed) and accepts the overrides without using them.
  *
  * ==== Diagnostics ====
  * Every diagnostic line of the library goes to the Qt logging category "acm" (debug level):
@@ -711,8 +718,8 @@ ACM_EXPORT char* getRuningPrg(CncLong channel, int cncID);
  * differently:
  *   read   getIBit 0 (I), getOBit 1 (O), getCBit 2 (C), getSBit 3 (S), getABit 4 (A)
  *   write  setPlcOBit 0 (PLC's O), setCncOBit 1 (CNC's O), setCBit 2, setSBit 3, setABit 4
- * (The simulator keeps one value per channel, number and index, so setPlcOBit's bit reads back
- * through getIBit and setCBit's through getCBit.)
+ * (The simulator keeps the bits as the reads number the tables, so setPlcOBit's and setCncOBit's
+ * bits read back through getOBit and setCBit's through getCBit.)
  * Codes, reports, bounds and outputs as for the hand motion group.
  *   index  the bit's number in its table, passed unchanged
  *   value  (get) receives the bit, 0 or 1 as the controller answers; (set) the new value,
@@ -734,7 +741,7 @@ ACM_EXPORT CncLong setABit(CncLong channel, CncLong index, CncLong value, int cn
 /* getIbits: ask for a group of input bits.
  *   elements  count values sent after the channel, passed unchanged; their meaning is the
  *             controller's; may be null when count is 0
- *   count     0..121
+ *   count     0..121 (121 fill the 500-byte request frame)
  *   first, second  receive the answer's two values (the simulator answers 0 and 0)
  * Returns also 1 when count is outside 0..121 or elements is null with count > 0. */
 ACM_EXPORT CncLong getIbits(CncLong channel, CncLong* elements, CncLong count, CncLong* first, CncLong* second,
@@ -985,10 +992,10 @@ ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
  *   channel   written in decimal into the path, not checked: "/home/root/veko/usr/sys000" + c
  *             (c <= 9) or "/home/root/veko/usr/sys00" + c, then "/program/" or "/plc/", then
  *             fileName
- *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1. The
- *             whole path goes in one request of at most 492 bytes: for channels 0..99 a
- *             program file's name has at most 456 characters, a PLC file's 460; a longer one
- *             gives 1, nothing sent
+ *   fileName  UTF-8; only characters up to U+00FF (the path goes as Latin-1), else 1; the
+ *             whole path at most 492 bytes, so that its request fits the 500-byte frame: with a
+ *             channel of 0..99, a program file's name up to 456 characters and a PLC file's up
+ *             to 460; a longer one gives 1 and nothing is sent
  *   info      a buffer of at least 1024 bytes you provide; receives the controller's answer as
  *             UTF-8, cut to 1023 bytes, always NUL-terminated; "" when the call fails (and on an
  *             asynchronous client)
@@ -1001,8 +1008,8 @@ ACM_EXPORT CncLong cycStart(CncLong channel, const char* fileName, int cncID);
 ACM_EXPORT CncLong getCncFileInf(CncLong type, CncLong channel, const char* fileName, char* info, int cncID);
 /* writeCncFile: write a file on the controller: open, the content in pieces, close.
  *   type      a number sent with the open, passed unchanged; its meaning is the controller's
- *   fileName  UTF-8, sent as its bytes; at most 487 bytes (the open is one request), a longer
- *             name gives 1, nothing sent
+ *   fileName  UTF-8, sent as its bytes, at most 487 of them (the open request then fills the
+ *             500-byte frame); a longer one gives 1 and nothing is sent
  *   content   UTF-8 text up to its terminating 0 (so it cannot hold 0 bytes), sent in pieces of
  *             at most 200 bytes that never split a character; a content whose last piece is full
  *             ends with an empty piece

@@ -145,18 +145,27 @@ bool AsynchronousClient::sendAndWait()
     if (sendFrame.isEmpty())
         return false;
     sendState = 2;
-    const QByteArray reply = syncTransport()->exchange(sendFrame, frameMode);
-    bool ok = false;
-    if (reply.size() >= 1 && reply.size() < kFrameBufferSize)
-        ok = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+    Transport* link = syncTransport();
+    const QByteArray reply = link->exchange(sendFrame, frameMode);
+    const bool ok = takeReply(*link, reply);
     sendState = 1;
     sendFrame.clear();
     return ok;
 }
 
+bool AsynchronousClient::takeReply(Transport& link, const QByteArray& reply)
+{
+    if (reply.isEmpty())
+        return false; // no reply: the link has seen to a late one itself
+    const bool usable = feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+    if (!usable)
+        link.distrustLastReply();
+    return usable;
+}
+
 bool AsynchronousClient::feedReply(const uint8_t* bytes, int32_t length)
 {
-    if (!bytes || length < 1 || length >= kFrameBufferSize)
+    if (!bytes || length < 1 || length > kLongestReply)
         return false;
     std::copy(bytes, bytes + length, recvBuf);
     const int32_t parseStatus = analysisReciveBuffer(length);

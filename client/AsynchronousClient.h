@@ -285,6 +285,9 @@ private:
 
     void takeNextFrame();
     bool sendAndWait();
+    // Parses a reply of link's last exchange: true when it was the request's own, usable answer.
+    // Otherwise the link sheds whatever more the controller sends for that request.
+    bool takeReply(Transport& link, const QByteArray& reply);
     bool feedReply(const uint8_t* bytes, int32_t length);
     void scheduleNext();
     void preparePollFrame();

@@ -58,8 +58,7 @@ void AsynchronousClient::run()
         const QByteArray reply = transport->exchange(frame, frameMode);
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (reply.size() >= 1 && reply.size() < 500)
-                feedReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
+            takeReply(*transport, reply);
             sendState = 1;
             sendFrame.clear();
         }

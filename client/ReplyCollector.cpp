@@ -1,10 +1,12 @@
 #include "ReplyCollector.h"
 
 #include "CommTiming.h"
+#include "LogCategory.h"
 
 #include "FrameBoundary.h"
 #include "ReplyMatch.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QtGlobal>
 
@@ -45,9 +47,13 @@ Result collect(int frameMode, const QByteArray& request, const ReadSome& readSom
         if (complete) {
             const QByteArray frame = buffer.left(cut.length);
             buffer.remove(0, cut.length);
-            if (answersRequest(frameMode, request, frame))
+            if (answersRequest(frameMode, request, frame)) {
+                if (!buffer.isEmpty()) // the next request has not gone yet: nothing can be its answer
+                    qCDebug(acmLog).noquote() << "dropped" << buffer.size() << "bytes that came after the reply";
                 return {Outcome::Answered, frame};
-            continue; // another request's reply: not this one's, keep waiting
+            }
+            qCDebug(acmLog).noquote() << "dropped a frame that answers no waiting request:" << frame.toHex(' ');
+            continue; // keep waiting for this request's own
         }
         if (left <= 0)
             return {anyByte ? Outcome::Incomplete : Outcome::NothingCame, QByteArray()};

@@ -3,6 +3,7 @@
 
 #include "FrameMode.h"
 #include "IoThread.h"
+#include "LogCategory.h"
 #include "ReplyCollector.h"
 #include "SerialPortAdapter.h"
 
@@ -87,14 +88,18 @@ QString SerialTransport::errorText() const
 // A late reply of an earlier request must not be taken for this one.
 void SerialTransport::discardStaleBytes()
 {
-    for (int round = 0; round < kStaleReadRounds; ++round)
+    for (int round = 0; round < kStaleReadRounds; ++round) {
         if (port->read(0).isEmpty())
             return;
+        if (round == 0)
+            qCDebug(acmLog).noquote() << "dropped bytes that came while no request waited";
+    }
 }
 
-// A serial line cannot be reopened to shed a late reply. A reply that missed its wait follows
-// within about one more reply wait, so the line must stay quiet that long (not just the gap that
-// ends a frame) before the next request may go out, or the late reply would answer it.
+// A serial line cannot be reopened to shed a late reply. A reply that missed its wait (or the
+// real reply after an unusable one) follows within about one more reply wait, so the line must
+// stay quiet that long (not just the gap that ends a frame) before the next request may go out,
+// or the late reply would answer it.
 void SerialTransport::waitForQuietLine()
 {
     QElapsedTimer clock;
@@ -134,6 +139,11 @@ QByteArray SerialTransport::exchange(const QByteArray& frame, int frameMode, int
         notePortState(port.get());
     });
     return reply;
+}
+
+void SerialTransport::distrustLastReply()
+{
+    io.call([&] { quietBeforeUse = true; });
 }
 
 void SerialTransport::shutdown()

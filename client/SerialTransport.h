@@ -28,6 +28,7 @@ public:
     bool checkLink() override;
     using Transport::exchange;
     QByteArray exchange(const QByteArray& frame, int frameMode, int replyBudgetMs) override;
+    void distrustLastReply() override;
     QString errorText() const override;
     void shutdown() override;
 
@@ -42,7 +43,7 @@ private:
     std::unique_ptr<SerialPortAdapter> port; // touched only inside io tasks
     QString openedName;                      // as given to open(); Qt shortens the port's own name
     std::atomic<bool> portOpen{false};
-    bool quietBeforeUse = false; // a reply wait failed: its reply may still be on its way
+    bool quietBeforeUse = false; // a reply wait failed or its reply was unusable: more may be on its way
     mutable std::mutex errorMutex;
     QString lastError;
 };

@@ -90,10 +90,13 @@ bool TcpTransport::checkLinkLocked()
 {
     if (fd < 0 || !renewAfterFailedWait())
         return false;
-    if (SocketOps::drain(fd) == SocketOps::ReadResult::Closed) {
+    const SocketOps::ReadResult drained = SocketOps::drain(fd);
+    if (drained == SocketOps::ReadResult::Closed) {
         markClosed(QStringLiteral("The remote host closed the connection"));
         return false;
     }
+    if (drained == SocketOps::ReadResult::Data)
+        qCDebug(acmLog).noquote() << "dropped bytes that came while no request waited";
     return true;
 }
 
@@ -156,6 +159,15 @@ QByteArray TcpTransport::exchangeLocked(const QByteArray& frame, int frameMode, 
     renewBeforeUse = true;
     linkRenewed();
     return QByteArray();
+}
+
+void TcpTransport::distrustLastReply()
+{
+    std::lock_guard<std::mutex> lock(ioLock);
+    if (fd < 0)
+        return;
+    renewBeforeUse = true;
+    linkRenewed();
 }
 
 void TcpTransport::shutdown()

@@ -9,9 +9,10 @@
 // whichever thread calls (the command's caller, or an asynchronous client's worker); calls
 // are serialised by the transport's own lock, so no thread and no event loop is needed.
 //
-// After a reply wait that failed, the next use opens a fresh connection first: the late reply
-// of the failed request then arrives on a closed socket and can never be taken for the answer
-// to a later request.
+// After a reply wait that failed, or a reply the caller could not use, the next use opens a
+// fresh connection first: whatever else the controller sends for that request then arrives on
+// a closed socket and can never be taken for the answer to a later request. Bytes that arrive
+// while no request waits are dropped before the next request goes.
 class TcpTransport : public Transport
 {
 public:
@@ -30,6 +31,7 @@ public:
     // silent, when given, tells whether an empty result means that not one byte came.
     QByteArray exchangePatiently(const QByteArray& frame, int frameMode, int stallMs, int restMs,
                                  const std::function<bool()>& abandoned, bool* silent);
+    void distrustLastReply() override;
     QString errorText() const override;
     void shutdown() override;
 

@@ -25,6 +25,11 @@ public:
     {
         return exchange(frame, frameMode, CommTiming::now().commandReplyBudgetMs);
     }
+    // The last exchange returned a frame that was no usable answer to its request (an error
+    // reply, an unknown code, fields missing), so the controller may still send the real one:
+    // before the next request, the link sheds whatever more that request brings, as after a
+    // failed reply wait. Called before the next exchange, by the thread that ran the last one.
+    virtual void distrustLastReply() = 0;
     virtual QString errorText() const = 0;
     // Releases the underlying device; the transport is unusable afterwards.
     virtual void shutdown() = 0;

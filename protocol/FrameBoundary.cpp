@@ -13,14 +13,14 @@ constexpr int kTcpHeader = 7;
 
 Cut needMore() { return {Verdict::NeedMore, 0}; }
 
-// The TCP header's length field decides; a frame too long for the buffer is refused at once
+// The TCP header's length field decides; a frame longer than longest is refused at once
 // instead of being waited for.
-Cut tcp(const uint8_t* data, int length)
+Cut tcp(const uint8_t* data, int length, int longest)
 {
     if (length < 6)
         return needMore();
     const int total = WireFields::getUInt16(data + 4) + 6;
-    if (total >= kFrameBufferSize || total <= kTcpHeader)
+    if (total > longest || total <= kTcpHeader)
         return {Verdict::Broken, 0};
     return length >= total ? Cut{Verdict::Complete, total} : needMore();
 }
@@ -40,18 +40,26 @@ bool lrcPasses(const uint8_t* data, int length)
     return Checksum::lrc(data + 1, uint16_t(length - 3)) == data[length - 2];
 }
 
-// prefix: bytes before the PDU; trailer: bytes after it.
-Cut serial(const uint8_t* data, int length, int prefix, int trailer, int pduLength, bool (*passes)(const uint8_t*, int))
+// The bytes around a serial PDU and the longest frame allowed.
+struct SerialShape
+{
+    int prefix;  // before the PDU
+    int trailer; // after it
+    int longest;
+    bool (*passes)(const uint8_t*, int);
+};
+
+Cut serial(const uint8_t* data, int length, const SerialShape& shape, int pduLength)
 {
     if (pduLength == PduLength::kNeedMore)
         return needMore();
     if (pduLength == PduLength::kVariable) {
-        if (length >= kFrameBufferSize)
+        if (length > shape.longest)
             return {Verdict::Broken, 0};
-        return passes(data, length) ? Cut{Verdict::CompleteWhenQuiet, length} : needMore();
+        return shape.passes(data, length) ? Cut{Verdict::CompleteWhenQuiet, length} : needMore();
     }
-    const int total = prefix + pduLength + trailer;
-    if (total >= kFrameBufferSize)
+    const int total = shape.prefix + pduLength + shape.trailer;
+    if (total > shape.longest)
         return {Verdict::Broken, 0};
     return length >= total ? Cut{Verdict::Complete, total} : needMore();
 }
@@ -62,11 +70,11 @@ Cut reply(int frameMode, const uint8_t* data, int length)
 {
     switch (frameMode) {
     case FrameTcp:
-        return tcp(data, length);
+        return tcp(data, length, kLongestReply);
     case FrameSerialStation:
-        return serial(data, length, 1, 2, PduLength::reply(data + 1, length - 1), crcPasses);
+        return serial(data, length, {1, 2, kLongestReply, crcPasses}, PduLength::reply(data + 1, length - 1));
     case FrameSerialColon:
-        return serial(data, length, 2, 2, PduLength::reply(data + 2, length - 2), lrcPasses);
+        return serial(data, length, {2, 2, kLongestReply, lrcPasses}, PduLength::reply(data + 2, length - 2));
     default:
         return {Verdict::Broken, 0};
     }
@@ -76,11 +84,11 @@ Cut request(int frameMode, const uint8_t* data, int length)
 {
     switch (frameMode) {
     case FrameTcp:
-        return tcp(data, length);
+        return tcp(data, length, kLongestRequest);
     case FrameSerialStation:
-        return serial(data, length, 1, 2, PduLength::request(data + 1, length - 1), crcPasses);
+        return serial(data, length, {1, 2, kLongestRequest, crcPasses}, PduLength::request(data + 1, length - 1));
     case FrameSerialColon:
-        return serial(data, length, 2, 2, PduLength::request(data + 2, length - 2), crcPasses);
+        return serial(data, length, {2, 2, kLongestRequest, crcPasses}, PduLength::request(data + 2, length - 2));
     default:
         return {Verdict::Broken, 0};
     }

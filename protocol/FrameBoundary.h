@@ -12,7 +12,7 @@ enum class Verdict {
     NeedMore,          // not complete yet
     Complete,          // length is the frame
     CompleteWhenQuiet, // length is the frame unless more bytes follow soon
-    Broken,            // can never become a frame that fits the 500-byte buffer
+    Broken,            // can never become a frame that fits its buffer (kLongestReply, kLongestRequest)
 };
 
 struct Cut

@@ -23,3 +23,7 @@ inline int tcpFrameLength(int mode, int length)
 
 // Every frame of either side must fit this buffer.
 constexpr int kFrameBufferSize = 500;
+// A request may fill the buffer; a reply must leave one byte of it free, as the receive path has
+// always refused a reply of 500 bytes.
+constexpr int kLongestRequest = kFrameBufferSize;
+constexpr int kLongestReply = kFrameBufferSize - 1;

@@ -48,10 +48,10 @@ void AxisModel::settle(Clock::time_point now)
     m_since = now;
 }
 
-void AxisModel::startJog(int32_t feed, bool negative, Clock::time_point now)
+void AxisModel::startJog(int32_t feed, bool negative, bool fast, Clock::time_point now)
 {
     settle(now);
-    const int64_t speed = feed < 0 ? -int64_t(feed) : int64_t(feed);
+    const int64_t speed = (feed < 0 ? -int64_t(feed) : int64_t(feed)) * (fast ? kRapidFactor : 1);
     m_velocity = clampToInt32(negative ? -speed : speed);
 }
 

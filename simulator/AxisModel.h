@@ -9,6 +9,7 @@ class AxisModel
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kHomingMs = 100;
+    static constexpr int kRapidFactor = 10; // a jog at rapid feed, against its feed
 
     int32_t position(Clock::time_point now) const;
     bool isMoving(Clock::time_point now) const;
@@ -16,8 +17,9 @@ public:
     bool isHoming(Clock::time_point now) const;
     bool servoOn = true;
 
-    // Continuous jog at feed units per second in the given direction, until stop().
-    void startJog(int32_t feed, bool negative, Clock::time_point now);
+    // Continuous jog at feed units per second (kRapidFactor times that when fast) in the given
+    // direction, until stop().
+    void startJog(int32_t feed, bool negative, bool fast, Clock::time_point now);
     void stop(Clock::time_point now);
     // Incremental jog: relative move of len (or to len when absolute), done at once.
     void move(int32_t len, bool absolute, Clock::time_point now);

@@ -32,6 +32,9 @@ bool ControllerGroup::start(const SimulatorCommandLine::Settings& settings)
             startFtp(settings, address);
     for (const QString& address : settings.addresses)
         m_served << QStringLiteral("cnc-simulator listening on %1:%2").arg(address).arg(settings.port);
+    if (!settings.serialPath.isEmpty())
+        m_served << QStringLiteral("cnc-simulator serial on %1 (framing %2) for %3")
+                        .arg(settings.serialPath).arg(settings.serialMode).arg(settings.addresses.first());
     return true;
 }
 

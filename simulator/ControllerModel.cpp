@@ -23,6 +23,13 @@ int32_t arg(const FrameReader& r, int i)
 {
     return r.int32At(9 + 4 * i);
 }
+constexpr int kRefusedWhileStopped = 2;
+// The table a bit write lands in, as the reads number them: both output tables are O (1).
+constexpr int32_t kReadOutputTable = 1;
+int32_t readTableOfWrite(int32_t table)
+{
+    return table == 0 ? kReadOutputTable : table;
+}
 }
 
 int32_t ControllerModel::variable(int32_t address) const
@@ -58,6 +65,19 @@ void ControllerModel::setEmergencyStop(int32_t channel, bool on)
     emergencyStop(channel, on, AxisModel::Clock::now());
 }
 
+void ControllerModel::resetChannel(int32_t channel)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    endProgram(channel, true);
+}
+
+bool ControllerModel::axisMoving(int32_t channel, int32_t index) const
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    const auto it = m_axes.find(axisKey(channel, index));
+    return it != m_axes.end() && it->isMoving(AxisModel::Clock::now());
+}
+
 bool ControllerModel::isRunning() const
 {
     std::lock_guard<std::mutex> g(m_lock);
@@ -89,9 +109,15 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status, quint64
     std::lock_guard<std::mutex> g(m_lock);
     // Emergency stop refuses motion and program start unless a test scripted the state.
     const bool startsMotion = (code == 'r' && (sub == 1 || sub == 6 || sub == 7 || sub == 12)) ||
-                              (code == 'q' && (sub == 1 || sub == 2)) || (code == 't' && sub == 1);
-    const bool stopped = m_stoppedChannels.contains(RequestChannel::of(request).value_or(0));
-    const int state = (stopped && startsMotion && status == kDefaultStatus) ? 2 : st;
+                              (code == 'q' && (sub == 1 || sub == 2)) || (code == 't' && sub == 1) ||
+                              (code == 'f' && sub == 4);
+    const int32_t channel = RequestChannel::of(request).value_or(0);
+    const bool stopped = m_stoppedChannels.contains(channel) || m_awaitingReset.contains(channel);
+    const bool refused = stopped && startsMotion && status == kDefaultStatus;
+    const int state = refused ? kRefusedWhileStopped : st;
+    const std::optional<int> storeState =
+        refused ? std::optional<int>(kRefusedWhileStopped)
+                : status != kDefaultStatus ? std::optional<int>(status) : std::nullopt;
     bool answered = true;
     switch (code) {
     case 'r': motion(r, sub, state, w, now); break;
@@ -102,8 +128,7 @@ QByteArray ControllerModel::reply(const QByteArray& request, int status, quint64
     case 'c': case 'e': case 'i': case 0x83: case 0x84: case 0x85: m_files.reply(r, code, sub, state, w); break;
     case 'd': case 'f':
         answered = ProgramStore::handles(code, sub)
-                       ? m_programs.reply(r, code, sub, status != kDefaultStatus ? std::optional<int>(status) : std::nullopt, w,
-                                          session)
+                       ? m_programs.reply(r, code, sub, storeState, w, session)
                        : others(r, code, sub, state, w);
         break;
     default: answered = others(r, code, sub, state, w); break;
@@ -185,7 +210,7 @@ bool ControllerModel::others(const FrameReader& r, uint8_t code, int sub, int st
     }
     case 'u':
         if (sub == 2 && st == 0)
-            m_bits[bitKey(arg(r, 0), arg(r, 1), arg(r, 2))] = arg(r, 3);
+            m_bits[bitKey(arg(r, 0), readTableOfWrite(arg(r, 1)), arg(r, 2))] = arg(r, 3);
         w.code('u').byte(sub).byte(st);
         if (sub == 1)
             w.int32(m_bits.value(bitKey(arg(r, 0), arg(r, 1), arg(r, 2)), 0));
@@ -214,7 +239,8 @@ void ControllerModel::stopEverything(Now now)
 void ControllerModel::emergencyStop(int32_t channel, bool on, Now now)
 {
     if (!on) {
-        m_stoppedChannels.remove(channel);
+        if (m_stoppedChannels.remove(channel))
+            m_awaitingReset.insert(channel);
         return;
     }
     m_stoppedChannels.insert(channel);
@@ -228,6 +254,8 @@ void ControllerModel::endProgram(int32_t channel, bool reset)
 {
     m_running = 0;
     m_programs.endRun(channel);
-    if (reset && m_stoppedChannels.isEmpty())
+    if (reset && !m_stoppedChannels.contains(channel))
+        m_awaitingReset.remove(channel);
+    if (reset && m_stoppedChannels.isEmpty() && m_awaitingReset.isEmpty())
         m_alarm[0] = m_alarm[1] = m_alarm[2] = 0;
 }

@@ -19,8 +19,11 @@ class FrameWriter;
 // stopped; an incremental jog moves at once; homing takes 100 ms and ends at 0; cycle
 // start sets the run state, stop and reset clear it; emergency stop (value 1) stops every
 // axis and the program and raises alarm (1, channel, 1001), and refuses that channel's motion
-// with state 2 until released; reset clears the alarm once released. Axis bit masks: bit i of
-// the low word is axis i, bit i of the high word axis 32 + i.
+// and program starts (by name too) with state 2 until it is released and the channel reset; that
+// reset clears the alarm. A continuous jog at rapid feed runs kRapidFactor times its feed.
+// Bits: the write requests number the tables as the library's writes do (0 the PLC's O, 1 the
+// CNC's O, 2 C, 3 S, 4 A) and land in the table the reads name (1 O, 2 C, 3 S, 4 A). Axis bit
+// masks: bit i of the low word is axis i, bit i of the high word axis 32 + i.
 class ControllerModel
 {
 public:
@@ -36,7 +39,10 @@ public:
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     // As the emergency-stop request of channel does: pressed (on) or released.
     void setEmergencyStop(int32_t channel, bool on);
+    // As the channel's reset request does.
+    void resetChannel(int32_t channel);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
+    bool axisMoving(int32_t channel, int32_t axis) const;
     bool isRunning() const;
     ControllerFiles& files() { return m_files; }
     ProgramStore& programs() { return m_programs; }
@@ -73,7 +79,8 @@ private:
     QMap<int64_t, int32_t> m_bits;            // (channel, kind, index) -> value
     int32_t m_alarm[3] = {0, 0, 0};
     int32_t m_running = 0;
-    QSet<int32_t> m_stoppedChannels; // whose emergency stop is pressed
+    QSet<int32_t> m_stoppedChannels;  // whose emergency stop is pressed
+    QSet<int32_t> m_awaitingReset;    // released, but not reset yet: motion is still refused
     ControllerFiles m_files;
     ProgramStore m_programs; // the text transfer and the start by name
 };

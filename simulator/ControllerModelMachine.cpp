@@ -39,13 +39,13 @@ void ControllerModel::motion(const FrameReader& r, int sub, int st, FrameWriter&
     const int64_t key = axisKey(ch, arg(r, 1));
     if (st == 0) {
         switch (sub) {
-        case 1: axis(ch, arg(r, 1)).startJog(arg(r, 2), arg(r, 3) != 0, now); break;
+        case 1: axis(ch, arg(r, 1)).startJog(arg(r, 2), arg(r, 3) != 0, arg(r, 4) != 0, now); break;
         case 2: case 8: axis(ch, arg(r, 1)).stop(now); break;
         case 5: m_jogParams[key] = JogParameters{arg(r, 2), 0, arg(r, 3), 0}; break;
         case 6:
             forAxes(ch, arg(r, 1), arg(r, 2), [&](int index, AxisModel& a) {
                 const JogParameters p = m_jogParams.value(axisKey(ch, index));
-                a.startJog(p.feed, p.negative != 0, now);
+                a.startJog(p.feed, p.negative != 0, false, now);
             });
             break;
         case 7: axis(ch, arg(r, 1)).move(arg(r, 3), arg(r, 4) != 0, now); break;

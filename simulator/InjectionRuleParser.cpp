@@ -4,6 +4,7 @@
 #include "FrameMode.h"
 #include "FrameWriter.h"
 #include "RequestChannel.h"
+#include "RequestKind.h"
 #include "VProtocol_Client.h"
 
 #include <QHostAddress>
@@ -156,6 +157,9 @@ bool InjectionRuleParser::parseRequest(const QString& word)
             return fail(QStringLiteral("request code '%1' is out of range (1 to 255)").arg(word));
         m_rule.code = uint8_t(code);
     }
+    if (!RequestKind::isSent(m_rule.code))
+        return fail(QStringLiteral("the library sends no request %1, so the rule would never match")
+                        .arg(requestName(m_rule.code)));
     static const QRegularExpression numberWord(QStringLiteral("^(0[xX][0-9A-Fa-f]+|-?[0-9]+)$"));
     if (!atEnd() && numberWord.match(m_tokens.at(m_at)).hasMatch()) {
         if (!hasSubCode(m_rule.code))
@@ -362,9 +366,10 @@ QString InjectionRuleParser::syntax()
                          blocks not yet run, and the machine runs (frees) the oldest every MS ms
     running CH NAME      channel CH runs program NAME: a program start on CH, or a transfer of
                          NAME, is refused (state 2), and the running-program query names it
-    emergency-stop CH    the emergency stop of channel CH is pressed: motion and cycle starts
-                         are refused (state 2) and the alarm read gives 1 CH 1001, until the
-                         application releases it (emStopSet with 0) and resets
+    emergency-stop CH    the emergency stop of channel CH is pressed: motion and program starts
+                         (also by name) are refused (state 2) and the alarm read gives 1 CH
+                         1001, until the application releases it (emStopSet with 0) and
+                         resets the channel
     alarm A B C          the alarm read gives A B C
     error CH TEXT        one more entry TEXT in channel CH's (0 to 8) current error file
     error-history CH TEXT  the same in its history error file
@@ -372,10 +377,13 @@ QString InjectionRuleParser::syntax()
 
   @ADDR: the rule is for the controller on ADDR only; without it, for every controller.
 
-Requests: p watchdog; A B D variables (read, read list, write); r jog (1 run, 2 stop, 7
-position run); q homing; t program control (1 cycle start, 2 stop, 8 emergency stop, 9 reset,
-10 alarm read); f 3 reset, f 4 start by name; d program text transfer (1 declare, 2 append,
-3 overwrite, 4 end, 5 transfer state); g running program; u bits; v axes; 0x83 binary file.
+Requests (a rule for a code the library never sends is refused): p watchdog; A B D variables
+(read, read list, write); r jog (1 run, 2 stop, 7 position run); q homing; t program control
+(1 cycle start, 2 stop, 8 emergency stop, 9 reset, 10 alarm read); f 3 reset, f 4 start by
+name; d program text transfer (1 declare, 2 append, 3 overwrite, 4 end, 5 transfer state,
+6 file query); g running program; u bits (1 read, 2 write); v axes; w handwheel; x y 0x80 bit
+groups; c error file (1 open, 2 read, 3 close); e controller file read; i oscilloscope; 0x81
+static address; 0x82 fieldbus; 0x83 binary file; 0x84 file information; 0x85 error text.
 A failing reply state s makes most calls return 100 + s (the watchdog and the file replies
 succeed with state 1 and fail with 0); a reply that never comes, or comes later than 1.8 s,
 makes the call return 111. Replies of variables (B, D) carry no state: any state but 0 makes

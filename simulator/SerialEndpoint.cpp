@@ -124,6 +124,11 @@ void SerialEndpoint::send(QSerialPort& port, const QByteArray& reply, bool scrip
         port.write(bad);
         return;
     }
+    case ReplyScript::Before:
+        port.write(FramingConverter::convert(script.raw, FrameTcp, m_mode, true));
+        port.flush();
+        QTimer::singleShot(script.delayMs, &port, [&port, reply] { port.write(reply); });
+        return;
     case ReplyScript::Delay:
         QTimer::singleShot(script.delayMs, &port, [&port, reply] { port.write(reply); });
         return;

@@ -100,6 +100,8 @@ int32_t SimulatedController::variable(int32_t a) const { return m_thread ? m_thr
 void SimulatedController::setVariable(int32_t a, int32_t v) { if (m_thread) m_thread->model.setVariable(a, v); }
 void SimulatedController::raiseAlarm(int32_t a, int32_t b, int32_t c) { if (m_thread) m_thread->model.raiseAlarm(a, b, c); }
 void SimulatedController::setEmergencyStop(int32_t ch, bool on) { if (m_thread) m_thread->model.setEmergencyStop(ch, on); }
+void SimulatedController::resetChannel(int32_t ch) { if (m_thread) m_thread->model.resetChannel(ch); }
+bool SimulatedController::axisMoving(int32_t ch, int32_t axis) const { return m_thread && m_thread->model.axisMoving(ch, axis); }
 int32_t SimulatedController::axisPosition(int32_t ch, int32_t axis) const { return m_thread ? m_thread->model.axisPosition(ch, axis) : 0; }
 ControllerFiles* SimulatedController::files() { return m_thread ? &m_thread->model.files() : nullptr; }
 

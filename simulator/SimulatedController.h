@@ -60,7 +60,10 @@ public:
     void raiseAlarm(int32_t a, int32_t b, int32_t c);
     // Presses (on) or releases the emergency stop as the channel's request would.
     void setEmergencyStop(int32_t channel, bool on);
+    // Resets the channel as its reset request would (after a released emergency stop: motion again).
+    void resetChannel(int32_t channel);
     int32_t axisPosition(int32_t channel, int32_t axis) const;
+    bool axisMoving(int32_t channel, int32_t axis) const;
     // The controller's files, error files, error texts and samples; null before start().
     ControllerFiles* files();
 

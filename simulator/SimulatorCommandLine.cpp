@@ -64,7 +64,8 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
         QStringLiteral("TCP port of the service told of finished uploads (default %1).").arg(m_settings.syncPort),
         QStringLiteral("N"));
     const QCommandLineOption serial(option("serial"),
-                                    QStringLiteral("The first controller also answers on this serial device."),
+                                    QStringLiteral("The first controller also answers on this serial device (a line "
+                                                   "\"cnc-simulator serial on PATH\" says so)."),
                                     QStringLiteral("PATH"));
     const QCommandLineOption serialMode(option("serial-mode"),
                                         QStringLiteral("Serial framing: 1 station byte, 2 ':' lead-in (default 1)."),
@@ -92,7 +93,9 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
         QStringLiteral("With --ftp: the python3 to run pyftpdlib with (default: /usr/bin/python3, then python3 on "
                        "PATH, the first that has pyftpdlib)."),
         QStringLiteral("PATH"));
-    const QCommandLineOption verbose(option("verbose"), QStringLiteral("Print every request and reply."));
+    const QCommandLineOption verbose(option("verbose"),
+                                     QStringLiteral("Print every request, with its kind, and every reply on standard "
+                                                    "error."));
     const QCommandLineOption runTime(option("run-time"),
                                      QStringLiteral("How long a started program runs before it ends by itself (default "
                                                     "5; 0: until stop or reset)."),
@@ -106,7 +109,19 @@ void SimulatorCommandLine::parse(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         m_outcome = Outcome::PrintAndExit;
-        m_message = parser.helpText() + QLatin1Char('\n') + InjectionRuleParser::syntax();
+        // The parser names the program as it was started (a build folder, say); the help names it plainly.
+        QString text = parser.helpText();
+        const int usageEnd = text.indexOf(QStringLiteral(" [options]"));
+        if (text.startsWith(QStringLiteral("Usage: ")) && usageEnd > 0)
+            text.replace(7, usageEnd - 7, QLatin1String(kProgram));
+        m_message = text + QLatin1Char('\n') + InjectionRuleParser::syntax() + QStringLiteral(R"(
+Running it:
+  cnc-simulator --listen 127.0.0.5                            one controller
+  cnc-simulator --listen 127.0.0.10 --controllers 4           127.0.0.10 ... 127.0.0.13
+  cnc-simulator --listen 127.0.0.5 --ftp --ftp-root /tmp/cnc  and FTP on 127.0.0.5:21
+  cnc-simulator --listen 127.0.0.5 --serial /dev/pts/3 --serial-mode 2 --verbose
+  cnc-simulator --listen 127.0.0.5 --script failures.rules --run-time 0
+)");
         return;
     }
     if (parser.isSet(version)) {

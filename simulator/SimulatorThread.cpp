@@ -1,6 +1,7 @@
 #include "SimulatorThread.h"
 #include "FrameMode.h"
 #include "RequestChannel.h"
+#include "RequestKind.h"
 #include "TcpRequestReader.h"
 #include <QEventLoop>
 #include <QHostAddress>
@@ -101,6 +102,7 @@ void SimulatorThread::serve()
             QObject::connect(s, &QTcpSocket::disconnected, &context, [this, s] {
                 --connections;
                 m_pending.remove(s);
+                m_held.remove(s);
                 model.programs().endSession(m_sessions.take(s));
                 s->deleteLater();
             });
@@ -167,18 +169,20 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
         if (recordRequests)
             received.append(request);
     }
+    socket->write(m_held.take(socket)); // the earlier request's reply, one behind
     const uint8_t code = request.size() > 7 ? uint8_t(request[7]) : 0;
     const int sub = request.size() > 8 ? uint8_t(request[8]) : 0; // no sub-code byte: scripts for 0 or any match
     ReplyScript script;
     const bool scripted = takeScript(code, sub, RequestChannel::of(request), script);
     QByteArray reply;
-    if (scripted && (script.kind == ReplyScript::Raw || !script.raw.isEmpty()))
+    if (scripted && script.kind != ReplyScript::Before && (script.kind == ReplyScript::Raw || !script.raw.isEmpty()))
         reply = script.raw;
     else
         reply = model.reply(request, scripted ? script.status : ControllerModel::kDefaultStatus, m_sessions.value(socket));
     if (verbose)
-        std::fprintf(stderr, "sim %s <- %s\nsim %s -> %s\n", qPrintable(address), request.toHex(' ').constData(),
-                     qPrintable(address), reply.toHex(' ').constData());
+        std::fprintf(stderr, "sim %s <- %s: %s\nsim %s -> %s\n", qPrintable(address),
+                     qPrintable(RequestKind::describe(code, sub)), request.toHex(' ').constData(), qPrintable(address),
+                     reply.toHex(' ').constData());
     if (!scripted) {
         socket->write(reply);
         return;
@@ -200,6 +204,14 @@ void SimulatorThread::answer(QTcpSocket* socket, const QByteArray& request)
         if (reply.size() > 5)
             reply[4] = char(uint8_t(reply[4]) + 1); // TCP has no check sum: the length field lies instead
         socket->write(reply);
+        return;
+    case ReplyScript::Before:
+        socket->write(script.raw);
+        socket->flush();
+        if (script.delayMs < 0)
+            m_held.insert(socket, reply);
+        else
+            QTimer::singleShot(script.delayMs, socket, [socket, reply] { socket->write(reply); });
         return;
     case ReplyScript::Delay:
         QTimer::singleShot(script.delayMs, socket, [socket, reply] { socket->write(reply); });

@@ -58,6 +58,7 @@ private:
     void dribble(QTcpSocket* socket, const QByteArray& bytes, int pauseMs);
 
     QHash<QTcpSocket*, QByteArray> m_pending; // bytes of a request not complete yet
+    QHash<QTcpSocket*, QByteArray> m_held;    // a reply held back until the next request (Before)
     QHash<QTcpSocket*, quint64> m_sessions;   // a number per connection, never used twice
     quint64 m_lastSession = 0;
     quint16 m_port = 60000;

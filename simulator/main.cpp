@@ -8,7 +8,7 @@
 #include <cstdio>
 
 namespace {
-// Set by SIGINT and SIGTERM, from the moment the controllers start; the event loop sees it
+// Set by SIGINT, SIGTERM and SIGHUP, from the moment the controllers start; the event loop sees it
 // and ends, so that everything (FTP servers, temporary folders) is stopped on the way out.
 volatile std::sig_atomic_t stopRequested = 0;
 void requestStop(int) { stopRequested = 1; }
@@ -25,6 +25,7 @@ int main(int argc, char** argv)
     }
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
+    std::signal(SIGHUP, requestStop);
     ControllerGroup group;
     const bool started = group.start(commandLine.settings());
     for (const QString& warning : group.warnings())

@@ -224,7 +224,7 @@ MACHINE = [
      [7, -5, 2**31 - 1]),  # signed 32-bit
     (lambda c: c.move(0, 25, feed=100), lambda c: c.coordinate(0), 25),
     (lambda c: c.move(1, -7, feed=100, absolute=True), lambda c: c.coordinates(2), [0, -7]),
-    (lambda c: c.set_bit("O", 5, 1), lambda c: [c.get_bit("I", 5), c.get_bit("I", 4)], [1, 0]),
+    (lambda c: c.set_bit("O", 5, 1), lambda c: [c.get_bit("O", 5), c.get_bit("I", 5)], [1, 0]),
     (lambda c: c.set_bit("C", 3, 1), lambda c: c.get_bit("C", 3), 1),
     (lambda c: c.write_vars({1032048: 0b100}), lambda c: c.read_bits(1, 0, [2, 3]), [1, 0]),
     (lambda c: c.emergency_stop(), lambda c: c.alarm(), (1, 1, 1001)),

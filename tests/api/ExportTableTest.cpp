@@ -65,6 +65,7 @@ AcmRemoteBuffer* buffer = nullptr;
 CncLong coords[4] = {};
 CncLong elements[2] = {1, 2};
 CncLong pairA[2] = {1, 2}, pairB[2] = {3, 4};
+CncLong inputs[121] = {}; // the most getIbits takes: its request fills the 500-byte buffer
 
 const std::vector<CommandRow>& commandTable()
 {
@@ -182,7 +183,12 @@ TEST_F(ExportTableTest, EveryExportAnswersAsDocumented)
         {"readVars", [] { CncLong back[2] = {}; EXPECT_EQ(readVars(addresses, 2, back, kCnc), 0); EXPECT_EQ(back[1], 71); }},
         {"registerBits", [] { EXPECT_EQ(registerBits(1, 0, words, 2, kCnc), 6) << "needs an asynchronous client"; }},
         {"removeBits", [] { EXPECT_EQ(removeBits(1, 0, words, 2, kCnc), 6); }},
-        {"readBits", [] { CncLong bits[2] = {-1, -1}; EXPECT_EQ(readBits(1, 0, words, 2, bits, kCnc), 0); EXPECT_EQ(bits[0], 0); }},
+        {"readBits", [&] { CncLong bits[2] = {-1, -1}; EXPECT_EQ(readBits(1, 0, words, 2, bits, kCnc), 0); EXPECT_EQ(bits[0], 0);
+            const CncLong secondWords[7] = {0, 32113, 32177, 32241, 32305, 32593, 32561}; // bits 32..63 of tables 1..6
+            for (CncLong table = 1, bit = 33; table <= 6; bit = 32 + ++table) {
+                sim->setVariable(1000000 + secondWords[table], 1 << table);
+                EXPECT_TRUE(readBits(1, table, &bit, 1, bits, kCnc) == 0 && bits[0] == 1) << "table " << table;
+            } }},
         {"getRuningPrg", [] { EXPECT_STREQ(getRuningPrg(3, kCnc), "O0003"); }},
         {"setCncOBit", [] { EXPECT_EQ(setCncOBit(1, 6, 1, 0, kCnc), 0); CncLong v = 0; getOBit(1, 6, &v, kCnc); EXPECT_EQ(v, 1); }},
         {"udpSetCncIp", [&] { char a[] = "10.1.2.3"; EXPECT_EQ(udpSetCncIp(a, kCnc), 0) << "needs no command connection"; EXPECT_TRUE(waitUntil([&] { return sim->receivedAddressTexts().value(0) == "10.1.2.3"; }, 2000)); }},
@@ -243,7 +249,7 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         {"reset", [] { EXPECT_EQ(reset(100, kCnc), 1) << "the target-level reset checks 1..99 itself"; EXPECT_EQ(reset(0, kCnc), 1); EXPECT_EQ(reset(9, kCnc), 0); EXPECT_EQ(reset(1, kUnknown), 1); }},
         {"getRuningPrg", [] { EXPECT_EQ(getRuningPrg(1, kUnknown), nullptr); EXPECT_STREQ(getRuningPrg(99, kCnc), ""); EXPECT_STREQ(getRuningPrg(0, kCnc), ""); }},
         {"getIBit", [&] { EXPECT_EQ(getIBit(1, 1, none, kCnc), 0); }},
-        {"getIbits", [&] { EXPECT_EQ(getIbits(1, none, 2, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, 122, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, -1, &o1, &o2, kCnc), 1); }},
+        {"getIbits", [&] { EXPECT_EQ(getIbits(1, none, 2, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, 122, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, words, -1, &o1, &o2, kCnc), 1); EXPECT_EQ(getIbits(1, inputs, 121, &o1, &o2, kCnc), 0) << "the largest request"; }},
         {"setPlcObits", [&] { EXPECT_EQ(setPlcObits(1, words, none, 2, kCnc), 1); EXPECT_EQ(setPlcObits(1, words, words, 33, kCnc), 1); EXPECT_EQ(setPlcObits(1, words, words, -1, kCnc), 1); }},
         {"setCncObits", [&] { EXPECT_EQ(setCncObits(1, none, words, 2, 0, kCnc), 1); EXPECT_EQ(setCncObits(1, words, words, 33, 0, kCnc), 1); EXPECT_EQ(setCncObits(1, many, many, 32, 0, kCnc), 0) << "32 words still fit"; }},
         {"getAxesCoord", [&] { EXPECT_EQ(getAxesCoord(1, 0, 3, 0, 2, none, kCnc), 1); EXPECT_EQ(getAxesCoord(1, 0, 3, 0, -5, words, kCnc), 1); EXPECT_EQ(getAxesCoord(1, 0, 3, 0, 0, none, kCnc), 0); }},
@@ -263,8 +269,14 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         {"getBufValidCnt", [] { EXPECT_EQ(getBufValidCnt(nullptr), 0); }},
         {"getBufState", [] { EXPECT_EQ(getBufState(nullptr), 4); }},
         {"getBufStateInf", [] { EXPECT_EQ(getBufStateInf(nullptr), nullptr); }},
-        {"getCncFileInf", [&] { char info[1024]; EXPECT_EQ(getCncFileInf(2, 1, name, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, nullptr, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, nullptr, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, info, kUnknown), 1); }},
+        {"getCncFileInf", [&] { char info[1024]; EXPECT_EQ(getCncFileInf(2, 1, name, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, nullptr, info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, nullptr, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, name, info, kUnknown), 1);
+            const std::string longest(456, 'L'), tooLong(457, 'L');
+            sim->files()->setFileInfo("/home/root/veko/usr/sys0001/program/" + QByteArray(longest.c_str()), "L 1");
+            EXPECT_EQ(getCncFileInf(1, 1, tooLong.c_str(), info, kCnc), 1); EXPECT_EQ(getCncFileInf(1, 1, longest.c_str(), info, kCnc), 0); EXPECT_STREQ(info, "L 1"); }},
         {"writeCncFile", [&] { EXPECT_EQ(writeCncFile(1, nullptr, name, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, nullptr, kCnc), 1); EXPECT_EQ(writeCncFile(1, name, name, kUnknown), 1);
+            const std::string longest(487, 'L'), tooLong(488, 'L');
+            EXPECT_EQ(writeCncFile(1, tooLong.c_str(), name, kCnc), 1); EXPECT_EQ(writeCncFile(1, longest.c_str(), name, kCnc), 0);
+            EXPECT_EQ(sim->files()->binaryFile(longest.c_str()), "O1");
              // Not UTF-8 (a lead byte without its follower): refused whole and reported, nothing sent.
              char cut[] = "ab\xC3("; sim->clearReceived(); ASSERT_TRUE(setErrCallbackFunc(recordError, kCnc));
              EXPECT_EQ(writeCncFile(1, name, cut, kCnc), 1); EXPECT_EQ(reportedError().detail, "writeCncFile: byte 0xc3 at offset 2 of the content is not UTF-8; nothing was sent");

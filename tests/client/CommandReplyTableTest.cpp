@@ -18,7 +18,6 @@ class CommandReplyTable : public ClientFixture
 protected:
     ScaledWaits waits{0.1};
     const int kBudgetMs = CommTiming::now().commandReplyBudgetMs;
-    const int kLateMs = kBudgetMs + 150; // just past the three reply waits
 };
 
 QByteArray withLengthField(const QByteArray& pdu, int length)
@@ -70,36 +69,6 @@ TEST_F(CommandReplyTable, EachReplyShapeGivesItsCode)
         sim->clearScripts();
         EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0) << "the link recovers after: " << r.behaviour;
     }
-}
-
-// A reply that comes after the waits is never handed to the next request, whatever it carries.
-TEST_F(CommandReplyTable, LateReplyIsNeverTakenForTheNextRequest)
-{
-    connectClient(1);
-    const int32_t first = 1000031, second = 1000032;
-    sim->setVariable(first, 111111);
-    sim->setVariable(second, 222222);
-    // The newest script serves first: the first read is answered too late, the second a little
-    // late, so the first one's reply lands while the second one waits.
-    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, kBudgetMs / 6, 1));
-    sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0, kLateMs, 1));
-    int32_t value = -1;
-    EXPECT_EQ(client->readVars(&first, 1, &value), 111);
-    EXPECT_EQ(value, -1) << "no output from a request that got no answer";
-    EXPECT_EQ(client->readVars(&second, 1, &value), 0);
-    EXPECT_EQ(value, 222222);
-    // Bit reads carry no address at all.
-    ASSERT_EQ(client->setXBit(1, 0, 5, 1, 0), 0);
-    sim->scriptReply('u', 1, scriptOf(ReplyScript::Delay, 0, kBudgetMs / 6, 1));
-    sim->scriptReply('u', 1, scriptOf(ReplyScript::Delay, 0, kLateMs, 1));
-    EXPECT_EQ(client->getXBit(1, 0, 5, &value), 111);
-    EXPECT_EQ(client->getXBit(1, 0, 6, &value), 0);
-    EXPECT_EQ(value, 0) << "bit 6 is clear; the late reply was about bit 5";
-    // A jog whose reply comes after the next command was sent.
-    sim->scriptReply('r', 1, scriptOf(ReplyScript::Delay, 0, kLateMs, 1));
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 111);
-    sim->scriptReply('r', 2, scriptOf(ReplyScript::Delay, 5, kBudgetMs / 3, 1));
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105);
 }
 
 // Replies that answer, but not as asked: each row's call, the reply, the code and the output.

@@ -60,7 +60,7 @@ public:
         }
         return m_out.contains(text);
     }
-    void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); } // as Ctrl-C
+    void interrupt(int signal = SIGINT) { ::kill(pid_t(m_process.processId()), signal); } // SIGINT: as Ctrl-C
     // Waits for it to end (the test fails when it does not within timeoutMs; it is then killed).
     ToolRun finish(int timeoutMs = 20000)
     {

@@ -48,13 +48,13 @@ TEST_F(CnccommTest, WatchPrintsTheFirstValuesAndEachChangeUntilInterruptedOrItsD
     EXPECT_EQ(watched(r.out, 1000001), std::vector<int>({5, 6, 7})) << qPrintable(r.out);
     EXPECT_EQ(watched(r.out, 1000002), std::vector<int>({-3, 6, 7})) << qPrintable(r.out);
     EXPECT_EQ(watched(r.out, 1000004), std::vector<int>({0})) << "a first value of 0 is shown too";
-    EXPECT_TRUE(r.out.contains("registerVars: result 0")) << qPrintable(r.out);
-    EXPECT_TRUE(r.outLines().last().endsWith("7 values shown (interrupted)")) << qPrintable(r.out);
+    EXPECT_TRUE(r.err.endsWith("7 values shown (interrupted)\n")) << qPrintable(r.err);
 
-    const ToolRun timed = runHere({"watch", "1000001", "--duration", "0.3"});
+    const ToolRun timed = runHere({"watch", "1000001", "I:3", "--duration", "0.3"});
     EXPECT_EQ(timed.status, 0) << qPrintable(timed.err);
-    EXPECT_TRUE(QRegularExpression("^watched 0\\.[3-9] s: 1 values shown$").match(timed.outLines().value(2)).hasMatch())
-        << qPrintable(timed.out);
+    EXPECT_TRUE(QRegularExpression("(^|\n)watched 0\\.[3-9] s: 2 values shown\n$").match(timed.err).hasMatch())
+        << qPrintable(timed.err);
+    EXPECT_TRUE(timed.out.contains(" I:3 = 0\n")) << qPrintable(timed.out);
 }
 
 TEST_F(CnccommTest, WatchShowsOnlyPolledValues)
@@ -82,7 +82,10 @@ TEST_F(CnccommTest, ALostLinkEndsAWatchOrIsWaitedFor)
     ASSERT_TRUE(tool->waitForOutput("\"link\":\"lost\"")) << tool->outSoFar().constData();
     const ToolRun ended = ending->finish();
     EXPECT_EQ(ended.status, 3) << qPrintable(ended.out);
-    EXPECT_TRUE(ended.out.contains("readVars: result 7 (not connected)")) << qPrintable(ended.out);
+    EXPECT_TRUE(ended.err.contains("the link went down")) << qPrintable(ended.err);
+    // A controller that is not there yet is waited for, too.
+    BackgroundTool waiting({"--host", address, "watch", "1000001", "--reconnect", "--interval", "20"});
+    ASSERT_TRUE(waiting.waitForOutput(" link lost\n")) << waiting.outSoFar().constData();
     ASSERT_TRUE(sim.start(address));
     sim.setVariable(1000001, 9);
     ASSERT_TRUE(tool->waitForOutput("\"value\":9}", 20000)) << tool->outSoFar().constData();
@@ -93,7 +96,23 @@ TEST_F(CnccommTest, ALostLinkEndsAWatchOrIsWaitedFor)
     EXPECT_TRUE(QJsonDocument::fromJson(r.outLines().value(0).toUtf8()).object().value("time").isString());
     EXPECT_TRUE(r.json().value("interrupted").toBool());
     EXPECT_EQ(r.json().value("shown").toInt(), 2);
-    EXPECT_EQ(r.json().value("exitStatus").toInt(), 0);
+    EXPECT_EQ(r.json().value("status").toInt(), 0);
+    EXPECT_TRUE(waiting.waitForOutput(" 1000001 = 9\n")) << waiting.outSoFar().constData();
+    EXPECT_TRUE(waiting.outSoFar().contains(" link back\n"));
+}
+
+TEST_F(CnccommTest, ASignalDuringAJogStopsTheAxisFirst)
+{
+    for (const auto& [signal, kind] : {std::pair<int, QStringList>{SIGINT, {"--continuous"}}, {SIGTERM, {"--for", "60000"}},
+                                       {SIGHUP, {"--continuous"}}}) {
+        auto tool = startHere(QStringList{"jog", "1"} + kind);
+        ASSERT_TRUE(waitUntil([&] { return sim.axisMoving(1, 1); }, 10000));
+        tool->interrupt(signal);
+        const ToolRun r = tool->finish();
+        EXPECT_EQ(r.status, 130) << signal;
+        EXPECT_FALSE(sim.axisMoving(1, 1)) << signal;
+        EXPECT_TRUE(r.err.contains("axis 1 stopped")) << qPrintable(r.err);
+    }
 }
 
 TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames)
@@ -123,15 +142,21 @@ TEST_F(CnccommTest, AnInterruptedTransferEndsCleanlyAndResumesFromTheLineItNames
         const int line = json.value("resumeFromLine").toInt();
         EXPECT_EQ(line, text.left(json.value("acknowledged").toInt()).count('\n') + 1);
 
-        // Resumed with the modal state first, from the first line not acknowledged whole.
+        // A stored program is completed in place; a stream goes on with the modal state first.
         sim.clearScripts();
-        const ToolRun resumed = runHere({"send", file, "--name", "O8", "--from-line", QString::number(line),
-                                         "--preamble", writeFile("modal.nc", "G21 G54 S1000 M3")});
-        EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
         int start = 0;
         for (int n = 1; n < line; ++n)
             start = text.indexOf('\n', start) + 1;
-        EXPECT_EQ(sim.programText(1, "O8"), "G21 G54 S1000 M3\n" + text.mid(start));
+        if (args.first() == "send") {
+            const ToolRun resumed = runHere({"send", file, "--name", "O7", "--from-line", QString::number(line)});
+            EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
+            EXPECT_EQ(sim.programText(1, "O7"), text) << "the program is whole";
+            continue;
+        }
+        const ToolRun resumed = runHere({"stream", file, "--from-line", QString::number(line),
+                                         "--preamble", writeFile("modal.nc", "G21 G54 S1000 M3")});
+        EXPECT_EQ(resumed.status, 0) << qPrintable(resumed.err);
+        EXPECT_TRUE(sim.programText(1, "DNC").endsWith("G21 G54 S1000 M3\n" + text.mid(start)));
     }
 }
 
@@ -206,8 +231,8 @@ TEST_F(CnccommFtpTest, UploadsGoIntoTheChannelsFoldersWithProgressAndRefusalsEnd
     const ToolRun r = runHere({"--channel", "2", "upload", writeFile("a.nc", first), writeFile("b.nc", second)});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     for (const QString label : {"upload a.nc", "upload b.nc"})
-        EXPECT_TRUE(risingPercents(r.out, label)) << qPrintable(r.out);
-    EXPECT_EQ(r.out.count("ftpUploadFile: result 0"), 2);
+        EXPECT_TRUE(risingPercents(r.err, label)) << qPrintable(r.err);
+    EXPECT_EQ(r.err.count("ftpUploadFile: result 0"), 2);
     EXPECT_TRUE(waitUntil([&] { return sim.syncCount() == 2; }, 2000)) << "the controller was told of each file";
     const struct
     {
@@ -224,8 +249,9 @@ TEST_F(CnccommFtpTest, UploadsGoIntoTheChannelsFoldersWithProgressAndRefusalsEnd
         {{"mkdir", "/made"}, 0, "made /made", rootPath("/made"), "<folder>"},
         {{"upload", "--to", "/made", writeFile("x.nc", "G0\n")}, 0, "ftpUploadFileDes: result 0", rootPath("/made/x.nc"), "G0\n"},
         {{"upload", "--system", writeFile("update.bin", second)}, 0, "", server.ftpHome() + "/updata/update.bin", second},
-        {{"--channel", "7", "upload", writeFile("c.nc", "G0\n")}, 8, "the upload of", rootPath("/veko/usr/sys0007"), "<missing>"},
-        {{"mkdir", "/no/parent"}, 8, "mkdir /no/parent did not finish", rootPath("/no"), "<missing>"},
+        {{"--channel", "7", "upload", writeFile("c.nc", "G0\n")}, 4, "(the FTP upload failed: ", rootPath("/veko/usr/sys0007"), "<missing>"},
+        {{"mkdir", "/no/parent"}, 4, "mkdir /no/parent did not finish", rootPath("/no"), "<missing>"},
+        {{"mkdir", "--parents", "/made/a/b"}, 0, "made /made/a/b", rootPath("/made/a/b"), "<folder>"},
         {{"upload", dir.path() + "/gone.nc"}, 7, "gone.nc: No such file or directory", rootPath("/gone.nc"), "<missing>"},
     };
     for (const auto& row : rows) {

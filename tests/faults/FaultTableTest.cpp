@@ -399,6 +399,134 @@ TEST_P(FaultTable, Row)
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultTable, ::testing::ValuesIn(kRows), rowName);
 
+// ---- A reply late, or behind a stray frame. For the kinds the client cannot use (and LateReply,
+// where nothing comes in time), the controller holds the real reply back and sends it just ahead
+// of the next request's own (one reply behind); another kind of reply is followed by the real
+// one at once, in the same write for OtherKindSameRead. The second call gets its own answer.
+enum StrayCall { SyncRead, BitRead, SyncWrite, Poll };
+enum StrayKind { LateReply, UnknownCode, ErrorReply, FieldsMissing, BrokenLength, OtherKind, OtherKindSameRead };
+const char* const kCallNames[] = {"SyncRead", "BitRead", "SyncWrite", "Poll"};
+const char* const kStrayNames[] = {"Late", "UnknownCode", "ErrorReply", "FieldsMissing", "BrokenLength", "OtherKind", "OtherKindSameRead"};
+
+struct StrayRow
+{
+    StrayCall call;
+    StrayKind kind;
+    bool firstAnswered; // the call that meets the stray frame still gets its own reply
+};
+
+const StrayRow kStrayRows[] = {
+    {SyncRead, LateReply, false}, {SyncRead, UnknownCode, false}, {SyncRead, ErrorReply, false},
+    {SyncRead, FieldsMissing, false}, {SyncRead, BrokenLength, false}, {SyncRead, OtherKind, true},
+    {SyncRead, OtherKindSameRead, true}, {BitRead, LateReply, false}, {BitRead, UnknownCode, false},
+    {BitRead, ErrorReply, false}, {BitRead, FieldsMissing, false}, {BitRead, OtherKind, true},
+    {SyncWrite, LateReply, false}, {SyncWrite, UnknownCode, false}, {SyncWrite, ErrorReply, false},
+    {SyncWrite, OtherKind, true}, {Poll, LateReply, false}, {Poll, UnknownCode, false}, {Poll, ErrorReply, false},
+    {Poll, FieldsMissing, false},
+};
+
+QByteArray strayFrame(StrayKind kind, uint8_t code, const QByteArray& ownPdu)
+{
+    switch (kind) {
+    case LateReply: return QByteArray();
+    case UnknownCode: return tcpFrame(QByteArray("\x5A\x01\x02", 3));
+    case ErrorReply: return tcpFrame(QByteArray(1, char(code | 0x80)));
+    case FieldsMissing: return tcpFrame(ownPdu.left(ownPdu.size() - 4)); // its last value cut off
+    case BrokenLength: return QByteArray("\0\0\0\0\xFF\x0F\0", 7) + ownPdu; // longer than any buffer
+    default: return tcpFrame(QByteArray("p\x01", 2)); // a watchdog's reply
+    }
+}
+
+class StrayFrameTable : public ::testing::TestWithParam<StrayRow>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(sim.start()); }
+    void TearDown() override { removeTargetCnc(kCnc); }
+
+    // registered: what to do before connecting.
+    void connectTarget(int asyncMask, const std::function<void()>& registered = [] {})
+    {
+        ASSERT_TRUE(addTargetCnc(kCnc, 1, sim.address().toLatin1().constData(), asyncMask));
+        registered();
+        ASSERT_TRUE(connect(kCnc));
+        ASSERT_TRUE(waitUntil([&] { return sim.requestCount('D') == kConnections; }, 2000)) << "each client's link marker";
+    }
+
+    // The first request of this code and sub-code meets the row's stray frame; ownPdu: its reply.
+    void scriptStray(uint8_t code, int sub, const QByteArray& ownPdu)
+    {
+        const StrayRow& r = GetParam();
+        ReplyScript s = scriptOf(ReplyScript::Before, 0, r.firstAnswered ? 0 : -1, 1);
+        s.raw = strayFrame(r.kind, code, ownPdu);
+        sim.scriptReply(code, sub, r.kind == OtherKindSameRead ? rawReply(s.raw + tcpFrame(ownPdu)) : s);
+    }
+
+    // Each call reads the value at its address; the values they must find.
+    void twoReads(const std::function<CncLong(CncLong*)>& first, CncLong firstValue,
+                  const std::function<CncLong(CncLong*)>& second, CncLong secondValue)
+    {
+        CncLong value = -1;
+        const CncLong result = first(&value);
+        EXPECT_TRUE(GetParam().firstAnswered ? result == 0 && value == firstValue : result != 0) << result << " " << value;
+        EXPECT_EQ(second(&value), 0);
+        EXPECT_EQ(value, secondValue) << "its own value, not the first call's";
+    }
+
+    void runPoll();
+
+    ScaledWaits waits{kTestWaitScale};
+    SimulatedController sim;
+};
+
+// Two poll requests of 62 addresses: the first meets the stray frame, the second is answered,
+// no later one is.
+void StrayFrameTable::runPoll()
+{
+    constexpr int kChunk = 62;
+    std::vector<CncLong> addresses(2 * kChunk), values(2 * kChunk, -1);
+    for (int i = 0; i < 2 * kChunk; ++i)
+        sim.setVariable(addresses[i] = 1000300 + i, i);
+    sim.scriptReply('B', -1, scriptOf(ReplyScript::Silence, 0, 0, -1));
+    sim.scriptReply('B', -1, scriptOf(ReplyScript::Status, 0, 0, 1));
+    scriptStray('B', -1, QByteArray("B\x01", 2) + le32(0));
+    connectTarget(1, [&] { ASSERT_EQ(registerVars(addresses.data(), 2 * kChunk, kCnc), 0); });
+    const auto read = [&](int batch) { return readVars(&addresses[batch * kChunk], kChunk, &values[batch * kChunk], kCnc) == 0; };
+    ASSERT_TRUE(waitUntil([&] { return read(0) || read(1); }, 3000)) << "a poll was answered";
+    for (int i = 0; i < 2 * kChunk; ++i)
+        ASSERT_TRUE(!read(i / kChunk) || values[i] == i) << "address " << addresses[i] << " holds another's value";
+}
+
+std::string strayRowName(const ::testing::TestParamInfo<StrayRow>& info)
+{
+    return std::string(kCallNames[info.param.call]) + kStrayNames[info.param.kind];
+}
+
+TEST_P(StrayFrameTable, Row)
+{
+    const StrayRow& r = GetParam();
+    if (r.call == Poll)
+        return runPoll();
+    connectTarget(0);
+    CncLong first = 1000111, second = 1000222, value = 5;
+    sim.setVariable(first, 111);
+    sim.setVariable(second, 222);
+    if (r.call == SyncRead) {
+        scriptStray('B', -1, QByteArray("B\x01", 2) + le32(111));
+        twoReads([&](CncLong* v) { return readVars(&first, 1, v, kCnc); }, 111, [&](CncLong* v) { return readVars(&second, 1, v, kCnc); }, 222);
+    } else if (r.call == BitRead) {
+        ASSERT_EQ(setPlcOBit(1, 5, 1, kCnc), 0); // input bit 5 is 1, bit 6 is 0
+        scriptStray('u', 1, QByteArray("u\x01\x00", 3) + le32(1));
+        twoReads([](CncLong* v) { return getIBit(1, 5, v, kCnc); }, 1, [](CncLong* v) { return getIBit(1, 6, v, kCnc); }, 0);
+    } else { // the second write's own reply refuses it: the first's acknowledgement must not stand for it
+        sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1))));
+        scriptStray('D', -1, QByteArray("D", 1));
+        EXPECT_EQ(writeVars(&first, 1, &value, kCnc) == 0, r.firstAnswered);
+        EXPECT_NE(writeVars(&second, 1, &value, kCnc), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Strays, StrayFrameTable, ::testing::ValuesIn(kStrayRows), strayRowName);
+
 // Every poll's reply is broken, so the worker renews its connection before each request while
 // the application keeps reading: a renewal on one thread is no lost link to the other.
 TEST(AsyncLinkLook, RenewalOnTheWorkerIsNoLostLinkToTheApplication)

@@ -104,12 +104,14 @@ TEST_P(SerialLinkTest, VariablesRoundTrip)
     EXPECT_EQ(read[3], written[3]);
 }
 
-// Each reply fault gives 111 within the three waits, and a late reply never answers the next
-// request; an upload whose append reply is corrupt stops there, and the next arrives whole.
+// Each reply fault gives 111 within the three waits, and a late reply (or the real one after an
+// unusable frame) never answers the next request; an upload whose append reply is corrupt stops there, and the next arrives whole.
 TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
 {
     ScaledWaits waits(kTestWaitScale);
     const int budget = CommTiming::now().commandReplyBudgetMs;
+    ReplyScript stray = scriptOf(ReplyScript::Before, 0, 50, 1); // the real reply lands in the next wait
+    stray.raw = tcpFrame(QByteArray("\x5A\x01\x02", 3));
     struct Row
     {
         const char* what;
@@ -121,6 +123,7 @@ TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
         {"late", scriptOf(ReplyScript::Delay, 0, budget + 50, 1), budget - 50},
         {"bad check sum", scriptOf(ReplyScript::BadChecksum, 0, 0, 1), 0},
         {"truncated", scriptOf(ReplyScript::Truncate, 0, 0, 1), 0},
+        {"a frame of unknown code first", stray, 0},
     };
     for (const Row& r : rows) {
         sim->scriptReply(kJog, 2, r.script);

@@ -92,7 +92,7 @@ TEST_F(SimulatorFtpTest, WithoutARootATemporaryFolderHoldsTheFilesWhileItRuns)
     ASSERT_TRUE(served.hasMatch()) << simulator.output().toStdString();
     const QDir home(served.captured(1));
     EXPECT_TRUE(home.exists(QStringLiteral("veko/usr/sys0001/program")));
-    simulator.stop();
+    simulator.stop(SIGHUP); // a closed terminal ends it as cleanly as Ctrl-C
     EXPECT_FALSE(home.exists()) << "the temporary folder goes with the simulator";
 }
 

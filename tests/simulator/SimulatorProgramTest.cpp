@@ -27,7 +27,7 @@ TEST(SimulatorProgramTest, CommandLinesThatServeNothingEndAtOnce)
     // stdout is out (exactly when out ends with a line feed); stderr starts "cnc-simulator: " and contains err,
     // or is empty for nullptr.
     const struct { QStringList line; int exitCode; const char *out, *err; } rows[] = {
-        {{"--help"}, 0, "--port", nullptr},
+        {{"--help"}, 0, "Usage: cnc-simulator [options]", nullptr},
         {{"-h"}, 0, "--port", nullptr},
         {{"--listen", "127.0.0.1", "--port", p, "--help"}, 0, "--port", nullptr},
         {{"--version"}, 0, "cnc-simulator " ACM_VERSION "\n", nullptr},
@@ -39,6 +39,7 @@ TEST(SimulatorProgramTest, CommandLinesThatServeNothingEndAtOnce)
         {{"--port", p, "--bogus"}, 2, "", "bogus"},
         {{"--port", p, "--udp-port", "0"}, 2, "", "--udp-port"},
         {{"--port", p, "--inject", "r 1 stat 3"}, 2, "", "--inject 'r 1 stat 3': unknown word 'stat'"},
+        {{"--port", p, "--inject", "P silent"}, 2, "", "the library sends no request 'P', so the rule would never match"},
         {{"--port", p, "--script", badScript}, 2, "", ":2: 'jog' is neither a request"},
         {{"--port", p, "--script", dir.filePath(QStringLiteral("none"))}, 2, "", "cannot read"},
     };

@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 
+#include <signal.h>
+
 namespace {
 constexpr int kReadyMs = 20000; // FTP servers start too
 constexpr int kLastHost = 250;
@@ -52,11 +54,11 @@ bool SimulatorProcess::startOn(const QStringList& addresses, const QStringList& 
     return false;
 }
 
-void SimulatorProcess::stop()
+void SimulatorProcess::stop(int signal)
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
-    m_process.terminate(); // as Ctrl-C would: it stops its FTP servers on the way out
+    ::kill(pid_t(m_process.processId()), signal); // as Ctrl-C would: it stops its FTP servers on the way out
     if (!m_process.waitForFinished(5000)) {
         m_process.kill();
         m_process.waitForFinished(5000);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
 #include <functional>
 
 // The cnc-simulator program as a child process, serving `count` controllers on consecutive
@@ -18,7 +19,8 @@ public:
     // Tries first addresses from 127.0.0.<firstHost> on until the program listens on all of them
     // (it says so last, after every service has started); bounded.
     bool start(const Arguments& arguments, int count = 1, int firstHost = 210);
-    void stop();
+    // SIGTERM by default; also SIGINT or SIGHUP.
+    void stop(int signal = SIGTERM);
     // What a crash or a power cut does: no goodbye on any connection.
     void kill();
     // The same program again on the same addresses.

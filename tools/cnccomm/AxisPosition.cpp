@@ -11,7 +11,7 @@ ExitStatus reportAxisPosition(CommandContext& context, int id, int32_t axis)
     context.report.call(QStringLiteral("getAxisCoord"), result);
     if (result != 0)
         return exitStatusForResult(result);
-    context.report.line(QStringLiteral("position: %1").arg(position));
+    context.report.data(QStringLiteral("position: %1").arg(position));
     context.report.set(QStringLiteral("position"), position);
     return ExitStatus::Success;
 }

@@ -2,83 +2,85 @@
 
 #include "AsyncCommModuleResults.h"
 
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QPair>
 #include <QStringList>
 
 namespace {
 constexpr int32_t kStateBase = 100;
 constexpr int32_t kHighestState = 99;
+constexpr int32_t kNoValidReply = 111;
+const QString kAnyFunction = QStringLiteral("*");
 
-// Calls that name a file, and calls that fill the program memory: their state 3.
-const QStringList kFileCalls = {"getTransFileState", "cycStart", "getCncFileInf"};
-const QStringList kFillingCalls = {"setTransFileType", "overwrite", "append", "fileEnd"};
-
-QString writeCncFileMeaning(int32_t result)
+struct Meanings
 {
-    switch (result) {
-    case 100:
-        return QStringLiteral("the controller could not open the file; nothing was written");
-    case 101:
-        return QStringLiteral("the controller refused a piece of the file; it was not closed");
-    case 102:
-        return QStringLiteral("the controller could not close the file");
-    default:
-        return QString();
+    QHash<QString, QString> texts;
+    QList<QPair<QString, QString>> prefixes;
+    QHash<QString, QString> results; // "FUNCTION:CODE"
+};
+
+Meanings load()
+{
+    Meanings m;
+    QFile file(QStringLiteral(":/meanings.tsv"));
+    if (!file.open(QIODevice::ReadOnly))
+        return m;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() != 3)
+            continue;
+        if (fields[0] == QLatin1String("text"))
+            m.texts.insert(fields[1], fields[2]);
+        else if (fields[0] == QLatin1String("prefix"))
+            m.prefixes.append({fields[1], fields[2]});
+        else if (fields[0] == QLatin1String("result"))
+            m.results.insert(fields[1], fields[2]);
     }
+    return m;
 }
 
-QString stateMeaning(const QString& function, int32_t state)
+const Meanings& meanings()
 {
-    switch (state) {
-    case 1:
-        return QStringLiteral("the controller rejected the request's values (state 1)");
-    case 2:
-        return QStringLiteral("the controller refuses while a program runs or the emergency stop is set (state 2)");
-    case 3:
-        if (kFileCalls.contains(function))
-            return QStringLiteral("the controller has no such file (state 3)");
-        if (kFillingCalls.contains(function))
-            return QStringLiteral("the controller's memory is full (state 3)");
-        break;
-    default:
-        break;
-    }
-    return QStringLiteral("the controller refused (state %1)").arg(state);
+    static const Meanings table = load();
+    return table;
 }
 }
 
 QString callMeaning(const QString& function, int32_t result)
 {
-    if (function == QLatin1String("writeCncFile") && !writeCncFileMeaning(result).isEmpty())
-        return writeCncFileMeaning(result);
-    if (result > kStateBase && result <= kStateBase + kHighestState && result != 111)
-        return stateMeaning(function, result - kStateBase);
-    if (result == 1)
-        return QStringLiteral("refused before anything was sent: unknown target, a channel outside the "
-                              "controller's, or a bad value");
+    const QHash<QString, QString>& results = meanings().results;
+    const QString code = QString::number(result);
+    for (const QString& f : {function, kAnyFunction}) {
+        const auto it = results.constFind(f + QLatin1Char(':') + code);
+        if (it != results.constEnd())
+            return *it;
+    }
+    if (result > kStateBase && result <= kStateBase + kHighestState && result != kNoValidReply)
+        return QStringLiteral("the controller refused (state %1)").arg(result - kStateBase);
     return QString::fromUtf8(acmResultText(result));
 }
 
 QString controllerTextMeaning(const QString& text)
 {
-    static const struct
-    {
-        const char* text;
-        const char* meaning;
-    } known[] = {
-        {"parameters error.", "the controller rejected the request's values"},
-        {"program is runing.", "a program is running on the channel, so the controller refuses this"},
-        {"target file is been executing.file transmission denied.",
-         "that program is running, so the controller refuses to take a new text for it"},
-        {"file is not exist.", "the controller has no file of that name"},
-        {"opening file error.", "the controller could not open the file"},
-        {"closing file error.", "the controller could not close the file"},
-        {"unknown command.", "the controller does not know the command"},
-        {"onRecCmdBinFile error.", "a piece of a controller file was refused or came damaged"},
-        {"CNC\xe7\xb3\xbb\xe7\xbb\x9f\xe6\x89\xa7\xe8\xa1\x8c\xe9\x94\x99\xe8\xaf\xaf\xe6\x8a\xa5\xe8\xad\xa6",
-         "the controller raised an execution alarm"},
-    };
-    for (const auto& k : known)
-        if (text == QString::fromUtf8(k.text))
-            return QString::fromLatin1(k.meaning);
+    const Meanings& m = meanings();
+    const auto it = m.texts.constFind(text);
+    if (it != m.texts.constEnd())
+        return *it;
+    for (const auto& prefix : m.prefixes)
+        if (text.startsWith(prefix.first)) {
+            const QString detail = text.mid(prefix.first.size()).trimmed();
+            return detail.isEmpty() ? prefix.second : prefix.second + QStringLiteral(": ") + detail;
+        }
     return QString();
+}
+
+QString withMeaning(const QString& text)
+{
+    const QString meaning = controllerTextMeaning(text);
+    return meaning.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, meaning);
 }

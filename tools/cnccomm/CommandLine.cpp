@@ -40,6 +40,8 @@ QStringList markNegativeNumbers(QStringList args, const QList<QCommandLineOption
 QString environmentHelp()
 {
     return QStringLiteral("Environment:\n"
+                          "  CNCCOMM_HOST      the controller's address (HOST or HOST:PORT) when --host is not given\n"
+                          "  CNCCOMM_PORT      its command port when neither --port nor a HOST:PORT gives one\n"
                           "  ACM_LIBRARY       the library file to load, as --library\n"
                           "  QT_LOGGING_RULES  acm.debug=true lets the library's diagnostic lines through, as --verbose\n");
 }
@@ -67,6 +69,9 @@ Subcommand* CommandLine::find(const QString& name) const
 
 void CommandLine::parse(const QStringList& arguments)
 {
+    QString error;
+    if (!m_settings.takeEnvironment(&error))
+        return refuse(error);
     // First the options before the subcommand's name; the rest is the subcommand's.
     QCommandLineParser tool;
     tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
@@ -74,7 +79,6 @@ void CommandLine::parse(const QStringList& arguments)
     tool.addOption(QCommandLineOption(kVersion, QStringLiteral("Print the version and the library found, and exit.")));
     if (!tool.parse(arguments))
         return refuse(tool.errorText());
-    QString error;
     if (!m_settings.take(tool, &error))
         return refuse(error);
     QStringList rest = tool.positionalArguments();
@@ -146,7 +150,9 @@ QString CommandLine::toolHelp() const
     parser.addOption(QCommandLineOption(kVersion, QStringLiteral("Print the version and the library found, and exit.")));
     parser.setApplicationDescription(
         QStringLiteral("Commands a CNC controller through libAsyncCommModule, which it loads at run time.\n"
-                       "Every result code is printed with its meaning. 'cnccomm COMMAND --help' tells more.\n\n"
+                       "Data goes to stdout; the calls made, progress and notes to stderr (not with --quiet). Every result\n"
+                       "code and every text of the controller is printed with its meaning. 'cnccomm COMMAND --help'\n"
+                       "tells more; 'man cnccomm' holds every command's help with examples.\n\n"
                        "Commands:") +
         commands);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."),
@@ -164,8 +170,11 @@ QString CommandLine::commandHelp(const Subcommand& command) const
                                      (command.details().isEmpty() ? QString() : QLatin1Char('\n') + command.details()));
     parser.addPositionalArgument(command.name(), QStringLiteral("The command."),
                                  (command.name() + QLatin1Char(' ') + command.syntax()).trimmed());
-    return withPlainName(parser.helpText()) +
-           QStringLiteral("\nThe options every command takes (--host, --port, --channel, --json, ...) are listed by "
-                          "'cnccomm --help'.\n\n") +
+    QString examples = QStringLiteral("\nExamples:\n");
+    for (const QString& example : command.examples())
+        examples += QStringLiteral("  %1\n").arg(example);
+    return withPlainName(parser.helpText()) + examples +
+           QStringLiteral("\nThe options every command takes (--host, --port, --channel, --json, --deadline, ...) are "
+                          "listed by 'cnccomm --help'.\n\n") +
            exitStatusHelp();
 }

@@ -15,13 +15,18 @@ struct CommonSettings
     int port = 0; // 0: the library's
     int channel = 1;
     double timeoutSeconds = 10;
+    double deadlineSeconds = 0; // 0: none
     bool json = false;
+    bool quiet = false;
     bool async = false;
     int settleMs = 500;
     QString library;
     bool verbose = false;
 
     static QList<QCommandLineOption> options();
+    // CNCCOMM_HOST (an address or name, with ":PORT" if wanted) and CNCCOMM_PORT as the defaults
+    // of --host and --port; false with the reason when one is bad.
+    bool takeEnvironment(QString* error);
     // Takes the options that parser saw (others keep their values); false with the reason when
     // a value is bad.
     bool take(const QCommandLineParser& parser, QString* error);

@@ -26,6 +26,17 @@ QString ControlCommand::syntax() const
     return m_kind == Kind::EmergencyStop ? QStringLiteral("on|off") : QString();
 }
 
+QStringList ControlCommand::examples() const
+{
+    switch (m_kind) {
+    case Kind::Reset: return {QStringLiteral("cnccomm --channel 2 reset")};
+    case Kind::Stop: return {QStringLiteral("cnccomm stop")};
+    case Kind::EmergencyStop: return {QStringLiteral("cnccomm estop on"), QStringLiteral("cnccomm estop off; cnccomm reset")};
+    case Kind::Alarm: return {QStringLiteral("cnccomm alarm")};
+    }
+    return {};
+}
+
 QString ControlCommand::details() const
 {
     switch (m_kind) {
@@ -99,7 +110,7 @@ int32_t ControlCommand::readAlarm(CommandContext& context, int id)
         context.report.call(QStringLiteral("alarmRead"), result);
         return result;
     }
-    context.report.line(active ? QStringLiteral("alarm: %1 on channel %2").arg(number).arg(channel)
+    context.report.data(active ? QStringLiteral("alarm: %1 on channel %2").arg(number).arg(channel)
                                : QStringLiteral("alarm: none"));
     context.report.set(QStringLiteral("alarm"), QJsonObject{{QStringLiteral("active"), active != 0},
                                                             {QStringLiteral("channel"), channel},

@@ -12,6 +12,7 @@ public:
     QString summary() const override;
     QString syntax() const override;
     QString details() const override;
+    QStringList examples() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
     ExitStatus run(CommandContext& context) override;
 

@@ -3,6 +3,8 @@
 #include "AsyncCommModuleResults.h"
 #include "TargetSession.h"
 
+#include <QJsonValue>
+
 namespace {
 const QString kHistory = QStringLiteral("history");
 constexpr int kSelectorPerChannel = 10; // selector = channel * 10, plus 1 for the history
@@ -31,12 +33,17 @@ QString ErrorsCommand::summary() const
     return QStringLiteral("Show a channel's current or historical error file.");
 }
 
+QStringList ErrorsCommand::examples() const
+{
+    return {QStringLiteral("cnccomm --channel 2 errors"), QStringLiteral("cnccomm errors --history")};
+}
+
 QString ErrorsCommand::details() const
 {
     return QStringLiteral(
         "--channel 0 to 8 (default 1). Calls getCncCurrentError with the selector channel * 10 (+ 1 with\n"
         "--history). Prints its status digit with its meaning, then the file's bytes as they came.\n"
-        "JSON fields: status, meaning, text, bytes.");
+        "JSON fields: fileStatus (the digit, a number), meaning, text, bytes.");
 }
 
 QList<QCommandLineOption> ErrorsCommand::options() const
@@ -70,11 +77,11 @@ ExitStatus ErrorsCommand::run(CommandContext& context)
     const QByteArray bytes(text);
     const FileStatus status = statusOf(bytes.isEmpty() ? '?' : bytes[0]);
     const QByteArray content = bytes.mid(1);
-    report.line(QStringLiteral("getCncCurrentError: status %1 (%2), %3 bytes")
+    report.note(QStringLiteral("getCncCurrentError: status %1 (%2), %3 bytes")
                     .arg(QString::fromLatin1(bytes.left(1)), status.meaning)
                     .arg(content.size()));
     report.raw(content);
-    report.set(QStringLiteral("status"), QString::fromLatin1(bytes.left(1)));
+    report.set(QStringLiteral("fileStatus"), bytes.isEmpty() ? QJsonValue() : QJsonValue(bytes[0] - '0'));
     report.set(QStringLiteral("meaning"), status.meaning);
     report.set(QStringLiteral("text"), QString::fromLocal8Bit(content));
     report.set(QStringLiteral("bytes"), content.size());

@@ -9,6 +9,7 @@ public:
     QString summary() const override;
     QString syntax() const override { return QString(); }
     QString details() const override;
+    QStringList examples() const override;
     QList<QCommandLineOption> options() const override;
     int lowestChannel() const override { return 0; }
     int highestChannel() const override { return 8; }

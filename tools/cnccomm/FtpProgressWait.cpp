@@ -1,7 +1,9 @@
 #include "FtpProgressWait.h"
 
 #include "ErrorReports.h"
+#include "CallMeaning.h"
 #include "ProgressDisplay.h"
+#include "StopGuard.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,6 +14,23 @@ constexpr int kPollMs = 20;
 constexpr double kFinished = 100.0;
 // After the end: time for the operation to say goodbye to the server.
 constexpr int kClosingMs = 100;
+constexpr int32_t kFtpReport = 20;
+constexpr int32_t kConnectStep = 0;
+}
+
+ExitStatus FtpProgressWait::failure(const QList<ErrorReports::Entry>& reports, QString* reason)
+{
+    if (StopGuard::stopRequested()) {
+        *reason = StopGuard::describe();
+        return StopGuard::status();
+    }
+    for (const ErrorReports::Entry& e : reports)
+        if (e.errorCmd == kFtpReport) {
+            *reason = withMeaning(e.detail);
+            return e.cmdState == kConnectStep ? ExitStatus::NotConnected : ExitStatus::ControllerRefused;
+        }
+    *reason = QString();
+    return ExitStatus::NoReply;
 }
 
 FtpProgressWait::FtpProgressWait(const AcmLibrary& acm, int id, double timeoutSeconds)
@@ -35,7 +54,8 @@ double FtpProgressWait::run(ProgressDisplay& display)
             still.restart();
         }
         // A failed list reports at once (a refused connection, an error reply of the server).
-        if (progress >= kFinished || still.elapsed() >= m_timeoutMs || ErrorReports::any())
+        if (progress >= kFinished || still.elapsed() >= m_timeoutMs || ErrorReports::any() ||
+            StopGuard::stopRequested())
             loop.quit();
     });
     poll.start(kPollMs);

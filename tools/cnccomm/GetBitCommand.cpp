@@ -5,6 +5,8 @@
 
 #include <QJsonObject>
 
+#include <limits>
+
 namespace {
 const QStringList kTables = {QStringLiteral("I"), QStringLiteral("O"), QStringLiteral("C"), QStringLiteral("S"),
                              QStringLiteral("A")};
@@ -20,6 +22,11 @@ GetBit functionOf(const AcmLibrary& acm, const QString& table)
 QString GetBitCommand::summary() const
 {
     return QStringLiteral("Read bits of the I/O tables.");
+}
+
+QStringList GetBitCommand::examples() const
+{
+    return {QStringLiteral("cnccomm get-bit I 0 1 2 3"), QStringLiteral("cnccomm --json get-bit O 5")};
 }
 
 QString GetBitCommand::details() const
@@ -42,8 +49,8 @@ bool GetBitCommand::parse(const QCommandLineParser& parser, const CommonSettings
         return false;
     }
     for (int i = 1; i < args.size(); ++i) {
-        int32_t index = 0;
-        if (!parseInt32(args[i], &index, QStringLiteral("index"), error))
+        int index = 0;
+        if (!parseInteger(args[i], 0, std::numeric_limits<int32_t>::max(), &index, QStringLiteral("index"), error))
             return false;
         m_indexes.push_back(index);
     }
@@ -63,7 +70,7 @@ ExitStatus GetBitCommand::run(CommandContext& context)
         result = get(context.common.channel, index, &value, session.id());
         if (result != 0)
             break;
-        context.report.line(QStringLiteral("%1 %2 = %3").arg(m_table).arg(index).arg(value));
+        context.report.data(QStringLiteral("%1 %2 = %3").arg(m_table).arg(index).arg(value));
         context.report.append(QStringLiteral("bits"), QJsonObject{{QStringLiteral("table"), m_table},
                                                                   {QStringLiteral("index"), index},
                                                                   {QStringLiteral("value"), value}});

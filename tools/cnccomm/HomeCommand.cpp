@@ -2,6 +2,7 @@
 
 #include "AxisPosition.h"
 #include "NumberArgument.h"
+#include "StopGuard.h"
 #include "TargetSession.h"
 
 #include <QElapsedTimer>
@@ -15,6 +16,11 @@ const QString kNoWait = QStringLiteral("no-wait");
 QString HomeCommand::summary() const
 {
     return QStringLiteral("Home an axis.");
+}
+
+QStringList HomeCommand::examples() const
+{
+    return {QStringLiteral("cnccomm home 0"), QStringLiteral("cnccomm home 1 --no-wait")};
 }
 
 QString HomeCommand::details() const
@@ -61,8 +67,12 @@ ExitStatus HomeCommand::waitForEnd(CommandContext& context, int id)
             context.report.set(QStringLiteral("homed"), result == 0);
             if (result != 0)
                 return exitStatusForResult(result);
-            context.report.line(QStringLiteral("axis %1 homed").arg(m_axis));
+            context.report.note(QStringLiteral("axis %1 homed").arg(m_axis));
             return reportAxisPosition(context, id, m_axis);
+        }
+        if (StopGuard::stopRequested()) {
+            context.report.error(QStringLiteral("%1 while axis %2 homed").arg(StopGuard::describe()).arg(m_axis));
+            return StopGuard::status();
         }
         if (waited.elapsed() >= qint64(context.common.timeoutSeconds * 1000)) {
             context.report.set(QStringLiteral("homed"), false);

@@ -24,8 +24,14 @@ int lineStart(const QByteArray& text, int line)
 }
 }
 
-QList<QCommandLineOption> ProgramResume::options()
+QList<QCommandLineOption> ProgramResume::options() const
 {
+    if (m_kind == Kind::Store)
+        return {QCommandLineOption(kFromLine,
+                                   QStringLiteral("Complete the stored program: append the file from line N on to what "
+                                                  "the controller holds (as an interruption names it; default 1: "
+                                                  "replace the program)."),
+                                   QStringLiteral("N"))};
     return {QCommandLineOption(kFromLine, QStringLiteral("Send the program from line N on (default 1)."),
                                QStringLiteral("N")),
             QCommandLineOption(kPreamble,
@@ -39,7 +45,8 @@ bool ProgramResume::take(const QCommandLineParser& parser, QString* error)
     if (parser.isSet(kFromLine) && !parseInteger(parser.value(kFromLine), 1, std::numeric_limits<int>::max(),
                                                  &m_fromLine, QStringLiteral("--from-line"), error))
         return false;
-    m_preamble = parser.value(kPreamble);
+    if (m_kind == Kind::Stream)
+        m_preamble = parser.value(kPreamble);
     return true;
 }
 
@@ -64,14 +71,19 @@ bool ProgramResume::load(const QString& path, QByteArray* text, Report& report)
 void ProgramResume::reportStop(const QByteArray& text, int acknowledged, Report& report) const
 {
     const int programBytes = std::max(0, acknowledged - m_preambleBytes);
-    const int lines = int(text.mid(m_preambleBytes, programBytes).count('\n'));
-    const int next = m_fromLine + lines;
-    report.line(QStringLiteral("the controller acknowledged %1 of %2 bytes: %3 whole lines of the program; "
-                               "continue with --from-line %4")
-                    .arg(acknowledged)
-                    .arg(text.size())
-                    .arg(lines)
-                    .arg(next));
+    const QByteArray held = text.mid(m_preambleBytes, programBytes);
+    const int lines = int(held.count('\n'));
+    // A stored program that ends inside a line cannot be completed by appending whole lines.
+    const bool partLine = m_kind == Kind::Store && !held.isEmpty() && !held.endsWith('\n');
+    const int next = partLine ? 1 : m_fromLine + lines;
+    report.say(QStringLiteral("the controller acknowledged %1 of %2 bytes: %3 whole lines of the program; "
+                                "continue with --from-line %4%5")
+                     .arg(acknowledged)
+                     .arg(text.size())
+                     .arg(lines)
+                     .arg(next)
+                     .arg(partLine ? QStringLiteral(" (it holds part of a line: send the program whole again)")
+                                   : QString()));
     report.set(QStringLiteral("acknowledged"), acknowledged);
     report.set(QStringLiteral("lines"), lines);
     report.set(QStringLiteral("resumeFromLine"), next);

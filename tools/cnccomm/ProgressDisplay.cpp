@@ -1,5 +1,7 @@
 #include "ProgressDisplay.h"
 
+#include "Report.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -8,8 +10,8 @@ namespace {
 constexpr int kBarWidth = 40;
 }
 
-ProgressDisplay::ProgressDisplay(const QString& label, bool silent)
-    : m_label(label), m_silent(silent), m_terminal(isatty(STDOUT_FILENO) == 1)
+ProgressDisplay::ProgressDisplay(const QString& label, const Report& report)
+    : m_label(label), m_silent(!report.showsProgress()), m_terminal(isatty(STDERR_FILENO) == 1)
 {
 }
 
@@ -29,24 +31,24 @@ void ProgressDisplay::update(double percent, const QString& detail)
     m_shown = whole;
     m_shownDetail = detail;
     if (!m_terminal) {
-        std::printf("%s: %d%%\n", m_label.toUtf8().constData(), whole);
-        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %d%%\n", m_label.toUtf8().constData(), whole);
+        std::fflush(stderr);
         return;
     }
     const int filled = whole * kBarWidth / 100;
     const QString bar = QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, QLatin1Char('.'));
     // Erase to the end of the line: a shorter detail must not leave the end of a longer one.
-    std::printf("\r%s [%s] %3d%% %s\033[K", m_label.toUtf8().constData(), bar.toUtf8().constData(), whole,
+    std::fprintf(stderr, "\r%s [%s] %3d%% %s\033[K", m_label.toUtf8().constData(), bar.toUtf8().constData(), whole,
                 detail.toUtf8().constData());
-    std::fflush(stdout);
+    std::fflush(stderr);
     m_open = true;
 }
 
 void ProgressDisplay::finish()
 {
     if (m_open) {
-        std::printf("\n");
-        std::fflush(stdout);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
         m_open = false;
     }
 }

@@ -1,12 +1,14 @@
 #pragma once
 #include <QString>
 
-// Progress of a transfer: a bar redrawn in place when stdout is a terminal, otherwise one
-// line "LABEL: N%" each time the whole percentage changes. Silent in JSON mode.
+class Report;
+
+// Progress of a transfer on stderr: a bar redrawn in place when stderr is a terminal, otherwise
+// one line "LABEL: N%" each time the whole percentage changes. Silent in JSON mode and with --quiet.
 class ProgressDisplay
 {
 public:
-    ProgressDisplay(const QString& label, bool silent);
+    ProgressDisplay(const QString& label, const Report& report);
     ~ProgressDisplay();
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;

@@ -10,6 +10,11 @@ QString ReadCommand::summary() const
     return QStringLiteral("Read controller variables.");
 }
 
+QStringList ReadCommand::examples() const
+{
+    return {QStringLiteral("cnccomm read 1000001 1000002"), QStringLiteral("cnccomm --json read 120138")};
+}
+
 QString ReadCommand::details() const
 {
     return QStringLiteral("ADDRESS: area * 1000000 + index (area 0..16, index 0..169999), e.g. 1000001.\n"
@@ -31,7 +36,7 @@ ExitStatus ReadCommand::run(CommandContext& context)
         context.acm.readVars(m_addresses.data(), int(m_addresses.size()), values.data(), session.id());
     if (result == 0) {
         for (size_t i = 0; i < m_addresses.size(); ++i) {
-            context.report.line(QStringLiteral("%1 = %2").arg(m_addresses[i]).arg(values[i]));
+            context.report.data(QStringLiteral("%1 = %2").arg(m_addresses[i]).arg(values[i]));
             context.report.append(QStringLiteral("values"), QJsonObject{{QStringLiteral("address"), m_addresses[i]},
                                                                         {QStringLiteral("value"), values[i]}});
         }

@@ -11,6 +11,7 @@ public:
     QString summary() const override;
     QString syntax() const override { return QStringLiteral("ADDRESS..."); }
     QString details() const override;
+    QStringList examples() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
     ExitStatus run(CommandContext& context) override;
 

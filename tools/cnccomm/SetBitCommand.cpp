@@ -3,6 +3,8 @@
 #include "NumberArgument.h"
 #include "TargetSession.h"
 
+#include <limits>
+
 namespace {
 const QStringList kTables = {QStringLiteral("O"), QStringLiteral("C"), QStringLiteral("S"), QStringLiteral("A")};
 const QString kCnc = QStringLiteral("cnc");
@@ -14,9 +16,15 @@ QString SetBitCommand::summary() const
     return QStringLiteral("Set a bit of the I/O tables.");
 }
 
+QStringList SetBitCommand::examples() const
+{
+    return {QStringLiteral("cnccomm set-bit C 5 1"), QStringLiteral("cnccomm set-bit O 3 1 --cnc --extra 2")};
+}
+
 QString SetBitCommand::details() const
 {
-    return QStringLiteral("TABLE: O (setPlcOBit; with --cnc setCncOBit), C, S or A (setCBit, setSBit, setABit).\n"
+    return QStringLiteral("TABLE: O (setPlcOBit; with --cnc setCncOBit), C, S or A (setCBit, setSBit, setABit);\n"
+                          "INDEX 0 and up; VALUE 0 or 1. The bit reads back with get-bit of the same table.\n"
                           "JSON fields: calls, errorReports.");
 }
 
@@ -39,9 +47,12 @@ bool SetBitCommand::parse(const QCommandLineParser& parser, const CommonSettings
         *error = QStringLiteral("'%1' is not a table whose bits can be set (O, C, S or A).").arg(args[0]);
         return false;
     }
-    if (!parseInt32(args[1], &m_index, QStringLiteral("index"), error) ||
-        !parseInt32(args[2], &m_value, QStringLiteral("value"), error))
+    int index = 0, value = 0;
+    if (!parseInteger(args[1], 0, std::numeric_limits<int32_t>::max(), &index, QStringLiteral("index"), error) ||
+        !parseInteger(args[2], 0, 1, &value, QStringLiteral("value"), error))
         return false;
+    m_index = index;
+    m_value = value;
     m_cncOutput = parser.isSet(kCnc);
     if (m_cncOutput && m_table != QLatin1String("O")) {
         *error = QStringLiteral("--cnc applies to table O only.");

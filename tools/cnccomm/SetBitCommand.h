@@ -11,6 +11,7 @@ public:
     bool takesAsync() const override { return true; }
     QString syntax() const override { return QStringLiteral("TABLE INDEX VALUE"); }
     QString details() const override;
+    QStringList examples() const override;
     QList<QCommandLineOption> options() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
     ExitStatus run(CommandContext& context) override;

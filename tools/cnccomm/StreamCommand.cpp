@@ -1,9 +1,10 @@
 #include "StreamCommand.h"
 
-#include "InterruptFlag.h"
 #include "ProgramFile.h"
 #include "ProgramName.h"
 #include "ProgressDisplay.h"
+#include "StopGuard.h"
+#include "CallMeaning.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -42,7 +43,15 @@ QString stateName(int32_t state)
 QString stateText(const AcmLibrary& acm, AcmRemoteBuffer* buffer)
 {
     const char* text = acm.getBufStateInf(buffer);
-    return text ? QString::fromLocal8Bit(text) : QString();
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+// A stopped buffer: a lost or refused link, or no (valid) reply.
+ExitStatus closedCause(const QString& text)
+{
+    return text.startsWith(QLatin1String("No reply")) || text.startsWith(QLatin1String("No valid reply"))
+               ? ExitStatus::NoReply
+               : ExitStatus::NotConnected;
 }
 }
 
@@ -57,16 +66,25 @@ QString StreamCommand::details() const
         "The file must be 7-bit text without NUL bytes; in MDI mode at most 102400 bytes. Opens a buffer\n"
         "on the channel (bufOpen), writes the text as the buffer has room (bufWrite, getBufValidCnt) and\n"
         "waits until the controller has taken it all (state 5), then closes the buffer. A buffer that\n"
-        "makes no progress for --timeout seconds ends the stream. Interrupted (Ctrl-C), it stops writing,\n"
-        "closes the buffer and says from which line to continue (--from-line). JSON fields: bytes, state,\n"
-        "stateText; when interrupted also acknowledged, lines, resumeFromLine.");
+        "makes no progress for --timeout seconds ends the stream (5); a buffer the controller closes, 3.\n"
+        "Interrupted (Ctrl-C, SIGTERM, SIGHUP: 130), at the --deadline or whenever it stops midway, it stops\n"
+        "writing, closes the buffer and says from which line to continue (--from-line, with the modal state in\n"
+        "--preamble). The buffer's texts are printed with their English meaning. JSON fields: connected, calls,\n"
+        "bytes, state, stateText, stateMeaning; when stopped midway also acknowledged, lines, resumeFromLine.");
+}
+
+QStringList StreamCommand::examples() const
+{
+    return {QStringLiteral("cnccomm stream long.nc --timeout 30"),
+            QStringLiteral("cnccomm stream long.nc --from-line 1835 --preamble modal.nc"),
+            QStringLiteral("cnccomm --channel 3 stream --mode mdi line.nc")};
 }
 
 QList<QCommandLineOption> StreamCommand::options() const
 {
     return QList<QCommandLineOption>{QCommandLineOption(kMode, QStringLiteral("dnc (default) or mdi."),
                                                         QStringLiteral("MODE"))} +
-           ProgramResume::options();
+           m_resume.options();
 }
 
 bool StreamCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
@@ -91,7 +109,6 @@ ExitStatus StreamCommand::run(CommandContext& context)
     Report& report = context.report;
     if (!m_resume.load(m_path, &m_text, report))
         return ExitStatus::LocalFile;
-    InterruptFlag::install();
     if (m_mode == kMdiMode && m_text.size() > kMdiByteBudget) {
         report.error(QStringLiteral("%1: %2 bytes; an MDI stream takes at most %3").arg(m_path).arg(m_text.size()).arg(kMdiByteBudget));
         return ExitStatus::LocalFile;
@@ -100,22 +117,28 @@ ExitStatus StreamCommand::run(CommandContext& context)
 
     const QByteArray host = context.common.targetAddress().toLocal8Bit();
     AcmRemoteBuffer* buffer = context.acm.bufOpen(host.constData(), m_mode, context.common.channel);
-    report.line(QStringLiteral("bufOpen: %1").arg(buffer ? QStringLiteral("a %1 buffer on channel %2 of %3")
-                                                               .arg(m_mode == kDncMode ? QStringLiteral("DNC")
-                                                                                       : QStringLiteral("MDI"))
-                                                               .arg(context.common.channel)
-                                                               .arg(context.common.host)
-                                                         : QStringLiteral("null")));
+    report.call(QStringLiteral("bufOpen"), buffer != nullptr,
+                buffer ? QStringLiteral("a %1 buffer on channel %2 of %3")
+                             .arg(m_mode == kDncMode ? QStringLiteral("DNC") : QStringLiteral("MDI"))
+                             .arg(context.common.channel)
+                             .arg(context.common.host)
+                       : QStringLiteral("refused the address, the mode or the channel"));
+    report.set(QStringLiteral("connected"), false);
     if (!buffer) {
         report.error(QStringLiteral("bufOpen refused the address, the mode or the channel"));
         return ExitStatus::LibraryRefused;
     }
     ExitStatus status = waitUntilReady(context, buffer);
-    if (status == ExitStatus::Success)
+    const bool streamed = status == ExitStatus::Success;
+    if (streamed) {
+        report.set(QStringLiteral("connected"), true);
         status = stream(context, buffer);
+        report.call(QStringLiteral("bufWrite"), m_written > 0,
+                    QStringLiteral("%1 of %2 bytes queued").arg(m_written).arg(m_text.size()));
+    }
     reportState(context, buffer);
-    report.line(QStringLiteral("bufClose: %1").arg(context.acm.bufClose(buffer)));
-    if (status == ExitStatus::Interrupted)
+    report.call(QStringLiteral("bufClose"), context.acm.bufClose(buffer) == 1, QStringLiteral("closed"));
+    if (streamed && status != ExitStatus::Success)
         m_resume.reportStop(m_text, m_acknowledged, report);
     return status;
 }
@@ -129,9 +152,10 @@ ExitStatus StreamCommand::waitUntilReady(CommandContext& context, AcmRemoteBuffe
         const int32_t state = context.acm.getBufState(buffer);
         if (acceptsWrites(state))
             return ExitStatus::Success;
-        if (InterruptFlag::raised()) {
-            context.report.error(QStringLiteral("interrupted before the controller took the buffer's declaration"));
-            return ExitStatus::Interrupted;
+        if (StopGuard::stopRequested()) {
+            context.report.error(QStringLiteral("%1 before the controller took the buffer's declaration")
+                                     .arg(StopGuard::describe()));
+            return StopGuard::status();
         }
         // Closed is also the state while the buffer connects: only after its own connect wait is it
         // the verdict, whatever --timeout says.
@@ -142,7 +166,7 @@ ExitStatus StreamCommand::waitUntilReady(CommandContext& context, AcmRemoteBuffe
         if (state != kClosed && waited.elapsed() >= timeoutMs) {
             context.report.error(QStringLiteral("the controller did not take the buffer's declaration within %1 s: %2")
                                      .arg(context.common.timeoutSeconds)
-                                     .arg(stateText(context.acm, buffer)));
+                                     .arg(withMeaning(stateText(context.acm, buffer))));
             return state == kRefused ? ExitStatus::ControllerRefused : ExitStatus::NoReply;
         }
         QThread::msleep(kPollMs);
@@ -152,7 +176,7 @@ ExitStatus StreamCommand::waitUntilReady(CommandContext& context, AcmRemoteBuffe
 ExitStatus StreamCommand::stream(CommandContext& context, AcmRemoteBuffer* buffer)
 {
     const AcmLibrary& acm = context.acm;
-    ProgressDisplay progress(QStringLiteral("stream %1").arg(QFileInfo(m_path).fileName()), context.report.json());
+    ProgressDisplay progress(QStringLiteral("stream %1").arg(QFileInfo(m_path).fileName()), context.report);
     QElapsedTimer still;
     still.start();
     int acknowledged = 0;
@@ -176,18 +200,19 @@ ExitStatus StreamCommand::stream(CommandContext& context, AcmRemoteBuffer* buffe
             progress.update(100, stateName(state));
             return ExitStatus::Success;
         }
-        if (InterruptFlag::raised()) {
+        if (StopGuard::stopRequested()) {
             progress.finish();
-            context.report.error(QStringLiteral("interrupted after %1 of %2 bytes").arg(acknowledged).arg(m_text.size()));
-            return ExitStatus::Interrupted;
+            context.report.error(QStringLiteral("%1 after %2 of %3 bytes").arg(StopGuard::describe()).arg(acknowledged).arg(m_text.size()));
+            return StopGuard::status();
         }
         if (state == kClosed) {
             progress.finish();
+            const QString text = stateText(acm, buffer);
             context.report.error(QStringLiteral("the stream stopped after %1 of %2 bytes: %3")
                                      .arg(acknowledged)
                                      .arg(m_text.size())
-                                     .arg(stateText(acm, buffer)));
-            return ExitStatus::Unfinished;
+                                     .arg(text));
+            return closedCause(text);
         }
         if (acknowledged != lastAcknowledged || state != lastState) {
             lastAcknowledged = acknowledged;
@@ -199,7 +224,7 @@ ExitStatus StreamCommand::stream(CommandContext& context, AcmRemoteBuffer* buffe
                                      .arg(context.common.timeoutSeconds)
                                      .arg(acknowledged)
                                      .arg(m_text.size())
-                                     .arg(stateText(acm, buffer)));
+                                     .arg(withMeaning(stateText(acm, buffer))));
             return state == kRefused ? ExitStatus::ControllerRefused : ExitStatus::NoReply;
         }
         QThread::msleep(kPollMs);
@@ -236,7 +261,8 @@ void StreamCommand::reportState(CommandContext& context, AcmRemoteBuffer* buffer
 {
     const int32_t state = context.acm.getBufState(buffer);
     const QString text = stateText(context.acm, buffer);
-    context.report.line(QStringLiteral("getBufState: %1 (%2)").arg(state).arg(text));
+    context.report.note(QStringLiteral("getBufState: %1 (%2)").arg(state).arg(withMeaning(text)));
     context.report.set(QStringLiteral("state"), state);
     context.report.set(QStringLiteral("stateText"), text);
+    context.report.set(QStringLiteral("stateMeaning"), controllerTextMeaning(text));
 }

@@ -13,6 +13,7 @@ public:
     QString summary() const override;
     QString syntax() const override { return QStringLiteral("FILE"); }
     QString details() const override;
+    QStringList examples() const override;
     QList<QCommandLineOption> options() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
     ExitStatus run(CommandContext& context) override;
@@ -30,7 +31,7 @@ private:
 
     QString m_path;
     int m_mode = 1;
-    ProgramResume m_resume;
+    ProgramResume m_resume{ProgramResume::Kind::Stream};
     QByteArray m_text;
     int m_written = 0;
     int m_acknowledged = 0;

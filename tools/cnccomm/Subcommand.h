@@ -42,6 +42,8 @@ public:
     virtual QString syntax() const = 0;
     // Further lines of its own help: what it prints, which calls it makes.
     virtual QString details() const { return QString(); }
+    // Command lines that show it at work, for its help and the manual page.
+    virtual QStringList examples() const = 0;
     virtual QList<QCommandLineOption> options() const { return {}; }
     // Whether --async changes what it does.
     virtual bool takesAsync() const { return false; }

@@ -1,6 +1,11 @@
 #include "TargetSession.h"
 
+#include "CallMeaning.h"
 #include "ErrorReports.h"
+
+#include <QPair>
+
+#include <algorithm>
 
 #include <QThread>
 
@@ -8,12 +13,42 @@ namespace {
 // Bit 0: the target-level client; bit k: channel k's client, for channels up to 30.
 constexpr int kTargetLevelBit = 1;
 constexpr int kHighestMaskChannel = 30;
+// Program text blocks answered "stored, memory now full": a notice, the call succeeds.
+constexpr int32_t kOverwriteReport = 2;
+constexpr int32_t kAppendReport = 3;
+constexpr int32_t kStoredButFull = 2;
 
 int asyncMaskFor(bool asynchronous, int channel)
 {
     if (!asynchronous)
         return 0;
     return kTargetLevelBit | (channel <= kHighestMaskChannel ? 1 << channel : 0);
+}
+
+bool isNotice(const ErrorReports::Entry& e)
+{
+    return (e.errorCmd == kOverwriteReport || e.errorCmd == kAppendReport) && e.cmdState == kStoredButFull;
+}
+
+// The reports in order of first arrival, each with how often it came; true when a refusal is among them.
+bool putInto(Report& report, const QList<ErrorReports::Entry>& reports)
+{
+    QList<QPair<ErrorReports::Entry, int>> counted;
+    for (const ErrorReports::Entry& e : reports) {
+        auto same = std::find_if(counted.begin(), counted.end(), [&](const QPair<ErrorReports::Entry, int>& c) {
+            return c.first.errorCmd == e.errorCmd && c.first.cmdState == e.cmdState && c.first.detail == e.detail;
+        });
+        if (same == counted.end())
+            counted.append({e, 1});
+        else
+            ++same->second;
+    }
+    bool refused = false;
+    for (const auto& c : counted) {
+        report.errorReport(c.first.errorCmd, c.first.cmdState, c.first.detail, c.second, isNotice(c.first));
+        refused = refused || !isNotice(c.first);
+    }
+    return refused;
 }
 }
 
@@ -35,11 +70,22 @@ TargetSession::~TargetSession()
         m_context.acm.removeTargetCnc(kTargetId);
 }
 
-bool TargetSession::connect()
+bool TargetSession::tryConnect()
 {
     m_connected = m_added && m_context.acm.connect(kTargetId);
     m_context.report.set(QStringLiteral("connected"), m_connected);
-    if (!m_connected)
+    for (const ErrorReports::Entry& e : ErrorReports::take())
+        m_context.report.warning(QStringLiteral("the controller refused the link marker that connect writes "
+                                                "(variable 1110037): errorCmd %1, cmdState %2: \"%3\"")
+                                     .arg(e.errorCmd)
+                                     .arg(e.cmdState)
+                                     .arg(withMeaning(e.detail)));
+    return m_connected;
+}
+
+bool TargetSession::connect()
+{
+    if (!tryConnect())
         m_context.report.error(QStringLiteral("cannot connect to %1: nothing answers on its command port, or it "
                                               "refused the connection")
                                    .arg(m_context.common.host));
@@ -48,18 +94,14 @@ bool TargetSession::connect()
 
 bool TargetSession::takeErrorReports()
 {
-    const QList<ErrorReports::Entry> reports = ErrorReports::take();
-    for (const ErrorReports::Entry& e : reports)
-        m_context.report.errorReport(e.errorCmd, e.cmdState, e.detail);
-    return !reports.isEmpty();
+    return putInto(m_context.report, ErrorReports::take());
 }
 
-QString TargetSession::takeErrorReportText()
+QList<ErrorReports::Entry> TargetSession::takeErrorReportList()
 {
     const QList<ErrorReports::Entry> reports = ErrorReports::take();
-    for (const ErrorReports::Entry& e : reports)
-        m_context.report.errorReport(e.errorCmd, e.cmdState, e.detail);
-    return reports.isEmpty() ? QString() : reports.last().detail;
+    putInto(m_context.report, reports);
+    return reports;
 }
 
 bool TargetSession::settle()

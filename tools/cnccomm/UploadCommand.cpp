@@ -23,13 +23,20 @@ QString UploadCommand::summary() const
     return QStringLiteral("Upload files to the controller by FTP.");
 }
 
+QStringList UploadCommand::examples() const
+{
+    return {QStringLiteral("cnccomm upload a.nc b.nc"), QStringLiteral("cnccomm upload --plc main.plc"),
+            QStringLiteral("cnccomm upload --to /data/jobs part.nc"), QStringLiteral("cnccomm upload --system update.bin")};
+}
+
 QString UploadCommand::details() const
 {
     return QStringLiteral(
         "Without options each FILE goes into the channel's program folder (ftpUploadFile, type 1). The\n"
         "upload runs in cnccomm's event loop; it has finished when getFtpUploadFileProgress reaches 100.\n"
         "A refused connection or an error reply of the server ends it at once with the server's reply;\n"
-        "a server that stays silent for --timeout seconds, too: exit status 8.\n"
+        "a server that stays silent for --timeout seconds, too. A refused connection gives status 3, a\n"
+        "refused login or upload 4, silence 5; the server's reasons are printed with their English meaning.\n"
         "JSON fields: calls, bytes (sent in all), files [{path, progress, bytes}].");
 }
 
@@ -116,7 +123,7 @@ ExitStatus UploadCommand::run(CommandContext& context)
         report.call(function, result);
         if (result != 0)
             return exitStatusForResult(result);
-        ProgressDisplay display(QStringLiteral("upload %1").arg(QFileInfo(path).fileName()), report.json());
+        ProgressDisplay display(QStringLiteral("upload %1").arg(QFileInfo(path).fileName()), report);
         const double progress = FtpProgressWait(context.acm, session.id(), context.common.timeoutSeconds).run(display);
         const qint64 bytes = qint64(QFileInfo(path).size() * std::min(progress, 100.0) / 100);
         sent += bytes;
@@ -124,16 +131,18 @@ ExitStatus UploadCommand::run(CommandContext& context)
         report.append(QStringLiteral("files"), QJsonObject{{QStringLiteral("path"), path},
                                                            {QStringLiteral("progress"), progress},
                                                            {QStringLiteral("bytes"), bytes}});
-        const QString serverSaid = session.takeErrorReportText();
+        const QList<ErrorReports::Entry> reports = session.takeErrorReportList();
         if (progress < 100) {
+            QString reason;
+            const ExitStatus status = FtpProgressWait::failure(reports, &reason);
             report.error(QStringLiteral("the upload of %1 stopped at %2%: %3")
                              .arg(path)
                              .arg(progress)
-                             .arg(serverSaid.isEmpty() ? QStringLiteral("no progress for %1 s").arg(context.common.timeoutSeconds)
-                                                       : serverSaid));
-            return ExitStatus::Unfinished;
+                             .arg(reason.isEmpty() ? QStringLiteral("no progress for %1 s").arg(context.common.timeoutSeconds)
+                                                   : reason));
+            return status;
         }
-        report.line(QStringLiteral("uploaded %1").arg(path));
+        report.note(QStringLiteral("uploaded %1").arg(path));
     }
     return ExitStatus::Success;
 }

@@ -1,61 +1,116 @@
 #include "WatchCommand.h"
 
-#include "InterruptFlag.h"
 #include "NumberArgument.h"
+#include "StopGuard.h"
 #include "TargetSession.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QJsonObject>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace {
 constexpr int kShortestIntervalMs = 10;
 constexpr int kLongestIntervalMs = 60000;
+constexpr int kPauseStepMs = 5;
 constexpr double kLongestDurationSeconds = 7 * 24 * 3600;
-// The poll's first turn: before it the library has no value to give.
-constexpr int kFirstPollMs = 100;
-// Values no poll has stored after this long are shown as stale.
-constexpr qint64 kFirstValueGraceMs = 2000;
 constexpr int32_t kNotConnected = 7;
-constexpr int32_t kNoPolledValue = 111;
 const QString kReconnect = QStringLiteral("reconnect");
 const QString kDuration = QStringLiteral("duration");
 const QString kInterval = QStringLiteral("interval");
+const QStringList kTables = {QStringLiteral("I"), QStringLiteral("O"), QStringLiteral("C"), QStringLiteral("S"),
+                             QStringLiteral("A")};
+
+using GetBit = CncLong (*)(CncLong, CncLong, CncLong*, int);
+GetBit bitReader(const AcmLibrary& acm, const QString& table)
+{
+    const GetBit readers[] = {acm.getIBit, acm.getOBit, acm.getCBit, acm.getSBit, acm.getABit};
+    return readers[kTables.indexOf(table)];
+}
+
+QString timeNow()
+{
+    return QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+}
+}
+
+QString WatchCommand::Watched::label() const
+{
+    return table.isEmpty() ? QString::number(number) : QStringLiteral("%1:%2").arg(table).arg(number);
+}
+
+QJsonObject WatchCommand::Watched::json(const QString& now) const
+{
+    QJsonObject o{{QStringLiteral("time"), now}};
+    if (table.isEmpty())
+        o.insert(QStringLiteral("address"), number);
+    else {
+        o.insert(QStringLiteral("table"), table);
+        o.insert(QStringLiteral("index"), number);
+    }
+    return o;
 }
 
 QString WatchCommand::summary() const
 {
-    return QStringLiteral("Poll variables asynchronously and print each change with a time stamp.");
+    return QStringLiteral("Poll variables and bits and print each change with a time stamp.");
 }
 
 QString WatchCommand::details() const
 {
     return QStringLiteral(
-        "ADDRESS as for read. The target-level client runs asynchronously: registerVars, then readVars\n"
-        "from its cache every --interval ms. Prints \"TIME ADDRESS = VALUE\" for the first values and for\n"
-        "every change, until --duration has passed or SIGINT/SIGTERM comes (exit status 0 either way).\n"
-        "Only values a poll has stored are shown: a value the poll does not bring (result 111) is shown\n"
-        "as \"TIME ADDRESS stale\" until it comes again. A lost link ends the watch (status 3), or with\n"
-        "--reconnect prints \"TIME link lost\", connects again every --interval and prints \"TIME link back\".\n"
-        "JSON: one object per event ({time, address, value}, {time, address, stale: true},\n"
-        "{time, link: \"lost\" | \"back\"}), then the summary object.");
+        "ADDRESS as for read; TABLE:INDEX a bit of table I, O, C, S or A (as get-bit). Every --interval ms\n"
+        "one readVars for the variables and one get?Bit per bit. Prints \"TIME ADDRESS = VALUE\" (\"TIME I:5 =\n"
+        "1\") for the first values and every change, until --duration has passed or SIGINT, SIGTERM or SIGHUP\n"
+        "comes (status 0 either way). A value whose read failed is printed as \"TIME ADDRESS stale\" until a\n"
+        "read brings it again. The link counts as lost when the controller closes it, and when no read has\n"
+        "succeeded for --timeout seconds (a controller that stopped answering): the watch then ends with\n"
+        "status 3, or with --reconnect prints \"TIME link lost\", connects again every --interval and prints\n"
+        "\"TIME link back\" once a read succeeds (also when the controller is not there at the start).\n"
+        "JSON: one object per event ({time, address, value}, {time, table, index, value}, {time, address,\n"
+        "stale: true}, {time, link: \"lost\" | \"back\"}), then the summary object (shown, interrupted).");
+}
+
+QStringList WatchCommand::examples() const
+{
+    return {QStringLiteral("cnccomm watch 1000001 1000002 --duration 10"),
+            QStringLiteral("cnccomm --json watch 1000001 I:5 O:3 --reconnect --interval 200")};
 }
 
 QList<QCommandLineOption> WatchCommand::options() const
 {
     return {QCommandLineOption(kDuration, QStringLiteral("Stop after this long (default: when interrupted)."),
                                QStringLiteral("SECONDS")),
-            QCommandLineOption(kInterval, QStringLiteral("Read the cache every MS (default 100)."),
-                               QStringLiteral("MS")),
-            QCommandLineOption(kReconnect, QStringLiteral("Keep watching across a lost link (a controller restart)."))};
+            QCommandLineOption(kInterval, QStringLiteral("Read every MS (default 100)."), QStringLiteral("MS")),
+            QCommandLineOption(kReconnect, QStringLiteral("Keep watching across a lost link (a controller restart or "
+                                                          "freeze), and wait for a controller not there yet."))};
 }
 
 bool WatchCommand::parse(const QCommandLineParser& parser, const CommonSettings&, QString* error)
 {
     m_reconnect = parser.isSet(kReconnect);
-    if (!parseAddresses(positionalArguments(parser), QStringLiteral("watch"), &m_addresses, error))
+    const QStringList args = positionalArguments(parser);
+    if (args.isEmpty()) {
+        *error = QStringLiteral("watch needs at least one variable address or bit.");
         return false;
+    }
+    static const QRegularExpression bit(QStringLiteral("^([A-Za-z]):(.*)$"));
+    for (const QString& a : args) {
+        Watched w;
+        const QRegularExpressionMatch m = bit.match(a);
+        if (m.hasMatch()) {
+            w.table = m.captured(1).toUpper();
+            if (!kTables.contains(w.table)) {
+                *error = QStringLiteral("'%1' is not a bit table (I, O, C, S or A).").arg(m.captured(1));
+                return false;
+            }
+            if (!parseInteger(m.captured(2), 0, std::numeric_limits<int32_t>::max(), &w.number, QStringLiteral("index"), error))
+                return false;
+        } else if (!parseAddress(a, &w.number, error)) {
+            return false;
+        }
+        m_watched.push_back(w);
+    }
     if (parser.isSet(kDuration) && !parseSeconds(parser.value(kDuration), kLongestDurationSeconds,
                                                  &m_durationSeconds, QStringLiteral("--duration"), error))
         return false;
@@ -65,103 +120,122 @@ bool WatchCommand::parse(const QCommandLineParser& parser, const CommonSettings&
 
 ExitStatus WatchCommand::run(CommandContext& context)
 {
-    InterruptFlag::install();
-    TargetSession session(context, true);
-    if (!session.connect())
+    TargetSession session(context, false);
+    if (!m_reconnect && !session.connect())
         return ExitStatus::NotConnected;
-    const int32_t result = context.acm.registerVars(m_addresses.data(), int(m_addresses.size()), session.id());
-    context.report.call(QStringLiteral("registerVars"), result);
-    if (result != 0)
-        return exitStatusForResult(result);
-    const ExitStatus status = watch(context, session.id());
-    context.acm.clearVars(session.id());
+    const ExitStatus status = watch(context, session);
     session.takeErrorReports();
     return status;
 }
 
-ExitStatus WatchCommand::watch(CommandContext& context, int id)
+bool WatchCommand::over(qint64 runningMs) const
 {
-    QElapsedTimer running;
+    return StopGuard::stopRequested() || (m_durationSeconds > 0 && runningMs >= qint64(m_durationSeconds * 1000));
+}
+
+void WatchCommand::pause(qint64 runningMs) const
+{
+    QElapsedTimer paused;
+    paused.start();
+    while (paused.elapsed() < m_intervalMs && !over(runningMs + paused.elapsed()))
+        QThread::msleep(kPauseStepMs);
+}
+
+ExitStatus WatchCommand::watch(CommandContext& context, TargetSession& session)
+{
+    QElapsedTimer running, sinceRead;
     running.start();
-    const qint64 durationMs = qint64(m_durationSeconds * 1000);
-    std::vector<int32_t> values(m_addresses.size(), 0);
-    m_shown.assign(m_addresses.size(), std::nullopt);
-    m_stale.assign(m_addresses.size(), false);
+    sinceRead.start();
     m_changes = 0;
-    bool linkDown = false;
-    QThread::msleep(kFirstPollMs);
-    while (!InterruptFlag::raised() && (durationMs == 0 || running.elapsed() < durationMs)) {
-        const int32_t result = context.acm.readVars(m_addresses.data(), int(m_addresses.size()), values.data(), id);
-        const QString now = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-        if (result == kNotConnected && m_reconnect) {
-            if (!linkDown)
-                context.report.event(QStringLiteral("%1 link lost").arg(now),
-                                     QJsonObject{{QStringLiteral("time"), now}, {QStringLiteral("link"), QStringLiteral("lost")}});
-            linkDown = true;
-            if (reconnect(context, id)) {
-                linkDown = false;
-                const QString back = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-                context.report.event(QStringLiteral("%1 link back").arg(back),
-                                     QJsonObject{{QStringLiteral("time"), back}, {QStringLiteral("link"), QStringLiteral("back")}});
+    bool linkUp = !m_reconnect || session.tryConnect();
+    if (!linkUp)
+        linkEvent(context, QStringLiteral("lost"));
+    while (!over(running.elapsed())) {
+        const Poll result = linkUp || session.tryConnect() ? poll(context, session.id()) : Poll::LinkDown;
+        if (result == Poll::Read) {
+            sinceRead.restart();
+            if (!linkUp)
+                linkEvent(context, QStringLiteral("back"));
+            linkUp = true;
+        } else if (linkUp && (result == Poll::LinkDown ||
+                              sinceRead.elapsed() >= qint64(context.common.timeoutSeconds * 1000))) {
+            for (Watched& w : m_watched)
+                markStale(context, w, timeNow());
+            linkEvent(context, QStringLiteral("lost"));
+            linkUp = false;
+            if (!m_reconnect) {
+                context.report.error(result == Poll::LinkDown ? QStringLiteral("the link went down")
+                                                              : QStringLiteral("no read succeeded for %1 s (--timeout)")
+                                                                    .arg(context.common.timeoutSeconds));
+                return result == Poll::LinkDown ? ExitStatus::NotConnected : ExitStatus::NoReply;
             }
-        } else if (result == 0) {
-            showValues(context, values, now);
-        } else if (result == kNoPolledValue) {
-            if (running.elapsed() >= kFirstValueGraceMs)
-                markStale(context, now);
-        } else {
-            context.report.call(QStringLiteral("readVars"), result);
-            context.report.error(QStringLiteral("the poll stopped"));
-            return exitStatusForResult(result);
         }
-        // Sleep in short steps, so that an interrupt or the end of the duration is seen at once.
-        QElapsedTimer pause;
-        pause.start();
-        while (pause.elapsed() < m_intervalMs && !InterruptFlag::raised() &&
-               (durationMs == 0 || running.elapsed() < durationMs))
-            QThread::msleep(5);
+        pause(running.elapsed());
     }
-    context.report.line(QStringLiteral("watched %1 s: %2 values shown%3")
+    context.report.note(QStringLiteral("watched %1 s: %2 values shown%3")
                             .arg(running.elapsed() / 1000.0, 0, 'f', 1)
                             .arg(m_changes)
-                            .arg(InterruptFlag::raised() ? QStringLiteral(" (interrupted)") : QString()));
+                            .arg(StopGuard::stopRequested() ? QStringLiteral(" (interrupted)") : QString()));
     context.report.set(QStringLiteral("shown"), m_changes);
-    context.report.set(QStringLiteral("interrupted"), InterruptFlag::raised());
+    context.report.set(QStringLiteral("interrupted"), StopGuard::stopRequested());
     return ExitStatus::Success;
 }
 
-void WatchCommand::showValues(CommandContext& context, const std::vector<int32_t>& values, const QString& now)
+WatchCommand::Poll WatchCommand::poll(CommandContext& context, int id)
 {
-    for (size_t i = 0; i < m_addresses.size(); ++i) {
-        if (m_shown[i] == values[i] && !m_stale[i])
-            continue;
-        m_shown[i] = values[i];
-        m_stale[i] = false;
-        ++m_changes;
-        context.report.event(QStringLiteral("%1 %2 = %3").arg(now).arg(m_addresses[i]).arg(values[i]),
-                             QJsonObject{{QStringLiteral("time"), now},
-                                         {QStringLiteral("address"), m_addresses[i]},
-                                         {QStringLiteral("value"), values[i]}});
+    std::vector<int32_t> addresses;
+    for (const Watched& w : m_watched)
+        if (w.table.isEmpty())
+            addresses.push_back(w.number);
+    std::vector<int32_t> values(addresses.size(), 0);
+    const int32_t read = addresses.empty() ? 0 : context.acm.readVars(addresses.data(), int(addresses.size()), values.data(), id);
+    bool anyRead = read == 0 && !addresses.empty();
+    bool down = read == kNotConnected;
+    const QString now = timeNow();
+    size_t next = 0;
+    for (Watched& w : m_watched) {
+        int32_t value = 0;
+        int32_t result = read;
+        if (w.table.isEmpty())
+            value = values[next++];
+        else {
+            result = bitReader(context.acm, w.table)(context.common.channel, w.number, &value, id);
+            anyRead = anyRead || result == 0;
+            down = down || result == kNotConnected;
+        }
+        if (result == 0)
+            show(context, w, value, now);
+        else
+            markStale(context, w, now);
     }
+    return anyRead ? Poll::Read : down ? Poll::LinkDown : Poll::Failed;
 }
 
-void WatchCommand::markStale(CommandContext& context, const QString& now)
+void WatchCommand::show(CommandContext& context, Watched& w, int32_t value, const QString& now)
 {
-    for (size_t i = 0; i < m_addresses.size(); ++i) {
-        if (m_stale[i])
-            continue;
-        m_stale[i] = true;
-        context.report.event(QStringLiteral("%1 %2 stale").arg(now).arg(m_addresses[i]),
-                             QJsonObject{{QStringLiteral("time"), now},
-                                         {QStringLiteral("address"), m_addresses[i]},
-                                         {QStringLiteral("stale"), true}});
-    }
+    if (w.shown == value && !w.stale)
+        return;
+    w.shown = value;
+    w.stale = false;
+    ++m_changes;
+    QJsonObject o = w.json(now);
+    o.insert(QStringLiteral("value"), value);
+    context.report.event(QStringLiteral("%1 %2 = %3").arg(now, w.label()).arg(value), o);
 }
 
-bool WatchCommand::reconnect(CommandContext& context, int id)
+void WatchCommand::markStale(CommandContext& context, Watched& w, const QString& now)
 {
-    if (!context.acm.connect(id))
-        return false;
-    context.acm.clearVars(id);
-    return context.acm.registerVars(m_addresses.data(), int(m_addresses.size()), id) == 0;
+    if (w.stale)
+        return;
+    w.stale = true;
+    QJsonObject o = w.json(now);
+    o.insert(QStringLiteral("stale"), true);
+    context.report.event(QStringLiteral("%1 %2 stale").arg(now, w.label()), o);
+}
+
+void WatchCommand::linkEvent(CommandContext& context, const QString& what)
+{
+    const QString now = timeNow();
+    context.report.event(QStringLiteral("%1 link %2").arg(now, what),
+                         QJsonObject{{QStringLiteral("time"), now}, {QStringLiteral("link"), what}});
 }

@@ -1,38 +1,56 @@
 #pragma once
 #include "Subcommand.h"
 
+#include <QJsonObject>
+
 #include <optional>
 #include <vector>
 
-// Registers variables for the asynchronous poll and prints each change with a time stamp,
-// for a given time or until interrupted.
+class TargetSession;
+
+// Polls variables and bits of the I/O tables and prints each change with a time stamp, for a
+// given time or until interrupted. Each poll is a synchronous call, so that a value whose poll
+// failed is known to be stale and a controller that stops answering is a lost link.
 class WatchCommand : public Subcommand
 {
 public:
     QString name() const override { return QStringLiteral("watch"); }
     QString summary() const override;
-    bool takesAsync() const override { return true; }
-    QString syntax() const override { return QStringLiteral("ADDRESS..."); }
+    QString syntax() const override { return QStringLiteral("ADDRESS|TABLE:INDEX..."); }
     QString details() const override;
+    QStringList examples() const override;
     QList<QCommandLineOption> options() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
     ExitStatus run(CommandContext& context) override;
 
 private:
-    // Reads the cache until the end; prints the first values and every change.
-    ExitStatus watch(CommandContext& context, int id);
-    // Prints the values that are new, changed or back from stale.
-    void showValues(CommandContext& context, const std::vector<int32_t>& values, const QString& now);
-    // Marks every value stale that is not yet.
-    void markStale(CommandContext& context, const QString& now);
-    // Connects the target again and registers the addresses anew; false while it cannot.
-    bool reconnect(CommandContext& context, int id);
+    // One watched thing: a variable, or a bit of a table (I, O, C, S, A).
+    struct Watched
+    {
+        QString table; // empty: a variable
+        int32_t number = 0;
+        std::optional<int32_t> shown; // none: not shown yet
+        bool stale = false;
+        QString label() const;
+        QJsonObject json(const QString& now) const;
+    };
+    enum class Poll { Read, Failed, LinkDown };
 
-    std::vector<int32_t> m_addresses;
+    // Reads everything once; shows the values that are new, changed or back from stale, and marks
+    // the ones whose read failed stale.
+    Poll poll(CommandContext& context, int id);
+    void show(CommandContext& context, Watched& w, int32_t value, const QString& now);
+    void markStale(CommandContext& context, Watched& w, const QString& now);
+    void linkEvent(CommandContext& context, const QString& what);
+    // Polls until the end; the exit status.
+    ExitStatus watch(CommandContext& context, TargetSession& session);
+    // Waits --interval, or less when the watch must end.
+    void pause(qint64 runningMs) const;
+    bool over(qint64 runningMs) const;
+
+    std::vector<Watched> m_watched;
     double m_durationSeconds = 0; // 0: until interrupted
     int m_intervalMs = 100;
     bool m_reconnect = false;
-    std::vector<std::optional<int32_t>> m_shown; // none: not shown yet
-    std::vector<bool> m_stale;
     int m_changes = 0;
 };

@@ -8,6 +8,11 @@ QString WriteCommand::summary() const
     return QStringLiteral("Write controller variables.");
 }
 
+QStringList WriteCommand::examples() const
+{
+    return {QStringLiteral("cnccomm write 1000001=42 1000002=-7"), QStringLiteral("cnccomm --async write 1000005=9")};
+}
+
 QString WriteCommand::details() const
 {
     return QStringLiteral("ADDRESS as for read; VALUE a signed 32-bit number, e.g. 1000001=-7.\n"

@@ -12,6 +12,7 @@ public:
     bool takesAsync() const override { return true; }
     QString syntax() const override { return QStringLiteral("ADDRESS=VALUE..."); }
     QString details() const override;
+    QStringList examples() const override;
     bool parse(const QCommandLineParser& parser, const CommonSettings& common, QString* error) override;
     ExitStatus run(CommandContext& context) override;
 

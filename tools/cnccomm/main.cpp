@@ -10,10 +10,13 @@
 #include "JogCommand.h"
 #include "LibraryLocator.h"
 #include "MkdirCommand.h"
+#include "PositionCommand.h"
 #include "ReadCommand.h"
 #include "SendCommand.h"
 #include "SetBitCommand.h"
 #include "StartCommand.h"
+#include "StatusCommand.h"
+#include "StopGuard.h"
 #include "StreamCommand.h"
 #include "UploadCommand.h"
 #include "WatchCommand.h"
@@ -29,11 +32,13 @@ std::vector<std::unique_ptr<Subcommand>> allCommands()
 {
     std::vector<std::unique_ptr<Subcommand>> commands;
     commands.push_back(std::make_unique<CheckCommand>());
+    commands.push_back(std::make_unique<StatusCommand>());
     commands.push_back(std::make_unique<ReadCommand>());
     commands.push_back(std::make_unique<WriteCommand>());
     commands.push_back(std::make_unique<GetBitCommand>());
     commands.push_back(std::make_unique<SetBitCommand>());
     commands.push_back(std::make_unique<JogCommand>());
+    commands.push_back(std::make_unique<PositionCommand>());
     commands.push_back(std::make_unique<HomeCommand>());
     commands.push_back(std::make_unique<SendCommand>());
     commands.push_back(std::make_unique<StartCommand>());
@@ -68,8 +73,18 @@ int printVersion(const CommonSettings& settings)
 }
 }
 
+// Runs the command while the stop guard watches for signals and the deadline.
+int runGuarded(Subcommand& command, CommandContext& context)
+{
+    StopGuard::start(context.common.deadlineSeconds, &context.report);
+    const ExitStatus status = command.run(context);
+    StopGuard::finish();
+    return context.report.finish(status);
+}
+
 int main(int argc, char** argv)
 {
+    StopGuard::blockSignals(); // before any thread starts, so that every thread inherits it
     QCoreApplication app(argc, argv);
     const std::vector<std::unique_ptr<Subcommand>> commands = allCommands();
     const CommandLine line(app.arguments(), commands);
@@ -82,7 +97,8 @@ int main(int argc, char** argv)
     case CommandLine::Outcome::Version:
         return printVersion(settings);
     case CommandLine::Outcome::Refuse: {
-        Report report(settings.json, commandName);
+        Report report(settings.json, settings.quiet, commandName);
+        report.setTarget(settings.host, settings.port, settings.channel);
         report.error(line.message());
         return report.finish(ExitStatus::Usage);
     }
@@ -91,7 +107,8 @@ int main(int argc, char** argv)
     }
     if (!settings.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("acm.debug=false"));
-    Report report(settings.json, commandName);
+    Report report(settings.json, settings.quiet, commandName);
+    report.setTarget(settings.host, settings.port, settings.channel);
     LibraryLocator locator(settings.library);
     if (!locator.load()) {
         report.error(QStringLiteral("%1 (set ACM_LIBRARY or --library to the library's file)").arg(locator.error()));
@@ -103,5 +120,5 @@ int main(int argc, char** argv)
         return report.finish(ExitStatus::NotConnected);
     }
     CommandContext context{locator.library(), settings, report};
-    return report.finish(line.command()->run(context));
+    return runGuarded(*line.command(), context);
 }
