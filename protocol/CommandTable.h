@@ -338,4 +338,244 @@ static_assert(inOrder(), "one row per message, in the order of Msg");
 
 constexpr const Message& row(Msg id) { return Rows::kTable[int(id)]; }
 
+// The client's calls as the log names them, where several exports share one.
+constexpr const char* kGetBitCall = "getXBit(long int, long int, long int, long int*)";
+constexpr const char* kSetBitCall = "setXBit(long int, long int, long int, long int, long int)";
+
 } // namespace CommandTable
+
+// The version every export carries.
+#define ACM_EXPORT_VERSION "ACM_1.0"
+
+// ---- the exports ----
+// Every exported function in the public header's order, as an X-macro:
+//   GROUP(title)                     a heading of the loader's table
+//   HAND(ret, name, params)          written by hand in api/, over the client's own code
+//   ROW(name, params, carrier, message, args, outputs, options, log)
+//                                    made from its row alone: it returns CncLong, runs `message`
+//                                    on the client `carrier` names (Channel: the client of its
+//                                    `channel` parameter, checked against the channel count;
+//                                    Target: the target client) with the request fields `args`,
+//                                    and writes `outputs` from the reply's values
+// The tokens of a row are read where the list is expanded: ARGS(fields...) the request's scalar
+// fields, .array(entries, paired, count) its array; OUTS(OUT(slot, pointer)...) the outputs,
+// slot V1..V3 the last three values a reply brought (a reply of n values fills the last n),
+// LIST(count, pointer) a list of the reply's values; OPTS(flags, check, call) with flags
+// Collapse (every failure gives 3), ClearsOutputs (the outputs' slots read 0 until a reply
+// fills them) and QuietLink (a missing link is logged only with the errors flag), a check
+// CHECK(field, min, max, label) of a request field, and the client's call as the log names it
+// when it is not the export's own; LOG(signature, items...) the line logged after the call
+// (out: the result; PTR(p): a pointer's address), NOLOG for none.
+#define ACM_EXPORT_TABLE(GROUP, HAND, ROW) \
+    GROUP("targets and connection") \
+    HAND(bool, addTargetCnc, (int cncID, int maxDncCh, const char* ip, int asyncMask)) \
+    HAND(bool, removeTargetCnc, (int cncID)) \
+    HAND(bool, connect, (int cncID)) \
+    HAND(bool, disconnect, (int cncID)) \
+    HAND(bool, getTcpConnectFlag, (int cncID)) \
+    ROW(CheckTcpWdt, (int cncID), Target, Watchdog, ARGS(), OUTS(), OPTS(Collapse), NOLOG) \
+    HAND(bool, setErrCallbackFunc, (ErrCallbackFunc callback, int cncID)) \
+    HAND(CncLong, getErrorDeb, (CncLong debugFlags, int cncID)) \
+    GROUP("controller variables and bits") \
+    HAND(CncLong, registerVars, (CncLong* addresses, int count, int cncID)) \
+    HAND(CncLong, removeVars, (CncLong* addresses, int count, int cncID)) \
+    HAND(CncLong, clearVars, (int cncID)) \
+    HAND(CncLong, readVars, (CncLong* addresses, int count, CncLong* values, int cncID)) \
+    HAND(CncLong, writeVars, (CncLong* addresses, int count, CncLong* values, int cncID)) \
+    HAND(CncLong, registerBits, (CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID)) \
+    HAND(CncLong, removeBits, (CncLong channel, CncLong bitType, CncLong* bits, int count, int cncID)) \
+    HAND(CncLong, readBits, (CncLong channel, CncLong bitType, CncLong* bits, int count, CncLong* values, int cncID)) \
+    GROUP("hand motion, handwheel and homing") \
+    ROW(jogMotionV_Run, (CncLong channel, CncLong axis, CncLong feed, CncLong isNegDir, CncLong isFast, int cncID), \
+        Channel, JogVRun, ARGS(channel, axis, feed, isNegDir, isFast), OUTS(), OPTS(), \
+        LOG("long int jogMotionV_Run(long int, long int, long int, long int, long int, int)", " tmpChanne=", channel, \
+            " cncID=", cncID, " tmpAxis=", axis, " tmpFeed=", feed, "tmpIsNegDir=", isNegDir, "tmpIsFast=", isFast, \
+            "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionV_Stop, (CncLong channel, CncLong axis, int cncID), Channel, JogVStop, ARGS(channel, axis), OUTS(), OPTS(), \
+        LOG("long int jogMotionV_Stop(long int, long int, int)", " tmpChanne=", channel, " cncID=", cncID, " tmpAxis=", \
+            axis, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionV_MfoSet, (CncLong channel, CncLong mfo, int cncID), Channel, JogVMfo, ARGS(channel, mfo), OUTS(), OPTS(), \
+        LOG("long int jogMotionV_MfoSet(long int, long int, int)", " tmpChanne=", channel, " cncID=", cncID, " tmpMfo=", \
+            mfo, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionV_FastOnSet, (CncLong channel, CncLong isFast, int cncID), Channel, JogVFast, ARGS(channel, isFast), \
+        OUTS(), OPTS(), \
+        LOG("long int jogMotionV_FastOnSet(long int, long int, int)", " tmpChannel=", channel, " tmpIsFast=", isFast, \
+            "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionV_Para, (CncLong channel, CncLong axis, CncLong feed, CncLong isNegDir, CncLong isFast, int cncID), \
+        Channel, JogVPara, ARGS(channel, axis, feed, isNegDir, isFast), OUTS(), OPTS(), \
+        LOG("long int jogMotionV_Para(long int, long int, long int, long int, long int, int)", " tmpChannel=", channel, \
+            " tmpAxis=", axis, "tmpFeed==", feed, "tmpIsNegDir==", isNegDir, "tmpIsFast==", isFast, "cncID=", cncID, \
+            "out=", out)) \
+    ROW(jogMotionV_AxesRun, (CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID), Channel, JogVAxesRun, \
+        ARGS(channel, axisHBits, axisLBits), OUTS(), OPTS(), \
+        LOG("long int jogMotionV_AxesRun(long int, long int, long int, int)", " tmpChannel=", channel, \
+            " tmpAxisHBits=", axisHBits, "tmpAxisLBits==", axisLBits, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionV_AxesStop, (CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID), Channel, JogVAxesStop, \
+        ARGS(channel, axisHBits, axisLBits), OUTS(), OPTS(), \
+        LOG("long int jogMotionV_AxesStop(long int, long int, long int, int)", " tmpChannel=", channel, \
+            " tmpAxisHBits=", axisHBits, " tmpAxisLBits=", axisLBits, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_Run, (CncLong channel, CncLong axis, CncLong feed, CncLong len, CncLong isAbs, CncLong isMecCoord, int cncID), \
+        Channel, JogPRun, ARGS(channel, axis, feed, len, isAbs, isMecCoord), OUTS(), OPTS(), \
+        LOG("long int jogMotionP_Run(long int, long int, long int, long int, long int, long int, int)", " tmpChanne=", \
+            channel, " cncID=", cncID, " tmpAxis=", axis, " tmpFeed=", feed, "tmpLen=", len, "tmpIsAbs=", isAbs, \
+            "tmpIsMecCoord=", isMecCoord, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_MfoSet, (CncLong channel, CncLong mfo, int cncID), Channel, JogPMfo, ARGS(channel, mfo), OUTS(), OPTS(), \
+        LOG("long int jogMotionP_MfoSet(long int, long int, int)", " tmpChanne=", channel, " cncID=", cncID, " tmpMfo=", \
+            mfo, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_Stop, (CncLong channel, CncLong axis, int cncID), Channel, JogPStop, ARGS(channel, axis), OUTS(), OPTS(), \
+        LOG("long int jogMotionP_Stop(long int, long int, int)", " tmpChanne=", channel, " cncID=", cncID, " tmpAxis=", \
+            axis, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_IsStop, (CncLong channel, CncLong axis, CncLong mode, CncLong* isStop, int cncID), Channel, JogPIsStop, \
+        ARGS(channel, axis, mode), OUTS(OUT(V3, isStop)), \
+        OPTS(ClearsOutputs, CHECK(), "jogMotionP_MotionIsStop(long int, long int, long int, long int*)"), \
+        LOG("long int jogMotionP_IsStop(long int, long int, long int, long int*, int)", " tmpChanne=", channel, \
+            " cncID=", cncID, " tmpAxis=", axis, "tmpMode=", mode, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_Para, (CncLong channel, CncLong axis, CncLong feed, CncLong len, CncLong isAbs, CncLong isMecCoord, int cncID), \
+        Channel, JogPPara, ARGS(channel, axis, feed, len, isAbs, isMecCoord), OUTS(), OPTS(), \
+        LOG("long int jogMotionP_Para(long int, long int, long int, long int, long int, long int, int)", \
+            " tmpChannel=", channel, " tmpAxis=", axis, " tmpFeed=", feed, "tmpLen=", len, "tmpIsAb==", isAbs, \
+            "tmpIsMecCoord==", isMecCoord, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_AxesRun, (CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID), Channel, JogPAxesRun, \
+        ARGS(channel, axisHBits, axisLBits), OUTS(), OPTS(), \
+        LOG("long int jogMotionP_AxesRun(long int, long int, long int, int)", " tmpChannel=", channel, \
+            " tmpAxisHBits=", axisHBits, " tmpAxisLBits=", axisLBits, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_AxesStop, (CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID), Channel, JogPAxesStop, \
+        ARGS(channel, axisHBits, axisLBits), OUTS(), OPTS(), \
+        LOG("long int jogMotionP_AxesStop(long int, long int, long int, int)", " tmpChannel=", channel, \
+            " tmpAxisHBits=", axisHBits, " tmpAxisLBits=", axisLBits, "cncID=", cncID, "out=", out)) \
+    ROW(jogMotionP_AxesIsStop, (CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong mode, CncLong* stopHBits, \
+        CncLong* stopLBits, int cncID), Channel, JogPAxesIsStop, ARGS(channel, axisHBits, axisLBits, mode), \
+        OUTS(OUT(V2, stopHBits), OUT(V3, stopLBits)), OPTS(ClearsOutputs), \
+        LOG("long int jogMotionP_AxesIsStop(long int, long int, long int, long int, long int*, long int*, int)", \
+            " tmpChannel=", channel, "tmpMode==", mode, " tmpAxisHBits=", PTR(stopHBits), " tmpAxisLBits=", \
+            PTR(stopLBits), "cncID=", cncID, "out=", out)) \
+    ROW(mpgSelection, (CncLong channel, CncLong mpgId, int cncID), Channel, MpgSelect, ARGS(channel, mpgId), OUTS(), OPTS(), \
+        LOG("long int mpgSelection(long int, long int, int)", " tmpChannel=", channel, " tmpMpgId=", mpgId, "cncID=", \
+            cncID, "out=", out)) \
+    ROW(mpgAxesSet, (CncLong channel, CncLong axisHBits, CncLong axisLBits, int cncID), Channel, MpgAxes, \
+        ARGS(channel, axisHBits, axisLBits), OUTS(), OPTS(), \
+        LOG("long int mpgAxesSet(long int, long int, long int, int)", " tmpChannel=", channel, " tmpAxisHBits=", \
+            axisHBits, " tmpAxisLBits=", axisLBits, "cncID=", cncID, "out=", out)) \
+    ROW(mpgMfoSet, (CncLong channel, CncLong mfo, int cncID), Channel, MpgMfo, ARGS(channel, mfo), OUTS(), OPTS(), \
+        LOG("long int mpgMfoSet(long int, long int, int)", " tmpChannel=", channel, " tmpMfo=", mfo, "cncID=", cncID, \
+            "out=", out)) \
+    ROW(homeRunAxis, (CncLong channel, CncLong axis, int cncID), Channel, HomeRunAxis, ARGS(channel, axis), OUTS(), OPTS(), \
+        LOG("long int homeRunAxis(long int, long int, int)", " tmpChanne=", channel, " cncID=", cncID, " tmpAxis=", axis, \
+            "cncID=", cncID, "out=", out)) \
+    ROW(homeRunAxes, (CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first, CncLong* second, int cncID), \
+        Channel, HomeRunAxes, ARGS(channel, axisHBits, axisLBits), OUTS(OUT(V2, first), OUT(V3, second)), OPTS(), \
+        LOG("long int homeRunAxes(long int, long int, long int, long int*, long int*, int)", " tmpChannel=", channel, \
+            " tmpAxisHBits=", axisHBits, " tmpAxisLBits=", axisLBits, "cncID=", cncID, "out=", out)) \
+    ROW(homeAxisIsEnd, (CncLong channel, CncLong axis, CncLong* isEnd, int cncID), Channel, HomeAxisIsEnd, \
+        ARGS(channel, axis), OUTS(OUT(V3, isEnd)), OPTS(), NOLOG) \
+    ROW(homeAxesIsEnd, (CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first, CncLong* second, int cncID), \
+        Channel, HomeAxesIsEnd, ARGS(channel, axisHBits, axisLBits), OUTS(OUT(V3, first), OUT(V2, second)), OPTS(), NOLOG) \
+    ROW(homeAxisIsInProcess, (CncLong channel, CncLong axis, CncLong* inProcess, int cncID), Channel, HomeAxisInProcess, \
+        ARGS(channel, axis), OUTS(OUT(V3, inProcess)), OPTS(), \
+        LOG("long int homeAxisIsInProcess(long int, long int, long int*, int)", " tmpChannel=", channel, " tmpAxis=", \
+            axis, " tmpAxisLBits=", PTR(inProcess), "cncID=", cncID, "out=", out)) \
+    ROW(homeAxesIsInProcess, (CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first, CncLong* second, \
+        int cncID), Channel, HomeAxesInProcess, ARGS(channel, axisHBits, axisLBits), OUTS(OUT(V3, first), OUT(V2, second)), \
+        OPTS(), NOLOG) \
+    GROUP("program control") \
+    ROW(prgCycleStart, (CncLong channel, int cncID), Channel, PrgCycleStart, ARGS(channel), OUTS(), OPTS(), NOLOG) \
+    ROW(prgStop, (CncLong channel, int cncID), Channel, PrgStop, ARGS(channel), OUTS(), OPTS(), NOLOG) \
+    ROW(prgPause, (CncLong channel, CncLong pauseValue1, CncLong pauseValue2, int cncID), Channel, PrgPause, \
+        ARGS(channel, pauseValue1, pauseValue2), OUTS(), OPTS(), NOLOG) \
+    ROW(prgSingleBlockSet, (CncLong channel, CncLong on, int cncID), Channel, PrgSingleBlock, ARGS(channel, on), OUTS(), \
+        OPTS(), NOLOG) \
+    ROW(prgOptionSkipSet, (CncLong channel, CncLong on, int cncID), Channel, PrgOptionSkip, ARGS(channel, on), OUTS(), \
+        OPTS(), NOLOG) \
+    ROW(prgMpgTestSet, (CncLong channel, CncLong on, int cncID), Channel, PrgMpgTest, ARGS(channel, on), OUTS(), OPTS(), \
+        NOLOG) \
+    ROW(prgMpgTestSimuSet, (CncLong channel, CncLong on, int cncID), Channel, PrgMpgTestSimu, ARGS(channel, on), OUTS(), \
+        OPTS(), NOLOG) \
+    ROW(emStopSet, (CncLong channel, CncLong on, int cncID), Channel, EmStop, ARGS(channel, on), OUTS(), OPTS(), NOLOG) \
+    ROW(prgReset, (CncLong channel, int cncID), Channel, PrgReset, ARGS(channel), OUTS(), OPTS(), NOLOG) \
+    ROW(reset, (CncLong channel, int cncID), Target, Reset, ARGS(channel), OUTS(), \
+        OPTS(QuietLink, CHECK(0, 1, 99, " ParError channel=")), \
+        LOG("long int reset(long int, int)", " channel=", channel, " cncID=", cncID, " out=", out)) \
+    HAND(char*, getRuningPrg, (CncLong channel, int cncID)) \
+    GROUP("bits of the controller's I/O tables") \
+    ROW(getIBit, (CncLong channel, CncLong index, CncLong* value, int cncID), Channel, GetBit, ARGS(channel, 0, index), \
+        OUTS(OUT(V3, value)), OPTS(0, CHECK(), kGetBitCall), NOLOG) \
+    ROW(getOBit, (CncLong channel, CncLong index, CncLong* value, int cncID), Channel, GetBit, ARGS(channel, 1, index), \
+        OUTS(OUT(V3, value)), OPTS(0, CHECK(), kGetBitCall), NOLOG) \
+    ROW(getCBit, (CncLong channel, CncLong index, CncLong* value, int cncID), Channel, GetBit, ARGS(channel, 2, index), \
+        OUTS(OUT(V3, value)), OPTS(0, CHECK(), kGetBitCall), NOLOG) \
+    ROW(getSBit, (CncLong channel, CncLong index, CncLong* value, int cncID), Channel, GetBit, ARGS(channel, 3, index), \
+        OUTS(OUT(V3, value)), OPTS(0, CHECK(), kGetBitCall), NOLOG) \
+    ROW(getABit, (CncLong channel, CncLong index, CncLong* value, int cncID), Channel, GetBit, ARGS(channel, 4, index), \
+        OUTS(OUT(V3, value)), OPTS(0, CHECK(), kGetBitCall), NOLOG) \
+    ROW(setPlcOBit, (CncLong channel, CncLong index, CncLong value, int cncID), Channel, SetBit, \
+        ARGS(channel, 0, index, value, 0), OUTS(), OPTS(0, CHECK(), kSetBitCall), NOLOG) \
+    ROW(setCncOBit, (CncLong channel, CncLong index, CncLong value, CncLong extra, int cncID), Channel, SetBit, \
+        ARGS(channel, 1, index, value, extra), OUTS(), OPTS(0, CHECK(), kSetBitCall), NOLOG) \
+    ROW(setCBit, (CncLong channel, CncLong index, CncLong value, int cncID), Channel, SetBit, \
+        ARGS(channel, 2, index, value, 0), OUTS(), OPTS(0, CHECK(), kSetBitCall), NOLOG) \
+    ROW(setSBit, (CncLong channel, CncLong index, CncLong value, int cncID), Channel, SetBit, \
+        ARGS(channel, 3, index, value, 0), OUTS(), OPTS(0, CHECK(), kSetBitCall), NOLOG) \
+    ROW(setABit, (CncLong channel, CncLong index, CncLong value, int cncID), Channel, SetBit, \
+        ARGS(channel, 4, index, value, 0), OUTS(), OPTS(0, CHECK(), kSetBitCall), NOLOG) \
+    ROW(getIbits, (CncLong channel, CncLong* elements, CncLong count, CncLong* first, CncLong* second, int cncID), \
+        Channel, GetInputs, ARGS(channel).array(elements, nullptr, count), OUTS(OUT(V2, first), OUT(V3, second)), \
+        OPTS(0, CHECK(), "getIbits(long int, long int*, int, long int*, long int*)"), NOLOG) \
+    ROW(setPlcObits, (CncLong channel, CncLong* first, CncLong* second, CncLong count, int cncID), Channel, SetPlcOutputs, \
+        ARGS(channel).array(first, second, count), OUTS(), \
+        OPTS(0, CHECK(), "setPlcObits(long int, long int*, long int*, int)"), NOLOG) \
+    ROW(setCncObits, (CncLong channel, CncLong* first, CncLong* second, CncLong count, CncLong extra, int cncID), Channel, \
+        SetCncOutputs, ARGS(channel, extra).array(first, second, count), OUTS(), \
+        OPTS(0, CHECK(), "setCncObits(long int, long int*, long int*, int, long int)"), NOLOG) \
+    GROUP("axes, servo, alarms and network address") \
+    ROW(getAxisMotionStatus, (CncLong channel, CncLong axis, CncLong* status, int cncID), Channel, AxisMotion, \
+        ARGS(channel, axis), OUTS(OUT(V3, status)), OPTS(), NOLOG) \
+    ROW(getAxesMotionStatus, (CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong* first, CncLong* second, \
+        int cncID), Channel, AxesMotion, ARGS(channel, axisHBits, axisLBits), OUTS(OUT(V2, first), OUT(V3, second)), OPTS(), \
+        NOLOG) \
+    ROW(servoOnAxisSet, (CncLong axis, CncLong on, int cncID), Target, ServoAxisSet, ARGS(axis, on), OUTS(), OPTS(), NOLOG) \
+    ROW(servoOnAxesSet, (CncLong channel, CncLong axisHBits, CncLong axisLBits, CncLong on, int cncID), Target, \
+        ServoAxesSet, ARGS(channel, axisHBits, axisLBits, on), OUTS(), OPTS(), NOLOG) \
+    ROW(servoOnAxisGet, (CncLong axis, CncLong* value, int cncID), Target, ServoAxisGet, ARGS(axis), OUTS(OUT(V3, value)), \
+        OPTS(), NOLOG) \
+    ROW(servoOnAxesGet, (CncLong axisHBits, CncLong axisLBits, CncLong* first, CncLong* second, int cncID), Target, \
+        ServoAxesGet, ARGS(axisHBits, axisLBits), OUTS(OUT(V2, first), OUT(V3, second)), OPTS(), NOLOG) \
+    ROW(getAxisCoord, (CncLong channel, CncLong axis, CncLong coordKind, CncLong* coord, int cncID), Target, AxisCoord, \
+        ARGS(channel, axis, coordKind), OUTS(OUT(V3, coord)), OPTS(), NOLOG) \
+    ROW(getAxesCoord, (CncLong channel, CncLong value2, CncLong value3, CncLong value4, CncLong count, CncLong* coords, \
+        int cncID), Target, AxesCoord, ARGS(channel, value2, value3, value4), OUTS(LIST(count, coords)), \
+        OPTS(0, CHECK(), "getAxesCoord(long int, long int, long int, long int, int, long int*)"), NOLOG) \
+    ROW(alarmRead, (CncLong channel, CncLong* first, CncLong* second, CncLong* third, int cncID), Target, AlarmRead, \
+        ARGS(channel), OUTS(OUT(V1, first), OUT(V2, second), OUT(V3, third)), OPTS(), NOLOG) \
+    HAND(CncLong, udpSetCncIp, (const char* ip, int cncID)) \
+    ROW(SetCncStaticIp, (CncLong value1, CncLong value2, CncLong value3, CncLong value4, CncLong value5, CncLong value6, \
+        int cncID), Target, StaticIp, ARGS(value1, value2, value3, value4, value5, value6), OUTS(), OPTS(), NOLOG) \
+    GROUP("controller type") \
+    ROW(setCncType, (CncLong type, CncLong channel, int cncID), Channel, CncType, ARGS(type, channel), OUTS(), OPTS(), \
+        LOG("long int setCncType(long int, long int, int)", " type=", type, " cncID=", cncID, " channel=", channel)) \
+    GROUP("program text transfer") \
+    HAND(CncLong, setTransFileType, (CncLong type, CncLong channel, const char* fileName, int cncID)) \
+    HAND(CncLong, getTransFileState, (CncLong type, CncLong channel, const char* fileName, int cncID)) \
+    HAND(CncLong, overwrite, (const char* text, CncLong channel, int cncID)) \
+    HAND(CncLong, append, (const char* text, CncLong channel, int cncID)) \
+    HAND(CncLong, fileEnd, (CncLong channel, int cncID)) \
+    HAND(CncLong, uploadFile, (CncLong type, CncLong channel, const char* fileName, const char* text, int cncID)) \
+    HAND(CncLong, cycStart, (CncLong channel, const char* fileName, int cncID)) \
+    GROUP("controller files and error files") \
+    HAND(CncLong, getCncFileInf, (CncLong type, CncLong channel, const char* fileName, char* info, int cncID)) \
+    HAND(CncLong, writeCncFile, (CncLong type, const char* fileName, const char* content, int cncID)) \
+    HAND(char*, getCncCurrentError, (CncLong selector, int cncID)) \
+    HAND(CncLong, getCurErrString, (CncLong channel, CncLong value, char* text, int cncID)) \
+    GROUP("remote buffer") \
+    HAND(AcmRemoteBuffer*, bufOpen, (const char* ip, int mode, int channel)) \
+    HAND(CncLong, bufWrite, (AcmRemoteBuffer* buffer, const char* text)) \
+    HAND(CncLong, bufClear, (AcmRemoteBuffer* buffer)) \
+    HAND(CncLong, bufClose, (AcmRemoteBuffer* buffer)) \
+    HAND(CncLong, getBufValidCnt, (AcmRemoteBuffer* buffer)) \
+    HAND(CncLong, getBufState, (AcmRemoteBuffer* buffer)) \
+    HAND(char*, getBufStateInf, (AcmRemoteBuffer* buffer)) \
+    GROUP("FTP uploads") \
+    HAND(CncLong, ftpUploadFile, (CncLong type, CncLong channel, const char* sPath, const char* hostIp, int cncID)) \
+    HAND(CncLong, ftpUploadFileDes, (const char* source, const char* destination, const char* hostIp, int cncID)) \
+    HAND(CncLong, ftpUpdateSystem, (const char* source, const char* hostIp, int cncID)) \
+    HAND(CncLong, ftpMkdir, (const char* desPath, const char* hostIp, int cncID)) \
+    HAND(double, getFtpUploadFileProgress, (int cncID))
