@@ -153,10 +153,12 @@
  * the call, on your thread, for a synchronous client (before the call returns); on the client's
  * worker thread for an asynchronous one. So it may run on several threads at once for one
  * target. It must not call a function that uses the same client (the call would wait for the
- * lock the callback holds, for ever): note what it needs and return. Nor should it call into
+ * lock the callback holds, for ever), nor remove its target (the removal would wait for the
+ * call that runs the callback, for ever): note what it needs and return. Nor should it call into
  * another client (another target, or another channel of this one): two callbacks running at
  * once that each call the other's client wait for each other's lock for ever. Leave such calls
- * to a thread of your own. detail is valid only during the call. Without a callback, a report is written to the log when the client's debug
+ * to a thread of your own. detail is valid only during the call. Without a callback, a report
+ * is written to the log when the client's debug
  * flag bit 0 is set (the target client only; see getErrorDeb).
  *
  * ==== How long a call can block ====
@@ -181,15 +183,23 @@
  * functions.
  *
  * ==== Threads ====
- * Any thread may call any function, several at once, with these rules:
- *   - addTargetCnc and removeTargetCnc only while no other function of the library runs on any
- *     thread (the registry has no lock); remove a target only when no call on it can still run.
+ * Any thread may call any function at any time, several at once:
+ *   - addTargetCnc and removeTargetCnc too, while other threads call anything, on the same
+ *     target or others. Of several addTargetCnc of one cncID at once, exactly one succeeds.
+ *   - removeTargetCnc takes the target away at once (calls that start later find no target: 1,
+ *     false or null), then waits for the calls already inside it. Each finishes the request it
+ *     is sending; a step it starts after that finds no link (7), except the further requests
+ *     of a call that holds its client throughout (getCncCurrentError, a split readVars or
+ *     writeVars), which ends within its own bound. It never frees what a running call uses.
  *   - Calls on different clients run in parallel; calls on one client take turns (see above).
- *   - Connect and disconnect a target from one thread, not while other threads run commands on
- *     that target.
+ *     No call holds up calls on other targets: the registry is locked only to look a target
+ *     up, never across a network wait.
+ *   - connect and disconnect of one target take turns, whichever threads call them; commands
+ *     may run on the target meanwhile (one that finds its link down returns 7).
  *   - The FTP functions run their transfer in the event loop of the thread that calls them (see
  *     ftpUploadFile).
- *   - The error callback runs with a client's lock held (see "Error callback").
+ *   - The error callback runs with a client's lock held (see "Error callback"); it must not
+ *     remove its own target.
  * A synchronous client has no thread of its own; an asynchronous client has one while it is
  * connected; a remote buffer has one from bufOpen to bufClose.
  *
@@ -285,19 +295,27 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
  * Returns: true when the target was made; false when cncID is registered already (the target
  *          stays as it was: address, channels and modes are not changed), maxDncCh > 99, or
  *          ip carries a malformed port ("host:", "host:0", "host:65536", "host:6x").
+ *          Of several calls with one cncID at once, from any threads, exactly one returns true.
  * Reports: none. Logs one line with the arguments (not asyncMask).
- * Blocks: no network. Only while no other function of the library runs (see "Threads"). */
+ * Blocks: no network; any thread, at any time (see "Threads"). */
 ACM_EXPORT bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask);
 
 /* removeTargetCnc: forget target cncID: close its connections and free it.
  *   cncID  the target
- * Client: none. Nothing is sent to the controller (not even the link marker that disconnect
- *         writes); the worker threads of its asynchronous clients are stopped and joined first.
- *         Texts returned by getRuningPrg and getCncCurrentError for this target become invalid;
- *         an FTP upload of the target that still runs is abandoned.
- * Returns: true when removed; false when cncID is not registered.
- * Blocks: waits for each worker to finish the request it is sending (at most 2.3 s each).
- *         Only while no other function of the library runs (see "Threads"). */
+ * Client: none. The removal sends nothing (not even the link marker that disconnect writes):
+ *         the target is taken out of the registry first, so calls that start later find none;
+ *         every worker thread of its asynchronous clients is told to stop before any is joined,
+ *         so what was queued on any channel is never sent; a call already inside the target
+ *         on another thread finishes as "Threads" says (its later steps get 7), and the
+ *         target is freed once every such call has returned. Texts that getRuningPrg
+ *         and getCncCurrentError returned for this cncID stay valid by their own rule (the
+ *         removal does not end them); an FTP upload of the target that still runs is abandoned.
+ * Returns: true when removed; false when cncID is not registered (also for all but one of
+ *          several removals of one target at once).
+ * Blocks: until the workers have finished the requests they are sending, side by side (at most
+ *         2.3 s in all), and the calls inside the target have returned (each within its own
+ *         bound). Any thread, at any time, except from the error callback of the same target
+ *         (see "Threads"). */
 ACM_EXPORT bool removeTargetCnc(int cncID);
 
 /* connect: connect every client of target cncID to the controller.
@@ -309,12 +327,14 @@ ACM_EXPORT bool removeTargetCnc(int cncID);
  *         synchronous client waits for the reply (its outcome does not count), an asynchronous
  *         one queues it and starts its worker thread. The call returns once every marker is
  *         done. A client whose link is up is left as it is; one whose link the controller
- *         closed (a restart, a power cut) is connected afresh.
+ *         closed (a restart, a power cut) is connected afresh. connect and disconnect of one
+ *         target take turns: a call waits for the other's to end first.
  * Returns: true when the target client and every channel client are connected (the aux
  *          client's outcome does not count). false when cncID is not registered, when the
  *          target client could not connect (no other client is tried), or when a channel
  *          client could not connect (the later ones are not tried; those connected stay
- *          connected). true does not mean the controller answers: check with CheckTcpWdt.
+ *          connected), or when the target was removed meanwhile. true does not mean the
+ *          controller answers: check with CheckTcpWdt.
  * Reports: none.
  * Blocks: per client at most 500 ms to connect, one after the other; the link markers' waits
  *         run side by side, so they add one request's wait (at most 1.8 s) however many
@@ -331,6 +351,7 @@ ACM_EXPORT bool connect(int cncID);
  *         its queued requests and returns at once; its worker closes the connection after the
  *         request it is sending, and ends. The aux client stays connected until removeTargetCnc.
  *         Commands on the target return 7 until the next connect (getRuningPrg still works).
+ *         A disconnect waits for a connect of the same target that runs on another thread.
  * Returns: true; false when cncID is not registered.
  * Reports: none.
  * Blocks: one request per synchronous client that is connected, all waiting at once: at most
@@ -704,9 +725,9 @@ ACM_EXPORT CncLong reset(CncLong channel, int cncID);
  *          controller never answered with a name; "" when the channel's low 8 bits are outside
  *          1..98 (nothing sent); the one-character text "o" (the byte 111) when no valid reply
  *          came or the aux client is not connected; null when cncID is not registered.
- *          The text belongs to the target and is kept per calling thread: it stays valid until
- *          the same thread's next getRuningPrg on the same target (other threads' calls do not
- *          touch it), or until the target is removed. Do not free it.
+ *          The text is kept per calling thread and cncID: it stays valid until the same thread's
+ *          next getRuningPrg with the same cncID (other threads' calls do not touch it; nor
+ *          does removeTargetCnc), or until the thread ends. Do not free it.
  * Reports: none.
  * Blocks: one request on the aux client. */
 ACM_EXPORT char* getRuningPrg(CncLong channel, int cncID);
@@ -1047,9 +1068,9 @@ ACM_EXPORT CncLong writeCncFile(CncLong type, const char* fileName, const char* 
  *          Another digit is the first digit of another result code: '7' alone when the link
  *          went down during the exchange, '4' on an asynchronous client. null when a reply
  *          wait failed (a silent controller) or cncID is not registered.
- *          The text is kept for the calling thread: valid until the same thread's next
- *          getCncCurrentError on the same target (calls from other threads do not touch it)
- *          or the target's removal. Do not free it.
+ *          The text is kept per calling thread and cncID: valid until the same thread's next
+ *          getCncCurrentError with the same cncID (calls from other threads do not touch it;
+ *          nor does removeTargetCnc), or until the thread ends. Do not free it.
  * Reports: errorCmd 11 (open refused), 12 (a piece of the wrong size), 13 (close refused), 6 (a
  *          variable write refused).
  * Blocks: holds the target client throughout: 2 variable writes, the 500 ms pause, 1 read, the

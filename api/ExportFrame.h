@@ -8,7 +8,8 @@
 #include <QDebug>
 
 // The common course of every target-addressed export: find the target, pick the client,
-// call it, and never let an exception reach the C caller.
+// call it, and never let an exception reach the C caller. The call holds a lease on the target
+// throughout, so a removal on another thread never frees what the call uses.
 namespace ExportFrame {
 
 template <class R, class Body>
@@ -25,7 +26,7 @@ template <class R, class Body>
 R onTarget(int cncID, R noTarget, Body&& body) noexcept
 {
     return guarded(noTarget, [&]() -> R {
-        TargetCnc* target = TargetRegistry::find(cncID);
+        const TargetRegistry::Lease target = TargetRegistry::find(cncID);
         return target ? R(body(*target)) : noTarget;
     });
 }

@@ -1,4 +1,5 @@
 // Exports of controller files and error files; all but the error text run on the target-level client.
+#include "CallerTexts.h"
 #include "ExportFrame.h"
 
 using namespace ExportFrame;
@@ -25,8 +26,11 @@ CncLong writeCncFile(CncLong type, const char* fileName, const char* content, in
 
 char* getCncCurrentError(CncLong channel, int cncID)
 {
-    return onTarget<char*>(cncID, nullptr,
-                           [&](TargetCnc& t) { return const_cast<char*>(t.mainClient.getCncCurrentError(channel)); });
+    return onTarget<char*>(cncID, nullptr, [&](TargetCnc& t) -> char* {
+        if (!t.mainClient.getCncCurrentError(channel))
+            return nullptr;
+        return CallerTexts::keep(CallerTexts::Kind::CurrentError, cncID, t.mainClient.callerErrorFileText());
+    });
 }
 
 CncLong getCurErrString(CncLong channel, CncLong value, char* text, int cncID)

@@ -1,5 +1,6 @@
 // Exports of program control; channel commands plus the target-level reset and the
 // running-program query.
+#include "CallerTexts.h"
 #include "ExportFrame.h"
 
 using namespace ExportFrame;
@@ -60,7 +61,9 @@ CncLong reset(CncLong channel, int cncID)
 
 char* getRuningPrg(CncLong channel, int cncID)
 {
-    return onTarget<char*>(cncID, nullptr, [&](TargetCnc& t) { return t.queryRunningProgram(channel); });
+    return onTarget<char*>(cncID, nullptr, [&](TargetCnc& t) {
+        return CallerTexts::keep(CallerTexts::Kind::RunningProgram, cncID, t.auxClient.getRuningPrg(channel));
+    });
 }
 
 CncLong setCncType(CncLong type, CncLong channel, int cncID)

@@ -11,30 +11,21 @@ bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask)
     logLine("bool addTargetCnc(int, int, char*, int)", " cncID=", cncID, " maxDncCh=", maxDncCh,
             " ip=", ip ? static_cast<const char*>(ip) : "");
     return guarded(false, [&] {
-        if (TargetRegistry::targetMap.count(cncID) || maxDncCh > TargetCnc::kMaxChannels)
+        if (maxDncCh > TargetCnc::kMaxChannels)
             return false;
         if (ip && !ControllerAddress::parse(QByteArray(ip), 0).valid)
             return false;
-        auto* target = new TargetCnc();
+        auto target = std::make_unique<TargetCnc>();
         target->ip = ip ? QByteArray(ip) : QByteArray();
         target->addChannels(maxDncCh);
         target->applyCommModes(asyncMask);
-        TargetRegistry::targetMap[cncID] = target;
-        return true;
+        return TargetRegistry::add(cncID, target);
     });
 }
 
 bool removeTargetCnc(int cncID)
 {
-    return guarded(false, [&] {
-        const auto it = TargetRegistry::targetMap.find(cncID);
-        if (it == TargetRegistry::targetMap.end())
-            return false;
-        TargetCnc* target = it->second;
-        TargetRegistry::targetMap.erase(it);
-        delete target;
-        return true;
-    });
+    return guarded(false, [&] { return TargetRegistry::remove(cncID); });
 }
 
 bool connect(int cncID)

@@ -2,8 +2,6 @@
 
 #include "SideBySide.h"
 
-#include <QThread>
-
 #include <algorithm>
 #include <vector>
 
@@ -56,6 +54,7 @@ void TargetCnc::setErrCallback(ErrCallbackFunc callback)
 // client. The markers are joined before the call returns.
 bool TargetCnc::connectAll()
 {
+    std::lock_guard<std::mutex> turn(linkLock);
     SideBySide markers;
     const auto open = [&](AsynchronousClient* client) {
         const AsynchronousClient::LinkOpening opening = client->openLink(ip);
@@ -78,6 +77,7 @@ bool TargetCnc::connectAll()
 // after the join.
 bool TargetCnc::disconnectAll()
 {
+    std::lock_guard<std::mutex> turn(linkLock);
     std::vector<AsynchronousClient*> clients{&mainClient};
     clients.insert(clients.end(), channelClients.begin(), channelClients.end());
     std::vector<char> closed(clients.size(), 0);
@@ -96,11 +96,18 @@ AsynchronousClient* TargetCnc::channelClient(int32_t channel) const
     return channelClients.at(channel - 1);
 }
 
-char* TargetCnc::queryRunningProgram(int32_t channel)
+std::vector<AsynchronousClient*> TargetCnc::allClients()
 {
-    const QByteArray answer = auxClient.getRuningPrg(channel);
-    std::lock_guard<std::mutex> lock(runningPrgMutex);
-    QByteArray& mine = runningPrgBuf[QThread::currentThreadId()];
-    mine = answer;
-    return mine.data();
+    std::vector<AsynchronousClient*> clients{&mainClient, &auxClient};
+    clients.insert(clients.end(), channelClients.begin(), channelClients.end());
+    return clients;
+}
+
+void TargetCnc::retire()
+{
+    const std::vector<AsynchronousClient*> clients = allClients();
+    for (AsynchronousClient* client : clients)
+        client->retire();
+    for (AsynchronousClient* client : clients)
+        client->joinWorker();
 }

@@ -2,17 +2,18 @@
 #include "AsynchronousClient.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 // One controller as the application addresses it: two target-level clients and one
 // client per channel, all connecting to the same address. connectAll and disconnectAll let the
 // clients wait side by side (SideBySide): each of their threads touches only its own client,
-// whose fields that client's own mutex guards; the record itself is touched only by the calling
-// thread, which joins those threads before it returns.
+// whose fields that client's own mutex guards; the calling thread joins those threads before it
+// returns. The record is shared by the calls that hold a lease on it (TargetRegistry); after
+// addChannels and applyCommModes, which run before it is registered, its fields do not change.
 class TargetCnc
 {
 public:
@@ -30,6 +31,10 @@ public:
     void setErrCallback(ErrCallbackFunc callback);
     bool connectAll();
     bool disconnectAll();
+    // Ends all traffic of the target for good, sending nothing: from now on every client refuses
+    // requests (7) and no link opens. Every worker is told to stop before the first is waited for,
+    // so none sends what was queued while another finishes the request it is sending.
+    void retire();
 
     // The client of channel 1..channelCount, or null outside that range.
     AsynchronousClient* channelClient(int32_t channel) const;
@@ -39,13 +44,13 @@ public:
     QList<AsynchronousClient*> channelClients;
     int32_t channelCount = 1;
     QByteArray ip;
-    // The last running-program answer per calling thread: the text one thread was handed stays
-    // valid until that thread's own next query on this target, whatever other threads ask.
-    QHash<Qt::HANDLE, QByteArray> runningPrgBuf;
-    std::mutex runningPrgMutex;
 
-    // Runs the running-program query and keeps its answer; returns the kept text.
-    char* queryRunningProgram(int32_t channel);
+private:
+    std::vector<AsynchronousClient*> allClients();
+
+    // Taken by connectAll and disconnectAll for their whole course, network waits included: the
+    // two take turns on one target, whichever threads call them. Nothing else takes it.
+    std::mutex linkLock;
 };
 
 // Whether channel k (1-based) of a target runs asynchronously under asyncMask. One 32-bit

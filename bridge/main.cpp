@@ -119,7 +119,8 @@ int runBridge(const BridgeConfig& config)
         bridgeLog("bridge", "metrics on http://" + config.metricsHost + ":" + std::to_string(listener.port()) +
                                 "/metrics");
     }
-    // Targets are registered before any machine thread runs: the library's registry has no lock.
+    // Every target is registered before any machine thread starts: a refused address ends the bridge
+    // with no machine half started.
     std::vector<std::unique_ptr<MachineSupervisor>> supervisors;
     for (size_t i = 0; i < config.machines.size(); ++i) {
         const MachineConfig& machine = config.machines[i];

@@ -57,6 +57,8 @@ Transport* AsynchronousClient::syncTransport() const
 // the middle of an exchange; then the link is in use and counts as up.
 bool AsynchronousClient::socketConnected()
 {
+    if (retired)
+        return false;
     if (syncMode == 0) {
         if (!isConnected)
             return false;

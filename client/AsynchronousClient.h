@@ -42,6 +42,11 @@ public:
     LinkOpening openLink(const QByteArray& ip);
     void writeLinkMarker(int32_t value);
     bool tcpDisconnect();
+    // Ends the client for good, sending nothing: later requests return 7, no link opens, and the
+    // worker is told to stop after the request it is sending. Never waits; any thread.
+    void retire();
+    // Waits for the worker that retire told to stop; at once when there is none.
+    void joinWorker();
     // While the serial port is open, synchronous commands use it instead of TCP.
     bool connect232Com(const QByteArray& portName, int32_t asciiSel);
     bool close232Com();
@@ -156,6 +161,8 @@ public:
     // it stays valid until that thread's next getCncCurrentError on this client, whatever other
     // threads ask meanwhile.
     const char* getCncCurrentError(int32_t channel);
+    // The whole text getCncCurrentError returned last to the calling thread (it may hold 0 bytes).
+    QByteArray callerErrorFileText();
     // text and info receive at most CallerBuffer::TextBytes bytes, always 0-terminated, empty
     // when the call fails; a null buffer, like a file name that is not Latin-1, gives 1.
     int32_t getCurErrString(int32_t channel, int32_t value, char* text);
@@ -247,6 +254,7 @@ public:
     bool isSetFileOk = false;
     std::atomic<int32_t> syncMode{1};
     std::atomic<bool> threadStop{false};
+    std::atomic<bool> retired{false}; // set once by retire, never cleared
     std::map<int32_t, QByteArray> cncStrings;
     QByteArray recvFileData;
     std::atomic<int32_t> logFlags{0};
@@ -294,6 +302,7 @@ private:
     bool workerHasWork() const;
     void wakeWorker();
     void waitForEndingWorker();
+    void startWorker();
 
     // Shared shapes of several reply callbacks.
     void machineReply(int32_t status);

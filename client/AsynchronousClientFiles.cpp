@@ -364,3 +364,10 @@ int32_t AsynchronousClient::binFileReRead()
 {
     return runCommand(kReReadSig, [&] { return CmdBinFileReRead(); });
 }
+
+QByteArray AsynchronousClient::callerErrorFileText()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto it = errorFileTexts.find(QThread::currentThreadId());
+    return it == errorFileTexts.end() ? QByteArray() : it->second;
+}

@@ -32,6 +32,8 @@ void AsynchronousClient::writeLinkMarker(int32_t value)
 AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& ip)
 {
     try {
+        if (retired)
+            return LinkOpening::Failed;
         // An asynchronous worker told to stop may still be closing the socket.
         if (!isConnected && isRunning())
             waitForEndingWorker();
@@ -60,8 +62,8 @@ AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& i
         const QByteArray& host = address.host;
         const bool ok = address.valid && transport->open(host, address.port, CommTiming::now().connectWaitMs);
         isConnected = ok;
-        if (ok && syncMode == 0 && !isRunning())
-            start();
+        if (ok && syncMode == 0)
+            startWorker();
         qCDebug(acmLog).noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
                            << (ok ? "true" : "false");
         if (!ok)

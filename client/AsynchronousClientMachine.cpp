@@ -477,6 +477,8 @@ QByteArray AsynchronousClient::getRuningPrg(int32_t channel)
         const uint8_t channelByte = uint8_t(channel & 0xFF);
         if (channelByte < 1 || channelByte > 98)
             return QByteArray();
+        if (retired) // as without a link: a removed target sends nothing more
+            return QByteArray(1, char(ResultCode::NoValidReply));
         sendFrame.clear();
         const char name[2] = {char(channelByte), 0};
         const int32_t n = CmdGetRuningPrg(4, name);

@@ -111,3 +111,36 @@ void AsynchronousClient::preparePollFrame()
         sendFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
     }
 }
+
+// Under the mutex, which retire's join takes after setting the flag: a worker is never started
+// after its client was retired and joined.
+void AsynchronousClient::startWorker()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!retired && !isRunning())
+        start();
+}
+
+// Only atomics here: the mutex may be held for a whole exchange by a synchronous call, and every
+// client of a target must be told before any is waited for.
+void AsynchronousClient::retire()
+{
+    retired = true;
+    threadStop = true;
+    ++disconnectCalls; // a transfer pausing for DNC memory ends at its wake-up
+    transferWake.notify_all();
+    wakeWorker();
+}
+
+void AsynchronousClient::joinWorker()
+{
+    if (syncMode == 1)
+        return; // no worker; a synchronous call may hold the mutex for a whole exchange
+    {
+        // Taken once after retire set the flag: a worker that tested it before is asleep now (its
+        // wait released the mutex) and gets the wake-up below; any later test sees the flag.
+        std::lock_guard<std::mutex> lock(mutex);
+    }
+    wakeWorker();
+    waitForEndingWorker();
+}

@@ -95,25 +95,34 @@ TEST_F(TargetRegistryTest, ConnectOpensEveryClientAndDisconnectKeepsTheRunningPr
     EXPECT_EQ(reportedError().calls, 1);
 }
 
-// The running-program text handed to one thread stays its own while other threads ask too.
-TEST_F(TargetRegistryTest, EachThreadKeepsItsOwnRunningProgramUntilItsNextCall)
+// A removal sends nothing that was queued: each asynchronous channel finishes the jog it is
+// sending, and the jogs queued behind them stay unsent however long channel 2's slow reply holds
+// the removal. A file write inside the target client ends at its next piece (101), the removal
+// waiting for it; the running-program text handed out before stays valid.
+TEST_F(TargetRegistryTest, RemovalSendsNothingQueuedAndEndsTheCallsInside)
 {
-    addAndConnect();
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (CncLong channel = 1; channel <= 4; ++channel) {
-        threads.emplace_back([&, channel] {
-            const std::string expected = "O000" + std::to_string(channel);
-            for (int i = 0; i < 150; ++i) {
-                const char* text = getRuningPrg(channel, kCnc);
-                std::this_thread::yield(); // let the others overwrite what they can
-                wrong += !text || expected != text;
-            }
-        });
+    constexpr int kPieces = 10;
+    for (int channel : {2, 3}) {
+        ReplyScript late = scriptOf(ReplyScript::Delay, 0, channel == 2 ? 700 : 100, -1);
+        late.channel = channel;
+        sim->scriptReply('r', 2, late);
     }
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_EQ(wrong.load(), 0);
+    sim->scriptReply(0x83, 2, scriptOf(ReplyScript::Delay, 1, 50, -1));
+    addAndConnect(0b1100); // channels 2 and 3 asynchronous
+    const char* program = getRuningPrg(2, kCnc);
+    std::atomic<CncLong> written{-1};
+    std::thread writer([&] { written = writeCncFile(1, "F", std::string(kPieces * 200 - 1, 'x').c_str(), kCnc); });
+    for (CncLong channel : {2, 3})
+        ASSERT_EQ(jogMotionV_Stop(channel, 1, kCnc), 0);
+    ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 2) == 2 && sim->requestCount(0x83, 2) > 0; }, 3000));
+    for (CncLong channel : {2, 3})
+        ASSERT_EQ(jogMotionV_Stop(channel, 2, kCnc), 0) << "queued";
+    EXPECT_TRUE(removeTargetCnc(kCnc));
+    EXPECT_EQ(sim->requestCount('r', 2), 2) << "nothing queued was sent";
+    EXPECT_STREQ(program, "O0002");
+    writer.join();
+    EXPECT_EQ(written.load(), 101);
+    EXPECT_LT(sim->requestCount(0x83, 2), kPieces);
 }
 
 // A controller given by host name is reached without any lookup thread or warning.

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -165,6 +167,77 @@ TEST(ConcurrencyTest, CallersOnOneControllerNeverLoseDuplicateOrCrossWhatTheySen
             << "key " << entry.first.first << " value " << entry.first.second << " came from nowhere";
     for (int cnc : {kSyncCnc, kAsyncCnc})
         disconnect(cnc), removeTargetCnc(cnc);
+}
+
+// Sixteen threads each add, connect, command, disconnect and remove a target of their own, over
+// and over, after all adding one number at once; meanwhile one thread removes a shared target
+// again and again under two others that read it and ask for its running program, one of them also
+// disconnecting and connecting it. Every result is one the header gives for the moment of the
+// call, and each thread's running-program text stays as it was through the others' calls and the
+// removals.
+TEST(ConcurrencyTest, ThreadsAddAndRemoveTargetsWhileOthersCallThem)
+{
+    constexpr int kOwners = 16, kRounds = 30, kContested = 80, kShared = 81, kControllers = 4;
+    // Four controllers: one alone would not take 64 connections at once, all in the OS's queue.
+    SimulatedController sims[kControllers];
+    QByteArray ips[kControllers];
+    for (int i = 0; i < kControllers; ++i) {
+        ASSERT_TRUE(sims[i].start());
+        sims[i].setRecording(false);
+        ips[i] = sims[i].address().toLatin1();
+    }
+    std::atomic<int> ready{0}, contestWins{0}, wrong{0}, sharedAnswers{0};
+    std::atomic<bool> sharedDone{false};
+    const auto check = [&](bool ok, const char* what, int who) {
+        if (!ok && wrong++ < 10)
+            ADD_FAILURE() << what << " (thread " << who << ")";
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kOwners; ++t)
+        threads.emplace_back([&, t] {
+            const int cnc = 100 + t, mask = t % 2 ? 0b11 : 0; // odd threads: asynchronous clients
+            const char* own = ips[t % kControllers].constData();
+            for (++ready; ready < kOwners;)
+                std::this_thread::yield();
+            contestWins += addTargetCnc(kContested, 1, own, 0);
+            for (int round = 0; round < kRounds; ++round) {
+                CncLong address = 1004000 + t, value = round;
+                check(addTargetCnc(cnc, 2, own, mask) && connect(cnc), "add and connect", t);
+                check(writeVars(&address, 1, &value, cnc) == 0 && jogMotionV_Stop(2, 1, cnc) == 0, "commands", t);
+                check(disconnect(cnc) && jogMotionV_Stop(2, 1, cnc) == 7, "disconnect", t);
+                check(removeTargetCnc(cnc) && !removeTargetCnc(cnc) && jogMotionV_Stop(2, 1, cnc) == 1, "remove", t);
+            }
+        });
+    threads.emplace_back([&] {
+        for (int round = 0; round < 2 * kRounds; ++round) {
+            const int before = sharedAnswers;
+            check(addTargetCnc(kShared, 2, ips[0].constData(), round % 2) && connect(kShared), "shared add", -1);
+            waitUntil([&] { return sharedAnswers > before + 4; }, 2000);
+            check(removeTargetCnc(kShared), "shared remove", -1);
+        }
+        sharedDone = true;
+    });
+    for (CncLong channel : {1, 2})
+        threads.emplace_back([&, channel] {
+            const std::string mine = "O000" + std::to_string(channel);
+            std::string keptCopy;
+            for (const char* kept = nullptr; !sharedDone;) {
+                CncLong address = 1005000, value = 0;
+                const CncLong r = readVars(&address, 1, &value, kShared);
+                check(r == 0 || r == 1 || r == 7 || r == 111, "shared read", -channel); // 111: not polled
+                sharedAnswers += r == 0 || r == 111;
+                check(!kept || keptCopy == kept, "a text changed by others' calls or a removal", -channel);
+                kept = getRuningPrg(channel, kShared);
+                keptCopy = kept ? kept : "";
+                check(!kept || keptCopy == mine || keptCopy == "o", "running program", -channel);
+                if (channel == 2)
+                    disconnect(kShared), connect(kShared); // either may find the target gone: any result
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(contestWins.load(), 1) << "exactly one of the adds of one number wins";
+    EXPECT_TRUE(removeTargetCnc(kContested));
 }
 
 } // namespace

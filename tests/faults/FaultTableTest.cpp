@@ -514,9 +514,9 @@ TEST_P(StrayFrameTable, Row)
         scriptStray('B', -1, QByteArray("B\x01", 2) + le32(111));
         twoReads([&](CncLong* v) { return readVars(&first, 1, v, kCnc); }, 111, [&](CncLong* v) { return readVars(&second, 1, v, kCnc); }, 222);
     } else if (r.call == BitRead) {
-        ASSERT_EQ(setPlcOBit(1, 5, 1, kCnc), 0); // input bit 5 is 1, bit 6 is 0
+        ASSERT_EQ(setPlcOBit(1, 5, 1, kCnc), 0); // output bit 5 is 1, bit 6 is 0
         scriptStray('u', 1, QByteArray("u\x01\x00", 3) + le32(1));
-        twoReads([](CncLong* v) { return getIBit(1, 5, v, kCnc); }, 1, [](CncLong* v) { return getIBit(1, 6, v, kCnc); }, 0);
+        twoReads([](CncLong* v) { return getOBit(1, 5, v, kCnc); }, 1, [](CncLong* v) { return getOBit(1, 6, v, kCnc); }, 0);
     } else { // the second write's own reply refuses it: the first's acknowledgement must not stand for it
         sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1))));
         scriptStray('D', -1, QByteArray("D", 1));
