@@ -9,8 +9,7 @@ namespace {
 struct Codec : VProtocol_Client
 {
     uint8_t out[500] = {};
-    uint8_t in[500] = {};
-    explicit Codec(int mode) { sendBuf = out; recvBuf = in; setFrameMode(mode); }
+    explicit Codec(int mode) : VProtocol_Client(out, mode) {}
 };
 
 void BuildJogRequest(benchmark::State& state)

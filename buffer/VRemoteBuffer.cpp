@@ -41,17 +41,14 @@ VRemoteBuffer* VRemoteBuffer::bufOpen(const char* ip, int32_t mode, int32_t chan
 
 VRemoteBuffer::VRemoteBuffer(const QByteArray& address, int32_t streamMode, int32_t streamChannel)
     : QThread(nullptr),
-      VProtocol_Client(nullptr, nullptr, FrameTcp),
       stateText(""),
       ip(address),
       mode(streamMode),
       channel(streamChannel),
       transport(new TcpTransport),
-      frameMakerBuf(new uint8_t[kFrameBufferSize]())
+      frameMakerBuf(new uint8_t[kFrameBufferSize]()),
+      workerBuf(new uint8_t[kFrameBufferSize]())
 {
-    sendBuf = new uint8_t[kFrameBufferSize]();
-    recvBuf = new uint8_t[kFrameBufferSize]();
-    frameMaker.reset(new VProtocol_Client(frameMakerBuf.get(), nullptr, FrameTcp));
 }
 
 VRemoteBuffer::~VRemoteBuffer()
@@ -67,10 +64,6 @@ VRemoteBuffer::~VRemoteBuffer()
         std::lock_guard<std::mutex> lock(mutex);
     }
     transport.reset();
-    delete[] sendBuf;
-    delete[] recvBuf;
-    sendBuf = nullptr;
-    recvBuf = nullptr;
 }
 
 int32_t VRemoteBuffer::bufClose(VRemoteBuffer* buffer)
@@ -117,12 +110,12 @@ int32_t VRemoteBuffer::bufWrite(const char* text)
         for (qint64 offset = 0; offset < length; offset += kPieceSize) {
             char piece[kPieceSize + 1] = {};
             std::copy(text + offset, text + std::min(length, offset + kPieceSize), piece);
-            const int32_t n = frameMaker->CmdAppend(piece);
-            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker->sendBuf), n));
+            const int32_t n = frameMaker.CmdAppend(piece);
+            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker.sendBuf), n));
         }
         if (mdi) {
-            const int32_t n = frameMaker->CmdFileEnd();
-            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker->sendBuf), n));
+            const int32_t n = frameMaker.CmdFileEnd();
+            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker.sendBuf), n));
             bytesWritten += int32_t(length);
         }
         // An empty write changes nothing: state 5 must not claim a block still outstanding.
@@ -143,9 +136,9 @@ int32_t VRemoteBuffer::bufClear()
         std::lock_guard<std::mutex> lock(mutex);
         if (!acceptsWrites())
             return 0;
-        const QByteArray declaration = declarationFrame(*frameMaker);
-        const int32_t n = frameMaker->CmdOverwrite("");
-        const QByteArray emptyOverwrite(reinterpret_cast<const char*>(frameMaker->sendBuf), n);
+        const QByteArray declaration = declarationFrame(frameMaker);
+        const int32_t n = frameMaker.CmdOverwrite("");
+        const QByteArray emptyOverwrite(reinterpret_cast<const char*>(frameMaker.sendBuf), n);
         frameQueue.clear();
         frameQueue.append(declaration);
         frameQueue.append(emptyOverwrite);

@@ -64,8 +64,8 @@ void VRemoteBuffer::run()
             break;
         case Step::Poll: {
             pause(CommTiming::now().bufferResendPauseMs, false); // the pace of the polling
-            const int32_t n = CmdTransFileState();
-            currentFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
+            const int32_t n = workerCodec.CmdTransFileState();
+            currentFrame = QByteArray(reinterpret_cast<const char*>(workerCodec.sendBuf), n);
             streaming = exchange(currentFrame);
             break;
         }
@@ -73,7 +73,7 @@ void VRemoteBuffer::run()
             if (declaredOnce)
                 pause(CommTiming::now().bufferResendPauseMs, false);
             declaredOnce = true;
-            currentFrame = declarationFrame(*this);
+            currentFrame = declarationFrame(workerCodec);
             streaming = exchange(currentFrame);
             break;
         case Step::Resend:
@@ -147,20 +147,34 @@ bool VRemoteBuffer::takeReply(const QByteArray& reply)
         stopStream(kNoValidReply);
         return false;
     }
-    std::copy(reply.constBegin(), reply.constEnd(), recvBuf);
-    const int parsed = analysisReciveBuffer(reply.size());
-    if (parsed == Refusal) {
+    const CommandCodec::Reply decoded =
+        CommandCodec::decode(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size(), FrameTcp);
+    if (decoded.status == Refusal) {
         setState(Refused, kErrorReply);
-    } else if (parsed != Handled) {
+    } else if (decoded.status != Handled) {
         stopStream(kNoValidReply); // a reply that answers nothing: the frame's fate is unknown
         return false;
+    } else {
+        onReply(decoded);
     }
     return true;
 }
 
-// ---- reply callbacks ----
+// ---- what each reply means for the stream ----
 
-void VRemoteBuffer::onReciveCmdSetFileInf(int32_t status)
+void VRemoteBuffer::onReply(const CommandCodec::Reply& reply)
+{
+    switch (reply.message->id) {
+    case CommandTable::Msg::Declare: return onDeclared(reply.state);
+    case CommandTable::Msg::Overwrite: return onOverwritten(reply.state);
+    case CommandTable::Msg::Append: return onAppended(reply.state);
+    case CommandTable::Msg::FileEnd: return setState(Ready, "fileEnd Ok");
+    case CommandTable::Msg::TransferState: return onTransferState(reply.state);
+    default: return;
+    }
+}
+
+void VRemoteBuffer::onDeclared(int32_t status)
 {
     if (status == kStateOk)
         setState(Ready, "SetFileInf Ok");
@@ -174,7 +188,7 @@ void VRemoteBuffer::onReciveCmdSetFileInf(int32_t status)
 
 // A block not stored goes again: every state but 0 (stored) and 2 (stored, busy) means the
 // controller does not hold it.
-void VRemoteBuffer::onReciveCmdOverWriteTxt(int32_t status)
+void VRemoteBuffer::onOverwritten(int32_t status)
 {
     switch (status) {
     case kStateOk: setState(Ready, "OverWriteTxt Ok"); break;
@@ -186,7 +200,7 @@ void VRemoteBuffer::onReciveCmdOverWriteTxt(int32_t status)
     }
 }
 
-void VRemoteBuffer::onReciveCmdAppendTxt(int32_t status)
+void VRemoteBuffer::onAppended(int32_t status)
 {
     switch (status) {
     case kStateOk: setState(Ready, "AppendTxt Ok"); break;
@@ -198,12 +212,7 @@ void VRemoteBuffer::onReciveCmdAppendTxt(int32_t status)
     }
 }
 
-void VRemoteBuffer::onReciveCmdFileEnd(int32_t)
-{
-    setState(Ready, "fileEnd Ok");
-}
-
-void VRemoteBuffer::onReciveCmdTransFileState(int32_t status)
+void VRemoteBuffer::onTransferState(int32_t status)
 {
     if (status == kStateOk)
         setState(Ready, "RequestSendNext ok");

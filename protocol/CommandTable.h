@@ -48,7 +48,8 @@ enum class Shape : uint8_t {
 struct Answer
 {
     Shape shape;
-    int8_t count = 0; // Values: how many; StatusAt: the state's offset from the code
+    int8_t count = 0; // Values: how many; StatusAt: the state's offset from the code;
+                      // CountedList: the most values kept (0: any)
 };
 
 // ---- outcomes: a reply state's result and report ----
@@ -281,7 +282,7 @@ inline constexpr Message kTable[] = {
     {Msg::BusIsTimeOut, "bus time-out", 0x82, 0x0D, ints(0), status(), &kMachine},
     {Msg::OscAxis, "sampling set-up", 'i', 0x01, ints(3), status(), &kOscAxis},
     {Msg::OscTransfer, "sampling transfer", 'i', 0x02, ints(1), status(), &kOscTransfer},
-    {Msg::OscPoints, "samples", 'i', 0x03, ints(2), shape(Shape::CountedList), &kOscPoints, kNoSub, kNoSub, 1, 1, kMaxReadCount},
+    {Msg::OscPoints, "samples", 'i', 0x03, ints(2), {Shape::CountedList, 60}, &kOscPoints, kNoSub, kNoSub, 1, 1, kMaxReadCount},
     {Msg::Watchdog, "watchdog", 'p', kNoSub, ints(0), status(), &kStateOne},
     {Msg::ReadCount, "variable range read", 'A', kNoSub, ints(2), shape(Shape::Counted), &kPlain},
     {Msg::ReadVars, "variable read", 'B', kNoSub, {"ca", 1, kMaxReadCount, true}, shape(Shape::Counted), &kPlain},
@@ -337,6 +338,38 @@ static_assert(inOrder(), "one row per message, in the order of Msg");
 } // namespace Rows
 
 constexpr const Message& row(Msg id) { return Rows::kTable[int(id)]; }
+
+// ---- how an export runs its row ----
+enum class Carrier : uint8_t {
+    Channel, // the client of the export's channel, checked against the channel count
+    Target,  // the target-level client
+};
+
+enum RowFlag : uint8_t {
+    Collapse = 1,      // every failing reply gives ResultCode::ReplyFailed
+    ClearsOutputs = 2, // the outputs' slots read 0 until a reply fills them
+    QuietLink = 4,     // a missing link is logged only under LogFlag::Errors
+};
+
+// A request field the export checks before anything is sent: outside min..max the call gives 1.
+struct RowCheck
+{
+    int8_t field = -1;
+    int32_t min = 0;
+    int32_t max = 0;
+    const char* label = nullptr; // logged under LogFlag::Errors, with the value
+};
+
+struct RowOptions
+{
+    uint8_t flags = 0;
+    RowCheck check = {};
+    const char* call = nullptr; // the client's call as the log names it, when not the export's own
+};
+
+// Where an output comes from: one of the last three values the client's value-carrying replies
+// brought (a reply of n values fills the last n), or a list of the reply's values.
+enum Slot : int8_t { V1 = 0, V2 = 1, V3 = 2, List = -1 };
 
 // The client's calls as the log names them, where several exports share one.
 constexpr const char* kGetBitCall = "getXBit(long int, long int, long int, long int*)";

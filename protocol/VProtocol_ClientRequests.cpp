@@ -1,9 +1,7 @@
 // The request builders: each one a row of the command table with the caller's arguments.
 #include "VProtocol_Client.h"
-#include "LogCategory.h"
 #include "FrameMode.h"
 #include "TextField.h"
-#include <QDebug>
 
 using CommandCodec::Args;
 using CommandTable::Msg;
@@ -154,11 +152,6 @@ int32_t VProtocol_Client::CmdBinFileWrite(const QString& data) { return request(
 
 int32_t VProtocol_Client::CmdBinFileReadOpen(int32_t first, int32_t second, const QString& fileName)
 {
-    for (int32_t value : {first, second}) {
-        const uint32_t u = static_cast<uint32_t>(value);
-        qCDebug(acmLog).noquote() << "a[0]==" << QString(QChar(char(u & 0xFF))) << "a[1]==" << QString(QChar(char((u >> 8) & 0xFF)))
-                           << "a[2]==" << QString(QChar(char((u >> 16) & 0xFF))) << "a[3]==" << QString(QChar(char(u >> 24)));
-    }
     return request(Msg::BinReadOpen, withBytes({first, second}, fileName.toUtf8()));
 }
 

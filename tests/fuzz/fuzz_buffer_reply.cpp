@@ -26,7 +26,7 @@ struct RemoteBufferReplyProbe
     {
         for (int i = 0; i < kBlocks; ++i) {
             const QByteArray text = "G01 X" + QByteArray::number(i) + "\n";
-            const int n = buffer.frameMaker->CmdAppend(text.constData());
+            const int n = buffer.frameMaker.CmdAppend(text.constData());
             buffer.frameQueue << QByteArray(reinterpret_cast<const char*>(buffer.frameMakerBuf.get()), n);
         }
         buffer.setState(VRemoteBuffer::NeedsDeclaration);
@@ -58,7 +58,7 @@ struct RemoteBufferReplyProbe
                     FUZZ_CHECK(acked && sent == kBlocks);
                 continue;
             } else if (step == VRemoteBuffer::Step::Declare) {
-                buffer.currentFrame = buffer.declarationFrame(buffer);
+                buffer.currentFrame = buffer.declarationFrame(buffer.workerCodec);
             } else if (step == VRemoteBuffer::Step::Poll) {
                 buffer.currentFrame = kTransferStateQuery; // built by the worker after a 50 ms pause
             }
