@@ -249,8 +249,12 @@
 #define ASYNC_COMM_MODULE_H
 
 #include <stdint.h>
-#ifndef __cplusplus
+#if defined(__cplusplus)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L
 #include <stdbool.h>
+#elif !defined(bool)
+/* C89 has no bool: give its callers the same one-byte _Bool that C99 callers get. */
+__extension__ typedef _Bool bool;
 #endif
 
 #ifndef ACM_EXPORT
@@ -347,7 +351,8 @@ ACM_EXPORT bool connect(int cncID);
  *   cncID  the target
  * Client: the target client and the channel clients, side by side (a thread each, all joined
  *         before the call returns). A synchronous client first writes 0 to variable 1110037 (one
- *         request), then closes. An asynchronous client drops
+ *         request), then closes, both in one hold of the client: a command of another thread on
+ *         it ends its round trip before, or returns 7 after. An asynchronous client drops
  *         its queued requests and returns at once; its worker closes the connection after the
  *         request it is sending, and ends. The aux client stays connected until removeTargetCnc.
  *         Commands on the target return 7 until the next connect (getRuningPrg still works).

@@ -64,7 +64,7 @@ QByteArray errorFilePath(int32_t channel, bool history)
 // (cut if longer) and a terminating 0.
 bool copyTerminated(const QByteArray& bytes, char* out)
 {
-    const int n = std::min(bytes.size(), CallerBuffer::TextBytes - 1);
+    const int n = int(std::min<qsizetype>(bytes.size(), CallerBuffer::TextBytes - 1));
     std::memcpy(out, bytes.constData(), size_t(n));
     out[n] = '\0';
     return n == bytes.size();

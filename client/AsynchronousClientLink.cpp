@@ -1,4 +1,4 @@
-#include "AsynchronousClient.h"
+#include "AsynchronousClientLock.h"
 #include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
@@ -93,7 +93,12 @@ bool AsynchronousClient::tcpDisconnect()
     }
     if (logFlags & LogFlag::Progress)
         qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
-    writeLinkMarker(0);
+    // The marker and the close in one hold of the client: a command of another thread then
+    // either ends its round trip before or finds no link (7), never has the link closed
+    // between its look at the link and its request (which read as a lost reply, 111).
+    ReportingLock lock(*this);
+    const int32_t marker = 0;
+    writeVarsLocked(&kLinkMarkerVar, 1, &marker, true);
     if (transport->close(CommTiming::now().connectWaitMs))
         isConnected = false;
     return true;

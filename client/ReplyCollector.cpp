@@ -39,7 +39,7 @@ Result collect(int frameMode, const QByteArray& request, const ReadSome& readSom
         bool complete = cut.verdict == FrameBoundary::Verdict::Complete;
         if (cut.verdict == FrameBoundary::Verdict::CompleteWhenQuiet) {
             const int before = buffer.size();
-            const bool up = readSome(buffer, int(qBound<qint64>(0, left, timing.quietGapMs)));
+            const bool up = readSome(buffer, int(qBound(qint64(0), left, qint64(timing.quietGapMs))));
             if (up && buffer.size() > before)
                 continue; // the line did not fall quiet: the frame goes on
             complete = true; // quiet, or gone for good: either way nothing more follows

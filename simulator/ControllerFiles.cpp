@@ -246,7 +246,7 @@ void ControllerFiles::setFileInfo(const QByteArray& path, const QByteArray& lati
 void ControllerFiles::setErrorText(int channel, const QByteArray& text, int declaredLength)
 {
     std::lock_guard<std::mutex> g(m_lock);
-    m_errorTexts[channel] = ErrorText{text, declaredLength < 0 ? text.size() : declaredLength};
+    m_errorTexts[channel] = ErrorText{text, declaredLength < 0 ? int(text.size()) : declaredLength};
 }
 
 void ControllerFiles::setOscPoints(const QList<int32_t>& points)

@@ -8,7 +8,7 @@ from typing import Callable, List, Optional
 
 from . import _checks, _native
 from ._guard import cancelled
-from .errors import Error
+from .errors import Error, explained
 
 #: The buffer's states (``RemoteBuffer.state``).
 READY, BUSY, DECLARING, CLOSED, RESENDING, IDLE = range(6)
@@ -92,7 +92,7 @@ class RemoteBuffer:
             if state == CLOSED and self.state_text:
                 raise BufferStopped(self.state_text, self.address)
             if (deadline is not None and time.monotonic() > deadline) or cancelled():
-                raise BufferStopped("timed out in state %d (%s)" % (state, self.state_text), self.address)
+                raise BufferStopped("timed out in state %d (%s)" % (state, explained(self.state_text)), self.address)
             time.sleep(POLL_INTERVAL)
 
     def write(self, text: str, timeout: Optional[float] = DEFAULT_TIMEOUT) -> None:
@@ -104,7 +104,8 @@ class RemoteBuffer:
             size = len(data) if len(data) <= room else room - room % REQUEST_BYTES
             piece, data = data[:size], data[size:]
             if self._lib.bufWrite(self._open_handle(), piece) != 1:
-                raise BufferStopped("write refused in state %d (%s)" % (self.state, self.state_text), self.address)
+                raise BufferStopped("write refused in state %d (%s)" % (self.state, explained(self.state_text)),
+                                    self.address)
             self.written += len(piece)
             self._requests += [REQUEST_BYTES] * (len(piece) // REQUEST_BYTES)
             if len(piece) % REQUEST_BYTES:

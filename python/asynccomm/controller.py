@@ -16,7 +16,7 @@ from typing import (TYPE_CHECKING, Any, Callable, Coroutine, Iterable, List, Opt
                     TypeVar, Union)
 
 from . import _checks, _native
-from ._guard import REGISTRY, SharedLock, cancelled, current
+from ._guard import cancelled, current
 from .buffer import RemoteBuffer
 from .errors import (ArgumentError, Error, NotConnected, Report, TransferInterrupted, TransferStopped, detail_text,
                      error_for, message, report_text)
@@ -42,7 +42,24 @@ _FIRST_ID = 1
 _ID_SEARCH = 4096  # cncIDs tried at most when looking for a free one
 _PIECE = 399  # text bytes per transfer call: one block of the library's 400 (a full one adds an empty block)
 _WAIT_SLICE = 0.05  # seconds between two looks at a wait's deadline, its cancellation and Ctrl-C
-_ids_in_use = set()  # the cncIDs of this package's Controllers; guarded by REGISTRY held exclusive
+# The cncIDs of this package's Controllers, each from before its target is added until every call
+# that named it has returned after its removal: a call that read its cncID just before a close
+# must never reach another Controller's target added under the same cncID.
+_ids_lock = threading.Lock()  # guards _ids_in_use
+_ids_in_use: Set[int] = set()
+
+
+def _reserve(cnc_id: int) -> bool:
+    with _ids_lock:
+        if cnc_id in _ids_in_use:
+            return False
+        _ids_in_use.add(cnc_id)
+        return True
+
+
+def _release(cnc_id: int) -> None:
+    with _ids_lock:
+        _ids_in_use.discard(cnc_id)
 
 
 class _Reports:
@@ -63,22 +80,13 @@ class _Reports:
 
 
 class _Call:
-    """A library call running on this thread: its Controller, where its reports go, and whether it
-    still holds the registry (a report proves the call is past its look-up there, so it lets go:
-    a call that waits long, such as a transfer waiting for controller memory, then keeps no one
-    from adding or removing targets)."""
+    """A library call running on this thread: its Controller and where its reports go."""
 
-    __slots__ = ("controller", "reports", "holds_registry")
+    __slots__ = ("controller", "reports")
 
     def __init__(self, controller: "Controller", reports: _Reports) -> None:
         self.controller = controller
         self.reports = reports
-        self.holds_registry = True
-
-    def leave_registry(self) -> None:
-        if self.holds_registry:
-            self.holds_registry = False
-            REGISTRY.release_shared()
 
 
 def _dispatch(controller: "weakref.ref[Controller]", error_cmd: int, cmd_state: int, detail: Optional[bytes]) -> None:
@@ -130,9 +138,13 @@ class Controller:
     Each method ``name`` has a coroutine twin ``name_async`` that runs it on this Controller's
     own thread, so that an ``asyncio`` program is never blocked by a reply wait.
 
-    Any thread may use a Controller, and several Controllers at once. Each call waits at most
-    the library's reply wait (1.8 s per request); the program transfers wait on for a
-    controller that takes nothing for up to ``timeout`` seconds (Ctrl-C ends them too).
+    Any thread may use a Controller, and several Controllers at once, as the library allows:
+    making or closing one holds up no call on another. ``close`` ends the calls still running
+    on this one (a later step of theirs raises ``NotConnected``) and returns once they have.
+    ``reconnect`` beside running calls makes those that find the link down raise
+    ``NotConnected``. Each call waits at most the library's reply wait (1.8 s per request); the
+    program transfers wait on for a controller that takes nothing for up to ``timeout`` seconds
+    (Ctrl-C ends them too).
     ``on_error`` runs on the library's threads: it must return quickly and must not call the
     library (no Controller), nor keep ``detail`` beyond the call.
     """
@@ -146,7 +158,8 @@ class Controller:
         self.on_error = on_error
         self.cnc_id: Optional[int] = None
         self._lib = _native.library(library)
-        self._calls = SharedLock()  # shared by calls; exclusive for connect, disconnect and close
+        self._state = threading.Condition(threading.Lock())  # guards cnc_id and _running
+        self._running = 0  # this Controller's calls inside the library
         self._callback = _native.ErrCallbackFunc(functools.partial(_dispatch, weakref.ref(self)))
         self._ftp_failure: Optional[Report] = None  # the last FTP report; written on the library's FTP thread
         self._worker: Optional[concurrent.futures.ThreadPoolExecutor] = None
@@ -167,52 +180,51 @@ class Controller:
         library's rules already, so a refusal means that the cncID is taken)."""
         host, mask = self.address.encode(), 1 if self.asynchronous else 0
         candidates = [wanted] if wanted is not None else range(_FIRST_ID, _FIRST_ID + _ID_SEARCH)
-        with REGISTRY.exclusive():
-            for cnc_id in candidates:
-                if (wanted is not None or cnc_id not in _ids_in_use) and \
-                        self._lib.addTargetCnc(cnc_id, self.channels, host, mask):
-                    _ids_in_use.add(cnc_id)
-                    self._lib.setErrCallbackFunc(self._callback, cnc_id)
-                    self.cnc_id = cnc_id
-                    return
+        for cnc_id in candidates:
+            if not _reserve(cnc_id):
+                continue
+            if self._lib.addTargetCnc(cnc_id, self.channels, host, mask):
+                self._lib.setErrCallbackFunc(self._callback, cnc_id)
+                self.cnc_id = cnc_id
+                return
+            _release(cnc_id)  # the target of someone who uses the library without this package
         if wanted is not None:
             raise _checks.refused(ArgumentError, "addTargetCnc", self.address, "cncID %d is taken" % wanted)
         raise _checks.refused(Error, "addTargetCnc", self.address,
                               "no free cncID among %d..%d" % (_FIRST_ID, _FIRST_ID + _ID_SEARCH - 1), None)
 
     def _connect(self) -> None:
-        with self._calls.exclusive():
-            cnc_id = self._id("connect")
-            with REGISTRY.shared():
-                connected = self._lib.connect(cnc_id)
-        if not connected:
-            raise error_for(7, "connect", address=self.address)
+        if not self._invoke("connect", (), _Reports()):
+            raise self._error(7, "connect", _Reports())
 
     def _disconnect(self) -> None:
-        with REGISTRY.shared():
-            self._lib.disconnect(self._id("disconnect"))
+        self._invoke("disconnect", (), _Reports())
 
     def reconnect(self) -> None:
         """Close the links and open them afresh (after the controller went away, or a failure);
         raises ``NotConnected`` when the controller cannot be reached."""
-        with self._calls.exclusive():
-            self._disconnect()
+        self._disconnect()
         self._connect()
 
     def close(self) -> None:
-        """Disconnect and remove the target; safe to call twice, from any thread (a transfer
-        waiting for controller memory is ended first)."""
+        """Disconnect and remove the target; safe to call twice, from any thread but inside one
+        of its own calls (``on_error``). A transfer waiting for controller memory is ended first;
+        the calls still running end as the removal makes them, and close returns once they have."""
         for transfer in list(self._transfers):
             transfer.stop.set()
-        with self._calls.exclusive():
-            if self.cnc_id is None:
-                return
-            self._disconnect()
+        call: Optional[_Call] = getattr(current, "call", None)
+        if call is not None and call.controller is self:
+            raise RuntimeError("a Controller cannot be closed inside one of its own calls")
+        with self._state:
             cnc_id, self.cnc_id = self.cnc_id, None
-            with REGISTRY.exclusive():
-                self._lib.setErrCallbackFunc(_native.ErrCallbackFunc(0), cnc_id)
-                self._lib.removeTargetCnc(cnc_id)
-                _ids_in_use.discard(cnc_id)
+        if cnc_id is None:
+            return
+        self._lib.disconnect(cnc_id)
+        self._lib.setErrCallbackFunc(_native.ErrCallbackFunc(0), cnc_id)
+        self._lib.removeTargetCnc(cnc_id)
+        with self._state:
+            self._state.wait_for(lambda: not self._running)
+        _release(cnc_id)
         with self._worker_lock:
             if self._worker is not None:
                 self._worker.shutdown(wait=False, cancel_futures=True)
@@ -251,7 +263,6 @@ class Controller:
         during = call is not None and call.controller is self
         if call is not None and during:
             call.reports.add(report)
-            call.leave_registry()
         try:
             if self.on_error is not None:
                 self.on_error(*report)
@@ -261,20 +272,20 @@ class Controller:
             logger.exception("the on_error callable failed")
 
     def _invoke(self, name: str, args: Sequence[Any], reports: _Reports) -> Any:
-        """Call export ``name`` with ``args`` and the cncID, keeping the library's threading rules."""
-        self._calls.acquire_shared()
-        try:
+        """Call export ``name`` with ``args`` and the cncID; its reports go to ``reports``."""
+        with self._state:
             cnc_id = self._id(name)
-            call, outer = _Call(self, reports), getattr(current, "call", None)
-            REGISTRY.acquire_shared()
-            current.call = call
-            try:
-                return getattr(self._lib, name)(*args, cnc_id)
-            finally:
-                current.call = outer
-                call.leave_registry()
+            self._running += 1
+        outer = getattr(current, "call", None)
+        current.call = _Call(self, reports)
+        try:
+            return getattr(self._lib, name)(*args, cnc_id)
         finally:
-            self._calls.release_shared()
+            current.call = outer
+            with self._state:
+                self._running -= 1
+                if not self._running:
+                    self._state.notify_all()
 
     def call(self, name: str, *args: Any) -> Any:
         """Call export ``name`` with ``args`` and this target's cncID last; return its raw result."""
@@ -298,6 +309,8 @@ class Controller:
             self._log(name, reports)
 
     def _error(self, code: int, name: str, reports: _Reports, note: Optional[str] = None) -> Error:
+        if self.cnc_id is None and code in (1, 7):  # the target was removed under the call
+            return _checks.refused(NotConnected, name, self.address, "the Controller was closed meanwhile", 7)
         return error_for(code, name, reports.reports, note, self.address, reports.count)
 
     def _log(self, name: str, reports: _Reports) -> None:

@@ -4,8 +4,13 @@ quiet unless it asks for them.
 From the moment the package loads the library, a message handler installed through Qt's own C++
 entry point hands each line to the logger "asynccomm.diagnostics" (category "acm" at DEBUG, other
 categories by their Qt level); a handler the program had installed before keeps the lines of the
-other categories. ``route_to_logging(False)`` gives the lines back to Qt's own output (standard
-error); ``QT_LOGGING_RULES="acm.debug=false"`` keeps the library from making them at all.
+other categories. ``route_to_logging(False)`` gives the lines back to that handler (Qt's own
+output, standard error, unless the program had its own); ``QT_LOGGING_RULES="acm.debug=false"``
+keeps the library from making them at all.
+
+The library's log file (``getErrorDeb``) puts its handler over ours and hands ours what it does
+not write. So ours stays callable for the life of the process, and when it cannot come out from
+under such a handler it passes every message on to the handler it replaced, which is the same.
 """
 
 from __future__ import annotations
@@ -13,6 +18,7 @@ from __future__ import annotations
 import atexit
 import ctypes
 import logging
+import threading
 from typing import Any, Optional
 
 logger = logging.getLogger("asynccomm.diagnostics")
@@ -21,8 +27,10 @@ _INSTALL = "_Z22qInstallMessageHandlerPFv9QtMsgTypeRK18QMessageLogContextRK7QStr
 _HANDLER = ctypes.CFUNCTYPE(None, ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
 _LEVELS = {0: logging.DEBUG, 1: logging.WARNING, 2: logging.ERROR, 3: logging.CRITICAL, 4: logging.INFO}
 _LIBRARY_CATEGORY = b"acm"
-_installed: Optional[Any] = None  # ours, while installed
-_previous: Optional[int] = None  # the handler ours replaced (None: Qt's own output)
+_lock = threading.Lock()  # guards the state below and the changes of the installed handler
+_previous: Optional[int] = None  # the handler ours replaced (Qt's own output has an address too)
+_in_chain = False  # ours is installed: on top, or under a handler that calls it
+_routing = False  # ours hands the library's lines to the logger; else every line to _previous
 _chosen = False  # whether the program chose the routing itself
 _qt6 = False
 
@@ -58,14 +66,19 @@ def _text(qstring: int) -> str:
 def _on_message(kind: int, context: int, qstring: int) -> None:
     try:
         category = _Context.from_address(context).category or b"default"
-        if category != _LIBRARY_CATEGORY and _previous is not None:
+        if _routing and (category == _LIBRARY_CATEGORY or not _previous):
+            level = _LEVELS.get(kind, logging.WARNING)
+            if logger.isEnabledFor(level):
+                logger.log(level, "%s: %s", category.decode(), _text(qstring))
+        elif _previous:
             _HANDLER(_previous)(kind, context, qstring)
-            return
-        level = _LEVELS.get(kind, logging.WARNING)
-        if logger.isEnabledFor(level):
-            logger.log(level, "%s: %s", category.decode(), _text(qstring))
     except Exception:  # nothing may cross back into the library's thread
         pass
+
+
+#: Made once and never freed: a handler installed over it may call it at any time.
+_handler = _HANDLER(_on_message)
+_OURS = ctypes.cast(_handler, ctypes.c_void_p).value
 
 
 def _qt_install() -> Any:
@@ -85,25 +98,31 @@ def _qt_install() -> Any:
     return install
 
 
-def _route(enable: bool) -> None:
-    global _installed, _previous
-    if enable == (_installed is not None):
-        return
-    install = _qt_install()
-    if enable:
-        _installed = _HANDLER(_on_message)
-        _previous = install(_installed)
-    else:
-        install(_HANDLER(_previous or 0))
-        _installed = _previous = None
+def _route(enable: bool, leaving: bool = False) -> None:
+    """Ours in (routing), or out; what it replaced is put back, but over a handler installed over
+    ours since, which then stays on top and ours passes everything on beneath it. ``leaving``:
+    the interpreter ends and ours can no longer run, so what it replaced goes on top regardless."""
+    global _previous, _in_chain, _routing
+    with _lock:
+        install = _qt_install()
+        _routing = enable
+        if enable and not _in_chain:
+            _previous, _in_chain = install(_handler), True
+        elif not enable and _in_chain:
+            top = install(_HANDLER(_previous or 0))
+            _in_chain = top != _OURS and not leaving
+            if _in_chain:
+                install(_HANDLER(top))
 
 
 def route_to_logging(enable: bool = True) -> None:
     """Send the library's diagnostic lines to the logger "asynccomm.diagnostics" (the default), or
-    with False to Qt's own output (standard error).
+    with False back to the handler installed before (Qt's own output, standard error, unless the
+    program installed its own).
 
     The library's ``getErrorDeb`` log file, switched on after this, takes the library's own lines
-    and passes only the other messages on to this handler.
+    and passes only the other messages on to this handler; ``route_to_logging(False)`` leaves that
+    file's handler where it is.
     """
     global _chosen
     _chosen = True
@@ -116,4 +135,4 @@ def route_by_default() -> None:
         _route(True)
 
 
-atexit.register(_route, False)  # no Python handler once the interpreter goes away
+atexit.register(_route, False, True)  # no Python handler once the interpreter goes away

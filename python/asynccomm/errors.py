@@ -2,12 +2,16 @@
 
 Every text they show is made by ``message`` from the function, its result code, the machine's
 address and the controller's reports; what a code means for a function is chosen by
-``meaning`` alone, and a controller's report is shown by ``report_text`` alone.
+``meaning`` alone, and a controller's report is shown by ``report_text`` alone, both from the
+meanings table that cnccomm shares (package data ``meanings.tsv``).
 """
 
 from __future__ import annotations
 
-from typing import Any, Dict, Iterable, List, Optional, Sequence, Tuple, Type
+import functools
+import os
+import pkgutil
+from typing import Any, Dict, Iterable, List, NamedTuple, Optional, Sequence, Tuple, Type
 
 #: A controller's report as the error callback gives it: (errorCmd, cmdState, detail).
 Report = Tuple[int, int, str]
@@ -46,15 +50,91 @@ def result_text(code: Optional[int]) -> str:
     return "unknown result code"
 
 
+class _Meanings(NamedTuple):
+    texts: Dict[str, str]  # a whole text -> its meaning
+    prefixes: List[Tuple[str, str]]  # the start of a text whose rest is a detail -> its meaning
+    results: Dict[str, str]  # "FUNCTION:CODE" ("*" for any function) -> its meaning
+
+
+#: The table cnccomm compiles in; an installed package carries it as package data, the source
+#: tree has it in api/.
+_TABLE_IN_SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "api",
+                                 "AsyncCommModuleMeanings.tsv")
+_ANY_FUNCTION = "*"
+_STATE_BASE = 100  # codes 101..199 carry the controller's refusing state, but 111
+_NO_VALID_REPLY = 111
+
+
+def _table_bytes() -> bytes:
+    try:
+        data = pkgutil.get_data(__package__ or "asynccomm", "meanings.tsv")
+    except OSError:
+        data = None
+    if data is None:
+        try:
+            with open(_TABLE_IN_SOURCES, "rb") as table:
+                data = table.read()
+        except OSError:  # without the table every code keeps the library's general text
+            data = b""
+    return data
+
+
+@functools.lru_cache(maxsize=None)
+def _meanings() -> _Meanings:
+    table = _Meanings({}, [], {})
+    for line in _table_bytes().decode("utf-8", "replace").split("\n"):
+        fields = line.split("\t")
+        if line.startswith("#") or len(fields) != 3:
+            continue
+        kind, key, text = fields
+        if kind == "text":
+            table.texts[key] = text
+        elif kind == "prefix":
+            table.prefixes.append((key, text))
+        elif kind == "result":
+            table.results[key] = text
+    return table
+
+
 def meaning(function: str, code: Optional[int]) -> str:
-    """What ``code`` means when ``function`` returns it: the one place a code's text is chosen."""
+    """What ``code`` means when ``function`` returns it: the one place a code's text is chosen
+    (the meanings table shared with cnccomm, looked up as cnccomm does)."""
+    if code is None:
+        return result_text(code)
+    results = _meanings().results
+    for name in (function, _ANY_FUNCTION):
+        found = results.get("%s:%d" % (name, code))
+        if found is not None:
+            return found
+    if _STATE_BASE < code < 2 * _STATE_BASE and code != _NO_VALID_REPLY:
+        return "the controller refused (state %d)" % (code - _STATE_BASE)
     return result_text(code)
 
 
+def text_meaning(text: str) -> str:
+    """The English meaning of a controller's or the library's text, or "" when the table has none."""
+    table = _meanings()
+    found = table.texts.get(text)
+    if found is not None:
+        return found
+    for prefix, means in table.prefixes:
+        if text.startswith(prefix):
+            rest = text[len(prefix):].strip()
+            return "%s: %s" % (means, rest) if rest else means
+    return ""
+
+
+def explained(text: str) -> str:
+    """``text`` followed by its meaning, when the table has one."""
+    means = text_meaning(text)
+    return "%s: %s" % (text, means) if means else text
+
+
 def report_text(report: Report) -> str:
-    """One controller report as a message shows it."""
+    """One controller report as a message shows it: its text, its numbers and what it means."""
     error_cmd, cmd_state, detail = report
-    return "%s (%d, %d)" % (detail, error_cmd, cmd_state)
+    means = text_meaning(detail)
+    return "%s (%d, %d%s)" % (detail, error_cmd, cmd_state, ": " + means if means else "")
 
 
 def message(function: str, code: Optional[int], address: Optional[str], detail: str) -> str:

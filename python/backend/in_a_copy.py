@@ -3,6 +3,9 @@
 setuptools writes build/ and asynccomm.egg-info/ next to the sources and builds the next wheel
 from what build/ still holds (a module deleted from the sources came back). Building in a fresh
 copy leaves the source folder as it was and every wheel made of exactly the sources.
+
+The copy also gets the meanings table the package shares with cnccomm: it lives in the project's
+api/ folder beside python/ (an sdist carries it inside the package already).
 """
 
 import contextlib
@@ -13,6 +16,17 @@ import tempfile
 from setuptools import build_meta
 
 _LEFT_OUT = shutil.ignore_patterns("build", "dist", "*.egg-info", "__pycache__", "tests", "_install_paths.py")
+_TABLE = os.path.join("asynccomm", "meanings.tsv")
+_TABLE_IN_PROJECT = os.path.join(os.pardir, "api", "AsyncCommModuleMeanings.tsv")
+
+
+def _with_table(source, copy):
+    if os.path.exists(os.path.join(copy, _TABLE)):
+        return
+    table = os.path.join(source, _TABLE_IN_PROJECT)
+    if not os.path.exists(table):  # a package without it would explain no controller text
+        raise FileNotFoundError("the meanings table %s is missing" % os.path.abspath(table))
+    shutil.copyfile(table, os.path.join(copy, _TABLE))
 
 
 @contextlib.contextmanager
@@ -21,6 +35,7 @@ def _in_a_copy():
     with tempfile.TemporaryDirectory(prefix="asynccomm-build-") as scratch:
         copy = os.path.join(scratch, "source")
         shutil.copytree(source, copy, ignore=_LEFT_OUT)
+        _with_table(source, copy)
         os.chdir(copy)
         try:
             yield

@@ -9,6 +9,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 check='import asynccomm
+assert asynccomm.errors.text_meaning("program is runing.")  # the meanings table came along
 with asynccomm.Simulator() as sim, asynccomm.Controller(sim.address) as ctl:
     ctl.write_vars({1000001: 7}); print(ctl.read_vars([1000001]))'
 cmake --install "$build" --prefix "$scratch/prefix" > /dev/null
@@ -16,6 +17,7 @@ test "$(env -u ASYNCCOMM_LIBRARY -u ASYNCCOMM_SIMULATOR PATH=/usr/bin:/bin \
     PYTHONPATH="$scratch/prefix/lib/python3/dist-packages" /usr/bin/python3 -c "$check")" = "[7]"
 
 cp -r "$package" "$scratch/source"
+mkdir "$scratch/api" && cp "$package/../api/AsyncCommModuleMeanings.tsv" "$scratch/api/"  # beside python/, as in git
 rm -rf "$scratch/source/build" "$scratch/source"/*.egg-info
 before=$(find "$scratch/source" | sort)
 # Debian's pip from the system's packages installs into the environment; seeding one is slow.
@@ -25,6 +27,7 @@ test "$(find "$scratch/source" -not -path '*/__pycache__*' | sort)" = "$(echo "$
 cat > "$scratch/test_mine.py" <<'EOF'
 import importlib.metadata, asynccomm
 def test_mine(cnc):  # the plugin's fixture, with no conftest
+    assert asynccomm.errors.text_meaning("program is runing.")  # the meanings table came along
     cnc.write_vars({1000001: 7})
     assert cnc.read_vars([1000001]) == [7] and importlib.metadata.version("asynccomm") == asynccomm.__version__
 EOF

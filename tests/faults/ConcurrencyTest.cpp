@@ -169,6 +169,29 @@ TEST(ConcurrencyTest, CallersOnOneControllerNeverLoseDuplicateOrCrossWhatTheySen
         disconnect(cnc), removeTargetCnc(cnc);
 }
 
+// Two threads read a synchronous target while a third disconnects and connects it: a read ends
+// its round trip or finds no link (7), never has the link closed under it (111).
+TEST(ConcurrencyTest, AReadBesideADisconnectEndsOrFindsNoLink)
+{
+    constexpr int kCnc = 63, kCycles = 20;
+    SimulatedController sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(addTargetCnc(kCnc, 1, sim.address().toLatin1().constData(), 0) && connect(kCnc));
+    std::atomic<bool> done{false};
+    std::atomic<int> lost{0}, answered{0};
+    const auto read = [&] {
+        for (CncLong address = 1005000, value = 0, r = 0; !done; lost += r == 111, answered += r == 0)
+            r = readVars(&address, 1, &value, kCnc);
+    };
+    std::thread readers[] = {std::thread(read), std::thread(read)};
+    for (int cycle = 0; cycle < kCycles; ++cycle)
+        EXPECT_TRUE(disconnect(kCnc) && connect(kCnc));
+    done = true;
+    readers[0].join(), readers[1].join();
+    EXPECT_TRUE(lost == 0 && answered > 0) << lost << " reads lost, " << answered << " answered";
+    EXPECT_TRUE(removeTargetCnc(kCnc));
+}
+
 // Sixteen threads each add, connect, command, disconnect and remove a target of their own, over
 // and over, after all adding one number at once; meanwhile one thread removes a shared target
 // again and again under two others that read it and ask for its running program, one of them also

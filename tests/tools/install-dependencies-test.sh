@@ -1,7 +1,8 @@
 #!/bin/sh
 # tools/install-dependencies.sh against stand-ins for id, sudo and apt-get that record their
 # calls: apt-get runs directly for root, through sudo for anyone else, refuses without sudo,
-# installs the full package list after an update, and stops when the update fails. The README's
+# installs the full package list after an update (with the sets asked for), and stops when the
+# update fails or a set is unknown. The README's
 # set-up command and the CI script use it.
 set -eu
 source_dir=$1
@@ -25,13 +26,15 @@ chmod +x "$scratch"/*/id "$scratch"/*/apt-get "$scratch/with-sudo/sudo"
 # Runs the script as user $1 with the stand-ins of $2; leaves its calls in $scratch/calls.
 run() {
   : > "$scratch/calls"
-  CALLS="$scratch/calls" FAKE_UID=$1 PATH="$scratch/$2" /bin/sh "$script" > "$scratch/out" 2>&1
+  CALLS="$scratch/calls" FAKE_UID=$1 PATH="$scratch/$2" /bin/sh "$script" $SETS > "$scratch/out" 2>&1
 }
 
 packages="cmake g++ make clang pkg-config qtbase5-dev qtbase5-private-dev libqt5serialport5-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libmodbus-dev socat python3-pyftpdlib binutils python3-venv python3-wheel python3-setuptools
-  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus"
+  python3-pytest libmosquitto-dev mosquitto mosquitto-clients prometheus abigail-tools ccache"
+sets="qt6-base-dev qt6-base-private-dev qt6-serialport-dev dpkg-dev file lintian adduser"
 install_line="apt-get install -y --no-install-recommends $(echo $packages) [DEBIAN_FRONTEND=noninteractive]"
+sets_line="apt-get install -y --no-install-recommends $(echo $packages $sets) [DEBIAN_FRONTEND=noninteractive]"
 update_line="apt-get update [DEBIAN_FRONTEND=noninteractive]"
 
 # check NAME USER STAND-INS STATUS CALLS: the script's exit status (0 or 1) and its calls.
@@ -42,6 +45,7 @@ check() {
   [ "$(cat "$scratch/calls")" = "$5" ] || fail "$1: got
 $(cat "$scratch/calls")"
 }
+SETS=
 check "as root, without sudo" 0 with-sudo 0 "$(printf '%s\n%s' "$update_line" "$install_line")"
 check "as a user, through sudo" 1000 with-sudo 0 "$(printf 'sudo\n%s\nsudo\n%s' "$update_line" "$install_line")"
 check "a user without sudo" 1000 without-sudo 1 ""
@@ -49,6 +53,8 @@ grep -q "sudo" "$scratch/out" || fail "a user without sudo: no message naming su
 export FAKE_UPDATE_FAILS=1
 check "a failed update" 0 with-sudo 1 "$update_line"
 unset FAKE_UPDATE_FAILS
+SETS="qt6 packaging" check "with Qt 6 and packaging" 0 with-sudo 0 "$(printf '%s\n%s' "$update_line" "$sets_line")"
+SETS="qt7" check "an unknown set" 0 with-sudo 1 ""
 
 # The README opens with the set-up command and the test command; neither needs sudo.
 readme_setup=$(sed -n 4p "$source_dir/README.md")
@@ -56,7 +62,7 @@ readme_setup=$(sed -n 4p "$source_dir/README.md")
   fail "README set-up command: $readme_setup"
 sed -n 5p "$source_dir/README.md" | grep -q "ctest" || fail "README test command: $(sed -n 5p "$source_dir/README.md")"
 ! sed -n 4,5p "$source_dir/README.md" | grep -n "sudo" || fail "a README command uses sudo"
-grep -qx "tools/install-dependencies.sh" "$source_dir/.ci/run" || fail "the CI script does not use tools/install-dependencies.sh"
+grep -q "^tools/install-dependencies.sh" "$source_dir/.ci/run" || fail "the CI script does not use tools/install-dependencies.sh"
 ! grep -n "apt-get" "$source_dir/.ci/run" || fail "the CI script keeps a package list of its own"
 
 [ "$failures" -eq 0 ]
