@@ -39,8 +39,10 @@ QByteArray AsynchronousClient::getRuningPrg(int32_t channel)
             lock.pause(kRunningProgramLookMs);
         }
     }
+    // Bytes of the caller's own, not shared with the client's copy that the next reply replaces
+    // on another thread.
     const auto it = cncStrings.find(kRunningProgramKind);
-    return it != cncStrings.end() ? it->second : QByteArray("Unknown");
+    return it != cncStrings.end() ? QByteArray(it->second.constData(), it->second.size()) : QByteArray("Unknown");
 }
 
 int32_t AsynchronousClient::busParameterInit() { return command({Msg::BusInit}, {}); }

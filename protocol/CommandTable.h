@@ -207,7 +207,7 @@ struct Message
 namespace Rows {
 using namespace Outcomes;
 // n int32 fields, n = 0..6.
-constexpr Ask ints(int n) { return {"iiiiii" + (6 - n)}; }
+constexpr Ask ints(int n) { return {&"iiiiii"[6 - n]}; }
 constexpr Ask noRequest() { return {nullptr}; }
 constexpr Answer status() { return {Shape::Status}; }
 constexpr Answer values(int n) { return {Shape::Values, int8_t(n)}; }
