@@ -51,13 +51,13 @@ CncLong onChannel(int cncID, CncLong channel, Body&& body) noexcept
 template <class... Items>
 void logLine(const Items&... items) noexcept
 {
-    try {
-        if (!acmLog().isDebugEnabled())
-            return;
-        QDebug line = QMessageLogger(nullptr, 0, nullptr, acmLog().categoryName()).debug();
-        (line << ... << items);
-    } catch (...) {
-    }
+    guarded(0, [&] {
+        if (acmLog().isDebugEnabled()) {
+            QDebug line = QMessageLogger(nullptr, 0, nullptr, acmLog().categoryName()).debug();
+            (line << ... << items);
+        }
+        return 0;
+    });
 }
 
 } // namespace ExportFrame

@@ -43,11 +43,6 @@ bool getTcpConnectFlag(int cncID)
     return onTarget(cncID, false, [](TargetCnc& t) { return t.mainClient.getTcpConnectFlag(); });
 }
 
-CncLong CheckTcpWdt(int cncID)
-{
-    return onMain(cncID, [](AsynchronousClient& c) { return c.CheckTcpWdt(); });
-}
-
 bool setErrCallbackFunc(ErrCallbackFunc callback, int cncID)
 {
     return onTarget(cncID, false, [&](TargetCnc& t) {
@@ -62,6 +57,11 @@ CncLong getErrorDeb(CncLong debugFlags, int cncID)
         c.setLogFlags(debugFlags);
         return 0;
     });
+}
+
+CncLong udpSetCncIp(const char* ip, int cncID)
+{
+    return onMain(cncID, [&](AsynchronousClient& c) { return c.udpSetCncIp(ip); });
 }
 
 } // extern "C"

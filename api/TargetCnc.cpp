@@ -42,9 +42,9 @@ void TargetCnc::applyCommModes(int asyncMask)
 
 void TargetCnc::setErrCallback(ErrCallbackFunc callback)
 {
-    mainClient.errCallback = callback;
+    mainClient.setErrCallback(callback);
     for (AsynchronousClient* client : channelClients)
-        client->errCallback = callback;
+        client->setErrCallback(callback);
 }
 
 // The links open one after the other, in the order a controller has always seen them, and the

@@ -40,7 +40,7 @@ class TcpTransport;
 // destroys the object, on the caller's thread and without an event loop: every step of the
 // worker is bounded or cut short by the close (a 500 ms connect, reply waits that look at the
 // close between reads of at most 600 ms, a 200 ms sleep), so the join ends within about 0.6 s.
-class VRemoteBuffer : public QThread, public VProtocol_Client
+class VRemoteBuffer : public QThread
 {
     Q_OBJECT
 
@@ -80,13 +80,6 @@ public:
     // The text of the last state change; valid as long as the buffer lives.
     const char* getBufStateInf() const;
 
-    // ---- reply callbacks (run on the worker, with the mutex held) ----
-    void onReciveCmdSetFileInf(int32_t status) override;
-    void onReciveCmdOverWriteTxt(int32_t status) override;
-    void onReciveCmdAppendTxt(int32_t status) override;
-    void onReciveCmdFileEnd(int32_t status) override;
-    void onReciveCmdTransFileState(int32_t status) override;
-
 protected:
     void run() override;
 
@@ -109,6 +102,12 @@ private:
     bool exchange(const QByteArray& frame); // false: the stream stopped
     // Under the mutex: what the reply to the current frame means for the stream (false: stopped).
     bool takeReply(const QByteArray& reply);
+    // Under the mutex: the state a decoded reply leaves the stream in.
+    void onReply(const CommandCodec::Reply& reply);
+    void onDeclared(int32_t status);
+    void onOverwritten(int32_t status);
+    void onAppended(int32_t status);
+    void onTransferState(int32_t status);
     void stopStream(const char* why);
     // Sleeps up to ms, woken early by a close (and, when waitForWork, by new frames).
     void pause(int ms, bool waitForWork);
@@ -131,8 +130,10 @@ private:
 
     std::condition_variable wake;
     std::unique_ptr<TcpTransport> transport;     // the worker's connection
-    std::unique_ptr<VProtocol_Client> frameMaker; // builds the application's frames, under the mutex
     std::unique_ptr<uint8_t[]> frameMakerBuf;
+    VProtocol_Client frameMaker{frameMakerBuf.get()}; // builds the application's frames, under the mutex
+    std::unique_ptr<uint8_t[]> workerBuf;
+    VProtocol_Client workerCodec{workerBuf.get()};     // builds the worker's own frames
     std::set<std::string> stateTexts; // every text stateText ever pointed to, kept for the buffer's life
     bool declaredOnce = false;        // worker only: a second declaration waits a little first
 };

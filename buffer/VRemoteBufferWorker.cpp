@@ -63,8 +63,9 @@ void VRemoteBuffer::run()
             pause(CommTiming::now().bufferStallSleepMs, false);
             break;
         case Step::Poll: {
-            const int32_t n = CmdTransFileState(); // takes 50 ms: the pace of the polling
-            currentFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
+            pause(CommTiming::now().bufferResendPauseMs, false); // the pace of the polling
+            const int32_t n = workerCodec.CmdTransFileState();
+            currentFrame = QByteArray(reinterpret_cast<const char*>(workerCodec.sendBuf), n);
             streaming = exchange(currentFrame);
             break;
         }
@@ -72,7 +73,7 @@ void VRemoteBuffer::run()
             if (declaredOnce)
                 pause(CommTiming::now().bufferResendPauseMs, false);
             declaredOnce = true;
-            currentFrame = declarationFrame(*this);
+            currentFrame = declarationFrame(workerCodec);
             streaming = exchange(currentFrame);
             break;
         case Step::Resend:
@@ -146,21 +147,34 @@ bool VRemoteBuffer::takeReply(const QByteArray& reply)
         stopStream(kNoValidReply);
         return false;
     }
-    std::copy(reply.constBegin(), reply.constEnd(), recvBuf);
-    const int parsed = analysisReciveBuffer(reply.size());
-    // The two states of the transfer-state query are answers like any other.
-    if (parsed == FileError) {
+    const CommandCodec::Reply decoded =
+        CommandCodec::decode(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size(), FrameTcp);
+    if (decoded.status == Refusal) {
         setState(Refused, kErrorReply);
-    } else if (parsed != Handled && parsed != TransferState1 && parsed != TransferState2) {
+    } else if (decoded.status != Handled) {
         stopStream(kNoValidReply); // a reply that answers nothing: the frame's fate is unknown
         return false;
+    } else {
+        onReply(decoded);
     }
     return true;
 }
 
-// ---- reply callbacks ----
+// ---- what each reply means for the stream ----
 
-void VRemoteBuffer::onReciveCmdSetFileInf(int32_t status)
+void VRemoteBuffer::onReply(const CommandCodec::Reply& reply)
+{
+    switch (reply.message->id) {
+    case CommandTable::Msg::Declare: return onDeclared(reply.state);
+    case CommandTable::Msg::Overwrite: return onOverwritten(reply.state);
+    case CommandTable::Msg::Append: return onAppended(reply.state);
+    case CommandTable::Msg::FileEnd: return setState(Ready, "fileEnd Ok");
+    case CommandTable::Msg::TransferState: return onTransferState(reply.state);
+    default: return;
+    }
+}
+
+void VRemoteBuffer::onDeclared(int32_t status)
 {
     if (status == kStateOk)
         setState(Ready, "SetFileInf Ok");
@@ -174,7 +188,7 @@ void VRemoteBuffer::onReciveCmdSetFileInf(int32_t status)
 
 // A block not stored goes again: every state but 0 (stored) and 2 (stored, busy) means the
 // controller does not hold it.
-void VRemoteBuffer::onReciveCmdOverWriteTxt(int32_t status)
+void VRemoteBuffer::onOverwritten(int32_t status)
 {
     switch (status) {
     case kStateOk: setState(Ready, "OverWriteTxt Ok"); break;
@@ -186,7 +200,7 @@ void VRemoteBuffer::onReciveCmdOverWriteTxt(int32_t status)
     }
 }
 
-void VRemoteBuffer::onReciveCmdAppendTxt(int32_t status)
+void VRemoteBuffer::onAppended(int32_t status)
 {
     switch (status) {
     case kStateOk: setState(Ready, "AppendTxt Ok"); break;
@@ -198,12 +212,7 @@ void VRemoteBuffer::onReciveCmdAppendTxt(int32_t status)
     }
 }
 
-void VRemoteBuffer::onReciveCmdFileEnd(int32_t)
-{
-    setState(Ready, "fileEnd Ok");
-}
-
-void VRemoteBuffer::onReciveCmdTransFileState(int32_t status)
+void VRemoteBuffer::onTransferState(int32_t status)
 {
     if (status == kStateOk)
         setState(Ready, "RequestSendNext ok");

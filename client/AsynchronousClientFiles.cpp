@@ -1,28 +1,25 @@
 // Controller files over the command connection: binary files written in pieces, the error
 // files of channels 0..8, the current error text, file information, and the binary reads.
-#include "AsynchronousClient.h"
+#include "AsynchronousClientLock.h"
 #include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
 #include "TextField.h"
 
 #include <QDebug>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+using CommandTable::Msg;
+
 namespace {
-const char* const kBinFileOpenSig = "long int AsynchronousClient::binFileOpen(long int, QString)";
-const char* const kBinFileWriteSig = "long int AsynchronousClient::binFileWrite(QString)";
-const char* const kBinFileCloseSig = "long int AsynchronousClient::binFileClose()";
 const char* const kErrorFileSig = "char* AsynchronousClient::getCncCurrentError(long int)";
 const char* const kErrorTextSig = "long int AsynchronousClient::getCurErrString(long int, long int, char*)";
 const char* const kFileInfSig = "long int AsynchronousClient::getCncFileInf(long int, long int, QString, char*)";
-const char* const kReadOpenSig = "long int AsynchronousClient::binFileReadOpen(long int, long int, QString)";
-const char* const kReadSig = "long int AsynchronousClient::binFileRead()";
-const char* const kReReadSig = "long int AsynchronousClient::binFileReRead()";
 
 constexpr int kFilePieceBytes = 200;
 constexpr int kErrorFilePieceBytes = 100; // a shorter piece is the error file's last
@@ -99,17 +96,20 @@ std::string nonUtf8Text(const char* what, const char* text, int64_t at)
 
 int32_t AsynchronousClient::binFileOpen(int32_t type, const QString& fileName)
 {
-    return runCommand(kBinFileOpenSig, [&] { return CmdBinFileOpen(type, fileName); });
+    const QByteArray name = fileName.toUtf8();
+    return command({Msg::BinOpen, {0, {}, "binFileOpen(long int, QString)"}},
+                   CommandCodec::Args{type}.data(name.constData(), name.size()));
 }
 
 int32_t AsynchronousClient::binFileWrite(const QString& text)
 {
-    return runCommand(kBinFileWriteSig, [&] { return CmdBinFileWrite(text); });
+    const QByteArray data = text.toUtf8();
+    return command({Msg::BinWrite, {0, {}, "binFileWrite(QString)"}}, CommandCodec::Args().data(data.constData(), data.size()));
 }
 
 int32_t AsynchronousClient::binFileClose()
 {
-    return runCommand(kBinFileCloseSig, [&] { return CmdBinFileClose(); });
+    return command({Msg::BinClose, {0, {}, "binFileClose()"}}, {});
 }
 
 // Bytes that are not UTF-8 would reach the controller as U+FFFD, another name and another
@@ -117,12 +117,12 @@ int32_t AsynchronousClient::binFileClose()
 int32_t AsynchronousClient::writeCncFileUtf8(int32_t type, const char* fileName, const char* content)
 {
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        ReportingLock lock(*this);
         const std::pair<const char*, const char*> texts[] = {{"file name", fileName}, {"content", content}};
         for (const auto& [what, text] : texts) {
             const int64_t at = TextField::firstNonUtf8(text);
             if (at >= 0) {
-                onErrorOccured(ErrorCmd::FileStep, ControllerState::RefusedHere, nonUtf8Text(what, text, at).c_str());
+                report(ErrorCmd::FileStep, ControllerState::RefusedHere, nonUtf8Text(what, text, at));
                 return ResultCode::ArgumentOutOfRange;
             }
         }
@@ -157,31 +157,31 @@ int32_t AsynchronousClient::writeCncFile(int32_t type, const QString& fileName, 
 // kErrorFileReadAttempts times, and a file past kMostErrorFileBytes is refused (status 3).
 const char* AsynchronousClient::getCncCurrentError(int32_t channel)
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        recvFileData = QByteArray(1, '0');
-        if (!socketConnected()) {
-            if (logFlags & LogFlag::Errors)
-                logDisconnected(kErrorFileSig);
-            recvFileData.append("SocketDisconnected");
-            const char* text = keepErrorFileText(ResultCode::NotConnected);
-            qCDebug(acmLog).noquote() << "fileReadDate == " << text;
-            return text;
-        }
-        int32_t fileChannel = 0;
-        bool history = false;
-        if (!errorFileSelector(channel, &fileChannel, &history))
-            return refuseErrorFile(ResultCode::ErrorFileBadSelector, "Channel selection error");
-        const Exchange prepared = prepareErrorFile(fileChannel, history);
-        if (prepared.replied && prepared.result == ResultCode::ErrorFileNotReady)
-            return refuseErrorFile(ResultCode::ErrorFileNotReady, "timeout get curErrorerror file");
-        const Exchange done = prepared.result == ResultCode::Success ? readErrorFile(errorFilePath(fileChannel, history))
-                                                                      : prepared;
-        return done.replied ? keepErrorFileText(done.result) : nullptr;
-    } catch (...) {
-        qCDebug(acmLog).noquote() << kErrorFileSig << "exception";
-        return nullptr;
+    ReportingLock lock(*this);
+    recvFileData = QByteArray(1, '0');
+    if (!socketConnected()) {
+        if (logFlags & LogFlag::Errors)
+            logDisconnected(kErrorFileSig);
+        recvFileData.append("SocketDisconnected");
+        const char* text = keepErrorFileText(ResultCode::NotConnected);
+        qCDebug(acmLog).noquote() << "fileReadDate == " << text;
+        return text;
     }
+    return readCurrentError(channel);
+}
+
+const char* AsynchronousClient::readCurrentError(int32_t channel)
+{
+    int32_t fileChannel = 0;
+    bool history = false;
+    if (!errorFileSelector(channel, &fileChannel, &history))
+        return refuseErrorFile(ResultCode::ErrorFileBadSelector, "Channel selection error");
+    const Exchange prepared = prepareErrorFile(fileChannel, history);
+    if (prepared.replied && prepared.result == ResultCode::ErrorFileNotReady)
+        return refuseErrorFile(ResultCode::ErrorFileNotReady, "timeout get curErrorerror file");
+    const Exchange done = prepared.result == ResultCode::Success ? readErrorFile(errorFilePath(fileChannel, history))
+                                                                  : prepared;
+    return done.replied ? keepErrorFileText(done.result) : nullptr;
 }
 
 // The caller's own copy: another thread's call must not change or free it.
@@ -192,7 +192,6 @@ const char* AsynchronousClient::keepErrorFileText(int32_t status)
         qCDebug(acmLog).noquote() << "getCncCurrentError" << "datez_size" << recvFileData.size();
     QByteArray& mine = errorFileTexts[QThread::currentThreadId()];
     mine = QByteArray(recvFileData.constData(), recvFileData.size());
-    errorFileText = mine;
     return mine.constData();
 }
 
@@ -204,14 +203,12 @@ const char* AsynchronousClient::refuseErrorFile(int32_t status, const char* mess
     return keepErrorFileText(status);
 }
 
-// One request of the exchange; not replied when its wait failed.
-AsynchronousClient::Exchange AsynchronousClient::errorFileStep(int32_t frameLength)
+// One request of the exchange; not replied when its wait failed. A refusal is 3, whatever state.
+AsynchronousClient::Exchange AsynchronousClient::errorFileStep(Msg id, const CommandCodec::Args& args)
 {
-    Exchange done = queueAndExchange(frameLength, false);
+    Exchange done = transact(id, args, false);
     if (done.replied && syncMode == 1 && replyErrorFlag)
-        done.result = replyStatus == ControllerState::ExecutionAlarm ? ResultCode::ControllerFailure : ResultCode::ReplyFailed;
-    else if (done.replied && syncMode == 1 && replyStatus == ControllerState::ExecutionAlarm)
-        done.result = ResultCode::ControllerFailure;
+        done.result = ResultCode::ReplyFailed;
     return done;
 }
 
@@ -220,15 +217,16 @@ AsynchronousClient::Exchange AsynchronousClient::errorFileStep(int32_t frameLeng
 AsynchronousClient::Exchange AsynchronousClient::prepareErrorFile(int32_t fileChannel, bool history)
 {
     const int32_t request = history ? kErrorHistory : kCurrentErrors;
-    int32_t r = fileWriteVars(&kErrorFileChannelVar, 1, &fileChannel);
+    int32_t r = writeVarsLocked(&kErrorFileChannelVar, 1, &fileChannel, false);
     if (r == ResultCode::Success)
-        r = fileWriteVars(&kErrorFileRequestVar, 1, &request);
+        r = writeVarsLocked(&kErrorFileRequestVar, 1, &request, false);
     if (r != ResultCode::Success)
         return {r != ResultCode::NoValidReply, r};
-    busyWaitMs(CommTiming::now().fileReadyPauseMs);
-    // A read-back that brought no value proves nothing: not ready, like a value other than 0.
+    CommTiming::pause(CommTiming::now().fileReadyPauseMs);
+    // A read-back that brought no value proves nothing: not ready, like a value other than 0. An
+    // asynchronous client has always answered it from its cache.
     int32_t pending = -1;
-    r = fileReadVars(&kErrorFileRequestVar, 1, &pending);
+    r = readVarsLocked(&kErrorFileRequestVar, 1, &pending, false, false);
     if (r == ResultCode::NoValidReply)
         return {false, r};
     if (r != ResultCode::Success || pending != 0)
@@ -242,7 +240,7 @@ AsynchronousClient::Exchange AsynchronousClient::readErrorFile(const QByteArray&
 {
     if (logFlags & LogFlag::Progress)
         qCDebug(acmLog).noquote() << "getCncCurrentError" << "channelName1=" << QString::fromLatin1(path);
-    const Exchange open = errorFileStep(CmdGetCncCurrentErrorOpen(path.constData()));
+    const Exchange open = errorFileStep(Msg::ErrorFileOpen, CommandCodec::Args().data(path.constData(), 0));
     if (open.replied && open.result != ResultCode::Success && (logFlags & LogFlag::Errors))
         qCDebug(acmLog).noquote() << "getCncCurrentError" << "CncErrorFile open false";
     if (!open.replied || open.result != ResultCode::Success)
@@ -250,7 +248,7 @@ AsynchronousClient::Exchange AsynchronousClient::readErrorFile(const QByteArray&
     const Exchange pieces = readErrorFilePieces();
     if (!pieces.replied)
         return pieces;
-    const Exchange close = errorFileStep(CmdGetCncCurrentErrorClose());
+    const Exchange close = errorFileStep(Msg::ErrorFileClose, {});
     if (!close.replied || pieces.result == ResultCode::Success)
         return close;
     return pieces;
@@ -262,7 +260,7 @@ AsynchronousClient::Exchange AsynchronousClient::readErrorFilePieces()
 {
     for (int failuresInRow = 0;;) {
         const int before = recvFileData.size();
-        const Exchange piece = errorFileStep(CmdGetCncCurrentErrorRead());
+        const Exchange piece = errorFileStep(Msg::ErrorFileRead, {});
         if (!piece.replied)
             return piece;
         if (piece.result != ResultCode::Success) {
@@ -289,41 +287,41 @@ AsynchronousClient::Exchange AsynchronousClient::readErrorFilePieces()
 // asked for.
 int32_t AsynchronousClient::getCurErrString(int32_t channel, int32_t value, char* text)
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!socketConnected()) {
-            logDisconnected(kErrorTextSig);
-            if (text)
-                text[0] = '\0';
-            return ResultCode::NotConnected;
-        }
-        if (!text)
-            return ResultCode::ArgumentOutOfRange;
-        text[0] = '\0';
-        recvFileData.clear();
-        const Exchange head = queueAndExchange(CmdGetCurErrString(channel, value), false);
-        if (!head.replied || head.result != ResultCode::Success)
-            return ResultCode::ErrorTextHeadFailed;
-        const int64_t announced = announcedLength(recvFileData);
-        const int wanted = int(std::min<int64_t>(announced, CallerBuffer::TextBytes - 1));
-        QByteArray collected;
-        for (int emptyReplies = 0; collected.size() < wanted;) {
-            recvFileData.clear();
-            const Exchange part = queueAndExchange(CmdGetCurErrStringData(), false);
-            if (!part.replied || part.result != ResultCode::Success)
-                return ResultCode::ErrorTextDataFailed;
-            emptyReplies = recvFileData.isEmpty() ? emptyReplies + 1 : 0;
-            if (emptyReplies >= kErrorTextEmptyReplies)
-                return ResultCode::ErrorTextDataFailed;
-            collected += recvFileData;
-        }
-        if ((!copyTerminated(collected, text) || announced > wanted) && (logFlags & LogFlag::Errors))
-            qCDebug(acmLog).noquote() << kErrorTextSig << "text cut to" << (CallerBuffer::TextBytes - 1) << "of" << announced;
-        return ResultCode::Success;
-    } catch (...) {
-        qCDebug(acmLog).noquote() << kErrorTextSig << "exception";
-        return ResultCode::ErrorTextDataFailed;
+    ReportingLock lock(*this);
+    if (!socketConnected()) {
+        logDisconnected(kErrorTextSig);
+        if (text)
+            text[0] = '\0';
+        return ResultCode::NotConnected;
     }
+    if (!text)
+        return ResultCode::ArgumentOutOfRange;
+    text[0] = '\0';
+    return readErrorText(channel, value, text);
+}
+
+int32_t AsynchronousClient::readErrorText(int32_t channel, int32_t value, char* text)
+{
+    recvFileData.clear();
+    const Exchange head = transact(Msg::ErrorTextHead, {channel, value}, false);
+    if (!head.replied || head.result != ResultCode::Success)
+        return ResultCode::ErrorTextHeadFailed;
+    const int64_t announced = announcedLength(recvFileData);
+    const int wanted = int(std::min<int64_t>(announced, CallerBuffer::TextBytes - 1));
+    QByteArray collected;
+    for (int emptyReplies = 0; collected.size() < wanted;) {
+        recvFileData.clear();
+        const Exchange part = transact(Msg::ErrorTextData, {}, false);
+        if (!part.replied || part.result != ResultCode::Success)
+            return ResultCode::ErrorTextDataFailed;
+        emptyReplies = recvFileData.isEmpty() ? emptyReplies + 1 : 0;
+        if (emptyReplies >= kErrorTextEmptyReplies)
+            return ResultCode::ErrorTextDataFailed;
+        collected += recvFileData;
+    }
+    if ((!copyTerminated(collected, text) || announced > wanted) && (logFlags & LogFlag::Errors))
+        qCDebug(acmLog).noquote() << kErrorTextSig << "text cut to" << (CallerBuffer::TextBytes - 1) << "of" << announced;
+    return ResultCode::Success;
 }
 
 // The path goes as Latin-1, one byte a character: a name with other characters would name
@@ -338,31 +336,41 @@ int32_t AsynchronousClient::getCncFileInf(int32_t type, int32_t channel, const Q
         return ResultCode::ArgumentOutOfRange;
     const QString path = QStringLiteral("/home/root/veko/usr/") + (channel <= 9 ? QStringLiteral("sys000") : QStringLiteral("sys00")) +
                          QString::number(channel) + (type == 0 ? QStringLiteral("/plc/") : QStringLiteral("/program/")) + fileName;
-    return runCommand(kFileInfSig,
-                      [&] {
-                          recvFileData.clear();
-                          isSetFileOk = false;
-                          return CmdGetCncFileInf(path);
-                      },
-                      [&](int32_t) { copyTerminated(recvFileData, info); }, CollapseTo3);
+    const QByteArray latin = path.toLatin1();
+    ReportingLock lock(*this);
+    if (!socketConnected()) {
+        logDisconnected(kFileInfSig);
+        return ResultCode::NotConnected;
+    }
+    recvFileData.clear();
+    isSetFileOk = false;
+    const Exchange done = transact(Msg::FileInfo, CommandCodec::Args().data(latin.constData(), latin.size()), true);
+    if (done.replied)
+        copyTerminated(recvFileData, info);
+    return done.result;
 }
 
 int32_t AsynchronousClient::binFileReadOpen(int32_t first, int32_t second, const QString& fileName)
 {
-    return runCommand(kReadOpenSig, [&] {
-        qCDebug(acmLog).noquote() << "type==" << first << second << "fileName==" << fileName;
-        return CmdBinFileReadOpen(first, second, fileName);
-    });
+    qCDebug(acmLog).noquote() << "type==" << first << second << "fileName==" << fileName;
+    for (int32_t value : {first, second}) {
+        const uint32_t u = static_cast<uint32_t>(value);
+        qCDebug(acmLog).noquote() << "a[0]==" << QString(QChar(char(u & 0xFF))) << "a[1]==" << QString(QChar(char((u >> 8) & 0xFF)))
+                           << "a[2]==" << QString(QChar(char((u >> 16) & 0xFF))) << "a[3]==" << QString(QChar(char(u >> 24)));
+    }
+    const QByteArray name = fileName.toUtf8();
+    return command({Msg::BinReadOpen, {0, {}, "binFileReadOpen(long int, long int, QString)"}},
+                   CommandCodec::Args{first, second}.data(name.constData(), name.size()));
 }
 
 int32_t AsynchronousClient::binFileRead()
 {
-    return runCommand(kReadSig, [&] { return CmdBinFileRead(); });
+    return command({Msg::BinRead, {0, {}, "binFileRead()"}}, {});
 }
 
 int32_t AsynchronousClient::binFileReRead()
 {
-    return runCommand(kReReadSig, [&] { return CmdBinFileReRead(); });
+    return command({Msg::BinReRead, {0, {}, "binFileReRead()"}}, {});
 }
 
 QByteArray AsynchronousClient::callerErrorFileText()

@@ -49,19 +49,20 @@ void reportStops(VTeleFileOpreator& op, ErrCallbackFunc callback)
     });
 }
 
+}
+
 // Connect, log in, then the operation's own commands, on a new operator that replaces the
-// client's current one. The caller holds the client's mutex.
-void startList(AsynchronousClient& client, const char* user, const QList<FtpCmd>& own, const char* hostIp)
+// client's current one.
+void AsynchronousClient::startFtpList(const char* user, const QList<FtpCmd>& own, const char* hostIp)
 {
-    const QByteArray host = textOf(hostIp).isEmpty() ? client.lastIp : textOf(hostIp);
+    const QByteArray host = textOf(hostIp).isEmpty() ? lastIp : textOf(hostIp);
     QList<FtpCmd> list;
     list.append(FtpCmd::connectHost(host));
     list.append(FtpCmd::login(user, kPassword));
     list.append(own);
     std::unique_ptr<VTeleFileOpreator> op(new VTeleFileOpreator);
-    reportStops(*op, client.errCallback.load());
-    client.ftpOperators.start(op.release(), list);
-}
+    reportStops(*op, errCallback.load());
+    ftpOperators.start(op.release(), list);
 }
 
 int32_t AsynchronousClient::ftpUploadFile(int32_t type, int32_t channel, const char* sPath, const char* hostIp)
@@ -84,7 +85,7 @@ int32_t AsynchronousClient::ftpUploadFile(int32_t type, int32_t channel, const c
     QList<FtpCmd> puts;
     for (int i = 0; i < localPaths.size(); ++i)
         puts.append(FtpCmd::transfer(Put, localPaths[i], remotePaths[i]));
-    startList(*this, kProgramUser, puts, hostIp);
+    startFtpList(kProgramUser, puts, hostIp);
     return ResultCode::Success;
 }
 
@@ -94,7 +95,7 @@ int32_t AsynchronousClient::ftpUploadFileDes(const char* source, const char* des
     const QByteArray local = textOf(source);
     // No separator is put between the prefix and the file name.
     const QByteArray remote = textOf(destination) + fileNameOf(local);
-    startList(*this, kProgramUser, {FtpCmd::transfer(Put, local, remote)}, hostIp);
+    startFtpList(kProgramUser, {FtpCmd::transfer(Put, local, remote)}, hostIp);
     return ResultCode::Success;
 }
 
@@ -102,14 +103,14 @@ int32_t AsynchronousClient::ftpUpdateSystem(const char* source, const char* host
 {
     std::lock_guard<std::mutex> lock(mutex);
     const QByteArray local = textOf(source);
-    startList(*this, kUpdateUser, {FtpCmd::transfer(Put, local, kUpdateDirectory + fileNameOf(local))}, hostIp);
+    startFtpList(kUpdateUser, {FtpCmd::transfer(Put, local, kUpdateDirectory + fileNameOf(local))}, hostIp);
     return ResultCode::Success;
 }
 
 int32_t AsynchronousClient::ftpMkdir(const char* desPath, const char* hostIp)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    startList(*this, kProgramUser, {FtpCmd::makeDir(textOf(desPath))}, hostIp);
+    startFtpList(kProgramUser, {FtpCmd::makeDir(textOf(desPath))}, hostIp);
     return ResultCode::Success;
 }
 

@@ -1,4 +1,4 @@
-#include "AsynchronousClient.h"
+#include "AsynchronousClientLock.h"
 #include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
@@ -31,90 +31,77 @@ void AsynchronousClient::writeLinkMarker(int32_t value)
 
 AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& ip)
 {
-    try {
-        if (retired)
-            return LinkOpening::Failed;
-        // An asynchronous worker told to stop may still be closing the socket.
-        if (!isConnected && isRunning())
-            waitForEndingWorker();
-        // A live TCP link is left alone (an open serial port does not count); one that the peer
-        // closed or reset, for instance across a controller restart, is opened again.
-        if (transport->isOpen() && transport->checkLink() && (syncMode == 1 || isRunning()))
-            return LinkOpening::AlreadyUp;
-        if (isRunning()) {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                isConnected = false;
-            }
-            wakeWorker();
-            waitForEndingWorker();
-        }
-        {
-            // Commands queued for a link that is gone are not sent on the new one: a jog asked for
-            // before a controller restart must not move an axis after it. A file declared on the
-            // old connection is not open on the new one either: text needs a new declaration.
-            std::lock_guard<std::mutex> lock(mutex);
-            cmdQueue.clear();
-            isSetFileOk = false;
-            polledAddresses.clear(); // values read on an earlier link may be stale on this one
-        }
-        const ControllerAddress address = ControllerAddress::parse(ip, kCommandPort);
-        const QByteArray& host = address.host;
-        const bool ok = address.valid && transport->open(host, address.port, CommTiming::now().connectWaitMs);
-        isConnected = ok;
-        if (ok && syncMode == 0)
-            startWorker();
-        qCDebug(acmLog).noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
-                           << (ok ? "true" : "false");
-        if (!ok)
-            return LinkOpening::Failed;
-        std::lock_guard<std::mutex> lock(mutex); // the FTP operations read it under the lock
-        lastIp = host;
-        return LinkOpening::Opened;
-    } catch (...) {
+    if (retired)
         return LinkOpening::Failed;
+    // An asynchronous worker told to stop may still be closing the socket.
+    if (!isConnected && isRunning())
+        waitForEndingWorker();
+    // A live TCP link is left alone (an open serial port does not count); one that the peer
+    // closed or reset, for instance across a controller restart, is opened again.
+    if (transport->isOpen() && transport->checkLink() && (syncMode == 1 || isRunning()))
+        return LinkOpening::AlreadyUp;
+    if (isRunning()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            isConnected = false;
+        }
+        wakeWorker();
+        waitForEndingWorker();
     }
+    {
+        // Commands queued for a link that is gone are not sent on the new one: a jog asked for
+        // before a controller restart must not move an axis after it. A file declared on the
+        // old connection is not open on the new one either: text needs a new declaration.
+        std::lock_guard<std::mutex> lock(mutex);
+        cmdQueue.clear();
+        isSetFileOk = false;
+        polledAddresses.clear(); // values read on an earlier link may be stale on this one
+    }
+    const ControllerAddress address = ControllerAddress::parse(ip, kCommandPort);
+    const QByteArray& host = address.host;
+    const bool ok = address.valid && transport->open(host, address.port, CommTiming::now().connectWaitMs);
+    isConnected = ok;
+    if (ok && syncMode == 0)
+        startWorker();
+    qCDebug(acmLog).noquote() << "tcpConnect" << " ip =" << QString::fromLatin1(host) << " isConnected = "
+                       << (ok ? "true" : "false");
+    if (!ok)
+        return LinkOpening::Failed;
+    std::lock_guard<std::mutex> lock(mutex); // the FTP operations read it under the lock
+    lastIp = host;
+    return LinkOpening::Opened;
 }
 
 bool AsynchronousClient::tcpDisconnect()
 {
-    try {
-        // A transfer waiting for DNC memory on another thread ends at its next wake-up; the lock
-        // is not taken here, so the count goes up even while that transfer sends a block.
-        ++disconnectCalls;
-        transferWake.notify_all();
-        if (!transport->isOpen())
-            return true;
-        if (syncMode == 0) {
-            {
-                // Commands queued before the disconnect must not reach the controller on a later
-                // connection: they are dropped here, and commands from now on find no link.
-                std::lock_guard<std::mutex> lock(mutex);
-                isConnected = false;
-                cmdQueue.clear();
-            }
-            wakeWorker();
-            return true;
-        }
-        if (logFlags & LogFlag::Progress)
-            qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
-        // The marker and the close in one hold of the client: a command of another thread then
-        // either ends its round trip before or finds no link (7), never has the link closed
-        // between its look at the link and its request (which read as a lost reply, 111).
-        std::lock_guard<std::mutex> lock(mutex);
-        const int32_t marker = 0;
-        writeVarsLocked(&kLinkMarkerVar, 1, &marker, true);
-        if (transport->close(CommTiming::now().connectWaitMs))
+    // A transfer waiting for DNC memory on another thread ends at its next wake-up; the lock
+    // is not taken here, so the count goes up even while that transfer sends a block.
+    ++disconnectCalls;
+    transferWake.notify_all();
+    if (!transport->isOpen())
+        return true;
+    if (syncMode == 0) {
+        {
+            // Commands queued before the disconnect must not reach the controller on a later
+            // connection: they are dropped here, and commands from now on find no link.
+            std::lock_guard<std::mutex> lock(mutex);
             isConnected = false;
-    } catch (...) {
+            cmdQueue.clear();
+        }
+        wakeWorker();
+        return true;
     }
+    if (logFlags & LogFlag::Progress)
+        qCDebug(acmLog).noquote() << "tcpDisconnect" << " isConnected = " << (isConnected ? "true" : "false");
+    // The marker and the close in one hold of the client: a command of another thread then
+    // either ends its round trip before or finds no link (7), never has the link closed
+    // between its look at the link and its request (which read as a lost reply, 111).
+    ReportingLock lock(*this);
+    const int32_t marker = 0;
+    writeVarsLocked(&kLinkMarkerVar, 1, &marker, true);
+    if (transport->close(CommTiming::now().connectWaitMs))
+        isConnected = false;
     return true;
-}
-
-int32_t AsynchronousClient::CheckTcpWdt()
-{
-    return runCommand("long int AsynchronousClient::CheckTcpWdt()", [&] { return CmdCheckTcpWdt(); }, nullptr,
-                      CollapseTo3);
 }
 
 bool AsynchronousClient::getTcpConnectFlag()
@@ -150,13 +137,9 @@ void AsynchronousClient::setLogFlags(int32_t flags)
 // Holds the mutex for the whole exchange, so it waits for and blocks synchronous commands.
 int32_t AsynchronousClient::udpSetCncIp(const char* text)
 {
-    try {
-        const QByteArray datagram = AddressDatagram::build(text);
-        if (datagram.isEmpty())
-            return ResultCode::ArgumentOutOfRange;
-        std::lock_guard<std::mutex> lock(mutex);
-        return UdpAddressSender::send(datagram);
-    } catch (...) {
+    const QByteArray datagram = AddressDatagram::build(text);
+    if (datagram.isEmpty())
         return ResultCode::ArgumentOutOfRange;
-    }
+    std::lock_guard<std::mutex> lock(mutex);
+    return UdpAddressSender::send(datagram);
 }

@@ -22,35 +22,27 @@ void setUpControllerLine(SerialPortAdapter& port)
 
 bool AsynchronousClient::connect232Com(const QByteArray& portName, int32_t asciiSel)
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!serialTransport) {
-            serialIo.reset(new IoThread);
-            serialTransport.reset(new SerialTransport(*serialIo, setUpControllerLine));
-        }
-        const int nul = portName.indexOf('\0');
-        if (!serialTransport->open(nul >= 0 ? portName.left(nul) : portName, 0, 0)) {
-            qCDebug(acmLog).noquote() << "connect232Com" << "serial open fail";
-            return false;
-        }
-        setFrameMode(asciiSel == 1 ? FrameSerialColon : FrameSerialStation);
-        qCDebug(acmLog).noquote() << "connect232Com" << "serial open success";
-        return true;
-    } catch (...) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!serialTransport) {
+        serialIo.reset(new IoThread);
+        serialTransport.reset(new SerialTransport(*serialIo, setUpControllerLine));
+    }
+    const int nul = portName.indexOf('\0');
+    if (!serialTransport->open(nul >= 0 ? portName.left(nul) : portName, 0, 0)) {
+        qCDebug(acmLog).noquote() << "connect232Com" << "serial open fail";
         return false;
     }
+    setFrameMode(asciiSel == 1 ? FrameSerialColon : FrameSerialStation);
+    qCDebug(acmLog).noquote() << "connect232Com" << "serial open success";
+    return true;
 }
 
 bool AsynchronousClient::close232Com()
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!serialTransport || !serialTransport->isOpen())
-            return false;
-        serialTransport->close(0);
-        setFrameMode(FrameTcp);
-        return true;
-    } catch (...) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!serialTransport || !serialTransport->isOpen())
         return false;
-    }
+    serialTransport->close(0);
+    setFrameMode(FrameTcp);
+    return true;
 }

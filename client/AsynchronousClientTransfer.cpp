@@ -1,4 +1,4 @@
-#include "AsynchronousClient.h"
+#include "AsynchronousClientLock.h"
 #include "CommTiming.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
@@ -88,12 +88,11 @@ AsynchronousClient::Exchange AsynchronousClient::transferExchange(const QByteArr
 {
     replyErrorFlag = false;
     dncMemoryFull = false;
-    replyStatus = 0;
-    std::copy(frame.constBegin(), frame.constEnd(), sendBuf);
-    const Exchange done = queueAndExchange(frame.size(), false);
+    lastReplyState = 0;
+    const Exchange done = queueAndExchange(frame, false);
     if (!done.replied || syncMode != 1)
         return done;
-    if (replyStatus == ControllerState::ExecutionAlarm)
+    if (lastReplyState == ControllerState::ExecutionAlarm)
         return {true, ResultCode::ControllerFailure};
     if (dncMemoryFull)
         return {true, replyErrorCode};
@@ -102,23 +101,20 @@ AsynchronousClient::Exchange AsynchronousClient::transferExchange(const QByteArr
 
 // In asynchronous mode a full queue is waited out with the lock released: the worker takes the
 // lock to take a frame, so holding it would keep the queue full for ever.
-AsynchronousClient::Exchange AsynchronousClient::queueTextBlock(std::unique_lock<std::mutex>& lock,
-                                                                const QByteArray& frame)
+AsynchronousClient::Exchange AsynchronousClient::queueTextBlock(ReportingLock& lock, const QByteArray& frame)
 {
     Exchange done = transferExchange(frame);
     QElapsedTimer waited;
     waited.start();
     while (syncMode != 1 && done.result == ResultCode::QueueFull) {
         if (waited.elapsed() >= CommTiming::now().queueRoomWaitMs) {
-            onErrorOccured(ErrorCmd::Append, ResultCode::QueueFull, "append: the command queue stayed full; transfer stopped");
+            report(ErrorCmd::Append, ResultCode::QueueFull, "append: the command queue stayed full; transfer stopped");
             return {true, ResultCode::TransferStalled};
         }
-        lock.unlock();
-        busyWaitMs(CommTiming::now().queueRoomPollMs);
-        lock.lock();
+        lock.pause(CommTiming::now().queueRoomPollMs);
         if (!isConnected)
             return {true, ResultCode::NotConnected};
-        if (cmdQueue.size() <= queueLimit)
+        if (cmdQueue.size() <= kQueueLimit)
             done = transferExchange(frame);
     }
     return done;
@@ -126,34 +122,29 @@ AsynchronousClient::Exchange AsynchronousClient::queueTextBlock(std::unique_lock
 
 int32_t AsynchronousClient::setTransFileType(int32_t type, int32_t channel, const char* fileName, bool queryOnly)
 {
-    try {
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            if (!transferLinkUp(kSetTransFileTypeSig))
-                return ResultCode::NotConnected;
-            if (!fileName || !channelInRange(channel) || (type & kFileTypeKindMask) > kLastFileTypeKind) {
-                if (logFlags & LogFlag::Errors)
-                    qCDebug(acmLog).noquote() << kSetTransFileTypeSig << " ParError channel=" << channel;
-                return ResultCode::ArgumentOutOfRange;
-            }
-            const int32_t n = CmdSetTransFileType(channel, type, fileName, queryOnly);
-            const Exchange done = transferExchange(QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
-            if (!done.replied || queryOnly || type == kTypeDeclaredAlone)
-                return done.result;
+    {
+        ReportingLock lock(*this);
+        if (!transferLinkUp(kSetTransFileTypeSig))
+            return ResultCode::NotConnected;
+        if (!fileName || !channelInRange(channel) || (type & kFileTypeKindMask) > kLastFileTypeKind) {
+            if (logFlags & LogFlag::Errors)
+                qCDebug(acmLog).noquote() << kSetTransFileTypeSig << " ParError channel=" << channel;
+            return ResultCode::ArgumentOutOfRange;
         }
-        // The declaration's own result is not returned: a refused one leaves isSetFileOk false,
-        // which this empty block then answers with 1.
-        return overwrite("");
-    } catch (...) {
-        return ResultCode::NoValidReply;
+        const Exchange done = transferExchange(built(CmdSetTransFileType(channel, type, fileName, queryOnly)));
+        if (!done.replied || queryOnly || type == kTypeDeclaredAlone)
+            return done.result;
     }
+    // The declaration's own result is not returned: a refused one leaves isSetFileOk false,
+    // which this empty block then answers with 1.
+    return overwrite("");
 }
 
 namespace {
-void logNoDeclaration(const char* signature, const char* text, int32_t payloadTxtSize)
+void logNoDeclaration(const char* signature, const char* text)
 {
     qCDebug(acmLog).noquote() << signature << "ParError: isSetFileOk " << "false" << " txt size(" << sendableLength(text)
-                       << ") > payloadTxtSize(" << payloadTxtSize << ")";
+                       << ") > payloadTxtSize(" << kBlockSize << ")";
 }
 void logNullText(const char* signature)
 {
@@ -176,7 +167,7 @@ bool AsynchronousClient::refusedUnsendable(const char* signature, int32_t errorC
 {
     const int64_t at = firstUnsendable(text);
     if (at >= 0)
-        onErrorOccured(errorCmd, ControllerState::RefusedHere, unsendableText(signature, text, at).c_str());
+        report(errorCmd, ControllerState::RefusedHere, unsendableText(signature, text, at));
     return at >= 0;
 }
 
@@ -192,110 +183,106 @@ int32_t AsynchronousClient::checkText(const char* signature, int32_t errorCmd, c
     return ResultCode::Success;
 }
 
-bool AsynchronousClient::pauseWhileMemoryFull(std::unique_lock<std::mutex>& lock, int ms, quint64 disconnects)
+// The checks of a block call: the link, a text, an accepted declaration, and checkText's.
+int32_t AsynchronousClient::checkBlockCall(const char* signature, int32_t errorCmd, const char* text)
 {
-    transferWake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return disconnectCalls != disconnects; });
+    if (!transferLinkUp(signature))
+        return ResultCode::NotConnected;
+    if (!text || !isSetFileOk) {
+        if (logFlags & LogFlag::Errors)
+            text ? logNoDeclaration(signature, text) : logNullText(signature);
+        return ResultCode::ArgumentOutOfRange;
+    }
+    return checkText(signature, errorCmd, text);
+}
+
+bool AsynchronousClient::pauseWhileMemoryFull(ReportingLock& lock, int ms, quint64 disconnects)
+{
+    lock.deliverNow();
+    transferWake.wait_for(lock.lock(), std::chrono::milliseconds(ms), [&] { return disconnectCalls != disconnects; });
     return disconnectCalls == disconnects && isConnected;
 }
 
 int32_t AsynchronousClient::overwrite(const char* text)
 {
-    try {
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            if (!transferLinkUp(kOverwriteSig))
-                return ResultCode::NotConnected;
-            if (!text || !isSetFileOk) {
-                if (logFlags & LogFlag::Errors)
-                    text ? logNoDeclaration(kOverwriteSig, text, payloadTxtSize) : logNullText(kOverwriteSig);
-                return ResultCode::ArgumentOutOfRange;
-            }
-            const int32_t refused = checkText(kOverwriteSig, ErrorCmd::Overwrite, text);
-            if (refused != ResultCode::Success)
-                return refused;
-            const TextBlock block = blockAt(text);
-            if (logFlags & LogFlag::Progress)
-                logBlockBytes(kOverwriteSig, block, 0);
-            const int32_t n = CmdOverwrite(block.bytes);
-            const Exchange done = queueTextBlock(lock, QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
-            // A block that was refused, or not queued, ends the transfer here: the rest must not
-            // go without it.
-            if (!done.replied || done.result != ResultCode::Success || !block.moreFollows())
-                return done.result;
-        }
-        return append(text + kBlockSize);
-    } catch (...) {
-        return ResultCode::NoValidReply;
+    {
+        ReportingLock lock(*this);
+        const int32_t refused = checkBlockCall(kOverwriteSig, ErrorCmd::Overwrite, text);
+        if (refused != ResultCode::Success)
+            return refused;
+        const TextBlock block = blockAt(text);
+        if (logFlags & LogFlag::Progress)
+            logBlockBytes(kOverwriteSig, block, 0);
+        const Exchange done = queueTextBlock(lock, built(CmdOverwrite(block.bytes)));
+        // A block that was refused, or not queued, ends the transfer here: the rest must not
+        // go without it.
+        if (!done.replied || done.result != ResultCode::Success || !block.moreFollows())
+            return done.result;
     }
+    return append(text + kBlockSize);
 }
 
 int32_t AsynchronousClient::append(const char* text)
 {
-    try {
-        const quint64 disconnects = disconnectCalls;
-        std::unique_lock<std::mutex> lock(mutex);
-        if (!transferLinkUp(kAppendSig))
-            return ResultCode::NotConnected;
-        if (!text || !isSetFileOk) {
-            if (logFlags & LogFlag::Errors)
-                text ? logNoDeclaration(kAppendSig, text, payloadTxtSize) : logNullText(kAppendSig);
-            return ResultCode::ArgumentOutOfRange;
+    const quint64 disconnects = disconnectCalls;
+    ReportingLock lock(*this);
+    const int32_t refused = checkBlockCall(kAppendSig, ErrorCmd::Append, text);
+    if (refused != ResultCode::Success)
+        return refused;
+    return appendBlocks(lock, text, disconnects);
+}
+
+int32_t AsynchronousClient::appendBlocks(ReportingLock& lock, const char* text, quint64 disconnects)
+{
+    qint64 offset = 0;
+    int refusals = 0;
+    int memoryPauseMs = CommTiming::now().blockResendPauseMs;
+    for (;;) {
+        const TextBlock block = blockAt(text + offset);
+        if (logFlags & LogFlag::Progress)
+            logBlockBytes(kAppendSig, block, offset);
+        const Exchange done = queueTextBlock(lock, built(CmdAppend(block.bytes)));
+        const int32_t result = done.result;
+        // No reply, an execution alarm, or a queue wait that gave up: the transfer ends here.
+        if (!done.replied || result == ResultCode::ControllerFailure || result == ResultCode::TransferStalled ||
+            result == ResultCode::NotConnected)
+            return result;
+        // A full DNC memory frees as the machine runs the program: wait for it, however long.
+        if (syncMode == 1 && dncMemoryFull) {
+            if (!pauseWhileMemoryFull(lock, memoryPauseMs, disconnects))
+                return ResultCode::NotConnected;
+            memoryPauseMs = std::min(memoryPauseMs * 2, CommTiming::now().memoryFullPauseMaxMs);
+            continue;
         }
-        const int32_t refused = checkText(kAppendSig, ErrorCmd::Append, text);
-        if (refused != ResultCode::Success)
-            return refused;
-        qint64 offset = 0;
-        int refusals = 0;
-        int memoryPauseMs = CommTiming::now().blockResendPauseMs;
-        for (;;) {
-            const TextBlock block = blockAt(text + offset);
-            if (logFlags & LogFlag::Progress)
-                logBlockBytes(kAppendSig, block, offset);
-            const int32_t n = CmdAppend(block.bytes);
-            const Exchange done = queueTextBlock(lock, QByteArray(reinterpret_cast<const char*>(sendBuf), std::max(n, 0)));
-            const int32_t result = done.result;
-            const int32_t state = replyStatus;
-            // No reply, an execution alarm, or a queue wait that gave up: the transfer ends here.
-            if (!done.replied || result == ResultCode::ControllerFailure || result == ResultCode::TransferStalled ||
-                result == ResultCode::NotConnected)
-                return result;
-            // A full DNC memory frees as the machine runs the program: wait for it, however long.
-            if (syncMode == 1 && dncMemoryFull) {
-                if (!pauseWhileMemoryFull(lock, memoryPauseMs, disconnects))
-                    return ResultCode::NotConnected;
-                memoryPauseMs = std::min(memoryPauseMs * 2, CommTiming::now().memoryFullPauseMaxMs);
-                continue;
-            }
-            memoryPauseMs = CommTiming::now().blockResendPauseMs;
-            if (result == ResultCode::Success) {
-                offset += block.length;
-                refusals = 0;
-            }
-            if (!block.moreFollows())
-                return result;
-            if (result == ResultCode::Success)
-                continue;
-            // A full block not accepted goes again as it was, a bounded number of times.
-            if (++refusals > kBlockResendLimit) {
-                onErrorOccured(ErrorCmd::Append, state, "append: the controller kept refusing a full block; transfer stopped");
-                return ResultCode::TransferStalled;
-            }
-            busyWaitMs(CommTiming::now().blockResendPauseMs);
+        memoryPauseMs = CommTiming::now().blockResendPauseMs;
+        if (result == ResultCode::Success) {
+            offset += block.length;
+            refusals = 0;
         }
-    } catch (...) {
-        return ResultCode::NoValidReply;
+        if (!block.moreFollows())
+            return result;
+        if (result == ResultCode::Success)
+            continue;
+        // A full block not accepted goes again as it was, a bounded number of times.
+        if (++refusals > kBlockResendLimit) {
+            report(ErrorCmd::Append, lastReplyState, "append: the controller kept refusing a full block; transfer stopped");
+            return ResultCode::TransferStalled;
+        }
+        lock.deliverNow();
+        CommTiming::pause(CommTiming::now().blockResendPauseMs);
     }
 }
 
 int32_t AsynchronousClient::fileEnd()
 {
-    return runCommand(kFileEndSig,
-                      [&] {
-                          const int32_t n = CmdFileEnd();
-                          isSetFileOk = false; // closed as soon as the request is queued
-                          return n;
-                      },
-                      nullptr, LogDisconnectWithFlag);
+    ReportingLock lock(*this);
+    if (!socketConnected()) {
+        if (logFlags & LogFlag::Errors)
+            logDisconnected(kFileEndSig);
+        return ResultCode::NotConnected;
+    }
+    isSetFileOk = false; // closed as soon as the request is queued
+    return transact(CommandTable::Msg::FileEnd, {}, false).result;
 }
 
 int32_t AsynchronousClient::uploadFile(int32_t type, int32_t channel, const char* fileName, const char* text)
@@ -313,7 +300,7 @@ int32_t AsynchronousClient::uploadFile(int32_t type, int32_t channel, const char
         return ResultCode::ArgumentOutOfRange;
     }
     {
-        std::lock_guard<std::mutex> lock(mutex); // reports run with the client's lock held
+        ReportingLock lock(*this);
         if (refusedUnsendable(kUploadFileSig, ErrorCmd::Overwrite, text))
             return ResultCode::ArgumentOutOfRange;
     }
@@ -334,14 +321,16 @@ int32_t AsynchronousClient::uploadFile(int32_t type, int32_t channel, const char
 
 int32_t AsynchronousClient::cycStart(int32_t channel, const char* fileName)
 {
-    return runCommand(kCycStartSig,
-                      [&] {
-                          if (!channelInRange(channel) || !fileName) {
-                              if (logFlags & LogFlag::Errors)
-                                  qCDebug(acmLog).noquote() << kCycStartSig << " ParError channel=" << channel;
-                              return kArgumentsRejected;
-                          }
-                          return CmdCycStart(channel, fileName);
-                      },
-                      nullptr, LogDisconnectWithFlag);
+    ReportingLock lock(*this);
+    if (!socketConnected()) {
+        if (logFlags & LogFlag::Errors)
+            logDisconnected(kCycStartSig);
+        return ResultCode::NotConnected;
+    }
+    if (!channelInRange(channel) || !fileName) {
+        if (logFlags & LogFlag::Errors)
+            qCDebug(acmLog).noquote() << kCycStartSig << " ParError channel=" << channel;
+        return ResultCode::ArgumentOutOfRange;
+    }
+    return transact(CommandTable::Msg::CycleStart, CommandCodec::Args{channel}.data(fileName, 0), false).result;
 }

@@ -1,4 +1,4 @@
-#include "AsynchronousClient.h"
+#include "AsynchronousClientLock.h"
 #include "LogCategory.h"
 #include "CommCodes.h"
 
@@ -110,33 +110,41 @@ int32_t AsynchronousClient::readVarsLocked(const int32_t* addresses, int count, 
     }
     int32_t result = ResultCode::Success;
     if (syncMode == 1) {
-        valueCache.clear();
-        readBatch.clear();
-        sendFrame.clear();
-        pendingReads.assign(addresses, addresses + count);
-        const size_t perRequest = split ? size_t(maxReadCount > 0 ? maxReadCount : 1) : pendingReads.size();
-        do {
-            readBatch.clear();
-            currentRdAddressFlag = pendingReads.size() > perRequest;
-            const size_t take = currentRdAddressFlag ? perRequest : pendingReads.size();
-            readBatch.assign(pendingReads.begin(), pendingReads.begin() + take);
-            pendingReads.erase(pendingReads.begin(), pendingReads.begin() + take);
-            for (const int32_t address : readBatch)
-                valueCache.emplace(address, 0); // a reply stores only addresses the cache holds
-            if (logFlags & LogFlag::Progress)
-                qCDebug(acmLog).noquote() << kReadVarsSig << "currentRdAddressFlag =" << (currentRdAddressFlag ? "true" : "false")
-                                   << "maxRdVar =" << maxReadCount;
-            if (sendReadBatch() != 0)
-                return ResultCode::NoValidReply;
-            if (replyErrorFlag)
-                result = ResultCode::ReplyFailed;
-        } while (currentRdAddressFlag);
+        result = readSyncBatches(addresses, count, split);
+        if (result == ResultCode::NoValidReply)
+            return result;
     } else if (onlyPolled && !allPolled(addresses, count)) {
         return ResultCode::NoValidReply;
     }
     for (int i = 0; i < count; ++i) {
         const auto it = valueCache.find(addresses[i]);
         values[i] = it != valueCache.end() ? it->second : 0;
+    }
+    return result;
+}
+
+// Reads in requests of at most kMaxReadCount addresses (all at once unless split), in order; a
+// reply stores only the addresses the cache holds, so the cache holds exactly these. 0, 3 when a
+// reply could not be used, 111 at the first request without a valid reply.
+int32_t AsynchronousClient::readSyncBatches(const int32_t* addresses, int count, bool split)
+{
+    valueCache.clear();
+    sendFrame.clear();
+    const size_t perRequest = split ? size_t(CommandTable::Rows::kMaxReadCount) : size_t(count);
+    int32_t result = ResultCode::Success;
+    for (size_t done = 0; done < size_t(count);) {
+        const size_t take = std::min(perRequest, size_t(count) - done);
+        readBatch.assign(addresses + done, addresses + done + take);
+        for (const int32_t address : readBatch)
+            valueCache.emplace(address, 0);
+        if (logFlags & LogFlag::Progress)
+            qCDebug(acmLog).noquote() << kReadVarsSig << "currentRdAddressFlag =" << (done + take < size_t(count) ? "true" : "false")
+                               << "maxRdVar =" << CommandTable::Rows::kMaxReadCount;
+        if (sendReadBatch() != 0)
+            return ResultCode::NoValidReply;
+        if (replyErrorFlag)
+            result = ResultCode::ReplyFailed;
+        done += take;
     }
     return result;
 }
@@ -150,22 +158,20 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
     }
     if (!validAddresses(addresses, count, values))
         return ResultCode::ArgumentOutOfRange;
-    const int perRequest = split ? (maxWritePairs > 0 ? maxWritePairs : 1) : count;
+    const int perRequest = split ? int(CommandTable::Rows::kMaxWritePairs) : count;
     // An asynchronous batch is queued whole or not at all: a half-written batch reported as
     // "queue full" would leave the controller with some of the values and the caller unaware.
     const int slices = (count + perRequest - 1) / perRequest;
-    if (syncMode == 0 && cmdQueue.size() + slices > queueLimit + 1)
+    if (syncMode == 0 && cmdQueue.size() + slices > kQueueLimit + 1)
         return ResultCode::QueueFull;
     int32_t result = ResultCode::Success;
     for (int done = 0; done < count;) {
         const int remaining = count - done;
-        currentWrAddressFlag = remaining > perRequest;
-        const int take = currentWrAddressFlag ? perRequest : remaining;
+        const int take = std::min(remaining, perRequest);
         if (split && (logFlags & LogFlag::Progress))
-            qCDebug(acmLog).noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (currentWrAddressFlag ? "true" : "false")
-                               << "maxWrVar =" << maxWritePairs << "numCount = " << remaining;
-        const int32_t n = CmdWriteVars(addresses + done, values + done, take);
-        const Exchange slice = queueAndExchange(n, true);
+            qCDebug(acmLog).noquote() << kWriteVarsSig << "currentWrAddressFlag =" << (remaining > perRequest ? "true" : "false")
+                               << "maxWrVar =" << CommandTable::Rows::kMaxWritePairs << "numCount = " << remaining;
+        const Exchange slice = queueAndExchange(built(CmdWriteVars(addresses + done, values + done, take)), true);
         if (!slice.replied)
             return ResultCode::NoValidReply;
         result = slice.result;
@@ -176,42 +182,14 @@ int32_t AsynchronousClient::writeVarsLocked(const int32_t* addresses, int count,
 
 int32_t AsynchronousClient::readVars(const int32_t* addresses, int count, int32_t* values)
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        return readVarsLocked(addresses, count, values, true, true);
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
+    ReportingLock lock(*this);
+    return readVarsLocked(addresses, count, values, true, true);
 }
 
 int32_t AsynchronousClient::writeVars(const int32_t* addresses, int count, const int32_t* values)
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        return writeVarsLocked(addresses, count, values, true);
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
-}
-
-int32_t AsynchronousClient::fileReadVars(const int32_t* addresses, int count, int32_t* values)
-{
-    try {
-        // The error-file handshake's read-back of its own request variable, which an asynchronous
-        // client has always answered from the cache (see getCncCurrentError).
-        return readVarsLocked(addresses, count, values, false, false);
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
-}
-
-int32_t AsynchronousClient::fileWriteVars(const int32_t* addresses, int count, const int32_t* values)
-{
-    try {
-        return writeVarsLocked(addresses, count, values, false);
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
+    ReportingLock lock(*this);
+    return writeVarsLocked(addresses, count, values, true);
 }
 
 int32_t AsynchronousClient::bitWordAddress(int32_t channel, BitType bitType, int32_t bit) const
@@ -267,92 +245,54 @@ int32_t AsynchronousClient::changeBits(const char* signature, int32_t channel, B
 
 int32_t AsynchronousClient::registerBits(int32_t channel, BitType bitType, const int32_t* bits, int count)
 {
-    try {
-        return changeBits(kRegisterBitsSig, channel, bitType, bits, count, true);
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
+    return changeBits(kRegisterBitsSig, channel, bitType, bits, count, true);
 }
 
 int32_t AsynchronousClient::removeBits(int32_t channel, BitType bitType, const int32_t* bits, int count)
 {
-    try {
-        return changeBits(kRemoveBitsSig, channel, bitType, bits, count, false);
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
+    return changeBits(kRemoveBitsSig, channel, bitType, bits, count, false);
 }
 
 int32_t AsynchronousClient::readBits(int32_t channel, BitType bitType, const int32_t* bits, int count,
                                      int32_t* values)
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!socketConnected()) {
-            if (logFlags & LogFlag::Errors)
-                logDisconnected(kReadBitsSig);
-            return ResultCode::NotConnected;
-        }
-        std::set<int32_t> words;
-        if (values && validBitRequest(bits, count, channel, bitType) && bitWordsValid(channel, bitType, bits, count)) {
-            for (int i = 0; i < count; ++i)
-                words.insert(bitWordAddress(channel, bitType, bits[i]));
-        }
-        // One synchronous request carries at most maxReadCount words.
-        if (words.empty() || (syncMode == 1 && words.size() > size_t(maxReadCount))) {
-            if (logFlags & LogFlag::Errors)
-                qCDebug(acmLog).noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
-                                   << " count=" << count << " value=" << static_cast<const void*>(values)
-                                   << " channel=" << channel << " type=" << int32_t(bitType);
-            return ResultCode::ArgumentOutOfRange;
-        }
-        int32_t result = ResultCode::Success;
-        if (syncMode == 1) {
-            valueCache.clear();
-            sendFrame.clear();
-            readBatch.assign(words.begin(), words.end());
-            for (const int32_t word : words)
-                valueCache[word] = 0;
-            if (sendReadBatch() != 0)
-                return ResultCode::NoValidReply;
-            result = replyErrorFlag ? ResultCode::ReplyFailed : ResultCode::Success;
-        } else if (!std::all_of(words.begin(), words.end(), [&](int32_t w) { return polledAddresses.count(w) > 0; })) {
-            return ResultCode::NoValidReply;
-        }
-        for (int i = 0; i < count; ++i) {
-            const auto it = valueCache.find(bitWordAddress(channel, bitType, bits[i]));
-            const uint32_t word = it != valueCache.end() ? uint32_t(it->second) : 0u;
-            values[i] = (word >> (bits[i] & 31)) & 1u;
-        }
-        return result;
-    } catch (...) {
-        return ResultCode::NoValidReply;
-    }
+    ReportingLock lock(*this);
+    return readBitsLocked(channel, bitType, bits, count, values);
 }
 
-void AsynchronousClient::onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count)
+int32_t AsynchronousClient::readBitsLocked(int32_t channel, BitType bitType, const int32_t* bits, int count,
+                                           int32_t* values)
 {
-    if (failed == 0) {
-        // A reply with another number of values than were asked for cannot be paired with the
-        // addresses: nothing is stored and the read failed.
-        const bool paired = values && count >= 0 && size_t(count) == readBatch.size();
-        replyErrorFlag = !paired;
-        if (!paired) {
-            replyErrorCode = ResultCode::ReplyFailed;
-            return;
-        }
-        // Only addresses still registered: a poll in flight when the application removed some
-        // must not register them again (they would be polled for ever).
-        for (int32_t i = 0; i < count; ++i) {
-            const auto it = valueCache.find(readBatch[size_t(i)]);
-            if (it == valueCache.end())
-                continue;
-            it->second = values[i];
-            polledAddresses.insert(it->first);
-        }
-    } else if (failed == 1) {
-        replyErrorFlag = true;
-        replyErrorCode = ResultCode::ParametersRejected;
-        onErrorOccured(ErrorCmd::VariableRead, 1, "parameters error.");
+    if (!socketConnected()) {
+        if (logFlags & LogFlag::Errors)
+            logDisconnected(kReadBitsSig);
+        return ResultCode::NotConnected;
     }
+    std::set<int32_t> words;
+    if (values && validBitRequest(bits, count, channel, bitType) && bitWordsValid(channel, bitType, bits, count)) {
+        for (int i = 0; i < count; ++i)
+            words.insert(bitWordAddress(channel, bitType, bits[i]));
+    }
+    // One synchronous request carries at most kMaxReadCount words.
+    if (words.empty() || (syncMode == 1 && words.size() > size_t(CommandTable::Rows::kMaxReadCount))) {
+        if (logFlags & LogFlag::Errors)
+            qCDebug(acmLog).noquote() << kReadBitsSig << " ParError address=" << static_cast<const void*>(bits)
+                               << " count=" << count << " value=" << static_cast<const void*>(values)
+                               << " channel=" << channel << " type=" << int32_t(bitType);
+        return ResultCode::ArgumentOutOfRange;
+    }
+    const std::vector<int32_t> wordList(words.begin(), words.end());
+    int32_t result = ResultCode::Success;
+    if (syncMode == 1)
+        result = readSyncBatches(wordList.data(), int(wordList.size()), false);
+    else if (!allPolled(wordList.data(), int(wordList.size())))
+        return ResultCode::NoValidReply;
+    if (result == ResultCode::NoValidReply)
+        return result;
+    for (int i = 0; i < count; ++i) {
+        const auto it = valueCache.find(bitWordAddress(channel, bitType, bits[i]));
+        const uint32_t word = it != valueCache.end() ? uint32_t(it->second) : 0u;
+        values[i] = (word >> (bits[i] & 31)) & 1u;
+    }
+    return result;
 }

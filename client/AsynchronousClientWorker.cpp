@@ -1,11 +1,13 @@
-#include "AsynchronousClient.h"
-#include "LogCategory.h"
+#include "AsynchronousClientLock.h"
 #include "CommCodes.h"
+#include "CommTiming.h"
+#include "LogCategory.h"
 
 #include <QDebug>
 
-#include <chrono>
-#include <thread>
+namespace {
+constexpr int kWorkerCloseWaitMs = 500;
+}
 
 bool AsynchronousClient::workerHasWork() const
 {
@@ -25,50 +27,70 @@ void AsynchronousClient::waitForEndingWorker()
 
 void AsynchronousClient::run()
 {
-    int emptyTurns = 0;
-    for (;;) {
-        if (threadStop) {
-            if (isConnected) {
-                std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor
-                return; // the link stays open for synchronous use
-            }
-            break;
-        }
+    bool linkKept = false;
+    try {
+        linkKept = workerLoop();
+    } catch (...) { // the worker's entry: nothing may escape a thread
+        qCDebug(acmLog).noquote() << "run" << "stopped by an exception";
+    }
+    if (!linkKept) {
+        if (logFlags & LogFlag::Progress)
+            qCDebug(acmLog).noquote() << "run" << " isConnected = " << "false";
+        transport->close(kWorkerCloseWaitMs);
+    }
+    std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor
+}
+
+// True when the worker ends with the link open for synchronous use (told to stop while connected).
+bool AsynchronousClient::workerLoop()
+{
+    for (int emptyTurns = 0;;) {
+        if (threadStop)
+            return isConnected;
         if (!isConnected)
-            break;
+            return false;
         QByteArray frame;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            // Idle: sleep until a command, a registration, a disconnect or a stop arrives.
-            workerWake.wait(lock, [&] { return threadStop || !isConnected || workerHasWork(); });
-            if (threadStop || !isConnected)
-                continue;
-            scheduleNext();
-            frame = sendFrame;
-        }
+        if (!nextWorkerFrame(frame))
+            continue;
         if (frame.isEmpty()) {
             // The turn that closes a poll cycle sends nothing and the next one goes straight on;
             // only a second empty turn in a row (nothing sendable at all) pauses, not to hog a core.
             if (++emptyTurns > 1)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                CommTiming::pause(1);
             continue;
         }
         emptyTurns = 0;
-        sendState = 2;
-        const QByteArray reply = transport->exchange(frame, frameMode);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            takeReply(*transport, reply);
-            sendState = 1;
-            sendFrame.clear();
-        }
-        if (!transport->isOpen())
-            isConnected = false;
+        workerExchange(frame);
     }
-    if (logFlags & LogFlag::Progress)
-        qCDebug(acmLog).noquote() << "run" << " isConnected = " << "false";
-    transport->close(500);
-    std::lock_guard<std::mutex> lock(mutex); // last touch of members: see the destructor
+}
+
+// Idle: sleeps until a command, a registration, a disconnect or a stop arrives. False when the
+// worker is to look at its stop and link again.
+bool AsynchronousClient::nextWorkerFrame(QByteArray& frame)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    workerWake.wait(lock, [&] { return threadStop || !isConnected || workerHasWork(); });
+    if (threadStop || !isConnected)
+        return false;
+    scheduleNext();
+    frame = sendFrame;
+    return true;
+}
+
+// The exchange runs without the lock; its reply is judged under it, and the reports go to the
+// error callback from this thread once it is released.
+void AsynchronousClient::workerExchange(const QByteArray& frame)
+{
+    sendState = 2;
+    const QByteArray reply = transport->exchange(frame, frameMode);
+    {
+        ReportingLock lock(*this);
+        takeReply(*transport, reply);
+        sendState = 1;
+        sendFrame.clear();
+    }
+    if (!transport->isOpen())
+        isConnected = false;
 }
 
 void AsynchronousClient::scheduleNext()
@@ -98,7 +120,7 @@ void AsynchronousClient::preparePollFrame()
         }
         return;
     }
-    const int32_t end = (last - pollCursor <= pollChunk) ? last : pollCursor + pollChunk;
+    const int32_t end = (last - pollCursor <= kPollChunk) ? last : pollCursor + kPollChunk;
     readBatch.clear();
     auto it = valueCache.begin();
     std::advance(it, pollCursor + 1);
@@ -108,7 +130,7 @@ void AsynchronousClient::preparePollFrame()
     const int32_t n = CmdReadVars(readBatch.data(), int32_t(readBatch.size()));
     if (n > 0) {
         sendState = 2;
-        sendFrame = QByteArray(reinterpret_cast<const char*>(sendBuf), n);
+        sendFrame = built(n);
     }
 }
 

@@ -1,6 +1,8 @@
 #include "CommTiming.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <initializer_list>
 
@@ -30,6 +32,12 @@ Durations now()
                        &d.bufferStallSleepMs, &d.bufferResendPauseMs, &d.ftpSyncConnectMs, &d.ftpStepMs})
         *field = scaled(*field, by);
     return d;
+}
+
+void pause(int ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void setScale(double scale)

@@ -31,6 +31,9 @@ struct Durations
 // Today's durations: the defaults times the scale, never below 1 ms.
 Durations now();
 
+// Waits ms (an unscaled duration: take it from now()), sleeping, so the core stays free.
+void pause(int ms);
+
 // 1.0 unless a test suite chose otherwise; counts (replyWaits) are never scaled.
 void setScale(double scale);
 double scale();

@@ -1,32 +1,27 @@
 #pragma once
+#include "CommandCodec.h"
+
 #include <cstdint>
 #include <QByteArray>
 #include <QString>
 
-// Codec of the controller's command protocol: request builders write one frame
-// into sendBuf and return its length (0 = rejected); analysisReciveBuffer parses
-// one reply in recvBuf and calls at most one reply callback. No I/O happens here.
+// The request builders by name: each writes one frame of its command table row into sendBuf,
+// in the codec's framing, and returns its length (0: the arguments cannot be sent). Replies are
+// decoded by CommandCodec::decode. No I/O happens here.
 class VProtocol_Client
 {
 public:
-    VProtocol_Client(uint8_t* sendBuffer = nullptr, uint8_t* recvBuffer = nullptr, int mode = 0);
-    virtual ~VProtocol_Client();
+    explicit VProtocol_Client(uint8_t* sendBuffer = nullptr, int mode = 0);
 
-    // ---- state, in declaration order ----
-    uint8_t* sendBuf = nullptr;
-    uint8_t* recvBuf = nullptr;
+    uint8_t* sendBuf = nullptr; // kFrameBufferSize bytes, the caller's
     int32_t frameMode = 0;
-    int32_t maxReadCount = 64;
-    int32_t maxWritePairs = 31;
-    int32_t headerLen = 7;
-    int32_t replyStatus = 0;
 
-    // Switches framing; frameMode and headerLen always change together.
     void setFrameMode(int32_t mode);
 
-    static uint16_t calCrc16(const uint8_t* data, uint16_t count);
-    static uint8_t calLrc(const uint8_t* data, uint16_t count);
     static bool isValidVarAddress(int32_t address);
+
+    // The request of row id into sendBuf, in this codec's framing: its length, or 0.
+    int32_t request(CommandTable::Msg id, const CommandCodec::Args& args);
 
     // ---- motion, program and machine requests ----
     int32_t CmdJogMotionV_Run(int32_t channel, int32_t axis, int32_t feed, int32_t isNegDir, int32_t isFast);
@@ -93,7 +88,6 @@ public:
 
     // ---- variables, bit arrays, oscilloscope ----
     int32_t CmdReadCountVars(int32_t startAddress, int32_t count);           // 'A', two int32
-    int32_t CmdReadSeqVars(int32_t startAddress, int32_t count);             // 'A', count byte + consecutive addresses
     int32_t CmdReadVars(const int32_t* addresses, int32_t count);            // 'B', the variable poll
     int32_t CmdWriteVars(const int32_t* addresses, const int32_t* values, int32_t count); // 'D'
     int32_t CmdGetIbits(int32_t channel, const int32_t* elements, int32_t count);
@@ -108,11 +102,10 @@ public:
     int32_t CmdAppendBytes(const char* data, int32_t length);
     int32_t CmdOverwriteBytes(const char* data, int32_t length);
     int32_t CmdFileEnd();
-    int32_t CmdTransFileState();          // waits 50 ms after building
+    int32_t CmdTransFileState();
     int32_t CmdSetCncType(int32_t type, int32_t channel);
     int32_t CmdReset(int32_t channel);
     int32_t CmdCycStart(int32_t channel, const char* programName);
-    int32_t CmdF5(int32_t channel, const char* data, int32_t length);
     int32_t CmdGetRuningPrg(int32_t kind, const char* name);
 
     // ---- binary files, file information, error files ----
@@ -128,47 +121,4 @@ public:
     int32_t CmdGetCncCurrentErrorOpen(const char* fileName);
     int32_t CmdGetCncCurrentErrorRead();
     int32_t CmdGetCncCurrentErrorClose();
-
-    // ---- receive side ----
-    int32_t analysisReciveBuffer(int32_t n);
-
-    // ---- reply callbacks, in slot order (2 ... 39); no-ops here ----
-    virtual void onRecCmdReadVars(int32_t failed, const int32_t* values, int32_t count);
-    virtual void onReciveCmdGetFileTransState(int32_t status);
-    virtual void onReciveCmdSetFileInf(int32_t status);
-    virtual void onReciveCmdOverWriteTxt(int32_t status);
-    virtual void onReciveCmdAppendTxt(int32_t status);
-    virtual void onReciveCmdFileEnd(int32_t status);
-    virtual void onReciveCmdTransFileState(int32_t status);
-    virtual void onRecCmdWriteVars(int32_t failed);
-    virtual void onReciveCmdReset(int32_t status);
-    virtual void onReciveCmdCycStart(int32_t status);
-    virtual void onReciveCmdF5(int32_t status);
-    virtual void onRecCmdGetCncString(int32_t kind, const char* text);
-    virtual void onRecCmdOpenReadFile(int32_t status);
-    virtual void onRecCmdReadFile(const uint8_t* data, int32_t frameLength);
-    virtual void onRecCmdCloseReadFile(int32_t status);
-    virtual void onRecCmdBinFile(int32_t status);
-    virtual void onRecCmdErrorInf(int32_t status, QByteArray bytes);
-    virtual void onRecCmdErrorData(QByteArray bytes);
-    virtual void onRecCmdSetOscAxis(int32_t status);
-    virtual void onRecCmdSetOscTransEn(int32_t status);
-    virtual void onRecCmdGetOscPoint(int32_t status, int32_t count, const int32_t* values);
-    virtual void onRecCmdCheckTcpWdt(int32_t status);
-    virtual void onRecCmdJogMotionV_Run(int32_t status);
-    virtual void onRecCmdJogMotionV_Stop(int32_t status);
-    virtual void onRecCmdJogMotionV_MfoSet(int32_t status);
-    virtual void onRecCmdJogMotionP_Run(int32_t status);
-    virtual void onRecCmdJogMotionP_MfoSet(int32_t status);
-    virtual void onRecCmdJogMotionP_Stop(int32_t status);
-    virtual void onRecCmdJogMotionP_IsStop(int32_t status, const int32_t* values);
-    virtual void onRecCmdHomeRunAxis(int32_t status);
-    virtual void onRecCmdHomeAxes(int32_t status, int32_t count, const int32_t* values);
-    virtual void onRecCmdValues(int32_t status, int32_t count, const int32_t* values);
-    virtual void onRecCmdStatusS(int32_t status);
-    virtual void onRecCmdStatus(int32_t status);
-    virtual void onRecCmdAlarmRead(int32_t status, int32_t count, const int32_t* values);
-    virtual void onRecCmdGetAxesCoord(int32_t status, int32_t count, const int32_t* values);
-    virtual void onRecCmdGetCncFileInf(int32_t status, const char* text);
-    virtual void onRecCmdUnknown();
 };

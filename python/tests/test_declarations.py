@@ -35,6 +35,15 @@ def test_every_export_is_declared_with_the_header_types():
     assert all(getattr(lib, name).argtypes is not None for name in _native.PROTOTYPES)
 
 
+def test_the_prototypes_are_those_of_the_command_table():
+    lists = os.environ.get("ACM_EXPORT_LISTS")
+    if not lists:
+        pytest.skip("the build's export-lists program is not named")
+    written = subprocess.run([lists, "python"], capture_output=True, text=True, check=True).stdout
+    source = open(_native.__file__).read()
+    assert re.findall(r'^    ("\w+": \(.*\)),$', source, re.M) == [line.rstrip(",") for line in written.splitlines()]
+
+
 def test_result_texts_match_the_c_header():
     text = open(os.path.join(API, "AsyncCommModuleResults.h")).read()
     cases = re.findall(r"case (\d+):\s*return \"([^\"]*)\";", text)

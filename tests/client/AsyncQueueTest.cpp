@@ -62,11 +62,11 @@ TEST_F(AsyncQueueTest, FullQueueRefusesAndQueuedFramesGoInOrder)
     sim->scriptReply('r', 1, scriptOf(ReplyScript::Delay, 0, 300, 1));
     connectClient(0);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == 1; }, 2000)) << "the link marker went out";
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "first command is in flight";
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
-    EXPECT_EQ(client->jogMotionV_MfoSet(1, 10), 0);
-    EXPECT_EQ(client->prgStop(1), 4);
+    EXPECT_EQ(client->command({Msg::JogVStop}, {1, 1}), 0);
+    EXPECT_EQ(client->command({Msg::JogVMfo}, {1, 10}), 0);
+    EXPECT_EQ(client->command({Msg::PrgStop}, {1}), 4);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 3) == 1; }, 3000));
     EXPECT_EQ(jogOrder(*sim), (std::vector<std::string>{"r1", "r2", "r3"}));
     EXPECT_EQ(sim->requestCount('t', 2), 0);
@@ -82,18 +82,18 @@ TEST_F(AsyncQueueTest, CommandsQueuedForALostLinkAreNotSentOnTheNextOne)
         sim->scriptReply('r', 1, scriptOf(ReplyScript::Silence, 0, 0, 1));
         connectClient(0);
         ASSERT_TRUE(waitUntil([&] { return sim->requestCount('D') == 1; }, 2000)) << "the link marker went out";
-        ASSERT_EQ(client->jogMotionV_Run(1, 1, 1000, 0, 0), 0);
+        ASSERT_EQ(client->command({Msg::JogVRun}, {1, 1, 1000, 0, 0}), 0);
         ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 1) == 1; }, 2000)) << "the first jog is in flight";
-        ASSERT_EQ(client->jogMotionV_Run(1, 2, 1000, 0, 0), 0) << "queued behind it";
+        ASSERT_EQ(client->command({Msg::JogVRun}, {1, 2, 1000, 0, 0}), 0) << "queued behind it";
         if (controllerDrops) {
             sim->dropConnections();
         } else {
             EXPECT_TRUE(client->tcpDisconnect());
-            EXPECT_EQ(client->jogMotionV_Run(1, 3, 1000, 0, 0), 7);
+            EXPECT_EQ(client->command({Msg::JogVRun}, {1, 3, 1000, 0, 0}), 7);
         }
         ASSERT_TRUE(waitUntil([&] { return !client->isRunning(); }, 3000)) << "the worker saw the link go";
         ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
-        ASSERT_TRUE(waitUntil([&] { return client->jogMotionV_Stop(1, 1) == 0; }, 2000));
+        ASSERT_TRUE(waitUntil([&] { return client->command({Msg::JogVStop}, {1, 1}) == 0; }, 2000));
         ASSERT_TRUE(waitUntil([&] { return sim->requestCount('r', 2) == 1; }, 2000));
         EXPECT_EQ(jogOrder(*sim), (std::vector<std::string>{"r1", "r2"})) << controllerDrops;
     }
@@ -141,7 +141,7 @@ TEST_F(AsyncQueueTest, PollWalksRegisteredVariablesInChunks)
     sim->scriptReply('B', -1, scriptOf(ReplyScript::Delay, 0x7FFF, 100, 1)); // hold the first chunk
     ASSERT_TRUE(client->tcpConnect(sim->address().toLatin1()));
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') == 1; }, 2000));
-    EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0);
+    EXPECT_EQ(client->command({Msg::JogVStop}, {1, 1}), 0);
     ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') >= 4; }, 3000));
     std::vector<QByteArray> frames;
     for (const QByteArray& f : sim->receivedFrames())
@@ -187,7 +187,7 @@ TEST_F(AsyncQueueTest, IdleWorkerDoesNotSpin)
     ASSERT_TRUE(other.tcpConnect(sim->address().toLatin1()));
     sim->scriptReply('r', 2, scriptOf(ReplyScript::Delay, 0, 300, 1));
     const double before = processCpuMs();
-    EXPECT_EQ(other.jogMotionV_Stop(1, 1), 0);
+    EXPECT_EQ(other.command({Msg::JogVStop}, {1, 1}), 0);
     EXPECT_LT(processCpuMs() - before, 50.0);
 }
 

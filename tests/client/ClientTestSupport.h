@@ -4,6 +4,8 @@
 
 #include <memory>
 
+using namespace CommandTable; // the rows and slots of client->command
+
 // A simulator on its own loopback address plus a client of it.
 class ClientFixture : public ::testing::Test
 {

@@ -63,11 +63,11 @@ TEST_F(CommandReplyTable, EachReplyShapeGivesItsCode)
         sim->scriptReply('r', 2, r.script);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(client->jogMotionV_Stop(1, 1), r.expected) << r.behaviour;
+        EXPECT_EQ(client->command({Msg::JogVStop}, {1, 1}), r.expected) << r.behaviour;
         EXPECT_GE(clock.elapsed(), r.minMs) << r.behaviour;
         EXPECT_LE(clock.elapsed(), r.maxMs) << r.behaviour;
         sim->clearScripts();
-        EXPECT_EQ(client->jogMotionV_Stop(1, 1), 0) << "the link recovers after: " << r.behaviour;
+        EXPECT_EQ(client->command({Msg::JogVStop}, {1, 1}), 0) << "the link recovers after: " << r.behaviour;
     }
 }
 
@@ -98,8 +98,8 @@ TEST_F(CommandReplyTable, RepliesThatDoNotFitTheRequest)
     sim->scriptReply('B', -1, rawReply(tcpFrame(QByteArray("B\x02", 2) + le32(5))));
     EXPECT_EQ(client->readVars(two, 2, got), 111);
     sim->scriptReply('p', -1, rawReply(tcpFrame(QByteArray("r\x01\x00", 3))));
-    EXPECT_EQ(client->CheckTcpWdt(), 111) << "the watchdog answered by a jog reply";
-    EXPECT_EQ(client->CheckTcpWdt(), 0) << "and a real watchdog reply still counts";
+    EXPECT_EQ(client->command({Msg::Watchdog, {Collapse}}, {}), 111) << "the watchdog answered by a jog reply";
+    EXPECT_EQ(client->command({Msg::Watchdog, {Collapse}}, {}), 0) << "and a real watchdog reply still counts";
     // A running-program reply dribbled over longer than the waits.
     ReplyScript dribble = scriptOf(ReplyScript::Dribble, 0, kBudgetMs / 8, 1);
     dribble.raw = tcpFrame(QByteArray("g\x05PROGRAM1\x00", 11));
@@ -114,20 +114,20 @@ TEST_F(CommandReplyTable, FailureStateElevenIsAReply)
     connectClient(1);
     sim->scriptReply('v', 1, scriptOf(ReplyScript::Status, 0, 0, 1));
     int32_t status = -77;
-    ASSERT_EQ(client->getAxisMotionStatus(1, 1, &status), 0);
+    ASSERT_EQ(client->command({Msg::AxisMotion}, {1, 1}, {{V3, &status}}), 0);
     const int32_t previous = status;
     status = -77;
     sim->scriptReply('v', 1, scriptOf(ReplyScript::Status, 11, 0, 1));
-    EXPECT_EQ(client->getAxisMotionStatus(1, 1, &status), 111);
+    EXPECT_EQ(client->command({Msg::AxisMotion}, {1, 1}, {{V3, &status}}), 111);
     EXPECT_EQ(status, previous);
     int32_t first = -77, second = -77;
     sim->scriptReply('q', 2, scriptOf(ReplyScript::Status, 11, 0, 1));
-    EXPECT_EQ(client->homeRunAxes(1, 0, 1, &first, &second), 111);
+    EXPECT_EQ(client->command({Msg::HomeRunAxes}, {1, 0, 1}, {{V2, &first}, {V3, &second}}), 111);
     EXPECT_NE(first, -77);
     EXPECT_NE(second, -77);
     first = second = -77;
     sim->scriptReply('q', 2, scriptOf(ReplyScript::Silence, 0, 0, 1));
-    EXPECT_EQ(client->homeRunAxes(1, 0, 1, &first, &second), 111);
+    EXPECT_EQ(client->command({Msg::HomeRunAxes}, {1, 0, 1}, {{V2, &first}, {V3, &second}}), 111);
     EXPECT_EQ(first, -77);
 }
 
@@ -141,7 +141,7 @@ TEST_F(CommandReplyTable, OneGarbageReplyDoesNotSilenceTheRunningProgram)
     EXPECT_EQ(client->getRuningPrg(1), QByteArray("O0001"));
     sim->scriptReply('u', 1, scriptOf(ReplyScript::Status, 3, 0, 1));
     int32_t bit = 0;
-    EXPECT_EQ(client->getXBit(1, 0, 1, &bit), 103);
+    EXPECT_EQ(client->command({Msg::GetBit}, {1, 0, 1}, {{V3, &bit}}), 103);
     EXPECT_EQ(client->getRuningPrg(2), QByteArray("O0002"));
 }
 

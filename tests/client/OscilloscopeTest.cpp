@@ -19,7 +19,7 @@ protected:
 TEST_F(OscilloscopeTest, SelectionAndTransfer)
 {
     connectClient(1);
-    client->errCallback = &recordError;
+    client->setErrCallback(&recordError);
     EXPECT_EQ(client->setOscAxis(1, 2, 3), 0);
     EXPECT_EQ(sim->files()->oscSelection(), (QList<int32_t>{1, 2, 3}));
     EXPECT_EQ(client->setOscTransEn(1), 0);
@@ -39,7 +39,7 @@ TEST_F(OscilloscopeTest, SelectionAndTransfer)
 TEST_F(OscilloscopeTest, PointsOfARequest)
 {
     connectClient(1);
-    client->errCallback = &recordError;
+    client->setErrCallback(&recordError);
     QList<int32_t> list;
     QByteArray twelve("i\x03\x01\x0C", 4); // a reply with 12 points
     for (int i = 0; i < 64; ++i) {

@@ -18,10 +18,10 @@ TEST_F(SyncClientTest, LinkMarkerAndNoLink)
     EXPECT_EQ(sim->variable(1110037), 0);
     EXPECT_FALSE(client->getTcpConnectFlag());
     int32_t value = 123;
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 7);
-    EXPECT_EQ(client->getAxisMotionStatus(1, 1, &value), 7);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 7);
+    EXPECT_EQ(client->command({Msg::AxisMotion}, {1, 1}, {{V3, &value}}), 7);
     EXPECT_EQ(client->readVars(&value, 1, &value), 7);
-    EXPECT_EQ(client->CheckTcpWdt(), 7);
+    EXPECT_EQ(client->command({Msg::Watchdog, {Collapse}}, {}), 7);
     EXPECT_EQ(value, 123);
     QElapsedTimer clock;
     clock.start();

@@ -51,7 +51,7 @@ TEST_F(TransferTest, UploadGoesInBlocksOf400)
 TEST_F(TransferTest, RefusalsSendNothing)
 {
     connectClient(1);
-    client->errCallback = &recordError;
+    client->setErrCallback(&recordError);
     sim->clearReceived();
     for (int32_t type : {3, 19, -1, 15})
         EXPECT_EQ(client->setTransFileType(type, 1, "O1", true), 1) << type;
@@ -111,7 +111,7 @@ int32_t run(AsynchronousClient& c, Call call)
 TEST_F(TransferTest, EveryReplyStateGivesItsResultReportAndContent)
 {
     connectClient(1);
-    client->errCallback = &recordError;
+    client->setErrCallback(&recordError);
     const StateRow rows[] = {
         // A query's states are a declaration's, only the unknown state's report names the query.
         {Query, 7, 107, 1, 7, "CmdGetFileTransState:unknow state. state=7", false},
@@ -198,7 +198,7 @@ TEST_F(TransferTest, AlarmAndRunningProgramStopTheTransfer)
 TEST_F(TransferTest, BlockRefusedForEverStopsTheTransferAtTheBound)
 {
     connectClient(1);
-    client->errCallback = &recordError;
+    client->setErrCallback(&recordError);
     const QByteArray text = programOf(900);
     for (const int state : {1, 4}) { // not 3: a full memory is waited out
         ASSERT_EQ(client->uploadFile(2, 1, "O2", "G00\n"), 0);

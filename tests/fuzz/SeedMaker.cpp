@@ -24,7 +24,7 @@ using Builder = std::function<int32_t(VProtocol_Client&)>;
 QByteArray build(const Builder& builder, int mode)
 {
     uint8_t buf[kFrameBufferSize] = {};
-    VProtocol_Client codec(buf, nullptr, mode);
+    VProtocol_Client codec(buf, mode);
     const int n = builder(codec);
     return QByteArray(reinterpret_cast<const char*>(buf), n > 0 ? n : 0);
 }

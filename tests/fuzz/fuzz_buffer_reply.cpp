@@ -26,7 +26,7 @@ struct RemoteBufferReplyProbe
     {
         for (int i = 0; i < kBlocks; ++i) {
             const QByteArray text = "G01 X" + QByteArray::number(i) + "\n";
-            const int n = buffer.frameMaker->CmdAppend(text.constData());
+            const int n = buffer.frameMaker.CmdAppend(text.constData());
             buffer.frameQueue << QByteArray(reinterpret_cast<const char*>(buffer.frameMakerBuf.get()), n);
         }
         buffer.setState(VRemoteBuffer::NeedsDeclaration);
@@ -35,15 +35,8 @@ struct RemoteBufferReplyProbe
     // Whether this reply tells that the controller stored the block it answers.
     static bool acknowledges(const QByteArray& reply)
     {
-        struct Acks : ReplyToucher
-        {
-            using ReplyToucher::ReplyToucher;
-            bool stored = false;
-            void onReciveCmdAppendTxt(int32_t s) override { stored = s == 0 || s == 2; }
-        };
-        const auto frame = exactCopy(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size());
-        Acks codec(frame.get(), FrameTcp);
-        return codec.analysisReciveBuffer(reply.size()) == Handled && codec.stored;
+        const CommandCodec::Reply r = touchReply(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size(), FrameTcp);
+        return r.status == Handled && r.message->id == CommandTable::Msg::Append && (r.state == 0 || r.state == 2);
     }
 
     void run(const uint8_t* data, size_t size)
@@ -65,9 +58,9 @@ struct RemoteBufferReplyProbe
                     FUZZ_CHECK(acked && sent == kBlocks);
                 continue;
             } else if (step == VRemoteBuffer::Step::Declare) {
-                buffer.currentFrame = buffer.declarationFrame(buffer);
+                buffer.currentFrame = buffer.declarationFrame(buffer.workerCodec);
             } else if (step == VRemoteBuffer::Step::Poll) {
-                buffer.currentFrame = kTransferStateQuery; // built by the worker with a 50 ms pause
+                buffer.currentFrame = kTransferStateQuery; // built by the worker after a 50 ms pause
             }
             const QByteArray& request = buffer.currentFrame;
             const bool answers = ReplyMatch::answers(FrameTcp, reinterpret_cast<const uint8_t*>(request.constData()), request.size(),

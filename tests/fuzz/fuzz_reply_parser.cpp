@@ -1,7 +1,7 @@
-// The reply parser in one framing (ACM_FUZZ_FRAME_MODE): the whole input as one frame, and the
-// frame the client's reader would cut from it. The parser reads only inside the frame, calls at
-// most one callback, none for a frame whose check sum fails and none but the unknown-code one
-// for a frame it rejects, and returns a known status.
+// The reply decoder in one framing (ACM_FUZZ_FRAME_MODE): the whole input as one frame, and the
+// frame the client's reader would cut from it. The decoder reads only inside the frame, gives no
+// row for a frame whose check sum fails and none but the unknown-code one for a frame it rejects,
+// and returns a known status.
 #include "FrameBoundary.h"
 #include "FrameMode.h"
 #include "FuzzInput.h"
@@ -11,15 +11,14 @@
 namespace {
 void parseFrame(const uint8_t* data, int size)
 {
-    const auto frame = exactCopy(data, size);
-    ReplyToucher codec(frame.get(), ACM_FUZZ_FRAME_MODE);
-    const int32_t parsed = codec.analysisReciveBuffer(size);
-    FUZZ_CHECK(parsed >= Handled && parsed <= TransferState2);
-    FUZZ_CHECK(codec.calls + codec.unknownCalls <= 1);
-    if (parsed == BadChecksum)
-        FUZZ_CHECK(codec.calls + codec.unknownCalls == 0);
-    if (parsed == TooShort) // an unknown code is reported as such, and nothing else is
-        FUZZ_CHECK(codec.calls == 0);
+    const CommandCodec::Reply r = touchReply(data, size, ACM_FUZZ_FRAME_MODE);
+    FUZZ_CHECK(r.status >= Handled && r.status <= BadChecksum);
+    if (r.status == BadChecksum)
+        FUZZ_CHECK(!r.message);
+    if (r.status == TooShort) // an unknown code is reported as such, and nothing else is
+        FUZZ_CHECK(!r.message || r.message->id == CommandTable::Msg::Unknown);
+    if (r.status == Handled)
+        FUZZ_CHECK(r.message && r.message->id != CommandTable::Msg::Unknown);
 }
 } // namespace
 

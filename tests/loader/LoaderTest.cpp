@@ -1,6 +1,7 @@
 // Header, version script, library and loader name the same functions; a library without them
 // fails to load with a reason and leaves nothing loaded.
 #include "AsyncCommModuleLoader.h"
+#include "CommandTable.h"
 #include "ExportNames.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +80,26 @@ TEST(ExportSymbols, HeaderScriptLibraryAndLoaderListTheSameFunctions)
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()).size(), listed.size()) << "a name listed twice";
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), names);
     EXPECT_STREQ(ACM_LIBRARY_DEFAULT_FILE, ACM_LIBRARY_SONAME);
+}
+
+// The public header, written by hand, declares the command table's exports in the table's order,
+// each with the table's return type and parameters, names included.
+TEST(ExportSymbols, HeaderDeclaresTheCommandTablesExports)
+{
+    std::vector<std::string> table, header;
+    const auto declaration = [](std::string returns, const std::string& name, std::string params) {
+        returns = std::regex_replace(returns, std::regex(R"(\s*\*)"), "*");
+        return returns + " " + name + std::regex_replace(params, std::regex(R"(\s+)"), " ");
+    };
+#define ACM_TABLE_GROUP(title)
+#define ACM_TABLE_HAND(returns, name, params) table.push_back(declaration(#returns, #name, #params));
+#define ACM_TABLE_ROW(name, params, ...) table.push_back(declaration("CncLong", #name, #params));
+    ACM_EXPORT_TABLE(ACM_TABLE_GROUP, ACM_TABLE_HAND, ACM_TABLE_ROW)
+    const std::string s = fileText(ACM_PUBLIC_HEADER);
+    const std::regex decl(R"(ACM_EXPORT\s+([A-Za-z_][\w\s\*]*?)\s*\b(\w+)\s*(\([^)]*\));)");
+    for (auto it = std::sregex_iterator(s.begin(), s.end(), decl); it != std::sregex_iterator(); ++it)
+        header.push_back(declaration((*it)[1], (*it)[2], (*it)[3]));
+    EXPECT_EQ(header, table);
 }
 
 TEST(Loader, FillsEveryEntryWithTheVersionedSymbolAndUnloads)

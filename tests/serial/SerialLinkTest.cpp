@@ -16,6 +16,8 @@
 
 #include <memory>
 
+using namespace CommandTable; // the rows and slots of client->command
+
 namespace {
 // The two serial framings, as the client selects them.
 struct Framing
@@ -78,13 +80,13 @@ constexpr uint8_t kJog = 'r';
 TEST_P(SerialLinkTest, PortOpensClosesAndKeepsItsFraming)
 {
     EXPECT_FALSE(client->connect232Com(QByteArray("/dev/acm-no-such-port"), GetParam().asciiSel == 1 ? 0 : 1));
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
     EXPECT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel)) << "already open";
     EXPECT_TRUE(client->close232Com());
     EXPECT_FALSE(client->close232Com()) << "nothing left to close";
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 7) << "no link once the port is closed";
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 7) << "no link once the port is closed";
     ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel)) << "reopens";
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
 }
 
 TEST_P(SerialLinkTest, VariablesRoundTrip)
@@ -129,11 +131,11 @@ TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
         sim->scriptReply(kJog, 2, r.script);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(client->jogMotionV_Stop(1, 1), 111) << r.what;
+        EXPECT_EQ(client->command({Msg::JogVStop}, {1, 1}), 111) << r.what;
         EXPECT_GE(clock.elapsed(), r.minMs) << r.what;
         EXPECT_LE(clock.elapsed(), budget + 900) << r.what;
         sim->scriptReply(kJog, 2, scriptOf(ReplyScript::Delay, 5, 100, 1));
-        EXPECT_EQ(client->jogMotionV_Stop(1, 1), 105) << "the next request's own reply after: " << r.what;
+        EXPECT_EQ(client->command({Msg::JogVStop}, {1, 1}), 105) << "the next request's own reply after: " << r.what;
     }
     const QByteArray text = programOf(2000);
     sim->scriptReply('d', 2, scriptOf(ReplyScript::BadChecksum, 0, 0, 1));
@@ -149,7 +151,7 @@ TEST_P(SerialLinkTest, ReplyFaultsGive111AndTheLinkRecovers)
 TEST_P(SerialLinkTest, SplitReplyIsCollectedUntilItsEnd)
 {
     sim->scriptReply(kJog, 1, scriptOf(ReplyScript::Split, 4, 150, 1));
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 104);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 104);
     // The first half of this reply holds line feeds of the values, not the one that ends it.
     const int32_t addresses[] = {1000010, 1000011};
     sim->setVariable(addresses[0], 0x0A0A0A0A);
@@ -166,14 +168,14 @@ TEST_P(SerialLinkTest, SplitReplyIsCollectedUntilItsEnd)
 // are still taken whole, on both sides of the line.
 TEST_P(SerialLinkTest, FramesWithCheckingPrefixesAreTakenWhole)
 {
-    EXPECT_EQ(client->CheckTcpWdt(), 0) << "reply 01 70 01 C4 00";
+    EXPECT_EQ(client->command({Msg::Watchdog, {Collapse}}, {}), 0) << "reply 01 70 01 C4 00";
     struct StatusCase { int sub; int status; int32_t expected; };
     const StatusCase statuses[] = {{3, 68, 168}, {4, 5, 105}, {2, 0x85, -23}};
     for (const StatusCase& c : statuses) {
         sim->scriptReply(kJog, c.sub, scriptOf(ReplyScript::Status, c.status, 0, 1));
-        const int32_t result = c.sub == 3   ? client->jogMotionV_MfoSet(1, 10)
-                               : c.sub == 4 ? client->jogMotionV_FastOnSet(1, 1)
-                                            : client->jogMotionV_Stop(1, 1);
+        const int32_t result = c.sub == 3   ? client->command({Msg::JogVMfo}, {1, 10})
+                               : c.sub == 4 ? client->command({Msg::JogVFast}, {1, 1})
+                                            : client->command({Msg::JogVStop}, {1, 1});
         EXPECT_EQ(result, c.expected) << "'r' " << c.sub << " state " << c.status;
     }
     const int32_t values[] = {2013265920, 2748, 68284};
@@ -187,7 +189,7 @@ TEST_P(SerialLinkTest, FramesWithCheckingPrefixesAreTakenWhole)
     // Requests: the simulator must not cut these either.
     for (int32_t axis : {4124, 4014}) {
         sim->clearReceived();
-        EXPECT_EQ(client->jogMotionV_Stop(1, axis), 0) << axis;
+        EXPECT_EQ(client->command({Msg::JogVStop}, {1, axis}), 0) << axis;
         const std::vector<QByteArray> stops = framesWithCode(*sim, kJog);
         ASSERT_EQ(stops.size(), 1u) << axis;
         ASSERT_EQ(stops[0].size(), 17) << axis;
@@ -203,11 +205,11 @@ TEST_P(SerialLinkTest, SerialPortTakesOverTheSynchronousPathWhileOpen)
     ASSERT_TRUE(client->tcpConnect(tcpSim.address().toLatin1()));
     ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
     tcpSim.clearReceived();
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
     EXPECT_EQ(sim->requestCount(kJog, 1), 1);
     EXPECT_EQ(tcpSim.requestCount(kJog, 1), 0);
     ASSERT_TRUE(client->close232Com());
-    EXPECT_EQ(client->jogMotionV_Run(1, 1, 1, 0, 0), 0);
+    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
     EXPECT_EQ(sim->requestCount(kJog, 1), 1);
     EXPECT_EQ(tcpSim.requestCount(kJog, 1), 1) << "back on TCP in its own framing";
 }
