@@ -13,6 +13,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -345,6 +346,17 @@ TEST_F(ExportTableTest, ReplyTimeoutLetsASlowControllerAnswer)
         }
         EXPECT_EQ(getAxisMotionStatus(2, 1, &o1, kCnc), r.result) << "wait " << r.timeoutMs;
     }
+    // A disconnect does not wait out a long wait for a silent controller.
+    sim->scriptReply('v', 1, scriptOf(ReplyScript::Silence));
+    ASSERT_EQ(setReplyTimeout(10000, kCnc), 0);
+    sim->clearReceived();
+    std::thread waiting([] { EXPECT_NE(getAxisMotionStatus(2, 1, &o1, kCnc), 0); });
+    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('v', 1) == 1; }, 2000));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(disconnect(kCnc));
+    waiting.join();
+    EXPECT_LT(clock.elapsed(), 3000);
 }
 
 // An asynchronous target polling 3 variables: back to back without an interval, about 5 cycles a
