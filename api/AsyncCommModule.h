@@ -1,7 +1,8 @@
 /*
  * AsyncCommModule: command and observe CNC controllers from a PC application.
  *
- * This header is the library's whole interface: 99 functions with the C calling convention.
+ * This header is the library's whole interface: 101 functions with the C calling convention,
+ * the 99 of the first release (version node ACM_1.0) and two added since (ACM_1.1, at the end).
  * It compiles as C99 and as C++. The overview below comes first; every function then has a
  * comment of its own in this layout:
  *
@@ -1258,6 +1259,45 @@ ACM_EXPORT CncLong ftpMkdir(const char* desPath, const char* hostIp, int cncID);
  *          stays where it was. 1.0 when cncID is not registered.
  * Blocks: no; any thread. */
 ACM_EXPORT double getFtpUploadFileProgress(int cncID);
+
+/* =========================================================================================
+ * Per-target timing (version ACM_1.1)
+ * These two came after the first release; their symbols carry the version node ACM_1.1, so a
+ * program that calls them does not load with a library that lacks them (a program that loads
+ * the library through AsyncCommModuleLoader.h finds their entries null there instead). Both
+ * may be called at any time, from any thread, also while the target is connected and commands
+ * run; the setting holds for every client of the target (its channels, the target client and
+ * aux) from their next request on, until it is set again or the target is removed, across
+ * disconnect and connect.
+ * ========================================================================================= */
+
+/* setReplyTimeout: how long each request of the target waits for its reply.
+ *   timeoutMs  the whole wait for one reply, in ms: 100..60000, or 0 for the default (1.8 s,
+ *              three waits of 600 ms)
+ *   cncID      the target
+ * A controller behind a slow link may need more than the default; every bound of "How long a
+ * call can block" that counts 1.8 s per request then counts timeoutMs instead, on synchronous
+ * clients and on the worker of an asynchronous one. A disconnect or removeTargetCnc does not wait
+ * out a longer wait: a request waiting past 1.8 s when either is called gives up within 600 ms
+ * (the request gets no reply: 111, or 7 where the link is gone).
+ * Returns: 0 set; 1 cncID not registered, or timeoutMs outside 0 and 100..60000 (nothing changes).
+ * Reports: none.
+ * Blocks: no. */
+ACM_EXPORT CncLong setReplyTimeout(CncLong timeoutMs, int cncID);
+/* setPollInterval: how often an asynchronous client reads its registered variables and bits.
+ *   intervalMs  the least time from the start of one poll cycle (all registered addresses read,
+ *               62 to a request) to the start of the next, in ms: 1..60000, or 0 for the default:
+ *               the next cycle follows at once, back to back
+ *   cncID       the target
+ * Without an interval a poll of a few variables keeps a core of the application and of the
+ * controller busy; with one, between cycles the worker sleeps. A command queued meanwhile is sent
+ * at once, not held for the next cycle; readVars and readBits answer from the last cycle, so
+ * their values are up to intervalMs plus one cycle old. Synchronous clients do not poll; it
+ * changes nothing for them. A disconnect or removeTargetCnc ends the sleep at once.
+ * Returns: 0 set; 1 cncID not registered, or intervalMs outside 0..60000 (nothing changes).
+ * Reports: none.
+ * Blocks: no. */
+ACM_EXPORT CncLong setPollInterval(CncLong intervalMs, int cncID);
 
 #ifdef __cplusplus
 }

@@ -4,6 +4,26 @@
 
 using namespace ExportFrame;
 
+namespace {
+// A reply wait below the gap that ends a serial frame could never see one; a minute is longer
+// than any controller takes to answer.
+constexpr CncLong kShortestReplyTimeoutMs = 100;
+constexpr CncLong kLongestReplyTimeoutMs = 60000;
+constexpr CncLong kLongestPollIntervalMs = 60000;
+
+// 0 when value is 0 or within min..max and the target is known (then set is called), else 1.
+template <class Set>
+CncLong setTiming(int cncID, CncLong value, CncLong min, CncLong max, Set&& set)
+{
+    return onTarget<CncLong>(cncID, ResultCode::ArgumentOutOfRange, [&](TargetCnc& t) -> CncLong {
+        if (value != 0 && (value < min || value > max))
+            return ResultCode::ArgumentOutOfRange;
+        set(t, int(value));
+        return 0;
+    });
+}
+} // namespace
+
 extern "C" {
 
 bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask)
@@ -62,6 +82,20 @@ CncLong getErrorDeb(CncLong debugFlags, int cncID)
 CncLong udpSetCncIp(const char* ip, int cncID)
 {
     return onMain(cncID, [&](AsynchronousClient& c) { return c.udpSetCncIp(ip); });
+}
+
+CncLong setReplyTimeout(CncLong timeoutMs, int cncID)
+{
+    logLine("long int setReplyTimeout(long int, int)", " timeoutMs=", timeoutMs, " cncID=", cncID);
+    return setTiming(cncID, timeoutMs, kShortestReplyTimeoutMs, kLongestReplyTimeoutMs,
+                     [](TargetCnc& t, int ms) { t.setReplyWaitMs(ms); });
+}
+
+CncLong setPollInterval(CncLong intervalMs, int cncID)
+{
+    logLine("long int setPollInterval(long int, int)", " intervalMs=", intervalMs, " cncID=", cncID);
+    return setTiming(cncID, intervalMs, 1, kLongestPollIntervalMs,
+                     [](TargetCnc& t, int ms) { t.setPollIntervalMs(ms); });
 }
 
 } // extern "C"

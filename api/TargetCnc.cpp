@@ -47,6 +47,18 @@ void TargetCnc::setErrCallback(ErrCallbackFunc callback)
         client->setErrCallback(callback);
 }
 
+void TargetCnc::setReplyWaitMs(int ms)
+{
+    for (AsynchronousClient* client : allClients())
+        client->setReplyWaitMs(ms);
+}
+
+void TargetCnc::setPollIntervalMs(int ms)
+{
+    for (AsynchronousClient* client : allClients())
+        client->setPollIntervalMs(ms);
+}
+
 // The links open one after the other, in the order a controller has always seen them, and the
 // first target or channel client that cannot connect ends the round as before. Each client's
 // link marker, whose reply a synchronous client waits for, goes on a thread of its own as soon

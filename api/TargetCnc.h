@@ -29,6 +29,9 @@ public:
     void addChannels(int maxDncCh);
     void applyCommModes(int asyncMask);
     void setErrCallback(ErrCallbackFunc callback);
+    // For every client of the target (channel, target-level, aux); see AsynchronousClient.
+    void setReplyWaitMs(int ms);
+    void setPollIntervalMs(int ms);
     bool connectAll();
     bool disconnectAll();
     // Ends all traffic of the target for good, sending nothing: from now on every client refuses

@@ -36,6 +36,17 @@ void AsynchronousClient::setErrCallback(ErrCallbackFunc callback)
     errCallback = callback;
 }
 
+void AsynchronousClient::setReplyWaitMs(int ms)
+{
+    replyWaitMs = ms;
+}
+
+int AsynchronousClient::replyBudgetMs() const
+{
+    const int own = replyWaitMs.load();
+    return own > 0 ? own : CommTiming::now().commandReplyBudgetMs;
+}
+
 // The synchronous path talks over the serial port while it is open, so the link check must too.
 Transport* AsynchronousClient::syncTransport() const
 {

@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <initializer_list>
@@ -88,6 +89,12 @@ public:
     void setLogFlags(int32_t flags);
     // May change while commands run; the reports raised from then on go to it.
     void setErrCallback(ErrCallbackFunc callback);
+    // The whole wait for one reply, in ms (the application's own, not scaled), or 0 for
+    // CommTiming's command reply budget. Applies from the next request on, across reconnects.
+    void setReplyWaitMs(int ms);
+    // An asynchronous client starts a poll cycle of the registered variables no sooner than ms
+    // after the last one began (0: at once, back to back). Queued commands do not wait for it.
+    void setPollIntervalMs(int ms);
 
     // ---- variables and bits ----
     // Registers all or none: 1 when an address is invalid (it could never be polled).
@@ -245,6 +252,11 @@ private:
     void wakeWorker();
     void waitForEndingWorker();
     void startWorker();
+    // Waits, with the mutex released, until the poll interval since the last cycle began has
+    // passed; a queued command, a disconnect or a stop ends the wait. True when it ended for a
+    // queued command.
+    bool pauseBeforePollCycle(std::unique_lock<std::mutex>& lock) ACM_REQUIRES(mutex);
+    int replyBudgetMs() const;
 
     // ---- variables (AsynchronousClientVariables.cpp) ----
     int32_t sendReadBatch() ACM_REQUIRES(mutex);
@@ -306,6 +318,8 @@ private:
     std::atomic<bool> retired{false};         // set once by retire, never cleared
     std::atomic<int32_t> sendState{1};        // 2 while a request is in flight
     std::atomic<quint64> disconnectCalls{0};  // counts tcpDisconnect calls, to end a memory-full wait
+    std::atomic<int> replyWaitMs{0};          // 0: CommTiming's
+    std::atomic<int> pollIntervalMs{0};       // 0: back to back
 
     // The codec's frame buffer (VProtocol_Client::sendBuf points into it) and the framing.
     uint8_t frameBuffer[kFrameBufferSize] ACM_GUARDED_BY(mutex) = {};
@@ -337,6 +351,7 @@ private:
     std::set<int32_t> polledAddresses ACM_GUARDED_BY(mutex);
     std::vector<int32_t> readBatch ACM_GUARDED_BY(mutex);
     int32_t pollCursor ACM_GUARDED_BY(mutex) = -1;
+    std::chrono::steady_clock::time_point pollCycleBegan ACM_GUARDED_BY(mutex) = {};
     static constexpr int32_t kPollChunk = 62;
 
     // The program text transfer.

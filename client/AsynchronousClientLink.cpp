@@ -78,6 +78,7 @@ bool AsynchronousClient::tcpDisconnect()
     // is not taken here, so the count goes up even while that transfer sends a block.
     ++disconnectCalls;
     transferWake.notify_all();
+    transport->cutLongWaits(); // before the lock, which a synchronous request holds while it waits
     if (!transport->isOpen())
         return true;
     if (syncMode == 0) {

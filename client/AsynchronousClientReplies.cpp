@@ -33,7 +33,7 @@ bool AsynchronousClient::sendAndWait()
         return false;
     sendState = 2;
     Transport* link = syncTransport();
-    const QByteArray reply = link->exchange(sendFrame, frameMode);
+    const QByteArray reply = link->exchange(sendFrame, frameMode, replyBudgetMs());
     const bool ok = takeReply(*link, reply);
     sendState = 1;
     sendFrame.clear();

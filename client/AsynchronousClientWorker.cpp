@@ -70,11 +70,43 @@ bool AsynchronousClient::nextWorkerFrame(QByteArray& frame)
 {
     std::unique_lock<std::mutex> lock(mutex);
     workerWake.wait(lock, [&] { return threadStop || !isConnected || workerHasWork(); });
+    const bool commandFirst = pauseBeforePollCycle(lock);
     if (threadStop || !isConnected)
         return false;
-    scheduleNext();
+    const int32_t cursorBefore = pollCursor;
+    if (commandFirst)
+        takeNextFrame();
+    else
+        scheduleNext();
+    if (cursorBefore == -1 && pollCursor != -1)
+        pollCycleBegan = std::chrono::steady_clock::now();
     frame = sendFrame;
     return true;
+}
+
+bool AsynchronousClient::pauseBeforePollCycle(std::unique_lock<std::mutex>& lock)
+{
+    const auto interrupted = [&] { return threadStop || !isConnected || !cmdQueue.isEmpty() || valueCache.empty(); };
+    if (pollCursor != -1 || sendState == 2)
+        return false; // inside a cycle, or a request in flight
+    for (;;) {
+        const int interval = pollIntervalMs.load();
+        const auto due = pollCycleBegan + std::chrono::milliseconds(interval);
+        if (interval <= 0 || interrupted() || std::chrono::steady_clock::now() >= due)
+            return interval > 0 && !cmdQueue.isEmpty() && std::chrono::steady_clock::now() < due;
+        // Woken by work, a stop or a new interval, which is read again.
+        workerWake.wait_until(lock, due);
+    }
+}
+
+void AsynchronousClient::setPollIntervalMs(int ms)
+{
+    pollIntervalMs = ms;
+    if (syncMode == 0) {
+        // Taken once so that a worker between its look at the interval and its wait gets the call below.
+        std::lock_guard<std::mutex> lock(mutex);
+    }
+    wakeWorker();
 }
 
 // The exchange runs without the lock; its reply is judged under it, and the reports go to the
@@ -82,7 +114,7 @@ bool AsynchronousClient::nextWorkerFrame(QByteArray& frame)
 void AsynchronousClient::workerExchange(const QByteArray& frame)
 {
     sendState = 2;
-    const QByteArray reply = transport->exchange(frame, frameMode);
+    const QByteArray reply = transport->exchange(frame, frameMode, replyBudgetMs());
     {
         ReportingLock lock(*this);
         takeReply(*transport, reply);
@@ -149,6 +181,7 @@ void AsynchronousClient::retire()
 {
     retired = true;
     threadStop = true;
+    transport->cutLongWaits();
     ++disconnectCalls; // a transfer pausing for DNC memory ends at its wake-up
     transferWake.notify_all();
     wakeWorker();

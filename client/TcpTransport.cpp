@@ -5,6 +5,7 @@
 #include "SocketOps.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 
 namespace {
 const char* const kReadySig = "bool AsynchronousClient::myReadyRead()";
@@ -43,6 +44,7 @@ bool TcpTransport::openLocked(int timeoutMs)
     readWaitMs = CommTiming::now().replyWaitMs;
     fd = SocketOps::connectTo(host, port, timeoutMs, readWaitMs, &why);
     renewBeforeUse = false;
+    keepLongWaits();
     linkRenewed();
     up = fd >= 0;
     if (fd < 0)
@@ -133,12 +135,14 @@ QByteArray TcpTransport::exchangeLocked(const QByteArray& frame, int frameMode, 
         markClosed(QStringLiteral("The remote host closed the connection"));
         return QByteArray();
     }
+    QElapsedTimer waited;
+    waited.start();
     const ReplyCollector::Result result = ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
         // A caller with a wait of its own (the remote buffer's 500 ms) gets it as the socket's read
         // wait once, so that its reads too are one blocking call, not a poll and a read.
         if (waitMs >= kOwnReadWaitFromMs && waitMs != readWaitMs && SocketOps::setReadWait(fd, waitMs))
             readWaitMs = waitMs;
-        if (abandoned && abandoned())
+        if ((abandoned && abandoned()) || longWaitCut(waited.elapsed()))
             return false;
         return SocketOps::readSome(fd, buffer, waitMs, readWaitMs) != SocketOps::ReadResult::Closed;
     }, replyBudgetMs, restMs);

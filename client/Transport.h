@@ -39,9 +39,20 @@ public:
     // what a connection declared (the file a text goes to) with the connection.
     quint64 linkGeneration() const { return generation.load(); }
 
+    // A disconnect or a removal: an exchange that has waited longer than CommTiming's command
+    // reply budget (a longer reply wait the application chose) gives up at its next read, the link
+    // closed; a wait within that budget ends as it always did. The next open lifts it. Any thread.
+    void cutLongWaits() { longWaitsCut = true; }
+
 protected:
     void linkRenewed() { ++generation; }
+    void keepLongWaits() { longWaitsCut = false; }
+    bool longWaitCut(qint64 waitedMs) const
+    {
+        return longWaitsCut.load() && waitedMs >= CommTiming::now().commandReplyBudgetMs;
+    }
 
 private:
     std::atomic<quint64> generation{0};
+    std::atomic<bool> longWaitsCut{false};
 };

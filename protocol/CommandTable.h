@@ -612,3 +612,12 @@ constexpr const char* kSetBitCall = "setXBit(long int, long int, long int, long 
     HAND(CncLong, ftpUpdateSystem, (const char* source, const char* hostIp, int cncID)) \
     HAND(CncLong, ftpMkdir, (const char* desPath, const char* hostIp, int cncID)) \
     HAND(double, getFtpUploadFileProgress, (int cncID))
+
+// The exports added after the first release, under a version node of their own: an application
+// built against them asks for that node by name, so a library without them is refused at load
+// time (the loader header treats them as absent instead). The first table stays as it was.
+#define ACM_EXPORT_VERSION_1_1 "ACM_1.1"
+#define ACM_EXPORT_TABLE_1_1(GROUP, HAND, ROW) \
+    GROUP("per-target timing (" ACM_EXPORT_VERSION_1_1 ")") \
+    HAND(CncLong, setReplyTimeout, (CncLong timeoutMs, int cncID)) \
+    HAND(CncLong, setPollInterval, (CncLong intervalMs, int cncID))

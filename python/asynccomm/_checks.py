@@ -8,7 +8,7 @@ values, bits that are 0 or 1, bit numbers from 0, texts of 7-bit characters up t
 from __future__ import annotations
 
 import array
-from typing import Iterable, Optional, Type
+from typing import Iterable, Optional, Tuple, Type
 
 from .errors import ArgumentError, ArgumentTypeError, Error
 
@@ -114,3 +114,16 @@ def seven_bit(function: str, text: str, address: Optional[str], what: str = "tex
         why = "is not 7-bit"
     raise refused(ArgumentError, function, address,
                   "the %s's character %r at offset %d %s" % (what, text[at], at, why))
+
+
+def milliseconds(function: str, address: Optional[str], seconds: object, limits: Tuple[int, int]) -> int:
+    """``seconds`` (None or 0: the library's default) as the whole milliseconds ``function`` takes."""
+    if seconds is None:
+        return 0
+    if not isinstance(seconds, (int, float)) or isinstance(seconds, bool):
+        raise refused(ArgumentTypeError, function, address, "seconds must be a number, not %s" % type(seconds).__name__)
+    ms = int(round(seconds * 1000))
+    if ms != 0 and not limits[0] <= ms <= limits[1]:
+        raise refused(ArgumentError, function, address,
+                      "%s s is not 0 or in %g..%g s" % (seconds, limits[0] / 1000, limits[1] / 1000))
+    return ms

@@ -2,7 +2,8 @@
 
 Nothing here is Pythonic on purpose: the names, argument orders and result codes are the
 library's own, so that the C header's documentation applies unchanged. Use ``library()`` to
-get the loaded ``ctypes.CDLL`` with all 99 prototypes set.
+get the loaded ``ctypes.CDLL`` with all 101 prototypes set (99 with a library of the first
+release, which lacks the two of ``SINCE_1_1``).
 """
 
 from __future__ import annotations
@@ -126,7 +127,12 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "ftpUpdateSystem": (_L, [_S, _S, _I]),
     "ftpMkdir": (_L, [_S, _S, _I]),
     "getFtpUploadFileProgress": (ctypes.c_double, [_I]),
+    "setReplyTimeout": (_L, [_L, _I]),
+    "setPollInterval": (_L, [_L, _I]),
 }
+
+#: The exports of version ACM_1.1: a library of the first release lacks them.
+SINCE_1_1 = ("setReplyTimeout", "setPollInterval")
 
 _lock = threading.Lock()
 _library: Optional[ctypes.CDLL] = None
@@ -135,6 +141,8 @@ _library: Optional[ctypes.CDLL] = None
 def declare(lib: ctypes.CDLL) -> ctypes.CDLL:
     """Set ``restype`` and ``argtypes`` of every export on ``lib`` (a ``ctypes.CDLL``); returns ``lib``."""
     for name, (restype, argtypes) in PROTOTYPES.items():
+        if name in SINCE_1_1 and not hasattr(lib, name):
+            continue  # an older library: the Controller refuses what needs them
         function = getattr(lib, name)
         function.restype = restype
         function.argtypes = argtypes

@@ -29,6 +29,9 @@ _R = TypeVar("_R")
 
 logger = logging.getLogger("asynccomm")
 
+#: The milliseconds ``setReplyTimeout`` and ``setPollInterval`` take besides 0 (the default).
+REPLY_TIMEOUT_RANGE = (100, 60000)
+POLL_INTERVAL_RANGE = (1, 60000)
 #: Seconds a program transfer may go without the controller taking a block (``timeout``'s default).
 DEFAULT_TIMEOUT = 60.0
 OnError = Callable[[int, int, str], None]
@@ -142,7 +145,9 @@ class Controller:
     making or closing one holds up no call on another. ``close`` ends the calls still running
     on this one (a later step of theirs raises ``NotConnected``) and returns once they have.
     ``reconnect`` beside running calls makes those that find the link down raise
-    ``NotConnected``. Each call waits at most the library's reply wait (1.8 s per request); the
+    ``NotConnected``. Each call waits at most the library's reply wait (1.8 s per request, or
+    ``reply_timeout`` seconds); an asynchronous Controller polls its registered variables back to
+    back, or one poll per ``poll_interval`` seconds; the
     program transfers wait on for a controller that takes nothing for up to ``timeout`` seconds
     (Ctrl-C ends them too).
     ``on_error`` runs on the library's threads: it must return quickly and must not call the
@@ -150,8 +155,13 @@ class Controller:
     """
 
     def __init__(self, address: str, channels: int = 1, asynchronous: bool = False, cnc_id: Optional[int] = None,
-                 on_error: Optional[OnError] = None, library: Optional[str] = None):
+                 on_error: Optional[OnError] = None, library: Optional[str] = None,
+                 reply_timeout: Optional[float] = None, poll_interval: Optional[float] = None):
         _checks.target(address, channels)
+        timing = [(_checks.milliseconds("setReplyTimeout", address, reply_timeout, REPLY_TIMEOUT_RANGE),
+                   "setReplyTimeout"),
+                  (_checks.milliseconds("setPollInterval", address, poll_interval, POLL_INTERVAL_RANGE),
+                   "setPollInterval")]
         self.address = address
         self.channels = channels
         self.asynchronous = asynchronous
@@ -169,6 +179,9 @@ class Controller:
         self._transfers: Set[_Transfer] = set()  # running; close() ends their waits
         self._add(cnc_id)
         try:
+            for ms, name in timing:
+                if ms:
+                    self._set_timing(name, ms)
             self._connect()
         except BaseException:
             self.close()
@@ -335,6 +348,25 @@ class Controller:
         if isinstance(addresses, list):
             self._last_request = (list(addresses), converted)
         return converted
+
+    # ---- timing ---------------------------------------------------------------------------------
+    def _set_timing(self, name: str, ms: int) -> None:
+        if not hasattr(self._lib, name):
+            raise _checks.refused(Error, name, self.address, "the library predates it (version ACM_1.1)", None)
+        self._check(name, ms)
+
+    def set_reply_timeout(self, seconds: Optional[float]) -> None:
+        """How long each request waits for its reply: 0.1..60 s, or None (or 0) for the library's
+        1.8 s. Holds for every client of this Controller, across reconnects (``setReplyTimeout``)."""
+        self._set_timing("setReplyTimeout",
+                         _checks.milliseconds("setReplyTimeout", self.address, seconds, REPLY_TIMEOUT_RANGE))
+
+    def set_poll_interval(self, seconds: Optional[float]) -> None:
+        """The least time between the starts of two background polls of the registered variables
+        (an asynchronous Controller): 0.001..60 s, or None (or 0) to poll back to back
+        (``setPollInterval``)."""
+        self._set_timing("setPollInterval",
+                         _checks.milliseconds("setPollInterval", self.address, seconds, POLL_INTERVAL_RANGE))
 
     # ---- link ---------------------------------------------------------------------------------
     @property
@@ -578,6 +610,8 @@ class Controller:
 
     # ---- coroutine twins ----------------------------------------------------------------------
     reconnect_async = _twin(reconnect)
+    set_reply_timeout_async = _twin(set_reply_timeout)
+    set_poll_interval_async = _twin(set_poll_interval)
     close_async = _twin(close)
     watchdog_async = _twin(watchdog)
     read_vars_async = _twin(read_vars)

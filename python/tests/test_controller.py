@@ -57,7 +57,17 @@ REFUSED_AT_ONCE = [
     (lambda c: c.set_bit("O", 5, 2), ValueError, "not 2"),
     (lambda c: c.read_bits(1, 0, [3, -1]), ValueError, "-1"),
     (lambda c: c.get_bit("I", -1), ValueError, "-1"),
+    (lambda c: c.set_reply_timeout(0.05), ValueError, "0.05 s"),
+    (lambda c: Controller(c.address, poll_interval="1"), TypeError, "str"),
 ]
+
+
+def test_a_reply_timeout_shorter_than_the_controllers_delay_gives_no_reply_and_none_restores_the_default():
+    with Simulator(inject=["p delay 700"]) as sim, Controller(sim.address, reply_timeout=0.3, poll_interval=1) as ctl:
+        with pytest.raises(asynccomm.NoReply):
+            ctl.watchdog()
+        ctl.set_reply_timeout(None)
+        ctl.watchdog()
 
 
 @pytest.fixture(scope="module")

@@ -42,8 +42,10 @@ def main():
     # (what, baseline, current, status of the check)
     rows = [
         ("unchanged", base, base, 0),
-        ("added in ACM_1.1", without(base, "readBits"), in_node(base, "readBits", "ACM_1.1"), 0),
+        ("added in a new node", without(base, "readBits"), in_node(base, "readBits", "ACM_1.2"), 0),
+        ("added in ACM_1.1, which the baseline has", without(base, "readBits"), in_node(base, "readBits", "ACM_1.1"), 1),
         ("added in ACM_1.0", without(base, "readBits"), base, 1),
+        ("an ACM_1.1 function removed", base, without(base, "setPollInterval"), 1),
         ("removed", base, without(base, "readBits"), 1),
         ("moved to ACM_1.1", base, in_node(base, "readBits", "ACM_1.1"), 1),
         ("a value parameter made a pointer", base, retyped_parameter(base, "getAxisCoord", 0, 3), 1),

@@ -13,6 +13,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -215,6 +216,8 @@ TEST_F(ExportTableTest, EveryExportAnswersAsDocumented)
         {"ftpUpdateSystem", [] { char p[] = "/tmp/none.bin"; EXPECT_EQ(ftpUpdateSystem(p, nullptr, kCnc), 0); }},
         {"ftpMkdir", [] { char d[] = "/x/y"; EXPECT_EQ(ftpMkdir(d, nullptr, kCnc), 0); }},
         {"getFtpUploadFileProgress", [] { EXPECT_EQ(getFtpUploadFileProgress(kCnc), 0.0) << "nothing ran without an event loop"; }},
+        {"setReplyTimeout", [] { EXPECT_EQ(setReplyTimeout(60000, kCnc), 0); EXPECT_EQ(setReplyTimeout(0, kCnc), 0); }},
+        {"setPollInterval", [] { EXPECT_EQ(setPollInterval(60000, kCnc), 0); EXPECT_EQ(setPollInterval(0, kCnc), 0); }},
     };
     runEveryExport(rows, commandTable());
 }
@@ -288,6 +291,8 @@ TEST_F(ExportTableTest, BadInputGivesTheDocumentedResult)
         {"ftpUpdateSystem", [&] { EXPECT_EQ(ftpUpdateSystem(name, nullptr, kUnknown), 1); }},
         {"ftpMkdir", [&] { EXPECT_EQ(ftpMkdir(name, nullptr, kUnknown), 1); }},
         {"getFtpUploadFileProgress", [] { EXPECT_EQ(getFtpUploadFileProgress(kUnknown), 1.0); }},
+        {"setReplyTimeout", [] { for (CncLong ms : {-1, 99, 60001}) { EXPECT_EQ(setReplyTimeout(ms, kCnc), 1) << ms; } EXPECT_EQ(setReplyTimeout(100, kUnknown), 1); }},
+        {"setPollInterval", [] { for (CncLong ms : {-1, 60001}) { EXPECT_EQ(setPollInterval(ms, kCnc), 1) << ms; } EXPECT_EQ(setPollInterval(1, kUnknown), 1); }},
     };
     runEveryExport(rows, commandTable());
     EXPECT_EQ(CheckTcpWdt(kCnc), 0) << "the target still works after all of it";
@@ -325,6 +330,61 @@ TEST_F(ExportTableTest, ArgumentNoRequestCanCarryGivesOneOnEitherClient)
         EXPECT_EQ(sim->receivedFrames().size(), 1) << "the watchdog request only, queued after the rest";
         EXPECT_TRUE(removeTargetCnc(kOther));
     }
+}
+
+// A controller that answers after 1.5 s: the default wait gives up, one of 3 s (kept across a
+// reconnect, on the channel clients too) takes the reply.
+TEST_F(ExportTableTest, ReplyTimeoutLetsASlowControllerAnswer)
+{
+    ScaledWaits waits{kTestWaitScale};
+    sim->scriptReply('v', 1, scriptOf(ReplyScript::Delay, 0, 1500));
+    const struct { CncLong timeoutMs; bool reconnect; CncLong result; } rows[] = {{0, false, 111}, {3000, true, 0}};
+    for (const auto& r : rows) {
+        ASSERT_EQ(setReplyTimeout(r.timeoutMs, kCnc), 0);
+        if (r.reconnect) {
+            ASSERT_TRUE(disconnect(kCnc) && connect(kCnc));
+        }
+        EXPECT_EQ(getAxisMotionStatus(2, 1, &o1, kCnc), r.result) << "wait " << r.timeoutMs;
+    }
+    // A disconnect does not wait out a long wait for a silent controller.
+    sim->scriptReply('v', 1, scriptOf(ReplyScript::Silence));
+    ASSERT_EQ(setReplyTimeout(10000, kCnc), 0);
+    sim->clearReceived();
+    std::thread waiting([] { EXPECT_NE(getAxisMotionStatus(2, 1, &o1, kCnc), 0); });
+    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('v', 1) == 1; }, 2000));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(disconnect(kCnc));
+    waiting.join();
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
+// An asynchronous target polling 3 variables: back to back without an interval, about 5 cycles a
+// second at 200 ms; a command queued during the pause goes at once, and a removal ends the pause.
+TEST_F(ExportTableTest, PollIntervalPacesTheAsynchronousPoll)
+{
+    QByteArray ip = address();
+    CncLong three[3] = {1000070, 1000071, 1000072};
+    ASSERT_TRUE(addTargetCnc(kOther, 1, ip.data(), 1) && connect(kOther));
+    ASSERT_EQ(registerVars(three, 3, kOther), 0);
+    const struct { CncLong intervalMs; int polls; qint64 least, most; } rows[] = {{0, 20, 0, 500}, {200, 6, 950, 2000}};
+    for (const auto& r : rows) {
+        ASSERT_EQ(setPollInterval(r.intervalMs, kOther), 0);
+        ASSERT_TRUE(waitUntil([&] { return sim->requestCount('B') > 0; }, 2000));
+        sim->clearReceived();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(waitUntil([&] { return sim->requestCount('B') >= r.polls; }, 3000)) << r.intervalMs;
+        EXPECT_GE(clock.elapsed(), r.least) << r.intervalMs;
+        EXPECT_LE(clock.elapsed(), r.most) << r.intervalMs;
+    }
+    ASSERT_EQ(setPollInterval(60000, kOther), 0); // the cycle under way is the last for a minute
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(CheckTcpWdt(kOther), 0);
+    EXPECT_TRUE(waitUntil([&] { return sim->requestCount('p') == 1; }, 1000)) << "the command waits for no cycle";
+    EXPECT_TRUE(removeTargetCnc(kOther));
+    EXPECT_LT(clock.elapsed(), 2000) << "the removal ends the pause";
 }
 
 // The address datagram unanswered (success after the wait) and on a port held exclusively (10).

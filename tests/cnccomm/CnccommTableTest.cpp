@@ -120,6 +120,8 @@ TEST_F(CnccommTable, UsageAndWhatTheControllerCarriesOut)
         {nothing, {"watch", "1000001", "--interval", "5"}, 2, {"--interval: '5' is not a whole number from 10"}},
         {nothing, {"--json", "read", "x"}, 2, {"\"command\":\"read\"", "\"exitStatus\":2", "'x' is not a variable address"}},
         {nothing, {"--library", "libm.so.6", "check"}, 6, {"libm.so.6 has no function addTargetCnc of version ACM_1.0"}},
+        {nothing, {"--reply-wait", "99", "check"}, 2, {"--reply-wait: '99' is not a whole number from 100 to 60000"}},
+        {nothing, {"--poll-interval", "0", "check"}, 2, {"--poll-interval: '0' is not a whole number from 1 to 60000"}},
         {nothing, {"send", writeFile("umlaut.nc", "G0 X1 (Fr\xC3\xA4se)\n")}, 7, {"byte 0xc3 at offset 9"}},
         {nothing, {"send", dir.path() + "/none.nc"}, 7, {"none.nc: No such file or directory"}},
         // Commands the controller carries out.
@@ -225,6 +227,8 @@ TEST_F(CnccommTable, FailuresHaveTheStatusOfTheirCauseAndSayWhatHappened)
          {"(that program is running, so the controller refuses to take a new text for it)"}},
         {nothing, {"start", "O4321"}, 4, {"cycStart: result 103 (the controller has no such file (state 3))"}},
         {scripted('p', -1, scriptOf(ReplyScript::Status, 0)), {"check"}, 4, {"CheckTcpWdt: result 3"}},
+        {scripted('B', -1, scriptOf(ReplyScript::Delay, 0, 600)), {"--reply-wait", "300", "read", "1000001"}, 5,
+         {"readVars: result 111"}},
         {scripted('q', 3, scriptOf(ReplyScript::Status, 2)), {"home", "1"}, 4, {"homeAxisIsEnd: result 102"}},
         {scripted('u', 2, scriptOf(ReplyScript::Status, 2)), {"set-bit", "S", "1", "1"}, 4, {"setSBit: result 102"}},
         {scripted('d', 2, scriptOf(ReplyScript::Status, 1)), {"send", longProgram}, 4, {"append: result 101", "continue with --from-line"}},

@@ -22,6 +22,7 @@ std::vector<std::string> loaderNames()
     std::vector<std::string> names;
 #define ACM_NAME(name) names.push_back(#name);
     ACM_LIBRARY_FUNCTIONS(ACM_NAME)
+    ACM_LIBRARY_FUNCTIONS_1_1(ACM_NAME)
 #undef ACM_NAME
     return names;
 }
@@ -59,6 +60,7 @@ std::vector<void*> entries(const AcmLibrary& library)
     std::vector<void*> out;
 #define ACM_ENTRY(name) { void* p = nullptr; std::memcpy(&p, &library.name, sizeof p); out.push_back(p); }
     ACM_LIBRARY_FUNCTIONS(ACM_ENTRY)
+    ACM_LIBRARY_FUNCTIONS_1_1(ACM_ENTRY)
 #undef ACM_ENTRY
     return out;
 }
@@ -68,12 +70,12 @@ TEST(ExportSymbols, HeaderScriptLibraryAndLoaderListTheSameFunctions)
 {
     const std::vector<std::string> script = versionScriptNames(ACM_VERSION_SCRIPT);
     const std::set<std::string> names(script.begin(), script.end());
-    EXPECT_EQ(names.size(), 99u);
+    EXPECT_EQ(names.size(), 101u);
     EXPECT_EQ(headerNames(), names) << "the header declares what the version script exports";
-    std::set<std::string> versioned{ACM_LIBRARY_SYMBOL_VERSION};
-    for (const std::string& n : names)
-        versioned.insert(n + "@@" ACM_LIBRARY_SYMBOL_VERSION);
-    EXPECT_EQ(dynamicSymbols(), versioned) << "exactly these, under one version";
+    std::set<std::string> versioned{ACM_LIBRARY_SYMBOL_VERSION, ACM_LIBRARY_SYMBOL_VERSION_1_1};
+    for (size_t i = 0; i < script.size(); ++i)
+        versioned.insert(script[i] + "@@" + (i < 99 ? ACM_LIBRARY_SYMBOL_VERSION : ACM_LIBRARY_SYMBOL_VERSION_1_1));
+    EXPECT_EQ(dynamicSymbols(), versioned) << "exactly these: the first 99 under the first version, the rest under the next";
     ASSERT_EQ(loaderTypesChecked(), ACM_LIBRARY_FUNCTION_COUNT);
     const std::vector<std::string> listed = loaderNames();
     EXPECT_EQ(listed.size(), size_t(ACM_LIBRARY_FUNCTION_COUNT));
@@ -95,6 +97,7 @@ TEST(ExportSymbols, HeaderDeclaresTheCommandTablesExports)
 #define ACM_TABLE_HAND(returns, name, params) table.push_back(declaration(#returns, #name, #params));
 #define ACM_TABLE_ROW(name, params, ...) table.push_back(declaration("CncLong", #name, #params));
     ACM_EXPORT_TABLE(ACM_TABLE_GROUP, ACM_TABLE_HAND, ACM_TABLE_ROW)
+    ACM_EXPORT_TABLE_1_1(ACM_TABLE_GROUP, ACM_TABLE_HAND, ACM_TABLE_ROW)
     const std::string s = fileText(ACM_PUBLIC_HEADER);
     const std::regex decl(R"(ACM_EXPORT\s+([A-Za-z_][\w\s\*]*?)\s*\b(\w+)\s*(\([^)]*\));)");
     for (auto it = std::sregex_iterator(s.begin(), s.end(), decl); it != std::sregex_iterator(); ++it)
@@ -110,8 +113,11 @@ TEST(Loader, FillsEveryEntryWithTheVersionedSymbolAndUnloads)
     ASSERT_NE(acm.handle, nullptr);
     const std::vector<std::string> names = loaderNames();
     const std::vector<void*> filled = entries(acm);
-    for (size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(filled[i], dlvsym(acm.handle, names[i].c_str(), ACM_LIBRARY_SYMBOL_VERSION)) << names[i];
+    for (size_t i = 0; i < names.size(); ++i) {
+        const char* version = i < 99 ? ACM_LIBRARY_SYMBOL_VERSION : ACM_LIBRARY_SYMBOL_VERSION_1_1;
+        EXPECT_NE(filled[i], nullptr) << names[i];
+        EXPECT_EQ(filled[i], dlvsym(acm.handle, names[i].c_str(), version)) << names[i];
+    }
     // A call through the table reaches the library: no target 7 is registered.
     EXPECT_FALSE(acm.connect(7));
     EXPECT_EQ(acm.CheckTcpWdt(7), 1);
@@ -119,6 +125,18 @@ TEST(Loader, FillsEveryEntryWithTheVersionedSymbolAndUnloads)
     EXPECT_EQ(acm.handle, nullptr);
     for (void* p : entries(acm))
         EXPECT_EQ(p, nullptr);
+}
+
+// A library of the first release (every function of ACM_1.0, none of ACM_1.1) loads, with the
+// later functions' entries null.
+TEST(Loader, ALibraryWithoutTheLaterVersionLoadsWithThoseEntriesNull)
+{
+    AcmLibrary acm;
+    ASSERT_EQ(acmLibraryLoad(&acm, ACM_STUB_FIRST_RELEASE), ACM_LOAD_OK) << acm.error;
+    EXPECT_NE(reinterpret_cast<void*>(acm.connect), nullptr);
+    EXPECT_EQ(acm.setReplyTimeout, nullptr);
+    EXPECT_EQ(acm.setPollInterval, nullptr);
+    acmLibraryUnload(&acm);
 }
 
 // A missing library, one without the functions, and a stub that lacks only connect (a look-up by

@@ -10,10 +10,11 @@
     static_assert(std::is_same<decltype(AcmLibrary::name), decltype(&::name)>::value, \
                   "the loader's " #name " differs from the public header's");
 ACM_LIBRARY_FUNCTIONS(ACM_SAME_TYPE)
+ACM_LIBRARY_FUNCTIONS_1_1(ACM_SAME_TYPE)
 #undef ACM_SAME_TYPE
 
 #define ACM_ONE_MORE(name) +1
-static_assert(0 ACM_LIBRARY_FUNCTIONS(ACM_ONE_MORE) == ACM_LIBRARY_FUNCTION_COUNT,
+static_assert(0 ACM_LIBRARY_FUNCTIONS(ACM_ONE_MORE) ACM_LIBRARY_FUNCTIONS_1_1(ACM_ONE_MORE) == ACM_LIBRARY_FUNCTION_COUNT,
               "the list of names counts ACM_LIBRARY_FUNCTION_COUNT functions");
 #undef ACM_ONE_MORE
 

@@ -5,7 +5,10 @@
 
 #include <cstdio>
 
+// Built with ACM_STUB_KEEPS_CONNECT: a library of the first release, with all of ACM_1.0.
+#ifndef ACM_STUB_KEEPS_CONNECT
 #define connect acmStubLeavesConnectOut
+#endif
 #define ACM_STUB(name) extern "C" __attribute__((visibility("default"))) void name() {}
 ACM_LIBRARY_FUNCTIONS(ACM_STUB)
 #undef ACM_STUB

@@ -22,18 +22,16 @@ inline std::string versionScriptText(const char* path)
     return std::regex_replace(fileText(path), std::regex(R"(/\*[\s\S]*?\*/)"), "");
 }
 
-// The names under "global:", in the script's order.
+// The names under "global:" of every version node, in the script's order.
 inline std::vector<std::string> versionScriptNames(const char* path)
 {
     const std::string s = versionScriptText(path);
-    const size_t from = s.find("global:");
-    const size_t to = s.find("local:");
+    const std::regex node(R"(global:([^}]*?)(local:|\}))"), entry(R"((\w+)\s*;)");
     std::vector<std::string> names;
-    if (from == std::string::npos || to == std::string::npos)
-        return names;
-    const std::string body = s.substr(from + 7, to - from - 7);
-    const std::regex entry(R"((\w+)\s*;)");
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it)
-        names.push_back((*it)[1]);
+    for (auto n = std::sregex_iterator(s.begin(), s.end(), node); n != std::sregex_iterator(); ++n) {
+        const std::string body = (*n)[1];
+        for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it)
+            names.push_back((*it)[1]);
+    }
     return names;
 }

@@ -20,6 +20,8 @@ const QString kLibrary = QStringLiteral("library");
 const QString kVerbose = QStringLiteral("verbose");
 const QString kQuiet = QStringLiteral("quiet");
 const QString kDeadline = QStringLiteral("deadline");
+const QString kReplyWait = QStringLiteral("reply-wait");
+const QString kPollInterval = QStringLiteral("poll-interval");
 
 // Takes "HOST" or "HOST:PORT" as the library does; a port given both ways must agree.
 bool takeHost(const QString& given, const QString& what, QString* host, int* port, QString* error)
@@ -77,6 +79,18 @@ QList<QCommandLineOption> CommonSettings::options()
                            QStringLiteral("With --async: how long to let the queued commands go out and their "
                                           "error reports arrive (default 500 ms)."),
                            QStringLiteral("MS")),
+        QCommandLineOption(kReplyWait,
+                           QStringLiteral("How long each request waits for the controller's reply, 100 to 60000 "
+                                          "ms, for a controller behind a slow link (default: the library's, "
+                                          "1800 ms). Needs a library of version ACM_1.1."),
+                           QStringLiteral("MS")),
+        QCommandLineOption(kPollInterval,
+                           QStringLiteral("The target's poll interval (setPollInterval), 1 to 60000 ms: the "
+                                          "least time between two background reads of the variables registered "
+                                          "on an asynchronous target (default: back to back). No command "
+                                          "registers any yet, so it changes no traffic. Needs a library of "
+                                          "version ACM_1.1."),
+                           QStringLiteral("MS")),
         QCommandLineOption(kLibrary,
                            QStringLiteral("The library file to load (default: $ACM_LIBRARY, then next to the "
                                           "program, then the installation's library folder, then the system's)."),
@@ -109,6 +123,12 @@ bool CommonSettings::take(const QCommandLineParser& parser, QString* error)
         return false;
     if (parser.isSet(kSettle) &&
         !parseInteger(parser.value(kSettle), 0, kLongestSettleMs, &settleMs, QStringLiteral("--settle"), error))
+        return false;
+    if (parser.isSet(kReplyWait) && !parseInteger(parser.value(kReplyWait), kShortestReplyWaitMs, kLongestTimingMs,
+                                                  &replyWaitMs, QStringLiteral("--reply-wait"), error))
+        return false;
+    if (parser.isSet(kPollInterval) && !parseInteger(parser.value(kPollInterval), 1, kLongestTimingMs,
+                                                     &pollIntervalMs, QStringLiteral("--poll-interval"), error))
         return false;
     if (parser.isSet(kLibrary))
         library = parser.value(kLibrary);

@@ -10,6 +10,9 @@ struct CommonSettings
     static constexpr int kFirstChannel = 1;
     static constexpr int kLastChannel = 99;
     static constexpr double kLongestTimeoutSeconds = 3600;
+    // The library's ranges of setReplyTimeout and setPollInterval (besides 0, its default).
+    static constexpr int kShortestReplyWaitMs = 100;
+    static constexpr int kLongestTimingMs = 60000;
 
     QString host = QStringLiteral("127.0.0.1");
     int port = 0; // 0: the library's
@@ -20,6 +23,8 @@ struct CommonSettings
     bool quiet = false;
     bool async = false;
     int settleMs = 500;
+    int replyWaitMs = 0;    // 0: the library's
+    int pollIntervalMs = 0; // 0: the library's, back to back
     QString library;
     bool verbose = false;
 

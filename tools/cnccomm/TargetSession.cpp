@@ -60,6 +60,11 @@ TargetSession::TargetSession(CommandContext& context, bool asynchronous) : m_con
                                asyncMaskFor(asynchronous, context.common.channel));
     if (m_added)
         acm.setErrCallbackFunc(&ErrorReports::record, kTargetId);
+    // In range (the options' check) and present (main's): they cannot fail.
+    if (m_added && context.common.replyWaitMs)
+        acm.setReplyTimeout(context.common.replyWaitMs, kTargetId);
+    if (m_added && context.common.pollIntervalMs)
+        acm.setPollInterval(context.common.pollIntervalMs, kTargetId);
 }
 
 TargetSession::~TargetSession()

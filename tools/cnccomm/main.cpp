@@ -114,6 +114,12 @@ int main(int argc, char** argv)
         report.error(QStringLiteral("%1 (set ACM_LIBRARY or --library to the library's file)").arg(locator.error()));
         return report.finish(ExitStatus::LibraryUnavailable);
     }
+    const AcmLibrary& acm = locator.library();
+    if ((settings.replyWaitMs && !acm.setReplyTimeout) || (settings.pollIntervalMs && !acm.setPollInterval)) {
+        report.error(QStringLiteral("%1 predates --reply-wait and --poll-interval (version ACM_1.1)")
+                         .arg(locator.loadedPath()));
+        return report.finish(ExitStatus::LibraryUnavailable);
+    }
     QString reason;
     if (!HostAddress::resolve(settings.host, &settings.host, &reason)) {
         report.error(QStringLiteral("cannot resolve %1: %2").arg(settings.host, reason));

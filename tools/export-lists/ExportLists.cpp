@@ -1,7 +1,7 @@
 // What must list every export, written from the command table at build time:
 //   export-lists map OUT            the linker's version script
 //   export-lists loader IN OUT      the loader header: IN with its function table filled in
-//   export-lists python             the Python package's prototypes, one line each
+//   export-lists python             the Python package's prototypes, one line each (both nodes)
 // OUT is written only when its text changes, so that nothing is rebuilt for nothing.
 #include "CommandTable.h"
 
@@ -27,13 +27,31 @@ struct Entry
 #define ACM_LIST_HAND(returns, name, params) {nullptr, #returns, #name, #params},
 #define ACM_LIST_ROW(name, params, ...) {nullptr, "CncLong", #name, #params},
 const Entry kEntries[] = {ACM_EXPORT_TABLE(ACM_LIST_GROUP, ACM_LIST_HAND, ACM_LIST_ROW)};
+const Entry kEntries_1_1[] = {ACM_EXPORT_TABLE_1_1(ACM_LIST_GROUP, ACM_LIST_HAND, ACM_LIST_ROW)};
 
-std::vector<const Entry*> functions()
+// The entries of one version node, or of both (headings included).
+std::vector<const Entry*> entries(int node)
 {
     std::vector<const Entry*> out;
-    for (const Entry& e : kEntries) {
-        if (e.name)
+    if (node != 1) {
+        for (const Entry& e : kEntries)
             out.push_back(&e);
+    }
+    if (node != 0) {
+        for (const Entry& e : kEntries_1_1)
+            out.push_back(&e);
+    }
+    return out;
+}
+
+constexpr int kBothNodes = -1;
+
+std::vector<const Entry*> functions(int node = kBothNodes)
+{
+    std::vector<const Entry*> out;
+    for (const Entry* e : entries(node)) {
+        if (e->name)
+            out.push_back(e);
     }
     return out;
 }
@@ -52,12 +70,16 @@ std::vector<std::string> parameterTypes(const std::string& params)
 
 std::string versionScript()
 {
-    std::string s = "/* Written from protocol/CommandTable.h. Every export carries this version, so a name that the C\n"
+    std::string s = "/* Written from protocol/CommandTable.h. Every export carries a version, so a name that the C\n"
                     "   library also exports (connect) never takes the place of the C library's own for other\n"
-                    "   libraries in the process. */\n" ACM_EXPORT_VERSION " {\n  global:\n";
-    for (const Entry* e : functions())
+                    "   libraries in the process; a later node adds to the earlier one and changes nothing. */\n"
+                    ACM_EXPORT_VERSION " {\n  global:\n";
+    for (const Entry* e : functions(0))
         s += std::string("    ") + e->name + ";\n";
-    return s + "  local:\n    *;\n};\n";
+    s += "  local:\n    *;\n};\n\n" ACM_EXPORT_VERSION_1_1 " {\n  global:\n";
+    for (const Entry* e : functions(1))
+        s += std::string("    ") + e->name + ";\n";
+    return s + "} " ACM_EXPORT_VERSION ";\n";
 }
 
 // Lines of at most 116 characters, cut after a separator, continued with `indent`.
@@ -77,21 +99,21 @@ std::string wrapped(const std::string& line, const std::string& indent, char sep
 std::string loaderFunctions()
 {
     std::string s;
-    for (const Entry& e : kEntries) {
-        if (e.group) {
-            s += std::string(s.empty() ? "" : "\n") + "    /* ---- " + e.group + " ---- */\n";
+    for (const Entry* e : entries(kBothNodes)) {
+        if (e->group) {
+            s += std::string(s.empty() ? "" : "\n") + "    /* ---- " + e->group + " ---- */\n";
             continue;
         }
-        const std::string returns = std::regex_replace(e.returns, std::regex(R"(\s*\*)"), "*");
-        s += wrapped("    " + returns + " (*" + e.name + ")" + e.params + ";", "        ", ',');
+        const std::string returns = std::regex_replace(e->returns, std::regex(R"(\s*\*)"), "*");
+        s += wrapped("    " + returns + " (*" + e->name + ")" + e->params + ";", "        ", ',');
     }
     return s;
 }
 
-std::string loaderNames()
+std::string loaderNames(int node)
 {
     std::string line = "   ";
-    for (const Entry* e : functions())
+    for (const Entry* e : functions(node))
         line += std::string(" X(") + e->name + ")";
     return wrapped(line, "    ", ' ');
 }
@@ -134,8 +156,10 @@ std::string loaderHeader(const char* templatePath)
     std::stringstream text;
     text << in.rdbuf();
     std::string s = replaced(text.str(), "@ACM_LOADER_FUNCTIONS@\n", loaderFunctions());
-    s = replaced(s, "@ACM_LOADER_NAMES@\n", loaderNames());
+    s = replaced(s, "@ACM_LOADER_NAMES@\n", loaderNames(0));
+    s = replaced(s, "@ACM_LOADER_NAMES_1_1@\n", loaderNames(1));
     s = replaced(s, "@ACM_FUNCTION_COUNT@", std::to_string(functions().size()));
+    s = replaced(s, "@ACM_SYMBOL_VERSION_1_1@", ACM_EXPORT_VERSION_1_1);
     return replaced(s, "@ACM_SYMBOL_VERSION@", ACM_EXPORT_VERSION);
 }
 
