@@ -1,7 +1,6 @@
 #include "AsynchronousClient.h"
 #include "CommCodes.h"
 #include "FrameMode.h"
-#include "IoThread.h"
 #include "TcpTransport.h"
 
 #include <QDir>
@@ -27,19 +26,18 @@ AsynchronousClient::~AsynchronousClient()
     }
     transport->shutdown();
     transport.reset();
-    serialTransport.reset();
-    serialIo.reset();
+}
+
+void AsynchronousClient::useLink(std::unique_ptr<Transport> link, int32_t mode)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    transport = std::move(link);
+    setFrameMode(mode);
 }
 
 void AsynchronousClient::setErrCallback(ErrCallbackFunc callback)
 {
     errCallback = callback;
-}
-
-// The synchronous path talks over the serial port while it is open, so the link check must too.
-Transport* AsynchronousClient::syncTransport() const
-{
-    return serialTransport && serialTransport->isOpen() ? serialTransport.get() : transport.get();
 }
 
 // Both paths look at the link now, so a link the peer closed is down at once and a command is
@@ -58,10 +56,8 @@ bool AsynchronousClient::socketConnected()
         wakeWorker();
         return false;
     }
-    Transport* link = syncTransport();
-    if (link->checkLink())
+    if (transport->checkLink())
         return true;
-    if (link == transport.get())
-        isConnected = false;
+    isConnected = false;
     return false;
 }

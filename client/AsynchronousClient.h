@@ -23,7 +23,6 @@
 #include <string>
 #include <vector>
 
-class IoThread;
 class VTeleFileOpreator;
 
 // Command client of one channel of one controller. In synchronous mode every command runs its
@@ -66,8 +65,9 @@ public:
     int32_t command(const Command& c, const CommandCodec::Args& args, std::initializer_list<Output> outputs = {});
 
     // ---- link ----
-    // ip: a host, optionally with ":port". Opens the link (openLink), then, when it was opened
-    // anew, writes the link marker (writeLinkMarker(1)): a synchronous client waits for its reply.
+    // ip: as ControllerAddress takes it (a serial line's only on a client given its user by
+    // useLink). Opens the link (openLink), then, when it was opened anew, writes the link marker
+    // (writeLinkMarker(1)): a synchronous client waits for its reply.
     bool tcpConnect(const QByteArray& ip);
     enum class LinkOpening { Failed, AlreadyUp, Opened };
     // tcpConnect's two steps, for a caller that writes the markers of several clients side by side.
@@ -79,9 +79,9 @@ public:
     void retire();
     // Waits for the worker that retire told to stop; at once when there is none.
     void joinWorker();
-    // While the serial port is open, synchronous commands use it instead of TCP.
-    bool connect232Com(const QByteArray& portName, int32_t asciiSel);
-    bool close232Com();
+    // Puts link, in the given framing, in place of the client's own TCP link: a serial line's
+    // user (SerialLine). Only before the client first connects, from the thread that made it.
+    void useLink(std::unique_ptr<Transport> link, int32_t mode);
     int32_t udpSetCncIp(const char* text);
     bool getTcpConnectFlag();
     void setSyncMode(int32_t mode);
@@ -218,7 +218,6 @@ private:
     void logDisconnected(const Command& c) const;
     void logDisconnected(const char* signature) const;
     bool socketConnected() ACM_REQUIRES(mutex);
-    Transport* syncTransport() const;
 
     // ---- replies (AsynchronousClientReplies.cpp) ----
     void takeNextFrame() ACM_REQUIRES(mutex);
@@ -344,11 +343,10 @@ private:
     bool isSetFileOk ACM_GUARDED_BY(mutex) = false;
     quint64 declaredLink ACM_GUARDED_BY(mutex) = 0; // the link generation of the accepted declaration
 
-    // The links. transport lives as long as the client; the worker uses it without the lock.
+    // The link: TCP unless useLink gave another. It lives as long as the client; the worker uses
+    // it without the lock.
     std::unique_ptr<Transport> transport;
-    std::unique_ptr<IoThread> serialIo ACM_GUARDED_BY(mutex);         // the serial port's own thread
-    std::unique_ptr<Transport> serialTransport ACM_GUARDED_BY(mutex); // made by connect232Com
-    QByteArray lastIp ACM_GUARDED_BY(mutex);                          // the FTP lists' default host
+    QByteArray lastIp ACM_GUARDED_BY(mutex); // the FTP lists' default host
 
     // FTP: the operators of the lists this client started.
     VTeleFileOpreator* teleFileOpreator ACM_GUARDED_BY(mutex) = nullptr;
