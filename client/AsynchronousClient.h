@@ -156,34 +156,10 @@ public:
     // when the call fails; a null buffer, like a file name that is not Latin-1, gives 1.
     int32_t getCurErrString(int32_t channel, int32_t value, char* text);
     int32_t getCncFileInf(int32_t type, int32_t channel, const QString& fileName, char* info);
-    int32_t binFileReadOpen(int32_t first, int32_t second, const QString& fileName);
-    int32_t binFileRead();
-    int32_t binFileReRead();
     // Bounds on a controller that never stops answering.
     static constexpr int kErrorFileReadAttempts = 3;        // a failing piece, sent again twice
     static constexpr int kMostErrorFileBytes = 1024 * 1024; // a longer error file gives status 3
     static constexpr int kErrorTextEmptyReplies = 3;        // text requests that brought nothing
-
-    // ---- oscilloscope ----
-    int32_t setOscAxis(int32_t tmpChn, int32_t tmpAxis, int32_t tmpType);
-    int32_t setOscTransEn(int32_t enable);
-    // Writes the received points, at most count of them, to points[0...]; 112 when none came.
-    int32_t getOscPoint(int32_t first, int32_t* points, int32_t count);
-
-    // ---- servo bus ----
-    int32_t busParameterInit();
-    int32_t busAxisParameterWr(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5);
-    int32_t busAxisParameterRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t* value);
-    int32_t busAxisParameterWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t* value);
-    int32_t busAxisParametersWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4);
-    int32_t busAxisParameterFileLS(int32_t a1, int32_t a2, int32_t a3);
-    int32_t busAxesParameterFileLS(int32_t a1, int32_t a2);
-    int32_t busAxisMisCmdRun(int32_t a1, int32_t a2);
-    int32_t busGetSlvInfo(int32_t a1);
-    int32_t busGetSlvHardAxisList();
-    int32_t busGetSlvNum(int32_t* value);
-    int32_t busIsReady();
-    int32_t busIsTimeOut();
 
 protected:
     void run() override;
