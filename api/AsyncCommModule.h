@@ -150,15 +150,14 @@
  * bits, axes, servo, coordinates, alarm read, static address), of the watchdog and of file
  * information; a missing or broken reply (111); a lost connection. They reach you only as a
  * result code, so on an asynchronous client not at all.
- * The callback runs on the thread that parsed the reply, with that client's lock held: inside
- * the call, on your thread, for a synchronous client (before the call returns); on the client's
- * worker thread for an asynchronous one. So it may run on several threads at once for one
- * target. It must not call a function that uses the same client (the call would wait for the
- * lock the callback holds, for ever), nor remove its target (the removal would wait for the
- * call that runs the callback, for ever): note what it needs and return. Nor should it call into
- * another client (another target, or another channel of this one): two callbacks running at
- * once that each call the other's client wait for each other's lock for ever. Leave such calls
- * to a thread of your own. detail is valid only during the call. Without a callback, a report
+ * The callback runs on the thread that parsed the reply, once that client's lock is released:
+ * inside the call, on your thread, for a synchronous client (before the call returns); on the
+ * client's worker thread for an asynchronous one. So it may run on several threads at once for
+ * one target. No lock of the library is held while it runs, so it may call any function of the
+ * library, on the same client or any other (two callbacks at once may each call the other's
+ * client), except removeTargetCnc of its own target (the removal would wait for the call that
+ * runs the callback, for ever): leave that to a thread of your own. detail is valid only during
+ * the call. Without a callback, a report
  * is written to the log when the client's debug
  * flag bit 0 is set (the target client only; see getErrorDeb).
  *
@@ -199,8 +198,8 @@
  *     may run on the target meanwhile (one that finds its link down returns 7).
  *   - The FTP functions run their transfer in the event loop of the thread that calls them (see
  *     ftpUploadFile).
- *   - The error callback runs with a client's lock held (see "Error callback"); it must not
- *     remove its own target.
+ *   - The error callback runs with no lock of the library held (see "Error callback"); it may
+ *     call any function except the removal of its own target.
  * A synchronous client has no thread of its own; an asynchronous client has one while it is
  * connected; a remote buffer has one from bufOpen to bufClose.
  *

@@ -29,14 +29,10 @@ VRemoteBuffer* VRemoteBuffer::bufOpen(const char* ip, int32_t mode, int32_t chan
     const ControllerAddress address = ControllerAddress::parse(QByteArray(ip), kCommandPort);
     if (!address.valid || address.serial) // the buffer streams over a connection of its own
         return nullptr;
-    try {
-        auto* buffer = new VRemoteBuffer(address.host, mode, channel);
-        buffer->port = address.port;
-        buffer->start();
-        return buffer;
-    } catch (...) {
-        return nullptr;
-    }
+    auto* buffer = new VRemoteBuffer(address.host, mode, channel);
+    buffer->port = address.port;
+    buffer->start();
+    return buffer;
 }
 
 VRemoteBuffer::VRemoteBuffer(const QByteArray& address, int32_t streamMode, int32_t streamChannel)
@@ -96,59 +92,51 @@ int32_t VRemoteBuffer::bufWrite(const char* text)
     // run as if complete.
     if (!text || TextField::firstUnsendable(text) >= 0)
         return 0;
-    try {
-        const qint64 length = sendableLength(text);
-        std::lock_guard<std::mutex> lock(mutex);
-        const bool mdi = mode == MdiMode;
-        // A write is taken whole or not at all: one larger than the room left would outgrow the
-        // queue's memory or the MDI budget, and a part of it would be a program cut short.
-        const qint64 frameCount = (length + kPieceSize - 1) / kPieceSize + (mdi ? 1 : 0);
-        if (!acceptsWrites() || frameCount > kQueueLimit - frameQueue.size() ||
-            (mdi && length > qint64(byteBudget) - bytesWritten))
-            return 0;
-        QList<QByteArray> frames;
-        for (qint64 offset = 0; offset < length; offset += kPieceSize) {
-            char piece[kPieceSize + 1] = {};
-            std::copy(text + offset, text + std::min(length, offset + kPieceSize), piece);
-            const int32_t n = frameMaker.CmdAppend(piece);
-            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker.sendBuf), n));
-        }
-        if (mdi) {
-            const int32_t n = frameMaker.CmdFileEnd();
-            frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker.sendBuf), n));
-            bytesWritten += int32_t(length);
-        }
-        // An empty write changes nothing: state 5 must not claim a block still outstanding.
-        if (frames.isEmpty())
-            return 1;
-        frameQueue.append(frames);
-        setState(Ready);
-        wake.notify_all();
-        return 1;
-    } catch (...) {
+    const qint64 length = sendableLength(text);
+    std::lock_guard<std::mutex> lock(mutex);
+    const bool mdi = mode == MdiMode;
+    // A write is taken whole or not at all: one larger than the room left would outgrow the
+    // queue's memory or the MDI budget, and a part of it would be a program cut short.
+    const qint64 frameCount = (length + kPieceSize - 1) / kPieceSize + (mdi ? 1 : 0);
+    if (!acceptsWrites() || frameCount > kQueueLimit - frameQueue.size() ||
+        (mdi && length > qint64(byteBudget) - bytesWritten))
         return 0;
+    QList<QByteArray> frames;
+    for (qint64 offset = 0; offset < length; offset += kPieceSize) {
+        char piece[kPieceSize + 1] = {};
+        std::copy(text + offset, text + std::min(length, offset + kPieceSize), piece);
+        const int32_t n = frameMaker.CmdAppend(piece);
+        frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker.sendBuf), n));
     }
+    if (mdi) {
+        const int32_t n = frameMaker.CmdFileEnd();
+        frames.append(QByteArray(reinterpret_cast<const char*>(frameMaker.sendBuf), n));
+        bytesWritten += int32_t(length);
+    }
+    // An empty write changes nothing: state 5 must not claim a block still outstanding.
+    if (frames.isEmpty())
+        return 1;
+    frameQueue.append(frames);
+    setState(Ready);
+    wake.notify_all();
+    return 1;
 }
 
 int32_t VRemoteBuffer::bufClear()
 {
-    try {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!acceptsWrites())
-            return 0;
-        const QByteArray declaration = declarationFrame(frameMaker);
-        const int32_t n = frameMaker.CmdOverwrite("");
-        const QByteArray emptyOverwrite(reinterpret_cast<const char*>(frameMaker.sendBuf), n);
-        frameQueue.clear();
-        frameQueue.append(declaration);
-        frameQueue.append(emptyOverwrite);
-        bytesWritten = 0;
-        setState(Ready);
-        wake.notify_all();
-        return 1;
-    } catch (...) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!acceptsWrites())
         return 0;
-    }
+    const QByteArray declaration = declarationFrame(frameMaker);
+    const int32_t n = frameMaker.CmdOverwrite("");
+    const QByteArray emptyOverwrite(reinterpret_cast<const char*>(frameMaker.sendBuf), n);
+    frameQueue.clear();
+    frameQueue.append(declaration);
+    frameQueue.append(emptyOverwrite);
+    bytesWritten = 0;
+    setState(Ready);
+    wake.notify_all();
+    return 1;
 }
 
 int32_t VRemoteBuffer::getBufValidCnt()

@@ -245,84 +245,79 @@ void VTeleFileOpreator::ftpCommandStarted(int)
     }
 }
 
+namespace {
+// What a finished step logs and says: on failure (with the server's reason where %1 stands; the
+// log line always ends with it), and on success.
+struct StepWords
+{
+    const char* failLog;
+    const char* failText;
+    const char* doneLog;
+    const char* doneText;
+};
+
+const StepWords* wordsOf(FtpClient::Command command)
+{
+    static const StepWords connect{"连接服务器出现错误==", "连接服务器出现错误：%1", "连接成功", "连接到服务器成功"};
+    static const StepWords login{"登陆出现错误==", "登录出现错误：%1", "登录成功", "登录成功"};
+    static const StepWords get{"下载出现错误==", "download false:", "下载完成", "已经完成下载"};
+    static const StepWords put{"上传出现错误==", "上传出现错误：%1", "上传完成", "已经完成上传"};
+    static const StepWords mkdir{"创建文件夹失败==", "创建文件夹失败：%1", "创建成功", "已经创建成功"};
+    switch (command) {
+    case FtpClient::ConnectToHost: return &connect;
+    case FtpClient::Login: return &login;
+    case FtpClient::Get: return &get;
+    case FtpClient::Put: return &put;
+    case FtpClient::Mkdir: return &mkdir;
+    case FtpClient::Close:
+    case FtpClient::None: break;
+    }
+    return nullptr;
+}
+} // namespace
+
 void VTeleFileOpreator::ftpCommandFinished(int, bool error)
 {
     if (!ftp)
         return;
+    const FtpClient::Command command = ftp->currentCommand();
+    const StepWords* words = wordsOf(command);
+    if (!words)
+        return;
     // A slot of stateInf or cmdListFinished may delete the operator; nothing runs on after that.
     const QPointer<VTeleFileOpreator> alive(this);
     const QString reason = ftp->errorString();
-    switch (ftp->currentCommand()) {
-    case FtpClient::ConnectToHost:
-        if (error) {
-            qCDebug(acmLog).noquote() << "ftpCommandFinished" << "连接服务器出现错误==" + reason;
-            stopList(tr("连接服务器出现错误：%1").arg(reason));
-            return;
-        }
-        qCDebug(acmLog).noquote() << "ftpCommandFinished" << "连接成功";
-        emit stateInf(tr("连接到服务器成功"));
-        if (alive)
-            runNextCmd();
-        return;
-    case FtpClient::Login:
-        if (error) {
-            qCDebug(acmLog).noquote() << "ftpCommandFinished" << "登陆出现错误==" + reason;
-            stopList(tr("登录出现错误：%1").arg(reason));
-            return;
-        }
-        qCDebug(acmLog).noquote() << "ftpCommandFinished" << "登录成功";
-        emit stateInf(tr("登录成功"));
-        if (alive)
-            runNextCmd();
-        return;
-    case FtpClient::Get:
+    if (command == FtpClient::Get || command == FtpClient::Put)
         closeCurFile();
-        if (error) {
-            qCDebug(acmLog).noquote() << "ftpCommandFinished" << "下载出现错误==" + reason;
-            stopList(tr("download false:"));
-            return;
-        }
-        qCDebug(acmLog).noquote() << "ftpCommandFinished" << "下载完成";
-        emit stateInf(tr("已经完成下载"));
-        if (alive)
-            runNextCmd();
-        return;
-    case FtpClient::Put:
-        closeCurFile();
-        if (error) {
-            qCDebug(acmLog).noquote() << "ftpCommandFinished" << "上传出现错误==" + reason;
-            stopList(tr("上传出现错误：%1").arg(reason));
-            return;
-        }
-        qCDebug(acmLog).noquote() << "ftpCommandFinished" << "上传完成";
-        emit stateInf(tr("已经完成上传"));
-        if (!alive)
-            return;
-        syncPutFiles();
-        if (!alive)
-            return;
-        // 100 before the next command too, so that cmdListFinished already sees the upload done.
-        progressValue = 100.0;
-        runNextCmd();
-        if (alive)
-            progressValue = 100.0;
-        return;
-    case FtpClient::Mkdir:
-        if (error) {
-            qCDebug(acmLog).noquote() << "ftpCommandFinished" << "创建文件夹失败==" + reason;
-            stopList(tr("创建文件夹失败：%1").arg(reason));
-            return;
-        }
-        qCDebug(acmLog).noquote() << "ftpCommandFinished" << "创建成功";
-        progressValue = 100.0;
-        emit stateInf(tr("已经创建成功"));
-        if (alive)
-            runNextCmd();
-        return;
-    case FtpClient::Close:
-    case FtpClient::None:
+    if (error) {
+        qCDebug(acmLog).noquote() << "ftpCommandFinished" << QString::fromUtf8(words->failLog) + reason;
+        const QString text = tr(words->failText);
+        stopList(text.contains(QLatin1String("%1")) ? text.arg(reason) : text);
         return;
     }
+    qCDebug(acmLog).noquote() << "ftpCommandFinished" << QString::fromUtf8(words->doneLog);
+    if (command == FtpClient::Mkdir)
+        progressValue = 100.0;
+    emit stateInf(tr(words->doneText));
+    if (!alive)
+        return;
+    if (command == FtpClient::Put)
+        finishUpload(alive);
+    else
+        runNextCmd();
+}
+
+// After a whole upload: the sync service's step, then 100 before the next command too, so that
+// cmdListFinished already sees the upload done.
+void VTeleFileOpreator::finishUpload(const QPointer<VTeleFileOpreator>& alive)
+{
+    syncPutFiles();
+    if (!alive)
+        return;
+    progressValue = 100.0;
+    runNextCmd();
+    if (alive)
+        progressValue = 100.0;
 }
 
 void VTeleFileOpreator::updateDataTransferProgress(qint64 readBytes, qint64 totalBytes)

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -65,6 +66,7 @@ private slots:
 private:
     // Ends the list where it is, with the reason as state text.
     void stopList(const QString& reason);
+    void finishUpload(const QPointer<VTeleFileOpreator>& alive);
     void closeCurFile();
 
     FtpClient* ftp = nullptr;

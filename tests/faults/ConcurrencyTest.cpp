@@ -6,6 +6,7 @@
 #include "TransferTestSupport.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -261,6 +262,45 @@ TEST(ConcurrencyTest, ThreadsAddAndRemoveTargetsWhileOthersCallThem)
         t.join();
     EXPECT_EQ(contestWins.load(), 1) << "exactly one of the adds of one number wins";
     EXPECT_TRUE(removeTargetCnc(kContested));
+}
+
+// Error callbacks that call the library: one into its own client, and two at once that each wait
+// for the other before calling the other's client. The reports come after the client's lock is
+// released, so each call ends; a callback run under the lock would wait for ever.
+constexpr int kSelf = 64, kLeft = 65, kRight = 66;
+std::atomic<int> callbacksIn{0};
+std::atomic<CncLong> calledBack[3] = {{-1}, {-1}, {-1}};
+
+void intoSelf(CncLong, CncLong, const char*) { calledBack[0] = CheckTcpWdt(kSelf); }
+void crossing(int mine, int other)
+{
+    ++callbacksIn;
+    waitUntil([] { return callbacksIn >= 2; }, 1000);
+    calledBack[mine] = CheckTcpWdt(other);
+}
+void intoRight(CncLong, CncLong, const char*) { crossing(1, kRight); }
+void intoLeft(CncLong, CncLong, const char*) { crossing(2, kLeft); }
+
+TEST(ConcurrencyTest, AnErrorCallbackMayCallItsOwnClientAndAnother)
+{
+    SimulatedController sim;
+    ASSERT_TRUE(sim.start());
+    const QByteArray ip = sim.address().toLatin1();
+    const std::pair<int, ErrCallbackFunc> targets[] = {{kSelf, intoSelf}, {kLeft, intoRight}, {kRight, intoLeft}};
+    for (const auto& t : targets)
+        ASSERT_TRUE(addTargetCnc(t.first, 1, ip.data(), 0) && connect(t.first) && setErrCallbackFunc(t.second, t.first));
+    sim.scriptReply('D', -1, rawReply(tcpFrame(QByteArray("\xC4", 1)), -1)); // every write refused
+    auto refusedWrite = [](int cnc) { return [cnc] { CncLong a = 1004000, v = 1; writeVars(&a, 1, &v, cnc); }; };
+    std::thread calls[] = {std::thread(refusedWrite(kSelf)), std::thread(refusedWrite(kLeft)), std::thread(refusedWrite(kRight))};
+    const bool ended = waitUntil([] { return calledBack[0] == 0 && calledBack[1] == 0 && calledBack[2] == 0; }, 5000);
+    if (!ended) { // the threads wait for ever: nothing after this could end
+        ADD_FAILURE() << "a callback that calls the library never returned";
+        std::_Exit(1);
+    }
+    for (std::thread& t : calls)
+        t.join();
+    for (const auto& t : targets)
+        EXPECT_TRUE(setErrCallbackFunc(nullptr, t.first) && removeTargetCnc(t.first));
 }
 
 } // namespace
