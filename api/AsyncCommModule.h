@@ -201,7 +201,8 @@
  *   - The error callback runs with no lock of the library held (see "Error callback"); it may
  *     call any function except the removal of its own target.
  * A synchronous client has no thread of its own; an asynchronous client has one while it is
- * connected; a remote buffer has one from bufOpen to bufClose.
+ * connected; a target on a serial line has one for the line, from addTargetCnc to
+ * removeTargetCnc; a remote buffer has one from bufOpen to bufClose.
  *
  * ==== Strings ====
  * Every char* you pass is a NUL-terminated byte string that you own; the library copies what
