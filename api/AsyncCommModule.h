@@ -19,7 +19,8 @@
  * A target is one controller, known by a number of your choosing (cncID) from addTargetCnc
  * until removeTargetCnc. It has channels 1..maxDncCh. Per target the library keeps one command
  * client per channel and two target-level clients; each client has its own TCP connection to
- * the controller's command port 60000 (or the port its address gives):
+ * the controller's command port 60000 (or the port its address gives), or, for a target whose
+ * address is a serial line, its turn on that line (see addTargetCnc):
  *   channel  the client of the channel the call names. It carries that channel's commands:
  *            jog, homing, program control, single bits and bit groups, axis status, the
  *            controller type, program text transfer, the error text. The call checks the
@@ -201,7 +202,8 @@
  *   - The error callback runs with no lock of the library held (see "Error callback"); it may
  *     call any function except the removal of its own target.
  * A synchronous client has no thread of its own; an asynchronous client has one while it is
- * connected; a remote buffer has one from bufOpen to bufClose.
+ * connected; a target on a serial line has one for the line, from addTargetCnc to
+ * removeTargetCnc; a remote buffer has one from bufOpen to bufClose.
  *
  * ==== Strings ====
  * Every char* you pass is a NUL-terminated byte string that you own; the library copies what
@@ -292,13 +294,28 @@ typedef void (*ErrCallbackFunc)(CncLong errorCmd, CncLong cmdState, const char* 
  *   ip         the controller's address: a numeric IPv4 or IPv6 address or a host name, copied;
  *              null gives an empty address, which never connects. "host:port" connects every
  *              client to that port instead of 60000 (an IPv6 address with a port in brackets:
- *              "[::1]:60001"); the port is 1..65535 in decimal digits only
+ *              "[::1]:60001"); the port is 1..65535 in decimal digits only.
+ *              Or an RS-232 line: "serial:DEVICE[,BAUD[,FORMAT[,FRAMING]]]", for example
+ *              "serial:/dev/ttyUSB0", "serial:/dev/ttyS0,9600,8E1,colon". BAUD is one of 1200,
+ *              2400, 4800, 9600, 19200, 38400, 57600, 115200 (the default), 230400, 460800,
+ *              921600; FORMAT is data bits 5..8, parity N, E or O, stop bits 1 or 2 (default
+ *              8N1), no flow control; FRAMING is "station" (station byte, CRC-16; the default)
+ *              or "colon" (':' lead-in, LRC), as the controller is set up. All the clients of
+ *              such a target share the one line: connect opens the device once, their requests
+ *              take turns on it (one request and its reply at a time, whichever client sends),
+ *              and it closes when the last of them disconnects (the aux client's at
+ *              removeTargetCnc). What "Client" and the blocking bounds say holds per request as
+ *              for TCP, plus the wait for the line while another client's request is on it.
+ *              The remote buffer and the FTP functions need a network address: they fail on
+ *              such a target (bufOpen refuses a serial address)
  *   asyncMask  bit 0: the target client asynchronous; bit k: channel k's client asynchronous
  *              (k = 1..30); bit 31 and channels above 30 stay synchronous; 0: all synchronous
  * Client: none. The aux client is always synchronous.
  * Returns: true when the target was made; false when cncID is registered already (the target
  *          stays as it was: address, channels and modes are not changed), maxDncCh > 99, or
- *          ip carries a malformed port ("host:", "host:0", "host:65536", "host:6x").
+ *          ip carries a malformed port ("host:", "host:0", "host:65536", "host:6x") or is a
+ *          serial address with an empty device or a setting not listed above ("serial:",
+ *          "serial:/dev/ttyS0,9601", "serial:/dev/ttyS0,9600,8N3", "serial:/dev/ttyS0,,8N1").
  *          Of several calls with one cncID at once, from any threads, exactly one returns true.
  * Reports: none. Logs one line with the arguments (not asyncMask).
  * Blocks: no network; any thread, at any time (see "Threads"). */
@@ -1132,7 +1149,8 @@ typedef struct AcmRemoteBuffer AcmRemoteBuffer;
  *   mode     0 MDI: each bufWrite's text ends with a file end, and at most 102400 bytes go until
  *            bufClear; 1 DNC: an unending stream into one file
  *   channel  1..99
- * Returns: the handle, or null when ip is null or carries a malformed port, mode is not 0 or
+ * Returns: the handle, or null when ip is null, carries a malformed port or is a serial line's
+ *          address (the stream needs a connection of its own), mode is not 0 or
  *          1, or channel is outside 1..99. It returns before the connection is made: the state
  *          is 3 until connected (at most 500 ms), then 2, then 5; "Connection to the controller
  *          failed." in state 3 tells that it did not connect.

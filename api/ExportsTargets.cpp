@@ -1,5 +1,4 @@
 // Exports of the target registry and the connection.
-#include "ControllerAddress.h"
 #include "ExportFrame.h"
 
 using namespace ExportFrame;
@@ -33,11 +32,10 @@ bool addTargetCnc(int cncID, int maxDncCh, const char* ip, int asyncMask)
     return guarded(false, [&] {
         if (maxDncCh > TargetCnc::kMaxChannels)
             return false;
-        if (ip && !ControllerAddress::parse(QByteArray(ip), 0).valid)
-            return false;
         auto target = std::make_unique<TargetCnc>();
-        target->ip = ip ? QByteArray(ip) : QByteArray();
         target->addChannels(maxDncCh);
+        if (ip && !target->setAddress(QByteArray(ip)))
+            return false;
         target->applyCommModes(asyncMask);
         return TargetRegistry::add(cncID, target);
     });

@@ -1,5 +1,7 @@
 #include "TargetCnc.h"
 
+#include "ControllerAddress.h"
+#include "SerialLine.h"
 #include "SideBySide.h"
 
 #include <algorithm>
@@ -23,6 +25,20 @@ void TargetCnc::addChannels(int maxDncCh)
     for (int k = 1; k < maxDncCh; ++k)
         channelClients.append(new AsynchronousClient());
     channelCount = int32_t(channelClients.size());
+}
+
+bool TargetCnc::setAddress(const QByteArray& address)
+{
+    const ControllerAddress parsed = ControllerAddress::parse(address, 0);
+    if (!parsed.valid)
+        return false;
+    ip = address;
+    if (parsed.serial) {
+        const auto line = std::make_shared<SerialLine>(parsed.line);
+        for (AsynchronousClient* client : allClients())
+            client->useLink(SerialLine::user(line), parsed.line.frameMode);
+    }
+    return true;
 }
 
 bool channelIsAsync(int asyncMask, int channel)

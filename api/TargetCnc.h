@@ -27,6 +27,9 @@ public:
     TargetCnc& operator=(const TargetCnc&) = delete;
 
     void addChannels(int maxDncCh);
+    // The controller's address (ControllerAddress), after addChannels: false when it is malformed.
+    // A serial line is opened by all the target's clients together, one request at a time.
+    bool setAddress(const QByteArray& address);
     void applyCommModes(int asyncMask);
     void setErrCallback(ErrCallbackFunc callback);
     // For every client of the target (channel, target-level, aux); see AsynchronousClient.

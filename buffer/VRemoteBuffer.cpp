@@ -27,7 +27,7 @@ VRemoteBuffer* VRemoteBuffer::bufOpen(const char* ip, int32_t mode, int32_t chan
     if (!ip || (mode != MdiMode && mode != DncMode) || channel < kFirstChannel || channel > kLastChannel)
         return nullptr;
     const ControllerAddress address = ControllerAddress::parse(QByteArray(ip), kCommandPort);
-    if (!address.valid)
+    if (!address.valid || address.serial) // the buffer streams over a connection of its own
         return nullptr;
     auto* buffer = new VRemoteBuffer(address.host, mode, channel);
     buffer->port = address.port;

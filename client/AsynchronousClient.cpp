@@ -1,7 +1,6 @@
 #include "AsynchronousClient.h"
 #include "CommCodes.h"
 #include "FrameMode.h"
-#include "IoThread.h"
 #include "TcpTransport.h"
 
 #include <QDir>
@@ -27,8 +26,13 @@ AsynchronousClient::~AsynchronousClient()
     }
     transport->shutdown();
     transport.reset();
-    serialTransport.reset();
-    serialIo.reset();
+}
+
+void AsynchronousClient::useLink(std::unique_ptr<Transport> link, int32_t mode)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    transport = std::move(link);
+    setFrameMode(mode);
 }
 
 void AsynchronousClient::setErrCallback(ErrCallbackFunc callback)
@@ -47,12 +51,6 @@ int AsynchronousClient::replyBudgetMs() const
     return own > 0 ? own : CommTiming::now().commandReplyBudgetMs;
 }
 
-// The synchronous path talks over the serial port while it is open, so the link check must too.
-Transport* AsynchronousClient::syncTransport() const
-{
-    return serialTransport && serialTransport->isOpen() ? serialTransport.get() : transport.get();
-}
-
 // Both paths look at the link now, so a link the peer closed is down at once and a command is
 // refused rather than queued for a link that is gone. An asynchronous client's worker may be in
 // the middle of an exchange; then the link is in use and counts as up.
@@ -69,10 +67,8 @@ bool AsynchronousClient::socketConnected()
         wakeWorker();
         return false;
     }
-    Transport* link = syncTransport();
-    if (link->checkLink())
+    if (transport->checkLink())
         return true;
-    if (link == transport.get())
-        isConnected = false;
+    isConnected = false;
     return false;
 }

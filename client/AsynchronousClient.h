@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-class IoThread;
 class VTeleFileOpreator;
 
 // Command client of one channel of one controller. In synchronous mode every command runs its
@@ -67,8 +66,9 @@ public:
     int32_t command(const Command& c, const CommandCodec::Args& args, std::initializer_list<Output> outputs = {});
 
     // ---- link ----
-    // ip: a host, optionally with ":port". Opens the link (openLink), then, when it was opened
-    // anew, writes the link marker (writeLinkMarker(1)): a synchronous client waits for its reply.
+    // ip: as ControllerAddress takes it (a serial line's only on a client given its user by
+    // useLink). Opens the link (openLink), then, when it was opened anew, writes the link marker
+    // (writeLinkMarker(1)): a synchronous client waits for its reply.
     bool tcpConnect(const QByteArray& ip);
     enum class LinkOpening { Failed, AlreadyUp, Opened };
     // tcpConnect's two steps, for a caller that writes the markers of several clients side by side.
@@ -80,9 +80,9 @@ public:
     void retire();
     // Waits for the worker that retire told to stop; at once when there is none.
     void joinWorker();
-    // While the serial port is open, synchronous commands use it instead of TCP.
-    bool connect232Com(const QByteArray& portName, int32_t asciiSel);
-    bool close232Com();
+    // Puts link, in the given framing, in place of the client's own TCP link: a serial line's
+    // user (SerialLine). Only before the client first connects, from the thread that made it.
+    void useLink(std::unique_ptr<Transport> link, int32_t mode);
     int32_t udpSetCncIp(const char* text);
     bool getTcpConnectFlag();
     void setSyncMode(int32_t mode);
@@ -163,34 +163,10 @@ public:
     // when the call fails; a null buffer, like a file name that is not Latin-1, gives 1.
     int32_t getCurErrString(int32_t channel, int32_t value, char* text);
     int32_t getCncFileInf(int32_t type, int32_t channel, const QString& fileName, char* info);
-    int32_t binFileReadOpen(int32_t first, int32_t second, const QString& fileName);
-    int32_t binFileRead();
-    int32_t binFileReRead();
     // Bounds on a controller that never stops answering.
     static constexpr int kErrorFileReadAttempts = 3;        // a failing piece, sent again twice
     static constexpr int kMostErrorFileBytes = 1024 * 1024; // a longer error file gives status 3
     static constexpr int kErrorTextEmptyReplies = 3;        // text requests that brought nothing
-
-    // ---- oscilloscope ----
-    int32_t setOscAxis(int32_t tmpChn, int32_t tmpAxis, int32_t tmpType);
-    int32_t setOscTransEn(int32_t enable);
-    // Writes the received points, at most count of them, to points[0...]; 112 when none came.
-    int32_t getOscPoint(int32_t first, int32_t* points, int32_t count);
-
-    // ---- servo bus ----
-    int32_t busParameterInit();
-    int32_t busAxisParameterWr(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5);
-    int32_t busAxisParameterRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t* value);
-    int32_t busAxisParameterWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t* value);
-    int32_t busAxisParametersWrRd(int32_t a1, int32_t a2, int32_t a3, int32_t a4);
-    int32_t busAxisParameterFileLS(int32_t a1, int32_t a2, int32_t a3);
-    int32_t busAxesParameterFileLS(int32_t a1, int32_t a2);
-    int32_t busAxisMisCmdRun(int32_t a1, int32_t a2);
-    int32_t busGetSlvInfo(int32_t a1);
-    int32_t busGetSlvHardAxisList();
-    int32_t busGetSlvNum(int32_t* value);
-    int32_t busIsReady();
-    int32_t busIsTimeOut();
 
 protected:
     void run() override;
@@ -225,7 +201,6 @@ private:
     void logDisconnected(const Command& c) const;
     void logDisconnected(const char* signature) const;
     bool socketConnected() ACM_REQUIRES(mutex);
-    Transport* syncTransport() const;
 
     // ---- replies (AsynchronousClientReplies.cpp) ----
     void takeNextFrame() ACM_REQUIRES(mutex);
@@ -359,11 +334,10 @@ private:
     bool isSetFileOk ACM_GUARDED_BY(mutex) = false;
     quint64 declaredLink ACM_GUARDED_BY(mutex) = 0; // the link generation of the accepted declaration
 
-    // The links. transport lives as long as the client; the worker uses it without the lock.
+    // The link: TCP unless useLink gave another. It lives as long as the client; the worker uses
+    // it without the lock.
     std::unique_ptr<Transport> transport;
-    std::unique_ptr<IoThread> serialIo ACM_GUARDED_BY(mutex);         // the serial port's own thread
-    std::unique_ptr<Transport> serialTransport ACM_GUARDED_BY(mutex); // made by connect232Com
-    QByteArray lastIp ACM_GUARDED_BY(mutex);                          // the FTP lists' default host
+    QByteArray lastIp ACM_GUARDED_BY(mutex); // the FTP lists' default host
 
     // FTP: the operators of the lists this client started.
     VTeleFileOpreator* teleFileOpreator ACM_GUARDED_BY(mutex) = nullptr;

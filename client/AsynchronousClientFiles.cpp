@@ -350,29 +350,6 @@ int32_t AsynchronousClient::getCncFileInf(int32_t type, int32_t channel, const Q
     return done.result;
 }
 
-int32_t AsynchronousClient::binFileReadOpen(int32_t first, int32_t second, const QString& fileName)
-{
-    qCDebug(acmLog).noquote() << "type==" << first << second << "fileName==" << fileName;
-    for (int32_t value : {first, second}) {
-        const uint32_t u = static_cast<uint32_t>(value);
-        qCDebug(acmLog).noquote() << "a[0]==" << QString(QChar(char(u & 0xFF))) << "a[1]==" << QString(QChar(char((u >> 8) & 0xFF)))
-                           << "a[2]==" << QString(QChar(char((u >> 16) & 0xFF))) << "a[3]==" << QString(QChar(char(u >> 24)));
-    }
-    const QByteArray name = fileName.toUtf8();
-    return command({Msg::BinReadOpen, {0, {}, "binFileReadOpen(long int, long int, QString)"}},
-                   CommandCodec::Args{first, second}.data(name.constData(), name.size()));
-}
-
-int32_t AsynchronousClient::binFileRead()
-{
-    return command({Msg::BinRead, {0, {}, "binFileRead()"}}, {});
-}
-
-int32_t AsynchronousClient::binFileReRead()
-{
-    return command({Msg::BinReRead, {0, {}, "binFileReRead()"}}, {});
-}
-
 QByteArray AsynchronousClient::callerErrorFileText()
 {
     std::lock_guard<std::mutex> lock(mutex);

@@ -36,8 +36,8 @@ AsynchronousClient::LinkOpening AsynchronousClient::openLink(const QByteArray& i
     // An asynchronous worker told to stop may still be closing the socket.
     if (!isConnected && isRunning())
         waitForEndingWorker();
-    // A live TCP link is left alone (an open serial port does not count); one that the peer
-    // closed or reset, for instance across a controller restart, is opened again.
+    // A live link is left alone; one that the peer closed or reset, for instance across a
+    // controller restart, is opened again.
     if (transport->isOpen() && transport->checkLink() && (syncMode == 1 || isRunning()))
         return LinkOpening::AlreadyUp;
     if (isRunning()) {

@@ -32,7 +32,7 @@ bool AsynchronousClient::sendAndWait()
     if (sendFrame.isEmpty())
         return false;
     sendState = 2;
-    Transport* link = syncTransport();
+    Transport* link = transport.get();
     const QByteArray reply = link->exchange(sendFrame, frameMode, replyBudgetMs());
     const bool ok = takeReply(*link, reply);
     sendState = 1;
@@ -142,7 +142,7 @@ void AsynchronousClient::keepTransferState(const CommandCodec::Reply& reply)
     } else {
         isSetFileOk = !replyErrorFlag;
         if (isSetFileOk)
-            declaredLink = syncTransport()->linkGeneration(); // the link that now holds the declaration
+            declaredLink = transport->linkGeneration(); // the link that now holds the declaration
     }
     const bool foreseen = reply.state == 0 || std::any_of(std::begin(m.outcome->rules), std::end(m.outcome->rules),
                                                           [&](const auto& rule) { return rule.detail && rule.state == reply.state; });

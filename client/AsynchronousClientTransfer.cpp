@@ -175,7 +175,7 @@ int32_t AsynchronousClient::checkText(const char* signature, int32_t errorCmd, c
 {
     if (refusedUnsendable(signature, errorCmd, text))
         return ResultCode::ArgumentOutOfRange;
-    if (declaredLink != syncTransport()->linkGeneration()) {
+    if (declaredLink != transport->linkGeneration()) {
         if (logFlags & LogFlag::Errors)
             qCDebug(acmLog).noquote() << signature << " the link was renewed since the file declaration";
         return ResultCode::RestartTransfer;

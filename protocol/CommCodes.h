@@ -34,7 +34,6 @@ constexpr int32_t FileWriteFailed = 101;     // writeCncFile: a piece failed; no
 constexpr int32_t FileCloseFailed = 102;     // writeCncFile: the close failed
 constexpr int32_t ErrorTextHeadFailed = 112; // getCurErrString: the length request failed
 constexpr int32_t ErrorTextDataFailed = 113; // getCurErrString: a text request failed or brought nothing
-constexpr int32_t NoOscPoint = 112;          // getOscPoint: no point came
 // Status characters of getCncCurrentError besides the result codes above.
 constexpr int32_t ErrorFileNotReady = 8;     // the controller did not prepare the file in time
 constexpr int32_t ErrorFileBadSelector = 9;  // the selector names no channel 0..8

@@ -1,7 +1,8 @@
 """What the package refuses before calling the library: everything the library would refuse, or
 would quietly change, on its own terms. Each refusal raises at once and sends nothing.
 
-The rules are the library's (its header): the address's port, the channel count, 32-bit signed
+The rules are the library's (its header): the address's port (a serial line's address is left to
+the library, which alone judges its settings), the channel count, 32-bit signed
 values, bits that are 0 or 1, bit numbers from 0, texts of 7-bit characters up to the first NUL.
 """
 
@@ -33,8 +34,13 @@ def _port_separator(address: str) -> int:
     return colon if colon >= 0 and address.find(":", colon + 1) < 0 else -1
 
 
+SERIAL_PREFIX = "serial:"
+
+
 def port_problem(address: str) -> Optional[str]:
     """Why ``addTargetCnc`` would refuse ``address``'s port, or None."""
+    if address.startswith(SERIAL_PREFIX):
+        return None
     separator = _port_separator(address.split("\0", 1)[0])
     if separator < 0:
         return None

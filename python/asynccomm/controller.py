@@ -129,7 +129,8 @@ def _twin(method: "Callable[Concatenate[Controller, _P], _R]"
 class Controller:
     """One controller (a target of the library) from ``with`` to its end.
 
-    ``address`` is the controller's address ("host" or "host:port"); ``channels`` its channel
+    ``address`` is the controller's address ("host", "host:port" or a serial line
+    "serial:DEVICE[,BAUD[,8N1[,station|colon]]]", as the library's header says); ``channels`` its channel
     count (1..99); ``asynchronous`` makes the target-level client asynchronous (background
     polling of registered variables: reads then answer from the poll and commands return once
     queued). ``cnc_id`` is chosen automatically unless given. ``on_error`` receives every report
@@ -201,6 +202,9 @@ class Controller:
                 self.cnc_id = cnc_id
                 return
             _release(cnc_id)  # the target of someone who uses the library without this package
+            if self.address.startswith(_checks.SERIAL_PREFIX):
+                raise _checks.refused(ArgumentError, "addTargetCnc", self.address,
+                                      "the library refused the serial line's settings, or cncID %d is taken" % cnc_id)
         if wanted is not None:
             raise _checks.refused(ArgumentError, "addTargetCnc", self.address, "cncID %d is taken" % wanted)
         raise _checks.refused(Error, "addTargetCnc", self.address,

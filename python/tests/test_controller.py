@@ -48,6 +48,8 @@ REFUSED_AT_ONCE = [
     (lambda c: Controller(c.address + ":65536"), asynccomm.ArgumentError, "port '65536'"),
     (lambda c: Controller(c.address + ":"), asynccomm.ArgumentError, "port ''"),
     (lambda c: Controller(c.address, channels=100), asynccomm.ArgumentError, "channels=100"),
+    (lambda c: Controller("serial:/dev/acm-none,9601"), asynccomm.ArgumentError, "serial line's settings"),
+    (lambda c: Controller("serial:/dev/acm-none"), asynccomm.NotConnected, "connect on serial:/dev/acm-none"),
     (lambda c: Controller(c.address, cnc_id=c.cnc_id), asynccomm.ArgumentError, "is taken"),
     (lambda c: Controller("127.255.255.254"), asynccomm.NotConnected, "connect on 127.255.255.254"),
     (lambda c: c.send_program("O1", "G0\x00X1 Y2 Z3\n"), asynccomm.ArgumentError, "offset 2"),

@@ -91,20 +91,6 @@ TEST_F(ControllerFilesTest, FailingStepEndsTheFile)
     EXPECT_EQ(client->writeCncFile(0, "d.bin", content), 100);
 }
 
-// The binary reads are only logged: the reply's data in hexadecimal after its label.
-TEST_F(ControllerFilesTest, BinaryReadsLogWhatCame)
-{
-    connectClient(1);
-    const QString content = asciiText(150);
-    ASSERT_EQ(client->writeCncFile(1, "r.bin", content), 0);
-    LogCapture log;
-    EXPECT_EQ(client->binFileReadOpen(0x4241, 3, "r.bin"), 0);
-    EXPECT_EQ(framesWith(*sim, 'e', 1).at(0).mid(9), QByteArray("\x41\x03r.bin", 7));
-    EXPECT_EQ(std::make_pair(client->binFileRead(), client->binFileRead()), std::make_pair(0, 0));
-    EXPECT_EQ(log.count("redbinRead111== \"" + content.left(100).toLatin1().toHex().toStdString() + "\""), 1);
-    EXPECT_EQ(log.count("redbinLaseRead333== \"" + content.mid(100).toLatin1().toHex().toStdString() + "\""), 1);
-}
-
 // The current error text: at most CallerBuffer::TextBytes written, terminator included, asked in
 // pieces of 100; empty when the call fails.
 TEST_F(ControllerFilesTest, ErrorText)

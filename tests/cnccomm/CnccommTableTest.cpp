@@ -218,6 +218,8 @@ TEST_F(CnccommTable, FailuresHaveTheStatusOfTheirCauseAndSayWhatHappened)
     std::vector<Row> rows = {
         // Failures: the status of their cause, the call named with what happened to it.
         {nothing, {"check", "--host", "no.such.host.invalid"}, 3, {"cannot resolve no.such.host.invalid"}},
+        {nothing, {"check", "--host", "serial:/dev/acm-none,9601"}, 3, {"addTargetCnc refused the address serial:/dev/acm-none,9601"}},
+        {nothing, {"check", "--host", "serial:/dev/acm-none"}, 3, {"cannot connect to serial:/dev/acm-none"}},
         {scripted('B', -1, scriptOf(ReplyScript::Silence)), {"read", "1000001"}, 5, {"readVars: result 111 (no valid reply in time)"}},
         {scripted('D', -1, rawReply(tcpFrame("\xC4"), -1)), {"write", "1000001=1"}, 4, {"the controller reported: errorCmd 6"}},
         {scripted('D', -1, rawReply(tcpFrame("\xC4"), -1)), {"--async", "write", "1000001=1"}, 4, {"errorCmd 6, cmdState 1"}},

@@ -1,10 +1,12 @@
-// A client and the simulator on the two ends of a socat pty pair, in both serial framings:
-// opening and closing, frames whose content looks like frame ends, reply faults, and controller
-// files of open length.
+// A target or a client and the simulator on the two ends of a socat pty pair, in both serial
+// framings: a target reached by a serial address, frames whose content looks like frame ends,
+// reply faults, and controller files of open length.
+#include "AsyncCommModule.h"
 #include "AsynchronousClient.h"
 #include "CommCodes.h"
 #include "ControllerFiles.h"
 #include "FrameFields.h"
+#include "SerialLine.h"
 #include "TestSupport.h"
 #include "TransferTestSupport.h"
 
@@ -22,12 +24,13 @@ namespace {
 // The two serial framings, as the client selects them.
 struct Framing
 {
-    int32_t asciiSel;
+    const char* word; // as a serial address names it
     int32_t frameMode;
     const char* name;
 };
 
-const Framing kFramings[2] = {{0, 1, "StationCrc"}, {1, 2, "ColonLrc"}};
+const Framing kFramings[2] = {{"station", 1, "StationCrc"}, {"colon", 2, "ColonLrc"}};
+constexpr int kSerialCnc = 41;
 
 // A client on one end of a socat pty pair, the simulator answering on the other end in the
 // framing of the parameter. The client has no TCP link unless a test makes one.
@@ -55,7 +58,10 @@ protected:
         ASSERT_EQ(ends.size(), 2) << "socat did not name two ptys";
         ASSERT_TRUE(sim->start());
         ASSERT_TRUE(sim->startSerial(end(1), GetParam().frameMode));
-        ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
+        SerialSettings settings;
+        settings.frameMode = GetParam().frameMode;
+        client->useLink(SerialLine::user(std::make_shared<SerialLine>(settings)), settings.frameMode);
+        ASSERT_EQ(client->openLink(address()), AsynchronousClient::LinkOpening::Opened);
     }
     void TearDown() override
     {
@@ -66,6 +72,8 @@ protected:
     }
     // The pty of end 0 (the client's) or 1 (the simulator's).
     QString end(int index) const { return ends.value(index); }
+    // The client's end as a serial address in the framing of the parameter.
+    QByteArray address() const { return "serial:" + end(0).toLocal8Bit() + ",115200,8N1," + GetParam().word; }
 
     QProcess socat;
     QStringList ends;
@@ -75,18 +83,33 @@ protected:
 
 constexpr uint8_t kJog = 'r';
 
-// Opening again, closing twice, a failed open of another port in the other framing: the open
-// port keeps its framing (the simulator answers only in its own) until it is closed.
-TEST_P(SerialLinkTest, PortOpensClosesAndKeepsItsFraming)
+// A target whose address names the line: every client takes turns on it, from connect to
+// disconnect, and a connect after that opens it again.
+TEST_P(SerialLinkTest, TargetReachedByItsSerialAddress)
 {
-    EXPECT_FALSE(client->connect232Com(QByteArray("/dev/acm-no-such-port"), GetParam().asciiSel == 1 ? 0 : 1));
-    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
-    EXPECT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel)) << "already open";
-    EXPECT_TRUE(client->close232Com());
-    EXPECT_FALSE(client->close232Com()) << "nothing left to close";
-    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 7) << "no link once the port is closed";
-    ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel)) << "reopens";
-    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
+    client.reset(); // the port is the target's now
+    ASSERT_TRUE(addTargetCnc(kSerialCnc, 2, address().constData(), 0));
+    ASSERT_TRUE(connect(kSerialCnc));
+    EXPECT_EQ(sim->variable(1110037), 1) << "the link marker";
+    CncLong addresses[] = {1000001, 2000002};
+    CncLong written[] = {0x0A3A0A01, -5};
+    EXPECT_EQ(writeVars(addresses, 2, written, kSerialCnc), 0);
+    EXPECT_EQ(sim->variable(addresses[1]), written[1]);
+    sim->setVariable(addresses[0], 77);
+    CncLong read[2] = {};
+    EXPECT_EQ(readVars(addresses, 2, read, kSerialCnc), 0);
+    EXPECT_EQ(read[0], 77);
+    const QByteArray text = programOf(900);
+    EXPECT_EQ(uploadFile(2, 2, "S1", text.constData(), kSerialCnc), 0);
+    EXPECT_EQ(sim->programText(2, "S1"), text);
+    ASSERT_TRUE(disconnect(kSerialCnc));
+    EXPECT_EQ(sim->variable(1110037), 0);
+    EXPECT_EQ(readVars(addresses, 2, read, kSerialCnc), 7);
+    sim->setRunningProgram(1, "P7");
+    EXPECT_STREQ(getRuningPrg(1, kSerialCnc), "P7") << "the aux client keeps the line open";
+    ASSERT_TRUE(connect(kSerialCnc)) << "opens again";
+    EXPECT_EQ(readVars(addresses, 2, read, kSerialCnc), 0);
+    EXPECT_TRUE(removeTargetCnc(kSerialCnc));
 }
 
 TEST_P(SerialLinkTest, VariablesRoundTrip)
@@ -195,23 +218,6 @@ TEST_P(SerialLinkTest, FramesWithCheckingPrefixesAreTakenWhole)
         ASSERT_EQ(stops[0].size(), 17) << axis;
         EXPECT_EQ(int32At(stops[0], 13), axis);
     }
-}
-
-TEST_P(SerialLinkTest, SerialPortTakesOverTheSynchronousPathWhileOpen)
-{
-    SimulatedController tcpSim;
-    ASSERT_TRUE(tcpSim.start());
-    ASSERT_TRUE(client->close232Com());
-    ASSERT_TRUE(client->tcpConnect(tcpSim.address().toLatin1()));
-    ASSERT_TRUE(client->connect232Com(end(0).toLocal8Bit(), GetParam().asciiSel));
-    tcpSim.clearReceived();
-    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
-    EXPECT_EQ(sim->requestCount(kJog, 1), 1);
-    EXPECT_EQ(tcpSim.requestCount(kJog, 1), 0);
-    ASSERT_TRUE(client->close232Com());
-    EXPECT_EQ(client->command({Msg::JogVRun}, {1, 1, 1, 0, 0}), 0);
-    EXPECT_EQ(sim->requestCount(kJog, 1), 1);
-    EXPECT_EQ(tcpSim.requestCount(kJog, 1), 1) << "back on TCP in its own framing";
 }
 
 // Controller files: error-file pieces end where a TCP link ends them, and replies of open length

@@ -34,10 +34,19 @@ TEST_F(ClientTruthTest, AddressCarriesItsPort)
     EXPECT_TRUE(sim->receivedFrames().isEmpty()) << "the controller on the default port heard nothing";
 
     const QByteArray h = sim->address().toLatin1();
-    for (QByteArray bad : {h + ":", h + ":0", h + ":65536", h + ":6x", h + ": 60000", h + ":+1", h + ":600000", QByteArray(":60000")}) {
+    for (QByteArray bad : {h + ":", h + ":0", h + ":65536", h + ":6x", h + ": 60000", h + ":+1", h + ":600000",
+                           QByteArray(":60000"), QByteArray("serial:"), QByteArray("serial:/dev/null,9601"),
+                           QByteArray("serial:/dev/null,+9600"), QByteArray("serial:/dev/null,9600,9N1"),
+                           QByteArray("serial:/dev/null,9600,8X1"), QByteArray("serial:/dev/null,9600,8N3"),
+                           QByteArray("serial:/dev/null,9600,8N1,crc"), QByteArray("serial:/dev/null,9600,8N1,colon,")}) {
         EXPECT_FALSE(addTargetCnc(kPortCnc, 1, bad.data(), 0)) << bad.constData();
         EXPECT_EQ(bufOpen(bad.data(), 1, 1), nullptr) << bad.constData();
     }
+    QByteArray noPort("serial:/dev/acm-no-such-port,9600,7E2,colon");
+    EXPECT_EQ(bufOpen(noPort.data(), 1, 1), nullptr) << "a serial line has no connection to stream on";
+    ASSERT_TRUE(addTargetCnc(kPortCnc, 1, noPort.data(), 0));
+    EXPECT_FALSE(connect(kPortCnc));
+    removeTargetCnc(kPortCnc);
 }
 
 namespace {

@@ -40,7 +40,7 @@ QStringList markNegativeNumbers(QStringList args, const QList<QCommandLineOption
 QString environmentHelp()
 {
     return QStringLiteral("Environment:\n"
-                          "  CNCCOMM_HOST      the controller's address (HOST or HOST:PORT) when --host is not given\n"
+                          "  CNCCOMM_HOST      the controller's address (HOST, HOST:PORT or serial:DEVICE,...) when --host is not given\n"
                           "  CNCCOMM_PORT      its command port when neither --port nor a HOST:PORT gives one\n"
                           "  ACM_LIBRARY       the library file to load, as --library\n"
                           "  QT_LOGGING_RULES  acm.debug=true lets the library's diagnostic lines through, as --verbose\n");

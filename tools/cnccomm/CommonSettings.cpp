@@ -23,9 +23,16 @@ const QString kDeadline = QStringLiteral("deadline");
 const QString kReplyWait = QStringLiteral("reply-wait");
 const QString kPollInterval = QStringLiteral("poll-interval");
 
-// Takes "HOST" or "HOST:PORT" as the library does; a port given both ways must agree.
+const QString kSerialPrefix = QStringLiteral("serial:");
+
+// Takes "HOST" or "HOST:PORT" as the library does; a port given both ways must agree. A serial
+// line's address goes to the library as it is, which judges it.
 bool takeHost(const QString& given, const QString& what, QString* host, int* port, QString* error)
 {
+    if (given.startsWith(kSerialPrefix)) {
+        *host = given;
+        return true;
+    }
     QString name = given;
     const int colon = given.lastIndexOf(QLatin1Char(':'));
     if (colon >= 0 && given.indexOf(QLatin1Char(':')) == colon) {
@@ -50,7 +57,8 @@ QList<QCommandLineOption> CommonSettings::options()
 {
     return {
         QCommandLineOption({QStringLiteral("H"), kHost},
-                           QStringLiteral("Controller address or host name, with :PORT if wanted (default "
+                           QStringLiteral("Controller address or host name, with :PORT if wanted, or a serial "
+                                          "line serial:DEVICE[,BAUD[,8N1[,station|colon]]] (default "
                                           "$CNCCOMM_HOST, else 127.0.0.1)."),
                            QStringLiteral("ADDR")),
         QCommandLineOption({QStringLiteral("p"), kPort},
@@ -153,7 +161,12 @@ bool CommonSettings::takeEnvironment(QString* error)
     return true;
 }
 
+bool CommonSettings::isSerial() const
+{
+    return host.startsWith(kSerialPrefix);
+}
+
 QString CommonSettings::targetAddress() const
 {
-    return port == 0 ? host : QStringLiteral("%1:%2").arg(host).arg(port);
+    return port == 0 || isSerial() ? host : QStringLiteral("%1:%2").arg(host).arg(port);
 }

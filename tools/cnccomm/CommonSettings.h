@@ -35,6 +35,8 @@ struct CommonSettings
     // Takes the options that parser saw (others keep their values); false with the reason when
     // a value is bad.
     bool take(const QCommandLineParser& parser, QString* error);
-    // The address for addTargetCnc: host, with ":port" when --port was given.
+    // The address for addTargetCnc: host, with ":port" when --port was given (not for a serial line).
     QString targetAddress() const;
+    // Whether host names a serial line ("serial:..."): it is neither resolved nor given a port.
+    bool isSerial() const;
 };

@@ -90,7 +90,9 @@ bool TargetSession::tryConnect()
 
 bool TargetSession::connect()
 {
-    if (!tryConnect())
+    if (!tryConnect() && !m_added)
+        m_context.report.error(QStringLiteral("addTargetCnc refused the address %1").arg(m_context.common.host));
+    else if (!m_connected)
         m_context.report.error(QStringLiteral("cannot connect to %1: nothing answers on its command port, or it "
                                               "refused the connection")
                                    .arg(m_context.common.host));

@@ -121,7 +121,7 @@ int main(int argc, char** argv)
         return report.finish(ExitStatus::LibraryUnavailable);
     }
     QString reason;
-    if (!HostAddress::resolve(settings.host, &settings.host, &reason)) {
+    if (!settings.isSerial() && !HostAddress::resolve(settings.host, &settings.host, &reason)) {
         report.error(QStringLiteral("cannot resolve %1: %2").arg(settings.host, reason));
         return report.finish(ExitStatus::NotConnected);
     }
