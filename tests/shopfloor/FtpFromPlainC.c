@@ -98,11 +98,11 @@ static int startServer(const char* python, const char* script, char* address)
 }
 
 /* A call that must fail at once: the error callback hears of the failed step well before the
- * 30 s a silent server gets, and the progress stays below 100. */
+ * 30 s a silent server gets, and the progress stays below 100. The caller clears the count of
+ * reports before the call: its report may come before this runs. */
 static int failsFast(CncLong started, int expectState, const char* what)
 {
     const double t0 = nowMs();
-    atomic_store(&reports, 0);
     if (started != 0 || !waitFor(reported, 2000) || atomic_load(&lastCmd) != kFtpList ||
         atomic_load(&lastState) != expectState || getFtpUploadFileProgress(kCnc) >= 100.0)
         return fail(what, nowMs() - t0);
@@ -136,6 +136,7 @@ int main(int argc, char** argv)
     if (failsFast(ftpMkdir(missing, address, kCnc), 4, "a refused folder did not end at once"))
         return 1;
     stopServer();
+    atomic_store(&reports, 0);
     if (failsFast(ftpMkdir(made, address, kCnc), 0, "a refused connection did not end at once") || !removeTargetCnc(kCnc))
         return 1;
     printf("FtpFromPlainC: uploaded %d bytes to %s; failures ended at once\n", kFileSize, address);
