@@ -1,4 +1,5 @@
 #include "BridgeLog.h"
+#include "Payload.h"
 
 #include <sys/stat.h>
 
@@ -24,19 +25,6 @@ bool stderrIsJournal()
     unsigned long long device = 0, inode = 0;
     return std::sscanf(stream, "%llu:%llu", &device, &inode) == 2 && device == status.st_dev &&
            inode == status.st_ino;
-}
-
-std::string timestamp()
-{
-    const auto now = std::chrono::system_clock::now();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const std::time_t seconds = std::time_t(ms / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
-    return text;
 }
 }
 
@@ -65,6 +53,7 @@ void bridgeLog(LogLevel level, const std::string& who, const std::string& what)
     if (journal)
         std::fprintf(stderr, "<%d>%s: %s\n", kJournalPriorities[int(level)], who.c_str(), what.c_str());
     else
-        std::fprintf(stderr, "%s %s %s: %s\n", timestamp().c_str(), kNames[int(level)], who.c_str(), what.c_str());
+        std::fprintf(stderr, "%s %s %s: %s\n", payload::utcText(std::chrono::system_clock::now()).c_str(),
+                     kNames[int(level)], who.c_str(), what.c_str());
     std::fflush(stderr);
 }

@@ -20,6 +20,7 @@ const char* qualityName(Quality quality)
         return "unavailable";
     }
 }
+}
 
 std::string utcText(std::chrono::system_clock::time_point when)
 {
@@ -31,7 +32,6 @@ std::string utcText(std::chrono::system_clock::time_point when)
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
                   utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
     return text;
-}
 }
 
 std::string quoted(const std::string& text)

@@ -22,6 +22,8 @@ std::string message(const Fields& fields);
 std::string requalified(const std::string& known, const Fields& fields);
 // text as a JSON string, quoted and escaped.
 std::string quoted(const std::string& text);
+// when as UTC text with milliseconds, as the payloads and log lines carry it.
+std::string utcText(std::chrono::system_clock::time_point when);
 // A number as JSON: whole numbers without a fraction, others with up to 12 significant digits.
 std::string number(double value);
 }
