@@ -1133,7 +1133,10 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
  *   3  closed: connecting, the connection failed, or the stream stopped (see getBufStateInf);
  *      a stopped buffer never resumes: close it and open a new one
  *   4  the controller did not take the current request ("memory full" among others): it is
- *      sent again every 50 ms until a reply changes the state or bufClose ends it
+ *      sent again every 50 ms until a reply changes the state or bufClose ends it. An error
+ *      reply counts only when nothing more of that request's answer follows within 500 ms (a
+ *      real reply that does is the answer), so after one the request goes again about 550 ms
+ *      later, never while the first send's reply may still come
  *   5  idle: everything queued has been sent and acknowledged: nothing is queued and no request
  *      awaits its reply. Only then may bufClose go without losing text
  * One request at a time is outstanding on the buffer's connection, so a reply that comes late is
