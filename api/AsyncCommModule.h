@@ -99,7 +99,8 @@
  *   103   state 3: DNC memory full, the text block was not stored; cycStart: no such file
  *   111   no valid reply, and only that: on a synchronous client nothing came within 1.8 s, the
  *         reply was broken, or the controller answered with an error reply; an asynchronous
- *         readVars or readBits: no poll has read a requested address yet. Never an argument
+ *         readVars or readBits: no poll has read a requested address yet, or the last poll of
+ *         it got no valid reply (a controller that stopped answering). Never an argument
  *         (that is 1), so 111 alone is a reason to look at the link
  *   112   getCurErrString: the length request failed
  *   113   getCurErrString: a text request failed, or three in a row brought nothing
@@ -445,10 +446,12 @@ ACM_EXPORT CncLong getErrorDeb(CncLong debugFlags, int cncID);
  * Client: target. Nothing is sent by this call. On an asynchronous target client the worker
  *         reads every registered address again and again (see "Synchronous and asynchronous
  *         clients") and readVars answers from what it read. A registered address has no value
- *         until a poll has read it (readVars gives 111 for it); registering it again, or
- *         connecting the target again, forgets its value until the next poll. On a synchronous
- *         target client registering has no lasting effect: every synchronous readVars and
- *         readBits forgets all registrations.
+ *         until a poll has read it (readVars gives 111 for it); registering it again,
+ *         connecting the target again, or a poll of it that gets no valid reply of its own
+ *         (nothing in time, a broken reply, another kind of reply, an error reply) forgets its
+ *         value until a later poll reads it again. On a synchronous target client registering
+ *         has no lasting effect: every synchronous readVars and readBits forgets all
+ *         registrations.
  * Returns: 0 all registered; 1 none registered: addresses null, count outside 1..100000, an
  *          address outside the valid ranges, or cncID not registered.
  * Reports: none here; a poll request the controller refuses reports (0, 1, "parameters error.").
@@ -482,9 +485,11 @@ ACM_EXPORT CncLong clearVars(int cncID);
  * Client: target.
  *   Synchronous: reads the addresses in requests of 64, in the order given.
  *   Asynchronous: sends nothing; values[i] is the last value the poll read for addresses[i].
- *   When any address is not registered, or no poll has read it since it was registered and
- *   since the target was last connected, the call returns 111 and leaves values untouched: a
- *   value nobody has read is not given as read.
+ *   When any address is not registered, or no poll has read it since it was registered, since
+ *   the target was last connected and since a poll of it last went without a valid reply, the
+ *   call returns 111 and leaves values untouched: a value nobody has read is not given as
+ *   read, and a controller that stopped answering does not read as one whose values stand
+ *   still (111 once the next poll of it has waited out its reply).
  * Returns: 0 read; 1 addresses or values null, count outside 1..100000, an address outside
  *          the valid ranges (nothing sent), or cncID not registered (values untouched); 7 not
  *          connected (values untouched); 111 a request got no valid reply or the controller
@@ -550,8 +555,9 @@ ACM_EXPORT CncLong removeBits(CncLong channel, CncLong bitType, CncLong* bits, i
  * Client: target.
  *   Synchronous: one read request of every word the bits need (64 different words at most).
  *   Asynchronous: sends nothing; answers from the poll (see registerBits). When a bit's word is
- *   not registered, or no poll has read it since it was registered and since the target was
- *   last connected, the call returns 111 and leaves values untouched.
+ *   not registered, or no poll has read it since it was registered, since the target was last
+ *   connected and since a poll of it last went without a valid reply, the call returns 111 and
+ *   leaves values untouched.
  * Returns: 0; 1 values or bits null, count outside 1..100000, channel outside 1..99, bitType
  *          outside 0..6, a negative bit number, a bit whose word is no valid address, on a
  *          synchronous client more than 64 words, or cncID not registered (nothing sent, values
@@ -1127,7 +1133,10 @@ ACM_EXPORT CncLong getCurErrString(CncLong channel, CncLong value, char* text, i
  *   3  closed: connecting, the connection failed, or the stream stopped (see getBufStateInf);
  *      a stopped buffer never resumes: close it and open a new one
  *   4  the controller did not take the current request ("memory full" among others): it is
- *      sent again every 50 ms until a reply changes the state or bufClose ends it
+ *      sent again every 50 ms until a reply changes the state or bufClose ends it. An error
+ *      reply counts only when nothing more of that request's answer follows within 500 ms (a
+ *      real reply that does is the answer), so after one the request goes again about 550 ms
+ *      later, never while the first send's reply may still come
  *   5  idle: everything queued has been sent and acknowledged: nothing is queued and no request
  *      awaits its reply. Only then may bufClose go without losing text
  * One request at a time is outstanding on the buffer's connection, so a reply that comes late is

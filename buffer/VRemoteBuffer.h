@@ -23,7 +23,10 @@ class TcpTransport;
 // Nothing of a stream is lost, reordered or sent twice without the application being told:
 // - A block the controller did not store (parameters error, DNC memory full, an execution alarm
 //   or a state it does not explain, an error reply) is sent again as it was, after a short pause,
-//   until a reply changes the state (state 4 meanwhile).
+//   until a reply changes the state (state 4 meanwhile). An error reply is taken as the answer
+//   only when nothing more follows it within bufferReplyMs (a reply that has begun is whole
+//   within that): a real reply that follows is the answer instead, and the frame never goes again
+//   while its first send's reply may still come.
 // - Only one request is ever outstanding on the buffer's own connection, so a reply that comes
 //   late is still the reply to that request: the worker keeps waiting for it (a slow controller
 //   or a network hiccup must not starve a machine in mid-cut). A request whose reply has not
@@ -100,6 +103,8 @@ private:
 
     // Worker.
     bool exchange(const QByteArray& frame); // false: the stream stopped
+    // The answer to frame once an error reply came for it: what more comes within bufferReplyMs.
+    QByteArray answerAfterErrorReply(const QByteArray& frame, const QByteArray& errorReply);
     // Under the mutex: what the reply to the current frame means for the stream (false: stopped).
     bool takeReply(const QByteArray& reply);
     // Under the mutex: the state a decoded reply leaves the stream in.

@@ -4,6 +4,9 @@
 #include "FrameMode.h"
 #include "ParseStatus.h"
 #include "TcpTransport.h"
+#include "LogCategory.h"
+
+#include <QDebug>
 
 #include <chrono>
 
@@ -128,8 +131,11 @@ bool VRemoteBuffer::exchange(const QByteArray& frame)
     replyFlag = 2;
     bool silent = false;
     const CommTiming::Durations timing = CommTiming::now();
-    const QByteArray reply = transport->exchangePatiently(frame, FrameTcp, timing.bufferStallLimitMs, timing.bufferReplyMs,
-                                                          [this] { return stopFlag.load(); }, &silent);
+    QByteArray reply = transport->exchangePatiently(frame, FrameTcp, timing.bufferStallLimitMs, timing.bufferReplyMs,
+                                                    [this] { return stopFlag.load(); }, &silent);
+    if (!reply.isEmpty() && reply.size() < kFrameBufferSize &&
+        CommandCodec::decode(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size(), FrameTcp).status == Refusal)
+        reply = answerAfterErrorReply(frame, reply);
     replyFlag = 1;
     std::lock_guard<std::mutex> lock(mutex);
     if (stopFlag)
@@ -139,6 +145,22 @@ bool VRemoteBuffer::exchange(const QByteArray& frame)
         return false;
     }
     return takeReply(reply);
+}
+
+// A controller may send an error reply and then the request's real answer. Sending the frame
+// again at once would let that late answer stand for the second send (a piece held twice, a state
+// read from the wrong reply), and a fresh connection would lose the declared file. So the worker
+// waits on the same link, as long as a reply that has begun may take to end, for more of this
+// request's answer: what comes is the answer; nothing: the error reply stands, and no answer to
+// this send can come after the frame goes again.
+QByteArray VRemoteBuffer::answerAfterErrorReply(const QByteArray& frame, const QByteArray& errorReply)
+{
+    bool silent = false;
+    const QByteArray later = transport->awaitMoreOfReply(frame, FrameTcp, CommTiming::now().bufferReplyMs,
+                                                         [this] { return stopFlag.load(); }, &silent);
+    if (!later.isEmpty())
+        qCDebug(acmLog).noquote() << "remote buffer: an error reply was followed by the real one, which answers";
+    return silent ? errorReply : later;
 }
 
 bool VRemoteBuffer::takeReply(const QByteArray& reply)

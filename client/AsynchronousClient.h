@@ -220,6 +220,7 @@ private:
     // ---- the worker (AsynchronousClientWorker.cpp) ----
     void scheduleNext() ACM_REQUIRES(mutex);
     void preparePollFrame() ACM_REQUIRES(mutex);
+    void forgetUnansweredPoll() ACM_REQUIRES(mutex);
     bool workerHasWork() const ACM_REQUIRES(mutex);
     bool workerLoop() ACM_EXCLUDES(mutex);
     bool nextWorkerFrame(QByteArray& frame) ACM_EXCLUDES(mutex);
@@ -321,11 +322,13 @@ private:
 
     // Variables: the poll's cache and its cursor.
     std::map<int32_t, int32_t> valueCache ACM_GUARDED_BY(mutex);
-    // The addresses of valueCache whose value a read reply stored since they were registered and
-    // since the link was last opened; an asynchronous read of any other address has no value.
+    // The addresses of valueCache whose value a read reply stored since they were registered,
+    // since the link was last opened and since a poll carrying them last went unanswered; an
+    // asynchronous read of any other address has no value.
     std::set<int32_t> polledAddresses ACM_GUARDED_BY(mutex);
     std::vector<int32_t> readBatch ACM_GUARDED_BY(mutex);
     int32_t pollCursor ACM_GUARDED_BY(mutex) = -1;
+    bool pollBatchUnanswered ACM_GUARDED_BY(mutex) = false; // the poll of readBatch awaits its values
     std::chrono::steady_clock::time_point pollCycleBegan ACM_GUARDED_BY(mutex) = {};
     static constexpr int32_t kPollChunk = 62;
 

@@ -161,6 +161,7 @@ void AsynchronousClient::storeReadValues(const QVector<int32_t>& values)
         replyErrorCode = ResultCode::ReplyFailed;
         return;
     }
+    pollBatchUnanswered = false;
     for (int i = 0; i < values.size(); ++i) {
         const auto it = valueCache.find(readBatch[size_t(i)]);
         if (it == valueCache.end())

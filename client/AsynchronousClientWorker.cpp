@@ -118,6 +118,7 @@ void AsynchronousClient::workerExchange(const QByteArray& frame)
     {
         ReportingLock lock(*this);
         takeReply(*transport, reply);
+        forgetUnansweredPoll();
         sendState = 1;
         sendFrame.clear();
     }
@@ -163,7 +164,20 @@ void AsynchronousClient::preparePollFrame()
     if (n > 0) {
         sendState = 2;
         sendFrame = built(n);
+        pollBatchUnanswered = true;
     }
+}
+
+// A poll that got no reply of its own (no reply, a broken one, another kind, a refusal, a count
+// that does not pair) leaves its addresses without a value until a later poll reads them: a
+// frozen controller must not go on reading as a still one.
+void AsynchronousClient::forgetUnansweredPoll()
+{
+    if (!pollBatchUnanswered)
+        return;
+    pollBatchUnanswered = false;
+    for (const int32_t address : readBatch)
+        polledAddresses.erase(address);
 }
 
 // Under the mutex, which retire's join takes after setting the flag: a worker is never started

@@ -135,17 +135,7 @@ QByteArray TcpTransport::exchangeLocked(const QByteArray& frame, int frameMode, 
         markClosed(QStringLiteral("The remote host closed the connection"));
         return QByteArray();
     }
-    QElapsedTimer waited;
-    waited.start();
-    const ReplyCollector::Result result = ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
-        // A caller with a wait of its own (the remote buffer's 500 ms) gets it as the socket's read
-        // wait once, so that its reads too are one blocking call, not a poll and a read.
-        if (waitMs >= kOwnReadWaitFromMs && waitMs != readWaitMs && SocketOps::setReadWait(fd, waitMs))
-            readWaitMs = waitMs;
-        if ((abandoned && abandoned()) || longWaitCut(waited.elapsed()))
-            return false;
-        return SocketOps::readSome(fd, buffer, waitMs, readWaitMs) != SocketOps::ReadResult::Closed;
-    }, replyBudgetMs, restMs);
+    const ReplyCollector::Result result = collectLocked(frame, frameMode, replyBudgetMs, restMs, abandoned);
     switch (result.outcome) {
     case ReplyCollector::Outcome::Answered:
         return result.frame;
@@ -157,6 +147,47 @@ QByteArray TcpTransport::exchangeLocked(const QByteArray& frame, int frameMode, 
         if (silent)
             *silent = true;
         break;
+    case ReplyCollector::Outcome::Incomplete:
+        break;
+    }
+    renewBeforeUse = true;
+    linkRenewed();
+    return QByteArray();
+}
+
+ReplyCollector::Result TcpTransport::collectLocked(const QByteArray& frame, int frameMode, int budgetMs, int restMs,
+                                                   const std::function<bool()>& abandoned)
+{
+    QElapsedTimer waited;
+    waited.start();
+    return ReplyCollector::collect(frameMode, frame, [&](QByteArray& buffer, int waitMs) {
+        // A caller with a wait of its own (the remote buffer's 500 ms) gets it as the socket's read
+        // wait once, so that its reads too are one blocking call, not a poll and a read.
+        if (waitMs >= kOwnReadWaitFromMs && waitMs != readWaitMs && SocketOps::setReadWait(fd, waitMs))
+            readWaitMs = waitMs;
+        if ((abandoned && abandoned()) || longWaitCut(waited.elapsed()))
+            return false;
+        return SocketOps::readSome(fd, buffer, waitMs, readWaitMs) != SocketOps::ReadResult::Closed;
+    }, budgetMs, restMs);
+}
+
+QByteArray TcpTransport::awaitMoreOfReply(const QByteArray& frame, int frameMode, int waitMs,
+                                          const std::function<bool()>& abandoned, bool* silent)
+{
+    *silent = false;
+    std::lock_guard<std::mutex> lock(ioLock);
+    if (fd < 0)
+        return QByteArray();
+    const ReplyCollector::Result result = collectLocked(frame, frameMode, waitMs, waitMs, abandoned);
+    switch (result.outcome) {
+    case ReplyCollector::Outcome::Answered:
+        return result.frame;
+    case ReplyCollector::Outcome::NothingCame:
+        *silent = true; // the link is as it was: nothing more of that request is under way
+        return QByteArray();
+    case ReplyCollector::Outcome::LinkLost:
+        markClosed(QStringLiteral("The remote host closed the connection"));
+        return QByteArray();
     case ReplyCollector::Outcome::Incomplete:
         break;
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include "ReplyCollector.h"
 #include "Transport.h"
 
 #include <atomic>
@@ -31,6 +32,12 @@ public:
     // silent, when given, tells whether an empty result means that not one byte came.
     QByteArray exchangePatiently(const QByteArray& frame, int frameMode, int stallMs, int restMs,
                                  const std::function<bool()>& abandoned, bool* silent);
+    // After a reply the caller may not take as final (an error reply, on a link with one request
+    // at a time): waits up to waitMs, sending nothing, for more of frame's answer. Returns what
+    // came; empty with silent set when nothing did (the link stays as it was), empty otherwise
+    // when a broken frame came (the next use reconnects) or the link closed.
+    QByteArray awaitMoreOfReply(const QByteArray& frame, int frameMode, int waitMs, const std::function<bool()>& abandoned,
+                                bool* silent);
     void distrustLastReply() override;
     QString errorText() const override;
     void shutdown() override;
@@ -47,6 +54,8 @@ private:
     bool checkLinkLocked();
     bool renewAfterFailedWait();
     void setError(const QString& text);
+    ReplyCollector::Result collectLocked(const QByteArray& frame, int frameMode, int budgetMs, int restMs,
+                                         const std::function<bool()>& abandoned);
     QByteArray exchangeLocked(const QByteArray& frame, int frameMode, int budgetMs, int restMs,
                               const std::function<bool()>& abandoned, bool* silent = nullptr);
 

@@ -170,6 +170,22 @@ TEST_F(RemoteBufferStreamTest, RefusedPieceGoesAgainExactlyAsItWas)
     }
 }
 
+// The controller stores the first piece but sends an error reply ahead of its real one: the real
+// one answers it, so no piece goes twice and the stream ends idle with its whole room.
+TEST_F(RemoteBufferStreamTest, RealReplyBehindAnErrorReplyAnswersThePiece)
+{
+    buffer = openDeclared(VRemoteBuffer::DncMode);
+    ASSERT_NE(buffer, nullptr);
+    ReplyScript s = scriptOf(ReplyScript::Before, 0, 60, 1); // later than a resend's pause
+    s.raw = QByteArray("\x00\x00\x00\x00\x03\x00\x00\xE4\x02", 9);
+    sim->scriptReply('d', 2, s);
+    const QByteArray text = programOf(3 * 480);
+    ASSERT_EQ(buffer->bufWrite(text.constData()), 1);
+    ASSERT_TRUE(waitForStored(buffer, 1, "DNC", text)) << sim->programText(1, "DNC").size();
+    EXPECT_EQ(blockTexts(*sim, 2), piecesOf(text));
+    EXPECT_EQ(buffer->getBufValidCnt(), 1000 * 480);
+}
+
 TEST_F(RemoteBufferStreamTest, BusyReplyPollsTheTransferStateInsteadOfSendingAgain)
 {
     buffer = openDeclared(VRemoteBuffer::DncMode);

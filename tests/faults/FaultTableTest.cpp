@@ -12,9 +12,9 @@
 
 namespace {
 
-enum Mode { Sync, Async, Transfer, Buffer };
+enum Mode { Sync, Async, Transfer, Buffer, Polled };
 enum Fault { DropBefore, DropAfter, DropMid, Late, Truncated, WrongKind, Refused, EveryLate, BusyForEver, Restart };
-const char* const kModeNames[] = {"Sync", "Async", "Transfer", "Buffer"};
+const char* const kModeNames[] = {"Sync", "Async", "Transfer", "Buffer", "Poll"};
 const char* const kFaultNames[] = {"DropBefore", "DropAfter", "DropMid",  "Late",        "Truncated",
                                    "WrongKind",  "Refused",   "EveryLate", "BusyForEver", "Restart"};
 enum Bound { AtOnce, ReplyBudget, BufferWait, Paced };
@@ -25,7 +25,7 @@ struct Row
 {
     Mode mode;
     Fault fault;
-    int32_t result; // the failing call's code; Buffer: the state the stream comes to
+    int32_t result; // the failing call's code; Buffer: the state the stream comes to; Poll: readVars
     const char* text; // Buffer: that state's text
     int sent;       // requests of the call the controller got ('D'; 'd'; Buffer: pieces); kNone: not counted
     int held;       // pairs of the batch (Sync, Async), bytes (Transfer), pieces (Buffer) the controller holds
@@ -73,6 +73,9 @@ const Row kRows[] = {
     {Buffer,   Refused,     4, "parameters error.", kNone, 0, 0, kNone, 0, Paced},
     {Buffer,   BusyForEver, 1, "AppendTxt Ok",    3, 3, 0, kNone, 0, Paced},
     {Buffer,   Restart,     3, kLinkClosed,   kNone, kNone, 0, kNone, 0, AtOnce},
+    {Polled,   Late,        111, "", kNone, kNone, 0, kNone, 0, ReplyBudget},
+    {Polled,   Truncated,   111, "", kNone, kNone, 0, kNone, 0, ReplyBudget},
+    {Polled,   WrongKind,   111, "", kNone, kNone, 0, kNone, 0, ReplyBudget},
 };
 // clang-format on
 
@@ -182,7 +185,10 @@ protected:
             scriptOf(ReplyScript::Status, 2, 0, 1), scriptOf(ReplyScript::Delay, 0, 1000, 1)};
         if (f == DropBefore)
             return;
-        sim.scriptReply(code, sub, scripts[f]);
+        ReplyScript s = scripts[f];
+        if (GetParam().mode == Polled)
+            s.times = -1; // a frozen controller
+        sim.scriptReply(code, sub, s);
         if (nth > 1) // scripts are served last in, first out
             sim.scriptReply(code, sub, scriptOf(ReplyScript::Status, 0, 0, nth - 1));
     }
@@ -230,7 +236,7 @@ protected:
         EXPECT_LT(clock.elapsed(), 800) << "a close waits for one step of the worker at most";
     }
 
-    void runSync(), runAsync(), runTransfer(), runBuffer();
+    void runSync(), runAsync(), runTransfer(), runBuffer(), runPoll();
 
     ScaledWaits waits{kTestWaitScale};
     SimulatedController sim;
@@ -384,6 +390,27 @@ void FaultTable::runBuffer()
     }
 }
 
+// A registered variable, read by the poll; every poll from then on meets the fault until the
+// controller mends: the value read before is not given as read meanwhile.
+void FaultTable::runPoll()
+{
+    const Row& r = GetParam();
+    addTarget(1);
+    CncLong address = 1001400, value = -1;
+    sim.setVariable(address, 14000);
+    ASSERT_EQ(registerVars(&address, 1, kCnc), 0);
+    ASSERT_TRUE(waitUntil([&] { return readVars(&address, 1, &value, kCnc) == 0 && value == 14000; }, 2000));
+    inject('B', -1, 1, QByteArray("r\x01\x00", 3));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(waitUntil([&] { return readVars(&address, 1, &value, kCnc) == r.result; }, maxMs(r.bound)));
+    EXPECT_GE(clock.elapsed(), minMs(r.bound));
+    EXPECT_EQ(value, 14000) << "values untouched";
+    sim.clearScripts();
+    sim.setVariable(address, 14001);
+    EXPECT_TRUE(waitUntil([&] { return readVars(&address, 1, &value, kCnc) == r.next && value == 14001; }, maxMs(r.bound)));
+}
+
 TEST_P(FaultTable, Row)
 {
     const Row& r = GetParam();
@@ -396,6 +423,7 @@ TEST_P(FaultTable, Row)
     case Async: return runAsync();
     case Transfer: return runTransfer();
     case Buffer: return runBuffer();
+    case Polled: return runPoll();
     }
 }
 
