@@ -136,19 +136,23 @@ QByteArray TcpTransport::exchangeLocked(const QByteArray& frame, int frameMode, 
         return QByteArray();
     }
     const ReplyCollector::Result result = collectLocked(frame, frameMode, replyBudgetMs, restMs, abandoned);
-    switch (result.outcome) {
-    case ReplyCollector::Outcome::Answered:
-        return result.frame;
-    case ReplyCollector::Outcome::LinkLost:
-        markClosed(QStringLiteral("The remote host closed the connection"));
-        return QByteArray();
-    case ReplyCollector::Outcome::NothingCame:
+    if (result.outcome == ReplyCollector::Outcome::NothingCame) {
         qCDebug(acmLog).noquote() << kReadySig << "2 Error." << 0;
         if (silent)
             *silent = true;
-        break;
-    case ReplyCollector::Outcome::Incomplete:
-        break;
+    }
+    return settleLocked(result);
+}
+
+// A reply: the answer. A closed link: closed. Anything else may still have a reply under way, so
+// the link is renewed before its next use.
+QByteArray TcpTransport::settleLocked(const ReplyCollector::Result& result)
+{
+    if (result.outcome == ReplyCollector::Outcome::Answered)
+        return result.frame;
+    if (result.outcome == ReplyCollector::Outcome::LinkLost) {
+        markClosed(QStringLiteral("The remote host closed the connection"));
+        return QByteArray();
     }
     renewBeforeUse = true;
     linkRenewed();
@@ -179,21 +183,11 @@ QByteArray TcpTransport::awaitMoreOfReply(const QByteArray& frame, int frameMode
     if (fd < 0)
         return QByteArray();
     const ReplyCollector::Result result = collectLocked(frame, frameMode, waitMs, waitMs, abandoned);
-    switch (result.outcome) {
-    case ReplyCollector::Outcome::Answered:
-        return result.frame;
-    case ReplyCollector::Outcome::NothingCame:
+    if (result.outcome == ReplyCollector::Outcome::NothingCame) {
         *silent = true; // the link is as it was: nothing more of that request is under way
         return QByteArray();
-    case ReplyCollector::Outcome::LinkLost:
-        markClosed(QStringLiteral("The remote host closed the connection"));
-        return QByteArray();
-    case ReplyCollector::Outcome::Incomplete:
-        break;
     }
-    renewBeforeUse = true;
-    linkRenewed();
-    return QByteArray();
+    return settleLocked(result);
 }
 
 void TcpTransport::distrustLastReply()

@@ -54,6 +54,7 @@ private:
     bool checkLinkLocked();
     bool renewAfterFailedWait();
     void setError(const QString& text);
+    QByteArray settleLocked(const ReplyCollector::Result& result);
     ReplyCollector::Result collectLocked(const QByteArray& frame, int frameMode, int budgetMs, int restMs,
                                          const std::function<bool()>& abandoned);
     QByteArray exchangeLocked(const QByteArray& frame, int frameMode, int budgetMs, int restMs,
